@@ -1,0 +1,17 @@
+#include "calcpoll.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    auto *app = new QApplication(argc, argv);
+    calcApplication = app;
+    auto *window = new MainWindow;
+    window->show();
+    const int code = app->exec();
+    delete window;
+    calcApplication = nullptr;
+    delete app;
+    return code;
+}

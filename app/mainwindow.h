@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+class FindDialog;
+class QAction;
+class QCloseEvent;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+class QToolBar;
+class SelDialog;
+class Spreadsheet;
+
+// The one top-level window: the grid, the Results dock, the actions, menus
+// and toolbars, the status bar with the calculation controls, and the test
+// selection dialog. Its code is split by concern over the mainwindow*.cpp
+// files.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow();
+
+    // Starts (maximum >= 1) or ends (below 1) the progress display.
+    void showCalcProgress(int maximum);
+    // Appends one report entry to the Results window.
+    void appendResult(const QString &message, int isError);
+    void showResultsWindow();
+    // Flips auto-recalculation through its action; see the cluster driver.
+    bool toggleAutoRecalcByShortcut(bool force);
+
+    // True between the start and the end of a progress display, and while a
+    // test without one runs.
+    bool isCalculating() const { return calcRunning; }
+
+    Spreadsheet *sheet() const { return spreadsheet; }
+    SelDialog *selectionDialog() const { return selDialog; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+signals:
+    void signalTestRange();
+
+private slots:
+    void slotMenuGeneInter();
+    void slotMenuHardyW();
+    void slotMenuCluster();
+    void slotMenuChi2();
+    void slotMenuFisher();
+    void slotProgress();
+    void slotStopCalc();
+    void slotCalc();
+    void newFile();
+    void open();
+    bool save();
+    bool saveAs();
+    void find();
+    void goToCell();
+    void sort();
+    void about();
+    void openRecentFile();
+    void updateStatusBar();
+    void spreadsheetModified();
+
+private:
+    // Window and status bar.
+    void createResultsDock();
+    void createStatusBar();
+    // Actions and menus.
+    void createActions();
+    void createMenus();
+    void createContextMenu();
+    void createToolBars();
+    // Documents and settings.
+    void readSettings();
+    void writeSettings();
+    bool okToContinue();
+    bool loadFile(const QString &fileName);
+    bool saveFile(const QString &fileName);
+    void setCurrentFile(const QString &fileName);
+    void updateRecentFileActions();
+    QString strippedName(const QString &fullFileName);
+    // Calculation control.
+    void createSelDialog();
+    bool refuseWhileCalculating();
+    void runFisher();
+    void runChi2();
+    void runCluster();
+    void runHardyW();
+    void runGeneInter();
+
+    QTimer *calcTimer = nullptr;
+    SelDialog *selDialog = nullptr;
+    QDockWidget *resultsDock = nullptr;
+    QScrollArea *resultsScroll = nullptr;
+    QLabel *resultsLabel = nullptr;
+    QLabel *calcSpacer = nullptr;
+    QPushButton *stopButton = nullptr;
+    QProgressBar *progressBar = nullptr;
+    Spreadsheet *spreadsheet = nullptr;
+    FindDialog *findDialog = nullptr;
+    QLabel *locationLabel = nullptr;
+    QLabel *formulaLabel = nullptr;
+    QStringList recentFiles;
+    QString curFile;
+    enum { MaxRecentFiles = 5 };
+    QAction *recentFileActions[MaxRecentFiles] = {};
+    QAction *separatorAction = nullptr;
+
+    QMenu *fileMenu = nullptr;
+    QMenu *editMenu = nullptr;
+    QMenu *selectSubMenu = nullptr;
+    QMenu *analyseMenu = nullptr;
+    QMenu *viewMenu = nullptr;
+    QMenu *helpMenu = nullptr;
+    QToolBar *fileToolBar = nullptr;
+    QToolBar *editToolBar = nullptr;
+
+    QAction *geneInterAction = nullptr;
+    QAction *hardyWAction = nullptr;
+    QAction *clusterAction = nullptr;
+    QAction *chi2Action = nullptr;
+    QAction *fisherAction = nullptr;
+    QAction *showResultsAction = nullptr;
+    QAction *newAction = nullptr;
+    QAction *openAction = nullptr;
+    QAction *saveAction = nullptr;
+    QAction *saveAsAction = nullptr;
+    QAction *exitAction = nullptr;
+    QAction *cutAction = nullptr;
+    QAction *copyAction = nullptr;
+    QAction *pasteAction = nullptr;
+    QAction *deleteAction = nullptr;
+    QAction *selectRowAction = nullptr;
+    QAction *selectColumnAction = nullptr;
+    QAction *selectAllAction = nullptr;
+    QAction *findAction = nullptr;
+    QAction *goToCellAction = nullptr;
+    QAction *recalculateAction = nullptr;
+    QAction *sortAction = nullptr;
+    QAction *showGridAction = nullptr;
+    QAction *autoRecalcAction = nullptr;
+    QAction *aboutAction = nullptr;
+
+    bool calcRunning = false;
+    bool closeAfterRun = false;
+};

@@ -1,0 +1,7 @@
+#include "mainwindow.h"
+
+void MainWindow::find() {}
+
+void MainWindow::goToCell() {}
+
+void MainWindow::sort() {}

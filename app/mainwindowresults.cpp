@@ -1,0 +1,38 @@
+#include "mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScrollArea>
+
+void MainWindow::appendResult(const QString &message, int isError)
+{
+    QString text = resultsLabel->text();
+    text.replace(QStringLiteral("color=\"darkblue\">"), QStringLiteral("color=\"darkgreen\">"));
+    text.replace(QStringLiteral("color=\"red\">"), QStringLiteral("color=\"darkgreen\">"));
+    text += isError ? tr("<font size=\"+1\" color=\"red\">")
+                    : tr("<font size=\"+1\" color=\"darkblue\">");
+    text += tr("<br /><b>_________________________________________________________</b>");
+    text += message;
+    text += tr("</font>");
+    resultsLabel->setText(text);
+    resultsLabel->adjustSize();
+    const int height = resultsLabel->height();
+    showResultsWindow();
+    resultsScroll->ensureVisible(0, height, 0, 0);
+}
+
+void MainWindow::showResultsWindow()
+{
+    if (showResultsAction->isChecked())
+        return;
+    if (!QApplication::instance())
+        return;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_B, Qt::ControlModifier, QStringLiteral("B"));
+    QApplication::sendEvent(this, &press);
+    // A key press reaches the shortcut only in an active window; the
+    // action gives the same result everywhere else.
+    if (!showResultsAction->isChecked())
+        showResultsAction->trigger();
+}

@@ -1,0 +1,103 @@
+#include "spreadsheet.h"
+
+#include "cell.h"
+
+Spreadsheet::Spreadsheet(QWidget *parent) : QTableWidget(parent)
+{
+    autoRecalc = true;
+    setItemPrototype(new Cell);
+    setSelectionMode(ContiguousSelection);
+    connect(this, SIGNAL(itemChanged(QTableWidgetItem*)), this, SLOT(somethingChanged()));
+    clearSheet();
+}
+
+QString Spreadsheet::currentCellName() const
+{
+    return QChar(u'A' + currentColumn()) + QString::number(currentRow() + 1);
+}
+
+QString Spreadsheet::currentCellFormula() const
+{
+    return cellFormula(currentRow(), currentColumn());
+}
+
+QTableWidgetSelectionRange Spreadsheet::selectionRange()
+{
+    const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
+    if (ranges.isEmpty())
+        return QTableWidgetSelectionRange();
+    return ranges.first();
+}
+
+void Spreadsheet::clearSheet()
+{
+    setRowCount(0);
+    setColumnCount(0);
+    setRowCount(RowCount);
+    setColumnCount(ColumnCount);
+    for (int i = 0; i < ColumnCount; ++i) {
+        auto *item = new QTableWidgetItem;
+        item->setText(QString(QChar(u'A' + i)));
+        setHorizontalHeaderItem(i, item);
+    }
+    setCurrentCell(0, 0);
+}
+
+Cell *Spreadsheet::cell(int row, int column) const
+{
+    return static_cast<Cell *>(item(row, column));
+}
+
+QString Spreadsheet::cellText(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c ? c->text() : QString();
+}
+
+QString Spreadsheet::cellFormula(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c ? c->formulaText() : QString();
+}
+
+void Spreadsheet::setCellFormula(int row, int column, const QString &formula)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    Cell *c = cell(row, column);
+    if (!c) {
+        c = new Cell;
+        setItem(row, column, c);
+    }
+    c->setFormulaText(formula);
+}
+
+void Spreadsheet::selectCurrentRow()
+{
+    selectRow(currentRow());
+}
+
+void Spreadsheet::selectCurrentColumn()
+{
+    selectColumn(currentColumn());
+}
+
+void Spreadsheet::recalculate()
+{
+    ++generation;
+    viewport()->update();
+}
+
+void Spreadsheet::setAutoRecalculate(bool recalc)
+{
+    autoRecalc = recalc;
+    if (autoRecalc)
+        recalculate();
+}
+
+void Spreadsheet::somethingChanged()
+{
+    if (autoRecalc)
+        recalculate();
+    emit modified();
+}

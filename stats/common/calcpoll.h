@@ -1,0 +1,19 @@
+#pragma once
+
+class QCoreApplication;
+
+// Process-wide state of a running calculation. Everything runs on the GUI
+// thread; the command-line tool sets the stop flag from its signal handler,
+// hence the volatile int.
+extern QCoreApplication *calcApplication;
+extern volatile int calcStopFlag;
+extern int calcProgressValue;
+
+// Called by the engines at every unit of work: lets the GUI handle pending
+// events (at most every few milliseconds, so that a poll with nothing due is
+// cheap) and returns the stop flag, 0 to go on and nonzero to stop.
+int pollCalcEvents();
+
+// Forces the next poll to process events at once (tests, and the start of a
+// progress display).
+void resetCalcPollClock();

@@ -1,0 +1,1 @@
+// Engines of this family are added here.

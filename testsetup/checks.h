@@ -1,0 +1,4 @@
+#pragma once
+
+#include "cellsource.h"
+#include "testinput.h"
