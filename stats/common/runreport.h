@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QtNumeric>
+
+#include <functional>
+
+// What one run of a test hands back to its caller (the main window, or the
+// command-line tool): the report entry for the Results window and the
+// figures behind it.
+struct RunReport
+{
+    QString message;          // HTML fragment: lines each begin with "<br />"
+    int isError = 0;          // nonzero: shown red (failure or stop)
+    int status = 0;           // the engine's status, 0 for success
+    double pValue = qQNaN();  // NaN when the run gave none
+};
+
+// Starts (maximum >= 1) or ends (below 1) a progress display around the
+// engine; may be empty.
+using ProgressDisplay = std::function<void(int maximum)>;
