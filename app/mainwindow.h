@@ -1,7 +1,11 @@
 #pragma once
 
+#include "runreport.h"
+
 #include <QMainWindow>
 #include <QStringList>
+
+#include <functional>
 
 class FindDialog;
 class QAction;
@@ -35,6 +39,11 @@ public:
     void showResultsWindow();
     // Flips auto-recalculation through its action; see the cluster driver.
     bool toggleAutoRecalcByShortcut(bool force);
+
+    // The frame of every test run: marks the calculation as running, runs
+    // it with the progress display at hand, ends the display and appends
+    // the report.
+    void runAndReport(const std::function<RunReport(const ProgressDisplay &)> &run);
 
     // True between the start and the end of a progress display, and while a
     // test without one runs.
@@ -91,6 +100,7 @@ private:
     // Calculation control.
     void createSelDialog();
     bool refuseWhileCalculating();
+    void openTestDialog(int kind);
     void runFisher();
     void runChi2();
     void runCluster();

@@ -4,29 +4,154 @@
 #include "seldialog.h"
 #include "spreadsheet.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolTip>
+
 void MainWindow::createSelDialog()
 {
     selDialog = new SelDialog(spreadsheet, this);
     connect(selDialog, SIGNAL(accepted()), this, SLOT(slotCalc()));
 }
 
-void MainWindow::slotMenuGeneInter() {}
-void MainWindow::slotMenuHardyW() {}
-void MainWindow::slotMenuCluster() {}
-void MainWindow::slotMenuChi2() {}
-void MainWindow::slotMenuFisher() {}
-void MainWindow::slotProgress() {}
+// A second test started from inside a poll would share the stop flag, the
+// progress display and the dialog's input with the running one.
+bool MainWindow::refuseWhileCalculating()
+{
+    if (!calcRunning)
+        return false;
+    // A tip at the Stop button: a status-bar message would hide the
+    // progress display, and a message box would pause the running test.
+    QToolTip::showText(stopButton->mapToGlobal(QPoint(0, stopButton->height())),
+                       tr("A test is running: stop it or wait for its result"), stopButton);
+    return true;
+}
+
+void MainWindow::openTestDialog(int kind)
+{
+    if (refuseWhileCalculating())
+        return;
+    selDialog->testKind = kind;
+    emit signalTestRange();
+    selDialog->showForTest();
+}
+
+void MainWindow::slotMenuGeneInter()
+{
+    openTestDialog(TestGeneInter);
+}
+
+void MainWindow::slotMenuHardyW()
+{
+    openTestDialog(TestHardyW);
+}
+
+void MainWindow::slotMenuCluster()
+{
+    openTestDialog(TestCluster);
+}
+
+void MainWindow::slotMenuChi2()
+{
+    openTestDialog(TestChi2);
+}
+
+void MainWindow::slotMenuFisher()
+{
+    openTestDialog(TestFisher);
+}
+
+void MainWindow::slotProgress()
+{
+    progressBar->setValue(calcProgressValue);
+}
+
 void MainWindow::slotStopCalc()
 {
     calcStopFlag = 1;
 }
-void MainWindow::slotCalc() {}
+
+void MainWindow::slotCalc()
+{
+    if (calcRunning)
+        return;
+    switch (selDialog->testKind) {
+    case TestFisher:
+        runFisher();
+        break;
+    case TestChi2:
+        runChi2();
+        break;
+    case TestCluster:
+        runCluster();
+        break;
+    case TestHardyW:
+        runHardyW();
+        break;
+    case TestGeneInter:
+        runGeneInter();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::runAndReport(const std::function<RunReport(const ProgressDisplay &)> &run)
+{
+    calcRunning = true;
+    selDialog->setCalculationRunning(true);
+    const RunReport report = run([this](int maximum) { showCalcProgress(maximum); });
+    if (progressBar->isVisible() || calcTimer->isActive())
+        showCalcProgress(-1);
+    calcRunning = false;
+    selDialog->setCalculationRunning(false);
+    appendResult(report.message, report.isError);
+    if (closeAfterRun) {
+        closeAfterRun = false;
+        // Deferred: the close asks the save question from the event loop,
+        // not from inside the slot that ran the test.
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
 void MainWindow::showCalcProgress(int maximum)
 {
-    Q_UNUSED(maximum);
+    if (maximum >= 1) {
+        calcStopFlag = 0;
+        calcProgressValue = 0;
+        progressBar->reset();
+        progressBar->setRange(0, maximum);
+        calcSpacer->show();
+        progressBar->show();
+        stopButton->show();
+        calcTimer->start(1000);
+        resetCalcPollClock();
+    } else {
+        calcSpacer->hide();
+        stopButton->hide();
+        progressBar->hide();
+        calcTimer->stop();
+    }
 }
+
 bool MainWindow::toggleAutoRecalcByShortcut(bool force)
 {
-    Q_UNUSED(force);
-    return false;
+    if (!force && !autoRecalcAction->isChecked())
+        return false;
+    const bool before = autoRecalcAction->isChecked();
+    if (QApplication::instance()) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::ControlModifier, QStringLiteral("R"));
+        QApplication::sendEvent(this, &press);
+    }
+    // A key press reaches the shortcut only in an active window; the
+    // action gives the same result everywhere else.
+    if (autoRecalcAction->isChecked() == before)
+        autoRecalcAction->trigger();
+    return true;
 }

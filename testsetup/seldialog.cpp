@@ -1,3 +1,152 @@
 #include "seldialog.h"
 
-SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), spreadsheet(sheet) {}
+#include "checks.h"
+#include "spreadsheetcellsource.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+
+SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), spreadsheet(sheet)
+{
+    input.testSize = 0;
+    if (parent)
+        connect(parent, SIGNAL(signalTestRange()), this, SLOT(slotTestRange()));
+    connect(spreadsheet, SIGNAL(itemSelectionChanged()), this, SLOT(slotTestRange()));
+
+    rangeEdit = new QLineEdit(this);
+    rangeEdit->setEnabled(false);
+    auto *rangeLabel = new QLabel(tr("Cells &Range"), this);
+    rangeLabel->setBuddy(rangeEdit);
+    messageLabel = new QLabel(this);
+    messageLabel->setStyleSheet(QStringLiteral("QLabel { background-color: white }"));
+    auto *selectionLabel = new QLabel(tr("Test Selection"), this);
+    okButton = new QPushButton(tr("&OK"), this);
+    connect(okButton, SIGNAL(clicked()), this, SLOT(accept()));
+    auto *cancelButton = new QPushButton(tr("&Cancel"), this);
+    connect(cancelButton, SIGNAL(clicked()), this, SLOT(reject()));
+
+    prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
+            << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
+            << tr("<b>Select Nx2M Cells with Numbers</b>");
+    titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction");
+
+    accuracySpin = new QSpinBox(this);
+    accuracySpin->setRange(0, 9);
+    connect(accuracySpin, SIGNAL(valueChanged(int)), this, SLOT(slotSpinText(int)));
+    digitsLabel = new QLabel(this);
+    accuracyBox = new QWidget(this);
+    auto *accuracyLayout = new QHBoxLayout(accuracyBox);
+    accuracyLayout->addWidget(new QLabel(QStringLiteral("Accuracy="), accuracyBox));
+    accuracyLayout->addWidget(accuracySpin);
+    yatesCheck = new QCheckBox(tr("Yates correction"), this);
+    connect(yatesCheck, SIGNAL(stateChanged(int)), this, SLOT(slotTestRange()));
+    yatesCheck->hide();
+    promptLabel = new QLabel(this);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(promptLabel, 0, 0, 1, 2);
+    layout->addWidget(digitsLabel, 1, 0);
+    layout->addWidget(accuracyBox, 1, 1);
+    layout->addWidget(yatesCheck, 2, 0);
+    layout->addWidget(rangeLabel, 3, 0);
+    layout->addWidget(rangeEdit, 3, 1);
+    layout->addWidget(selectionLabel, 4, 0);
+    layout->addWidget(messageLabel, 4, 1);
+    layout->addWidget(okButton, 5, 0);
+    layout->addWidget(cancelButton, 5, 1);
+
+    setFixedHeight(sizeHint().height());
+    setModal(false);
+    testKind = TestNone;
+}
+
+void SelDialog::showForTest()
+{
+    digitsLabel->hide();
+    accuracyBox->hide();
+    yatesCheck->hide();
+    if (testKind == TestFisher) {
+        input.accuracy = 0;
+        accuracyBox->show();
+        digitsLabel->show();
+        accuracySpin->setValue(1);
+        accuracySpin->setValue(0);
+    } else if (testKind == TestChi2) {
+        yatesCheck->show();
+        yatesCheck->setChecked(false);
+    }
+    setVisible(true);
+}
+
+void SelDialog::accept()
+{
+    if (calculationRunning) {
+        messageLabel->setText(
+            tr("<font color=\"red\">A test is running: stop it or wait for its result</font>"));
+        return;
+    }
+    QDialog::accept();
+}
+
+void SelDialog::slotTestRange()
+{
+    if (testKind < 0 || testKind > TestGeneInter)
+        return;
+    // The running test reads its own copy of the input, but keep the dialog
+    // quiet anyway: nothing it shows would be used.
+    promptLabel->setText(prompts.at(testKind));
+    setWindowTitle(titles.at(testKind));
+
+    const QTableWidgetSelectionRange range = [this] {
+        const QList<QTableWidgetSelectionRange> ranges = spreadsheet->selectedRanges();
+        return ranges.isEmpty() ? QTableWidgetSelectionRange() : ranges.first();
+    }();
+    input.nCols = range.rightColumn() - range.leftColumn() + 1;
+    input.nRows = range.bottomRow() - range.topRow() + 1;
+    input.leftCol = range.leftColumn();
+    input.topRow = range.topRow();
+    input.yates = yatesCheck->isChecked();
+    rangeEdit->setText(tr("%1%2:%3%4")
+                           .arg(QChar(u'A' + range.leftColumn()))
+                           .arg(range.topRow() + 1)
+                           .arg(QChar(u'A' + range.rightColumn()))
+                           .arg(range.bottomRow() + 1));
+
+    const SpreadsheetCellSource grid(spreadsheet);
+    const CheckResult result = checkTestRange(testKind, grid, input);
+    messageLabel->setText(result.message);
+    if (result.yatesUnchecked) {
+        const QSignalBlocker blocker(yatesCheck);
+        yatesCheck->setChecked(false);
+        input.yates = false;
+    }
+    if (testKind == TestChi2 || result.yatesUnchecked)
+        yatesCheck->setEnabled(result.yatesEnabled);
+    okButton->setEnabled(result.ok);
+}
+
+void SelDialog::slotSpinText(int value)
+{
+    input.accuracy = value;
+    QString bold;
+    QString tail;
+    if (value == 0) {
+        accuracySpin->setSpecialValueText(tr("Max"));
+        bold = QStringLiteral("1234567890");
+    } else {
+        for (int digit = 1; digit <= value; ++digit)
+            bold += QString::number(digit);
+        for (int digit = value + 1; digit <= 9; ++digit)
+            tail += QString::number(digit);
+        tail += u'0';
+    }
+    digitsLabel->setText(QStringLiteral("P=0.<B><FONT size=+1>") + bold + QStringLiteral("</FONT></B>")
+                         + tail);
+}

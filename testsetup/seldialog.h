@@ -3,9 +3,18 @@
 #include "testinput.h"
 
 #include <QDialog>
+#include <QStringList>
 
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
+// The one dialog through which every test starts: shows the selected block
+// as a range text, checks it for the chosen test at every selection change,
+// and holds what the check copied out of the grid for the test's driver.
 class SelDialog final : public QDialog
 {
     Q_OBJECT
@@ -13,9 +22,34 @@ class SelDialog final : public QDialog
 public:
     SelDialog(QTableWidget *sheet, QWidget *parent);
 
+    // Shows the option widgets of the current kind, reset, and the dialog.
+    void showForTest();
+
+    // While a calculation runs, OK refuses to start a second one.
+    void setCalculationRunning(bool running) { calculationRunning = running; }
+
     int testKind = TestNone;
     TestInput input;
 
+    QCheckBox *yatesCheck = nullptr;
+    QSpinBox *accuracySpin = nullptr;
+    QLabel *digitsLabel = nullptr;
+    QWidget *accuracyBox = nullptr;
+    QLabel *promptLabel = nullptr;
+    QLineEdit *rangeEdit = nullptr;
+    QLabel *messageLabel = nullptr;
+    QPushButton *okButton = nullptr;
+
+public slots:
+    void accept() override;
+
+private slots:
+    void slotTestRange();
+    void slotSpinText(int value);
+
 private:
+    QStringList prompts;
+    QStringList titles;
     QTableWidget *spreadsheet;
+    bool calculationRunning = false;
 };
