@@ -1,20 +1,183 @@
+// Clipboard, delete, find and sort of the grid.
 #include "spreadsheet.h"
 
-void Spreadsheet::cut() {}
-void Spreadsheet::copy() {}
-void Spreadsheet::paste() {}
-void Spreadsheet::del() {}
+#include "cell.h"
+#include "rowcompare.h"
+#include "uiprompts.h"
+
+#include <QApplication>
+#include <QClipboard>
+
+#include <algorithm>
+
+namespace {
+
+// The widest clipboard row accepted, counted from the selection's left
+// column. Deliberately not the grid's 26 columns: fields beyond Z are dropped
+// silently, only absurdly wide rows are refused.
+constexpr int kMaxPasteWidth = 999;
+
+} // namespace
+
+void Spreadsheet::cut()
+{
+    copy();
+    del();
+}
+
+void Spreadsheet::copy()
+{
+    const QTableWidgetSelectionRange range = selectionRange();
+    QString str;
+    for (int i = 0; i < range.rowCount(); ++i) {
+        if (i > 0)
+            str += u'\n';
+        for (int j = 0; j < range.columnCount(); ++j) {
+            if (j > 0)
+                str += u'\t';
+            str += cellFormula(range.topRow() + i, range.leftColumn() + j);
+        }
+    }
+    QApplication::clipboard()->setText(str);
+}
+
+void Spreadsheet::paste()
+{
+    const QTableWidgetSelectionRange range = selectionRange();
+    const QString str = QApplication::clipboard()->text();
+    const QStringList rows = str.split(u'\n', Qt::KeepEmptyParts, Qt::CaseSensitive);
+    const int numRows = int(rows.size());
+    const int numColumns = int(rows.first().count(u'\t')) + 1;
+
+    const bool singleCell = range.rowCount() * range.columnCount() == 1;
+    if (!singleCell && (range.rowCount() != numRows || range.columnCount() != numColumns)) {
+        UiPrompts::current().information(
+            this, tr("Velmora"),
+            tr("The information cannot be pasted because the copy and paste areas aren't the "
+               "same size."));
+        return;
+    }
+
+    // Tables copied from other programs end with a line feed. Placed at a
+    // single cell, the empty row after it would blank the cell below the
+    // block, which the user never chose; it is not data, so it is left out.
+    const int rowsToPaste =
+        singleCell && numRows > 1 && rows.last().isEmpty() ? numRows - 1 : numRows;
+
+    for (int i = 0; i < rowsToPaste; ++i) {
+        const QStringList columns = rows.at(i).split(u'\t', Qt::KeepEmptyParts, Qt::CaseSensitive);
+        if (columns.size() + range.leftColumn() > kMaxPasteWidth) {
+            UiPrompts::current().information(
+                this, tr("Velmora"),
+                tr("The information cannot be pasted because the copy has to many columns"));
+            return;
+        }
+        // Ragged rows are skipped whole rather than half pasted.
+        if (columns.size() < numColumns)
+            continue;
+        const int row = range.topRow() + i;
+        if (row >= RowCount)
+            continue;
+        for (int j = 0; j < numColumns; ++j) {
+            const int column = range.leftColumn() + j;
+            if (column < ColumnCount)
+                setCellFormula(row, column, columns.at(j));
+        }
+    }
+    somethingChanged();
+}
+
+void Spreadsheet::del()
+{
+    // takeItem finds the item by its position; deleting an item still in the
+    // grid makes the model search all 25,974 positions for it, per item.
+    bool deleted = false;
+    const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
+    for (const QTableWidgetSelectionRange &range : ranges) {
+        for (int row = range.topRow(); row <= range.bottomRow(); ++row) {
+            for (int column = range.leftColumn(); column <= range.rightColumn(); ++column) {
+                if (QTableWidgetItem *taken = takeItem(row, column)) {
+                    delete taken;
+                    deleted = true;
+                }
+            }
+        }
+    }
+    // Removing items emits no itemChanged, so the change is announced here.
+    if (deleted)
+        somethingChanged();
+}
+
 void Spreadsheet::findNext(const QString &str, Qt::CaseSensitivity cs)
 {
-    Q_UNUSED(str);
-    Q_UNUSED(cs);
+    int row = currentRow();
+    int column = currentColumn() + 1;
+    // Without a current cell the search starts at A1 instead of at row -1.
+    if (row < 0) {
+        row = 0;
+        column = 0;
+    }
+    while (row < RowCount) {
+        while (column < ColumnCount) {
+            if (cellText(row, column).contains(str, cs)) {
+                clearSelection();
+                setCurrentCell(row, column);
+                activateWindow();
+                return;
+            }
+            ++column;
+        }
+        column = 0;
+        ++row;
+    }
+    UiPrompts::current().beep();
 }
+
 void Spreadsheet::findPrevious(const QString &str, Qt::CaseSensitivity cs)
 {
-    Q_UNUSED(str);
-    Q_UNUSED(cs);
+    int row = currentRow();
+    int column = currentColumn() - 1;
+    while (row >= 0) {
+        while (column >= 0) {
+            if (cellText(row, column).contains(str, cs)) {
+                clearSelection();
+                setCurrentCell(row, column);
+                activateWindow();
+                return;
+            }
+            --column;
+        }
+        column = ColumnCount - 1;
+        --row;
+    }
+    UiPrompts::current().beep();
 }
+
 void Spreadsheet::sortSelection(const RowCompare &compare)
 {
-    Q_UNUSED(compare);
+    const QTableWidgetSelectionRange range = selectionRange();
+    // Nothing selected: nothing to sort, and nothing is marked modified.
+    if (range.rowCount() <= 0 || range.columnCount() <= 0)
+        return;
+
+    QList<QStringList> rows;
+    rows.reserve(range.rowCount());
+    for (int i = 0; i < range.rowCount(); ++i) {
+        QStringList row;
+        row.reserve(range.columnCount());
+        for (int j = 0; j < range.columnCount(); ++j)
+            row.append(cellFormula(range.topRow() + i, range.leftColumn() + j));
+        rows.append(row);
+    }
+
+    std::stable_sort(rows.begin(), rows.end(), compare);
+
+    for (int i = 0; i < range.rowCount(); ++i) {
+        const QStringList &row = rows.at(i);
+        for (int j = 0; j < range.columnCount(); ++j)
+            setCellFormula(range.topRow() + i, range.leftColumn() + j, row.at(j));
+    }
+
+    clearSelection();
+    somethingChanged();
 }
