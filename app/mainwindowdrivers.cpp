@@ -1,16 +1,22 @@
 #include "mainwindow.h"
 
+#include "clusterrun.h"
+#include "fisherrun.h"
 #include "seldialog.h"
 
 #include <QCheckBox>
 
-// The five drivers: each copies the dialog's checked input (so a dialog
-// re-check during the run cannot change what the engine reads), runs the
-// shared run-and-report function and appends its report.
+// The five drivers: each copies the dialog's checked input, so that the
+// dialog may re-check the selection during a run without changing what the
+// engine reads, then runs the shared run-and-report function.
 
 void MainWindow::runFisher()
 {
     selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
+        return runFisherTest(input, progress);
+    });
 }
 
 void MainWindow::runChi2()
@@ -22,6 +28,15 @@ void MainWindow::runChi2()
 void MainWindow::runCluster()
 {
     selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    runAndReport([this, &input](const ProgressDisplay &progress) -> RunReport {
+        // Cells set during the run must not trigger a recalculation each.
+        const bool switchedOff = toggleAutoRecalcByShortcut(false);
+        RunReport report = runRiskCluster(input, progress);
+        if (switchedOff)
+            toggleAutoRecalcByShortcut(true);
+        return report;
+    });
 }
 
 void MainWindow::runHardyW()
