@@ -1,7 +1,60 @@
 #include "mainwindow.h"
 
-void MainWindow::find() {}
+#include "finddialog.h"
+#include "gotocelldialog.h"
+#include "rowcompare.h"
+#include "sortdialog.h"
+#include "spreadsheet.h"
+#include "uiprompts.h"
 
-void MainWindow::goToCell() {}
+void MainWindow::find()
+{
+    // One dialog for the window's life, so the text and options persist.
+    if (!findDialog) {
+        findDialog = new FindDialog(this);
+        connect(findDialog, SIGNAL(findNext(const QString &, Qt::CaseSensitivity)), spreadsheet,
+                SLOT(findNext(const QString &, Qt::CaseSensitivity)));
+        connect(findDialog, SIGNAL(findPrevious(const QString &, Qt::CaseSensitivity)),
+                spreadsheet, SLOT(findPrevious(const QString &, Qt::CaseSensitivity)));
+    }
+    findDialog->show();
+    findDialog->raise();
+    findDialog->activateWindow();
+}
 
-void MainWindow::sort() {}
+void MainWindow::goToCell()
+{
+    GoToCellDialog dialog(this);
+    if (dialog.exec()) {
+        // The validator admits only A1 to Z999, in either case.
+        const QString str = dialog.lineEdit->text().toUpper();
+        spreadsheet->setCurrentCell(str.mid(1).toInt() - 1, str.at(0).unicode() - u'A');
+    }
+}
+
+void MainWindow::sort()
+{
+    const QTableWidgetSelectionRange range = spreadsheet->selectionRange();
+    // Without a selection the dialog could only offer the character before
+    // "A" as a column; refuse before it opens.
+    if (range.rowCount() <= 0 || range.columnCount() <= 0) {
+        UiPrompts::current().information(
+            spreadsheet, tr("Velmora"),
+            tr("There is nothing to sort. Select the cells to sort first."));
+        return;
+    }
+
+    SortDialog dialog(this);
+    dialog.setColumnSpan(QChar(u'A' + range.leftColumn()), QChar(u'A' + range.rightColumn()));
+    if (dialog.exec()) {
+        // The hidden groups count too: their "None" gives -1, an unused key.
+        RowCompare compare;
+        compare.keyColumn[0] = dialog.primaryColumnCombo->currentIndex();
+        compare.keyColumn[1] = dialog.secondaryColumnCombo->currentIndex() - 1;
+        compare.keyColumn[2] = dialog.tertiaryColumnCombo->currentIndex() - 1;
+        compare.isAscending[0] = dialog.primaryOrderCombo->currentIndex() == 0;
+        compare.isAscending[1] = dialog.secondaryOrderCombo->currentIndex() == 0;
+        compare.isAscending[2] = dialog.tertiaryOrderCombo->currentIndex() == 0;
+        spreadsheet->sortSelection(compare);
+    }
+}

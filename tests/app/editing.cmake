@@ -1,0 +1,2 @@
+velmora_add_test(test_editing SOURCES test_editing.cpp LIBS velmora_app)
+target_include_directories(test_editing PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
