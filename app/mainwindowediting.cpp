@@ -13,9 +13,9 @@ void MainWindow::find()
     if (!findDialog) {
         findDialog = new FindDialog(this);
         connect(findDialog, SIGNAL(findNext(const QString &, Qt::CaseSensitivity)), spreadsheet,
-                SLOT(findNext(const QString &, Qt::CaseSensitivity)));
-        connect(findDialog, SIGNAL(findPrevious(const QString &, Qt::CaseSensitivity)),
-                spreadsheet, SLOT(findPrevious(const QString &, Qt::CaseSensitivity)));
+            SLOT(findNext(const QString &, Qt::CaseSensitivity)));
+        connect(findDialog, SIGNAL(findPrevious(const QString &, Qt::CaseSensitivity)), spreadsheet,
+            SLOT(findPrevious(const QString &, Qt::CaseSensitivity)));
     }
     findDialog->show();
     findDialog->raise();
@@ -38,8 +38,7 @@ void MainWindow::sort()
     // Without a selection the dialog could only offer the character before
     // "A" as a column; refuse before it opens.
     if (range.rowCount() <= 0 || range.columnCount() <= 0) {
-        UiPrompts::current().information(
-            spreadsheet, tr("Velmora"),
+        UiPrompts::current().information(spreadsheet, tr("Velmora"),
             tr("There is nothing to sort. Select the cells to sort first."));
         return;
     }

@@ -7,7 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
+FindDialog::FindDialog(QWidget *parent)
+    : QDialog(parent)
 {
     label = new QLabel(tr("Find &what:"));
     lineEdit = new QLineEdit;
@@ -27,7 +28,7 @@ FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
     closeButton->setObjectName(QStringLiteral("closeButton"));
 
     connect(lineEdit, SIGNAL(textChanged(const QString &)), this,
-            SLOT(enableFindButton(const QString &)));
+        SLOT(enableFindButton(const QString &)));
     connect(findButton, SIGNAL(clicked()), this, SLOT(findClicked()));
     connect(closeButton, SIGNAL(clicked()), this, SLOT(close()));
 
@@ -57,8 +58,8 @@ FindDialog::FindDialog(QWidget *parent) : QDialog(parent)
 void FindDialog::findClicked()
 {
     const QString text = lineEdit->text();
-    const Qt::CaseSensitivity cs =
-        caseCheckBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const Qt::CaseSensitivity cs
+        = caseCheckBox->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive;
     if (backwardCheckBox->isChecked())
         emit findPrevious(text, cs);
     else

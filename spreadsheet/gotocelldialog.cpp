@@ -4,7 +4,8 @@
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
-GoToCellDialog::GoToCellDialog(QWidget *parent) : QDialog(parent)
+GoToCellDialog::GoToCellDialog(QWidget *parent)
+    : QDialog(parent)
 {
     setupUi(this);
     buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);

@@ -14,6 +14,6 @@ public:
 
     // Offsets from the range's left column; index 0 is the primary key, -1
     // leaves a key unused.
-    int keyColumn[KeyCount] = {-1, -1, -1};
-    bool isAscending[KeyCount] = {true, true, true};
+    int keyColumn[KeyCount] = { -1, -1, -1 };
+    bool isAscending[KeyCount] = { true, true, true };
 };

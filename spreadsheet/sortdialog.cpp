@@ -1,6 +1,7 @@
 #include "sortdialog.h"
 
-SortDialog::SortDialog(QWidget *parent) : QDialog(parent)
+SortDialog::SortDialog(QWidget *parent)
+    : QDialog(parent)
 {
     setupUi(this);
     secondaryGroupBox->hide();

@@ -51,8 +51,7 @@ void Spreadsheet::paste()
 
     const bool singleCell = range.rowCount() * range.columnCount() == 1;
     if (!singleCell && (range.rowCount() != numRows || range.columnCount() != numColumns)) {
-        UiPrompts::current().information(
-            this, tr("Velmora"),
+        UiPrompts::current().information(this, tr("Velmora"),
             tr("The information cannot be pasted because the copy and paste areas aren't the "
                "same size."));
         return;
@@ -61,14 +60,13 @@ void Spreadsheet::paste()
     // Tables copied from other programs end with a line feed. Placed at a
     // single cell, the empty row after it would blank the cell below the
     // block, which the user never chose; it is not data, so it is left out.
-    const int rowsToPaste =
-        singleCell && numRows > 1 && rows.last().isEmpty() ? numRows - 1 : numRows;
+    const int rowsToPaste
+        = singleCell && numRows > 1 && rows.last().isEmpty() ? numRows - 1 : numRows;
 
     for (int i = 0; i < rowsToPaste; ++i) {
         const QStringList columns = rows.at(i).split(u'\t', Qt::KeepEmptyParts, Qt::CaseSensitive);
         if (columns.size() + range.leftColumn() > kMaxPasteWidth) {
-            UiPrompts::current().information(
-                this, tr("Velmora"),
+            UiPrompts::current().information(this, tr("Velmora"),
                 tr("The information cannot be pasted because the copy has to many columns"));
             return;
         }

@@ -30,7 +30,7 @@ QString field(int row, int column, quint32 &seed)
     default:
         if (column % 3 == 0)
             return QStringLiteral("=") + QChar(u'A' + column - 1) + QString::number(row + 1)
-                   + QStringLiteral("+1");
+                + QStringLiteral("+1");
         return QString::number(r % 100000);
     }
 }

@@ -42,7 +42,8 @@ QString locationShown(const MainWindow &window)
 class ModalAnswer final : public QObject
 {
 public:
-    explicit ModalAnswer(std::function<void(QWidget *)> answer) : answer(std::move(answer))
+    explicit ModalAnswer(std::function<void(QWidget *)> answer)
+        : answer(std::move(answer))
     {
         timer.setInterval(5);
         connect(&timer, &QTimer::timeout, this, &ModalAnswer::poll);
@@ -155,7 +156,7 @@ void TestEditing::clipboardKeys()
     clickCell(sheet, 5, 2); // C6
     QTest::keyClick(sheet, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(readRange(sheet, 5, 2, 2, 2),
-             (QStringList{QStringLiteral("1,=A1*2"), QStringLiteral("x,y")}));
+        (QStringList { QStringLiteral("1,=A1*2"), QStringLiteral("x,y") }));
 
     clickCell(sheet, 0, 0);
     clickCell(sheet, 1, 1, Qt::ShiftModifier);
@@ -173,7 +174,7 @@ void TestEditing::clipboardKeys()
     clickCell(sheet, 0, 0);
     QTest::keyClick(sheet, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(readRange(sheet, 0, 0, 2, 2),
-             (QStringList{QStringLiteral("1,=A1*2"), QStringLiteral("x,y")}));
+        (QStringList { QStringLiteral("1,=A1*2"), QStringLiteral("x,y") }));
     QCOMPARE(sheet->cellText(0, 1), QStringLiteral("2"));
     QVERIFY(window->isWindowModified());
     QVERIFY(prompts->messages.isEmpty());
@@ -201,8 +202,8 @@ void TestEditing::findKeepsItsDialog()
     QVERIFY(prompts->messages.isEmpty());
 
     // Closed and opened again: the same dialog, text kept.
-    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("closeButton")),
-                      Qt::LeftButton);
+    QTest::mouseClick(
+        dialog->findChild<QPushButton *>(QStringLiteral("closeButton")), Qt::LeftButton);
     QVERIFY(!dialog->isVisible());
     action(*window, QStringLiteral("&Find..."))->trigger();
     QCOMPARE(window->findChildren<FindDialog *>().size(), 1);
@@ -210,8 +211,8 @@ void TestEditing::findKeepsItsDialog()
     QCOMPARE(text->text(), QStringLiteral("NEEDLE"));
 
     // Backwards through the same connections.
-    QTest::keyClick(dialog->findChild<QCheckBox *>(QStringLiteral("backwardCheckBox")),
-                    Qt::Key_Space);
+    QTest::keyClick(
+        dialog->findChild<QCheckBox *>(QStringLiteral("backwardCheckBox")), Qt::Key_Space);
     sheet->setCurrentCell(998, 25);
     QTest::mouseClick(find, Qt::LeftButton);
     QCOMPARE(sheet->currentCellName(), QStringLiteral("C4"));
@@ -272,8 +273,8 @@ void TestEditing::goToCellCancelled()
 void TestEditing::sortByOneKey()
 {
     // C1:E4 holds three columns; D is the key.
-    const QStringList rows{QStringLiteral("1,10,a"), QStringLiteral("2,9,b"),
-                           QStringLiteral("3,100,c"), QStringLiteral("4,,d")};
+    const QStringList rows { QStringLiteral("1,10,a"), QStringLiteral("2,9,b"),
+        QStringLiteral("3,100,c"), QStringLiteral("4,,d") };
     for (int i = 0; i < rows.size(); ++i) {
         const QStringList fields = rows.at(i).split(u',');
         for (int j = 0; j < 3; ++j)
@@ -297,10 +298,11 @@ void TestEditing::sortByOneKey()
     });
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
-    QCOMPARE(offered, (QStringList{QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")}));
+    QCOMPARE(
+        offered, (QStringList { QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E") }));
     QCOMPARE(readRange(sheet, 0, 2, 4, 3),
-             (QStringList{QStringLiteral("4,,d"), QStringLiteral("1,10,a"),
-                          QStringLiteral("3,100,c"), QStringLiteral("2,9,b")}));
+        (QStringList { QStringLiteral("4,,d"), QStringLiteral("1,10,a"), QStringLiteral("3,100,c"),
+            QStringLiteral("2,9,b") }));
     QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("outside"));
     QVERIFY(sheet->selectedRanges().isEmpty());
     QCOMPARE(sheet->currentCellName(), QStringLiteral("C1"));
@@ -310,9 +312,8 @@ void TestEditing::sortByOneKey()
 void TestEditing::sortByMoreKeys()
 {
     // A1:C5: primary A ascending, secondary C descending, tertiary B.
-    const QStringList rows{QStringLiteral("x,2,1"), QStringLiteral("y,1,1"),
-                           QStringLiteral("x,1,1"), QStringLiteral("x,3,2"),
-                           QStringLiteral("y,0,0")};
+    const QStringList rows { QStringLiteral("x,2,1"), QStringLiteral("y,1,1"),
+        QStringLiteral("x,1,1"), QStringLiteral("x,3,2"), QStringLiteral("y,0,0") };
     for (int i = 0; i < rows.size(); ++i) {
         const QStringList fields = rows.at(i).split(u',');
         for (int j = 0; j < 3; ++j)
@@ -340,9 +341,8 @@ void TestEditing::sortByMoreKeys()
     QVERIFY(answer.answered);
     QVERIFY(hiddenAtFirst);
     QCOMPARE(readRange(sheet, 0, 0, 5, 3),
-             (QStringList{QStringLiteral("x,3,2"), QStringLiteral("x,1,1"),
-                          QStringLiteral("x,2,1"), QStringLiteral("y,1,1"),
-                          QStringLiteral("y,0,0")}));
+        (QStringList { QStringLiteral("x,3,2"), QStringLiteral("x,1,1"), QStringLiteral("x,2,1"),
+            QStringLiteral("y,1,1"), QStringLiteral("y,0,0") }));
 }
 
 void TestEditing::sortCancelled()
@@ -359,7 +359,8 @@ void TestEditing::sortCancelled()
     });
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
-    QCOMPARE(readRange(sheet, 0, 0, 2, 1), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    QCOMPARE(
+        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
     QVERIFY(!window->isWindowModified());
     QCOMPARE(sheet->selectionRange().rowCount(), 2);
 }
@@ -374,10 +375,12 @@ void TestEditing::sortWithoutSelection()
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QCoreApplication::processEvents();
     QVERIFY(!answer.answered);
-    QCOMPARE(prompts->titles, QStringList{QStringLiteral("Velmora")});
+    QCOMPARE(prompts->titles, QStringList { QStringLiteral("Velmora") });
     QCOMPARE(prompts->messages,
-             QStringList{QStringLiteral("There is nothing to sort. Select the cells to sort first.")});
-    QCOMPARE(readRange(sheet, 0, 0, 2, 1), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+        QStringList {
+            QStringLiteral("There is nothing to sort. Select the cells to sort first.") });
+    QCOMPARE(
+        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
     QVERIFY(!window->isWindowModified());
 }
 

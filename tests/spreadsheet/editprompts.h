@@ -14,15 +14,15 @@ public:
     EditPrompts(const EditPrompts &) = delete;
     EditPrompts &operator=(const EditPrompts &) = delete;
 
-    QMessageBox::StandardButton warning(QWidget *, const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons) override
+    QMessageBox::StandardButton warning(
+        QWidget *, const QString &title, const QString &text, QMessageBox::StandardButtons) override
     {
         titles << title;
         messages << text;
         return QMessageBox::Ok;
     }
-    QMessageBox::StandardButton information(QWidget *, const QString &title,
-                                            const QString &text) override
+    QMessageBox::StandardButton information(
+        QWidget *, const QString &title, const QString &text) override
     {
         titles << title;
         messages << text;

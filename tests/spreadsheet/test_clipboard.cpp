@@ -13,8 +13,8 @@ namespace {
 
 const QString kSameSize = QStringLiteral(
     "The information cannot be pasted because the copy and paste areas aren't the same size.");
-const QString kTooManyColumns =
-    QStringLiteral("The information cannot be pasted because the copy has to many columns");
+const QString kTooManyColumns
+    = QStringLiteral("The information cannot be pasted because the copy has to many columns");
 
 void select(Spreadsheet &sheet, int top, int left, int bottom, int right)
 {
@@ -160,8 +160,8 @@ void TestClipboard::sizeRefused()
 
     QSignalSpy modified(&sheet, SIGNAL(modified()));
     sheet.paste();
-    QCOMPARE(prompts.messages, QStringList{kSameSize});
-    QCOMPARE(prompts.titles, QStringList{QStringLiteral("Velmora")});
+    QCOMPARE(prompts.messages, QStringList { kSameSize });
+    QCOMPARE(prompts.titles, QStringList { QStringLiteral("Velmora") });
     QCOMPARE(modified.count(), 0);
     QCOMPARE(sheet.cellFormula(0, 0), QStringLiteral("keep"));
     QCOMPARE(itemCount(sheet), 1);
@@ -213,8 +213,8 @@ void TestClipboard::tooManyColumns()
     select(sheet, 0, 1, 0, 1); // B1
     QSignalSpy modified(&sheet, SIGNAL(modified()));
     sheet.paste();
-    QCOMPARE(prompts.messages, QStringList{kTooManyColumns});
-    QCOMPARE(prompts.titles, QStringList{QStringLiteral("Velmora")});
+    QCOMPARE(prompts.messages, QStringList { kTooManyColumns });
+    QCOMPARE(prompts.titles, QStringList { QStringLiteral("Velmora") });
     // The first row stays pasted; nothing after the wide row is.
     QCOMPARE(sheet.cellFormula(0, 1), QStringLiteral("a"));
     QCOMPARE(sheet.cellFormula(0, 2), QStringLiteral("b"));

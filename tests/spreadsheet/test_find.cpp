@@ -24,11 +24,11 @@ struct Parts
 
 Parts partsOf(FindDialog &dialog)
 {
-    return {dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit")),
-            dialog.findChild<QCheckBox *>(QStringLiteral("caseCheckBox")),
-            dialog.findChild<QCheckBox *>(QStringLiteral("backwardCheckBox")),
-            dialog.findChild<QPushButton *>(QStringLiteral("findButton")),
-            dialog.findChild<QPushButton *>(QStringLiteral("closeButton"))};
+    return { dialog.findChild<QLineEdit *>(QStringLiteral("lineEdit")),
+        dialog.findChild<QCheckBox *>(QStringLiteral("caseCheckBox")),
+        dialog.findChild<QCheckBox *>(QStringLiteral("backwardCheckBox")),
+        dialog.findChild<QPushButton *>(QStringLiteral("findButton")),
+        dialog.findChild<QPushButton *>(QStringLiteral("closeButton")) };
 }
 
 // Types the text afresh, toggles the two boxes as needed, presses Find.
@@ -81,18 +81,18 @@ void TestFind::init()
     sheet = new Spreadsheet;
     dialog = new FindDialog(sheet);
     connect(dialog, SIGNAL(findNext(const QString &, Qt::CaseSensitivity)), sheet,
-            SLOT(findNext(const QString &, Qt::CaseSensitivity)));
+        SLOT(findNext(const QString &, Qt::CaseSensitivity)));
     connect(dialog, SIGNAL(findPrevious(const QString &, Qt::CaseSensitivity)), sheet,
-            SLOT(findPrevious(const QString &, Qt::CaseSensitivity)));
+        SLOT(findPrevious(const QString &, Qt::CaseSensitivity)));
     sheet->show();
     dialog->show();
 
-    sheet->setCellFormula(0, 0, QStringLiteral("abc"));   // A1
+    sheet->setCellFormula(0, 0, QStringLiteral("abc")); // A1
     sheet->setCellFormula(0, 2, QStringLiteral("xabcx")); // C1
-    sheet->setCellFormula(2, 0, QStringLiteral("ABC"));   // A3
-    sheet->setCellFormula(4, 1, QStringLiteral("=2+3"));  // B5
-    sheet->setCellFormula(6, 3, QStringLiteral("=1/0"));  // D7
-    sheet->setCellFormula(8, 0, QStringLiteral("=B5"));   // A9, also 5
+    sheet->setCellFormula(2, 0, QStringLiteral("ABC")); // A3
+    sheet->setCellFormula(4, 1, QStringLiteral("=2+3")); // B5
+    sheet->setCellFormula(6, 3, QStringLiteral("=1/0")); // D7
+    sheet->setCellFormula(8, 0, QStringLiteral("=B5")); // A9, also 5
     sheet->setCellFormula(998, 25, QStringLiteral("abc")); // Z999
     sheet->setCurrentCell(0, 0);
 }

@@ -52,7 +52,7 @@ QWidget *nextTabStop(QWidget *widget)
     return next;
 }
 
-constexpr int kTop = 1;  // row 2
+constexpr int kTop = 1; // row 2
 constexpr int kLeft = 2; // column C
 
 } // namespace
@@ -81,56 +81,58 @@ void TestSort::sortRows_data()
     QTest::addColumn<QStringList>("sorted");
 
     QTest::newRow("text order of numbers")
-        << QStringList{QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("100")}
-        << QList<int>{0} << QStringLiteral("a")
-        << QStringList{QStringLiteral("10"), QStringLiteral("100"), QStringLiteral("9")};
+        << QStringList { QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("100") }
+        << QList<int> { 0 } << QStringLiteral("a")
+        << QStringList { QStringLiteral("10"), QStringLiteral("100"), QStringLiteral("9") };
     // UTF-16 order: "" < "-" < digits < "=" < upper case < lower case.
     QTest::newRow("code unit order")
-        << QStringList{QStringLiteral("b"), QStringLiteral("B"), QStringLiteral(""),
-                       QStringLiteral("1"), QStringLiteral("=A1+1"), QStringLiteral("-1")}
-        << QList<int>{0} << QStringLiteral("a")
-        << QStringList{QStringLiteral(""), QStringLiteral("-1"), QStringLiteral("1"),
-                       QStringLiteral("=A1+1"), QStringLiteral("B"), QStringLiteral("b")};
+        << QStringList { QStringLiteral("b"), QStringLiteral("B"), QStringLiteral(""),
+               QStringLiteral("1"), QStringLiteral("=A1+1"), QStringLiteral("-1") }
+        << QList<int> { 0 } << QStringLiteral("a")
+        << QStringList { QStringLiteral(""), QStringLiteral("-1"), QStringLiteral("1"),
+               QStringLiteral("=A1+1"), QStringLiteral("B"), QStringLiteral("b") };
     QTest::newRow("secondary decides")
-        << QStringList{QStringLiteral("a,2"), QStringLiteral("b,1"), QStringLiteral("a,1")}
-        << QList<int>{0, 1} << QStringLiteral("aa")
-        << QStringList{QStringLiteral("a,1"), QStringLiteral("a,2"), QStringLiteral("b,1")};
+        << QStringList { QStringLiteral("a,2"), QStringLiteral("b,1"), QStringLiteral("a,1") }
+        << QList<int> { 0, 1 } << QStringLiteral("aa")
+        << QStringList { QStringLiteral("a,1"), QStringLiteral("a,2"), QStringLiteral("b,1") };
     QTest::newRow("tertiary decides")
-        << QStringList{QStringLiteral("a,x,2"), QStringLiteral("a,y,0"), QStringLiteral("a,x,1")}
-        << QList<int>{0, 1, 2} << QStringLiteral("aaa")
-        << QStringList{QStringLiteral("a,x,1"), QStringLiteral("a,x,2"), QStringLiteral("a,y,0")};
+        << QStringList { QStringLiteral("a,x,2"), QStringLiteral("a,y,0"), QStringLiteral("a,x,1") }
+        << QList<int> { 0, 1, 2 } << QStringLiteral("aaa")
+        << QStringList { QStringLiteral("a,x,1"), QStringLiteral("a,x,2"),
+               QStringLiteral("a,y,0") };
     QTest::newRow("descending secondary only")
-        << QStringList{QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,3"),
-                       QStringLiteral("a,2")}
-        << QList<int>{0, 1} << QStringLiteral("ad")
-        << QStringList{QStringLiteral("a,2"), QStringLiteral("a,1"), QStringLiteral("b,3"),
-                       QStringLiteral("b,1")};
+        << QStringList { QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,3"),
+               QStringLiteral("a,2") }
+        << QList<int> { 0, 1 } << QStringLiteral("ad")
+        << QStringList { QStringLiteral("a,2"), QStringLiteral("a,1"), QStringLiteral("b,3"),
+               QStringLiteral("b,1") };
     QTest::newRow("stable ascending")
-        << QStringList{QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,2"),
-                       QStringLiteral("a,2"), QStringLiteral("b,3")}
-        << QList<int>{0} << QStringLiteral("a")
-        << QStringList{QStringLiteral("a,1"), QStringLiteral("a,2"), QStringLiteral("b,1"),
-                       QStringLiteral("b,2"), QStringLiteral("b,3")};
+        << QStringList { QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,2"),
+               QStringLiteral("a,2"), QStringLiteral("b,3") }
+        << QList<int> { 0 } << QStringLiteral("a")
+        << QStringList { QStringLiteral("a,1"), QStringLiteral("a,2"), QStringLiteral("b,1"),
+               QStringLiteral("b,2"), QStringLiteral("b,3") };
     QTest::newRow("stable descending")
-        << QStringList{QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,2"),
-                       QStringLiteral("a,2"), QStringLiteral("b,3")}
-        << QList<int>{0} << QStringLiteral("d")
-        << QStringList{QStringLiteral("b,1"), QStringLiteral("b,2"), QStringLiteral("b,3"),
-                       QStringLiteral("a,1"), QStringLiteral("a,2")};
+        << QStringList { QStringLiteral("b,1"), QStringLiteral("a,1"), QStringLiteral("b,2"),
+               QStringLiteral("a,2"), QStringLiteral("b,3") }
+        << QList<int> { 0 } << QStringLiteral("d")
+        << QStringList { QStringLiteral("b,1"), QStringLiteral("b,2"), QStringLiteral("b,3"),
+               QStringLiteral("a,1"), QStringLiteral("a,2") };
     QTest::newRow("all keys equal keep order")
-        << QStringList{QStringLiteral("k,k,k,3"), QStringLiteral("k,k,k,1"),
-                       QStringLiteral("k,k,k,2")}
-        << QList<int>{2, 1, 0} << QStringLiteral("dad")
-        << QStringList{QStringLiteral("k,k,k,3"), QStringLiteral("k,k,k,1"),
-                       QStringLiteral("k,k,k,2")};
+        << QStringList { QStringLiteral("k,k,k,3"), QStringLiteral("k,k,k,1"),
+               QStringLiteral("k,k,k,2") }
+        << QList<int> { 2, 1, 0 } << QStringLiteral("dad")
+        << QStringList { QStringLiteral("k,k,k,3"), QStringLiteral("k,k,k,1"),
+               QStringLiteral("k,k,k,2") };
     QTest::newRow("middle column of the range")
-        << QStringList{QStringLiteral("1,c,9"), QStringLiteral("2,a,8"), QStringLiteral("3,b,7")}
-        << QList<int>{1} << QStringLiteral("a")
-        << QStringList{QStringLiteral("2,a,8"), QStringLiteral("3,b,7"), QStringLiteral("1,c,9")};
+        << QStringList { QStringLiteral("1,c,9"), QStringLiteral("2,a,8"), QStringLiteral("3,b,7") }
+        << QList<int> { 1 } << QStringLiteral("a")
+        << QStringList { QStringLiteral("2,a,8"), QStringLiteral("3,b,7"),
+               QStringLiteral("1,c,9") };
     QTest::newRow("no secondary, tertiary used")
-        << QStringList{QStringLiteral("a,z,2"), QStringLiteral("a,y,1")}
-        << QList<int>{0, -1, 2} << QStringLiteral("aaa")
-        << QStringList{QStringLiteral("a,y,1"), QStringLiteral("a,z,2")};
+        << QStringList { QStringLiteral("a,z,2"), QStringLiteral("a,y,1") }
+        << QList<int> { 0, -1, 2 } << QStringLiteral("aaa")
+        << QStringList { QStringLiteral("a,y,1"), QStringLiteral("a,z,2") };
 }
 
 void TestSort::sortRows()
@@ -170,12 +172,12 @@ void TestSort::sortRows()
 void TestSort::emptyPositionsBecomeItems()
 {
     Spreadsheet sheet;
-    fillRange(sheet, 0, 0, {QStringLiteral("b,"), QStringLiteral(",x"), QStringLiteral("a,")});
+    fillRange(sheet, 0, 0, { QStringLiteral("b,"), QStringLiteral(",x"), QStringLiteral("a,") });
     QCOMPARE(sheet.item(1, 0), nullptr);
     sheet.setRangeSelected(QTableWidgetSelectionRange(0, 0, 2, 1), true);
-    sheet.sortSelection(makeCompare({0}, QStringLiteral("a")));
+    sheet.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
     QCOMPARE(readRange(sheet, 0, 0, 3, 2),
-             (QStringList{QStringLiteral(",x"), QStringLiteral("a,"), QStringLiteral("b,")}));
+        (QStringList { QStringLiteral(",x"), QStringLiteral("a,"), QStringLiteral("b,") }));
     // Every position of the range now holds an item, the empty ones an
     // empty text.
     for (int row = 0; row < 3; ++row)
@@ -188,9 +190,9 @@ void TestSort::formulasMoveAsText()
 {
     Spreadsheet sheet;
     sheet.setCellFormula(0, 5, QStringLiteral("7")); // F1
-    fillRange(sheet, 0, 0, {QStringLiteral("z,=F1*2"), QStringLiteral("a,1")});
+    fillRange(sheet, 0, 0, { QStringLiteral("z,=F1*2"), QStringLiteral("a,1") });
     sheet.setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), true);
-    sheet.sortSelection(makeCompare({0}, QStringLiteral("a")));
+    sheet.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
     QCOMPARE(sheet.cellFormula(1, 1), QStringLiteral("=F1*2"));
     QCOMPARE(sheet.cellText(1, 1), QStringLiteral("14"));
 }
@@ -198,11 +200,11 @@ void TestSort::formulasMoveAsText()
 void TestSort::oneRowRange()
 {
     Spreadsheet sheet;
-    fillRange(sheet, 4, 1, {QStringLiteral("c,b,a")});
+    fillRange(sheet, 4, 1, { QStringLiteral("c,b,a") });
     sheet.setRangeSelected(QTableWidgetSelectionRange(4, 1, 4, 3), true);
     QSignalSpy modified(&sheet, SIGNAL(modified()));
-    sheet.sortSelection(makeCompare({2, 1, 0}, QStringLiteral("ddd")));
-    QCOMPARE(readRange(sheet, 4, 1, 1, 3), QStringList{QStringLiteral("c,b,a")});
+    sheet.sortSelection(makeCompare({ 2, 1, 0 }, QStringLiteral("ddd")));
+    QCOMPARE(readRange(sheet, 4, 1, 1, 3), QStringList { QStringLiteral("c,b,a") });
     QVERIFY(!modified.isEmpty());
     QVERIFY(sheet.selectedRanges().isEmpty());
 }
@@ -210,12 +212,13 @@ void TestSort::oneRowRange()
 void TestSort::nothingSelected()
 {
     Spreadsheet sheet;
-    fillRange(sheet, 0, 0, {QStringLiteral("b"), QStringLiteral("a")});
+    fillRange(sheet, 0, 0, { QStringLiteral("b"), QStringLiteral("a") });
     sheet.clearSelection();
     QSignalSpy modified(&sheet, SIGNAL(modified()));
-    sheet.sortSelection(makeCompare({0}, QStringLiteral("a")));
+    sheet.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
     QCOMPARE(modified.count(), 0);
-    QCOMPARE(readRange(sheet, 0, 0, 2, 1), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    QCOMPARE(
+        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
 }
 
 void TestSort::dialogForm()
@@ -234,15 +237,15 @@ void TestSort::dialogForm()
     QCOMPARE(dialog.moreButton->text(), QStringLiteral("&More"));
     QVERIFY(dialog.moreButton->isCheckable());
 
-    const QList<QComboBox *> orders{dialog.primaryOrderCombo, dialog.secondaryOrderCombo,
-                                    dialog.tertiaryOrderCombo};
+    const QList<QComboBox *> orders { dialog.primaryOrderCombo, dialog.secondaryOrderCombo,
+        dialog.tertiaryOrderCombo };
     for (QComboBox *combo : orders) {
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->itemText(0), QStringLiteral("Ascending"));
         QCOMPARE(combo->itemText(1), QStringLiteral("Descending"));
     }
-    const QList<QLabel *> columnLabels{dialog.primaryColumnLabel, dialog.secondaryColumnLabel,
-                                       dialog.tertiaryColumnLabel};
+    const QList<QLabel *> columnLabels { dialog.primaryColumnLabel, dialog.secondaryColumnLabel,
+        dialog.tertiaryColumnLabel };
     for (QLabel *label : columnLabels) {
         QVERIFY(Qt::mightBeRichText(label->text()));
         QVERIFY(label->text().contains(QStringLiteral("<p>Column:</p>")));
@@ -251,10 +254,9 @@ void TestSort::dialogForm()
 
     // Tab order: the keys top to bottom, then the buttons.
     dialog.moreButton->setChecked(true);
-    const QList<QWidget *> tabOrder{
-        dialog.primaryColumnCombo,   dialog.primaryOrderCombo,   dialog.secondaryColumnCombo,
-        dialog.secondaryOrderCombo,  dialog.tertiaryColumnCombo, dialog.tertiaryOrderCombo,
-        dialog.okButton,             dialog.cancelButton,        dialog.moreButton};
+    const QList<QWidget *> tabOrder { dialog.primaryColumnCombo, dialog.primaryOrderCombo,
+        dialog.secondaryColumnCombo, dialog.secondaryOrderCombo, dialog.tertiaryColumnCombo,
+        dialog.tertiaryOrderCombo, dialog.okButton, dialog.cancelButton, dialog.moreButton };
     for (int i = 0; i + 1 < tabOrder.size(); ++i)
         QCOMPARE(nextTabStop(tabOrder.at(i)), tabOrder.at(i + 1));
 }
@@ -270,7 +272,7 @@ void TestSort::columnSpan()
     QCOMPARE(dialog.tertiaryColumnCombo->itemText(26), QStringLiteral("Z"));
 
     dialog.setColumnSpan(QChar(u'C'), QChar(u'E'));
-    const QStringList columns{QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")};
+    const QStringList columns { QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E") };
     QStringList primary, secondary, tertiary;
     for (int i = 0; i < dialog.primaryColumnCombo->count(); ++i)
         primary << dialog.primaryColumnCombo->itemText(i);
@@ -279,7 +281,7 @@ void TestSort::columnSpan()
     for (int i = 0; i < dialog.tertiaryColumnCombo->count(); ++i)
         tertiary << dialog.tertiaryColumnCombo->itemText(i);
     QCOMPARE(primary, columns);
-    QCOMPARE(secondary, QStringList{QStringLiteral("None")} + columns);
+    QCOMPARE(secondary, QStringList { QStringLiteral("None") } + columns);
     QCOMPARE(tertiary, secondary);
     QCOMPARE(dialog.primaryColumnCombo->minimumSize(), dialog.secondaryColumnCombo->sizeHint());
 }
