@@ -120,7 +120,10 @@ void MainWindow::updateStatusBar()
 
 void MainWindow::spreadsheetModified()
 {
-    setWindowModified(true);
+    // Once is enough: every call re-checks the title, and Qt warns for each
+    // while the start-up title has no "[*]" placeholder.
+    if (!isWindowModified())
+        setWindowModified(true);
     updateStatusBar();
 }
 
