@@ -1,0 +1,114 @@
+#include "fisherrun.h"
+
+#include "dfex.h"
+#include "dfish.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+
+QString tr(const char *text)
+{
+    // The texts belong to the window that shows them.
+    return QCoreApplication::translate("MainWindow", text);
+}
+
+constexpr int kMaxDigits = 9;
+
+} // namespace
+
+FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
+{
+    FisherRun result;
+    result.accuracy = in.accuracy;
+    result.variant = in.accuracy != 0 ? 1 : 0;
+
+    const int N = in.testSize;
+    // Columns past the work arrays would be read out of bounds.
+    const bool shapeOk = N >= 1 && N <= basef<path>::kMaxColumns && int(in.bufC.size()) >= N
+                         && int(in.bufD.size()) >= N;
+    const int *x1 = in.bufC.data();
+    const int *c = in.bufD.data();
+
+    QString line1 = QStringLiteral("<br />x1 = { ");
+    QString line2 = QStringLiteral("<br />x2 = { ");
+    if (shapeOk) {
+        for (int j = 0; j < N; ++j) {
+            line1 += QString::number(x1[j]);
+            line2 += QString::number(qint64(c[j]) - x1[j]);
+            if (j + 1 < N) {
+                line1 += QStringLiteral(", ");
+                line2 += QStringLiteral(", ");
+            }
+            qDebug().nospace() << " i=" << j << " x=" << x1[j] << " col=" << c[j];
+        }
+    }
+    line1 += QStringLiteral(" }");
+    line2 += QStringLiteral(" }");
+
+    if (progress)
+        progress(N);
+
+    QString accuracyLine;
+    QString variantName;
+    std::unique_ptr<dfex<double>> exact;
+    std::unique_ptr<dfish<path>> approximate;
+    int status = 0;
+    if (in.accuracy != 0) {
+        accuracyLine = tr("<br/>Accuracy = %1 digits after point").arg(in.accuracy);
+        variantName = QStringLiteral("Approximate");
+        approximate = std::make_unique<dfish<path>>(in.total, status);
+        if (status == 0) {
+            // A negative digit count has no meaning; it is refused like
+            // one above 9.
+            if (in.accuracy >= 1 && in.accuracy <= kMaxDigits) {
+                qint64 scale = 1;
+                for (int d = 0; d < in.accuracy; ++d)
+                    scale *= 10;
+                approximate->scale = double(scale);
+                approximate->invScale = 1.0 / double(scale);
+            } else {
+                status = 1;
+            }
+        }
+    } else {
+        variantName = QStringLiteral("Exact");
+        exact = std::make_unique<dfex<double>>(in.total, status);
+    }
+    if (status == 0 && !shapeOk)
+        status = 1;
+    if (status != 0)
+        qDebug().nospace() << "constructor nfisher error=" << status;
+
+    const std::time_t started = std::time(nullptr);
+    double pValue = 0.0;
+    if (status == 0) {
+        status = exact ? exact->run(x1, c, N, pValue) : approximate->run(x1, c, N, pValue);
+        if (status != 0)
+            pValue = 0.0;
+    }
+    qDebug().nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
+
+    exact.reset();
+    approximate.reset();
+    if (progress)
+        progress(-1);
+
+    result.status = status;
+    result.isError = status;
+    if (status == 10) {
+        result.message = tr("<br />Program is stopped by user");
+    } else if (status != 0) {
+        result.message = tr("<br />Not enouph memory error=%1").arg(status);
+    } else {
+        result.pValue = pValue;
+        result.message = tr("<br />%3 Fisher 2x%2 test <b>P-VALUE = %1</b>  for input vectors:")
+                             .arg(QString::number(pValue, 'g', 6), QString::number(N), variantName)
+                         + accuracyLine + line1 + line2;
+    }
+    return result;
+}

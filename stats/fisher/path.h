@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <cmath>
+
+// The elements of the past lists of the network: the length of the partial
+// tables that reach a node, and how many partial tables share it.
+
+// Approximate variant: the length in units of 10^-d, each arc's share
+// rounded toward zero; equal values are one element.
+struct path
+{
+    qint32 value;
+    double weight;
+};
+
+// Exact variant: the length itself. Lengths that agree to 1e-12 relative
+// (the same sum of ln C terms added in another order) may share an element.
+struct exactpath
+{
+    double value;
+    double weight;
+};
+
+// Whether the second of two neighbours in an ascending list joins the first.
+inline bool sameLength(const path &kept, const path &next)
+{
+    return kept.value == next.value;
+}
+
+// Mathematically equal lengths differ here only by the rounding of the sums
+// (a few ulps); 1e-12 relative covers that and no real difference of two
+// lengths that could matter against the 1e-10 tolerance of the test.
+inline bool sameLength(const exactpath &kept, const exactpath &next)
+{
+    return next.value - kept.value <= 1e-12 * std::fabs(next.value);
+}
+
+inline bool lengthBefore(const path &a, const path &b)
+{
+    return a.value < b.value;
+}
+
+inline bool lengthBefore(const exactpath &a, const exactpath &b)
+{
+    return a.value < b.value;
+}

@@ -1,1 +1,0 @@
-// Engines of this family are added here.
