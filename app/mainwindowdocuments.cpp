@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStatusBar>
 
 namespace {
 
@@ -17,23 +18,57 @@ QSettings velmoraSettings()
 
 } // namespace
 
-void MainWindow::newFile() {}
+void MainWindow::newFile()
+{
+    if (okToContinue()) {
+        spreadsheet->clearSheet();
+        setCurrentFile(QString());
+    }
+}
 
-void MainWindow::open() {}
+void MainWindow::open()
+{
+    if (okToContinue()) {
+        const QString fileName = UiPrompts::current().openFileName(
+            this, tr("Open Spreadsheet"), QStringLiteral("."), tr("Spreadsheet files (*.sp)"));
+        if (!fileName.isEmpty())
+            loadFile(fileName);
+    }
+}
 
 bool MainWindow::save()
 {
-    return false;
+    if (curFile.isEmpty())
+        return saveAs();
+    return saveFile(curFile);
 }
 
 bool MainWindow::saveAs()
 {
-    return false;
+    const QString fileName = UiPrompts::current().saveFileName(
+        this, tr("Save Spreadsheet"), QStringLiteral("."), tr("Spreadsheet files (*.sp)"));
+    if (fileName.isEmpty())
+        return false;
+    return saveFile(fileName);
 }
 
-void MainWindow::about() {}
+void MainWindow::about()
+{
+    UiPrompts::current().about(
+        this, tr("About Velmora"),
+        tr("<p>version 1.9</p>"
+           "<p>Copyright &copy; 2024 Orvanta</p>"
+           "<p>Internet: <a href=\"https://www.orvanta.example/\">www.orvanta.example</a></p>"
+           "<p>E-mail: <a href=\"mailto:velmora@orvanta.example\">velmora@orvanta.example</a></p>"));
+}
 
-void MainWindow::openRecentFile() {}
+void MainWindow::openRecentFile()
+{
+    if (okToContinue()) {
+        if (auto *action = qobject_cast<QAction *>(sender()))
+            loadFile(action->data().toString());
+    }
+}
 
 bool MainWindow::okToContinue()
 {
@@ -49,14 +84,24 @@ bool MainWindow::okToContinue()
 
 bool MainWindow::loadFile(const QString &fileName)
 {
-    Q_UNUSED(fileName);
-    return false;
+    if (!spreadsheet->readSheet(fileName)) {
+        statusBar()->showMessage(tr("Loading canceled"), 2000);
+        return false;
+    }
+    setCurrentFile(fileName);
+    statusBar()->showMessage(tr("File loaded"), 2000);
+    return true;
 }
 
 bool MainWindow::saveFile(const QString &fileName)
 {
-    Q_UNUSED(fileName);
-    return false;
+    if (!spreadsheet->writeSheet(fileName)) {
+        statusBar()->showMessage(tr("Saving canceled"), 2000);
+        return false;
+    }
+    setCurrentFile(fileName);
+    statusBar()->showMessage(tr("File saved"), 2000);
+    return true;
 }
 
 void MainWindow::setCurrentFile(const QString &fileName)
