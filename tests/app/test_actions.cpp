@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
+#include "windowtesthelpers.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -12,15 +13,10 @@
 #include <QToolBar>
 #include <QtTest>
 
+using windowtest::strings;
+
 namespace {
 
-QStringList strings(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *text : texts)
-        list << QString::fromUtf8(text);
-    return list;
-}
 
 // The menu's items as the user reads them: texts, "-" for a rule,
 // invisible items left out.
@@ -42,15 +38,6 @@ QMenu *menuTitled(const MainWindow &window, const QString &title)
     for (QAction *action : actions)
         if (action->text() == title)
             return action->menu();
-    return nullptr;
-}
-
-QAction *actionTexted(const MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions)
-        if (action->text() == text)
-            return action;
     return nullptr;
 }
 
@@ -222,7 +209,7 @@ void TestActions::actionDetails()
     QFETCH(bool, hasIcon);
     QFETCH(bool, checkable);
     MainWindow window;
-    const QAction *action = actionTexted(window, text);
+    const QAction *action = windowtest::action(window, text);
     QVERIFY(action);
     QCOMPARE(action->shortcut(), shortcut);
     QCOMPARE(action->statusTip(), statusTip);
@@ -264,7 +251,7 @@ void TestActions::ctrlBTogglesResults()
     MainWindow window;
     activate(window);
     auto *dock = window.findChild<QDockWidget *>();
-    QAction *show = actionTexted(window, QStringLiteral("Show &Results"));
+    QAction *show = windowtest::action(window, QStringLiteral("Show &Results"));
     QVERIFY(dock->isVisible());
     QVERIFY(show->isChecked());
     QTest::keyClick(&window, Qt::Key_B, Qt::ControlModifier);
@@ -281,7 +268,7 @@ void TestActions::f9VersusCtrlF9()
     activate(window);
     Spreadsheet *sheet = window.sheet();
     window.findChildren<QAction *>(); // the actions exist
-    QAction *autoRecalc = actionTexted(window, QStringLiteral("&Auto-Recalculate"));
+    QAction *autoRecalc = windowtest::action(window, QStringLiteral("&Auto-Recalculate"));
     autoRecalc->setChecked(false);
     sheet->setCellFormula(0, 0, QStringLiteral("1"));
     sheet->setCellFormula(0, 1, QStringLiteral("=A1*10"));

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
+#include "windowtesthelpers.h"
 
 #include <QAction>
 #include <QSignalSpy>
@@ -16,50 +17,18 @@
 #include <QTimer>
 #include <QtTest>
 
+using windowtest::action;
+using windowtest::fill;
+
 namespace {
-
-void trigger(MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions)
-        if (action->text() == text) {
-            action->trigger();
-            return;
-        }
-    QFAIL("no such action");
-}
-
-QAction *action(MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *a : actions)
-        if (a->text() == text)
-            return a;
-    return nullptr;
-}
-
-// Rows of cell texts from (top, left); nullptr leaves a position empty.
-void fill(Spreadsheet *sheet, int top, int left,
-          std::initializer_list<std::initializer_list<const char *>> rows)
-{
-    int r = 0;
-    for (const auto &row : rows) {
-        int c = 0;
-        for (const char *text : row) {
-            if (text)
-                sheet->setCellFormula(top + r, left + c, QString::fromUtf8(text));
-            ++c;
-        }
-        ++r;
-    }
-}
 
 // Selects the block, opens the test through its menu item and presses OK;
 // returns the message of the dialog's check.
 QString runTest(MainWindow &window, const QString &menuText, int top, int left, int bottom, int right)
 {
     Spreadsheet *sheet = window.sheet();
-    trigger(window, menuText);
+    if (!windowtest::trigger(window, menuText))
+        return QStringLiteral("no such action");
     sheet->clearSelection();
     sheet->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
     SelDialog *dialog = window.selectionDialog();

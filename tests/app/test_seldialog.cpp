@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
+#include "windowtesthelpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,38 +15,19 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+using windowtest::fill;
+
 namespace {
 
 void trigger(MainWindow &window, const QString &text)
 {
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions)
-        if (action->text() == text) {
-            action->trigger();
-            return;
-        }
-    QFAIL("no such action");
+    QVERIFY2(windowtest::trigger(window, text), qPrintable(text));
 }
 
 void select(Spreadsheet *sheet, int top, int left, int bottom, int right)
 {
     sheet->clearSelection();
     sheet->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
-}
-
-void fill(Spreadsheet *sheet, int top, int left,
-          std::initializer_list<std::initializer_list<const char *>> rows)
-{
-    int r = 0;
-    for (const auto &row : rows) {
-        int c = 0;
-        for (const char *text : row) {
-            if (text)
-                sheet->setCellFormula(top + r, left + c, QString::fromUtf8(text));
-            ++c;
-        }
-        ++r;
-    }
 }
 
 const QString kGood = QStringLiteral("<font color=\"green\"> All is good</font>");

@@ -1,0 +1,57 @@
+#pragma once
+
+// Small helpers shared by the main window's tests.
+
+#include "mainwindow.h"
+#include "spreadsheet.h"
+
+#include <QAction>
+#include <QStringList>
+
+#include <initializer_list>
+
+namespace windowtest {
+
+// The window's action with this text (mnemonic ampersands included).
+inline QAction *action(const MainWindow &window, const QString &text)
+{
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    for (QAction *a : actions)
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+inline bool trigger(const MainWindow &window, const QString &text)
+{
+    QAction *a = action(window, text);
+    if (a)
+        a->trigger();
+    return a != nullptr;
+}
+
+// Rows of cell texts from (top, left); nullptr leaves a position empty.
+inline void fill(Spreadsheet *sheet, int top, int left,
+                 std::initializer_list<std::initializer_list<const char *>> rows)
+{
+    int r = 0;
+    for (const auto &row : rows) {
+        int c = 0;
+        for (const char *text : row) {
+            if (text)
+                sheet->setCellFormula(top + r, left + c, QString::fromUtf8(text));
+            ++c;
+        }
+        ++r;
+    }
+}
+
+inline QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts)
+        list << QString::fromUtf8(text);
+    return list;
+}
+
+} // namespace windowtest
