@@ -1,0 +1,207 @@
+#include "blockrun.h"
+
+#include "calcpoll.h"
+#include "checks.h"
+#include "clusterrun.h"
+#include "contingencyruns.h"
+#include "fisherrun.h"
+#include "jsonline.h"
+#include "testinput.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+// The fields every line starts with.
+JsonLine head(const TestSettings &settings, const BlockPlace &place, const CellBlock *block)
+{
+    JsonLine json;
+    json.add("file", place.file);
+    if (place.table > 0)
+        json.add("table", place.table);
+    else
+        json.addNull("table");
+    if (block)
+        json.add("range", block->text());
+    else
+        json.addNull("range");
+    json.add("test", settings.name);
+    return json;
+}
+
+// A ratio of the cluster table: negative marks a zero count replaced by
+// 0.5, which the report prints in parentheses.
+void addRatio(JsonLine &json, const char *key, const char *correctedKey, double value)
+{
+    if (std::isnan(value)) {
+        json.addNull(key);
+        json.add(correctedKey, false);
+        return;
+    }
+    json.addNumber(key, std::fabs(value));
+    json.add(correctedKey, value < 0);
+}
+
+QString clusterFigures(const ClusterRun &run, const TestInput &input)
+{
+    JsonLine clusters;
+    clusters.add("count", run.clusters);
+    clusters.addRaw("factors", JsonLine::stringArray(input.factorNames));
+    clusters.addRaw("of_factor", JsonLine::intArray(run.clusterOfFactor));
+    clusters.addRaw("samples", JsonLine::stringArray(input.sampleNames));
+    QString summary = QStringLiteral("[");
+    for (std::size_t c = 0; c < run.summary.size(); ++c) {
+        const RiskClusterRow &row = run.summary[c];
+        JsonLine entry;
+        entry.add("cluster", int(c + 1));
+        entry.addRaw("counts", QStringLiteral("[%1,%2]").arg(row.first).arg(row.second));
+        addRatio(entry, "frequencies_ratio", "frequencies_ratio_corrected", row.frequenciesRatio);
+        addRatio(entry, "odds_ratio", "odds_ratio_corrected", row.oddsRatio);
+        if (c > 0)
+            summary += u',';
+        summary += entry.text();
+    }
+    summary += u']';
+    clusters.addRaw("summary", summary);
+    return clusters.text();
+}
+
+} // namespace
+
+QString plainText(const QString &html)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString text = html;
+    text.replace(lineBreak, QStringLiteral("\n"));
+    text.remove(tag);
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    text.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    QStringList lines;
+    for (const QString &line : text.split(u'\n')) {
+        const QString trimmed = line.simplified();
+        if (!trimmed.isEmpty())
+            lines.append(trimmed);
+    }
+    return lines.join(u' ');
+}
+
+QString resultsEntry(const QString &message, bool isError)
+{
+    // The form MainWindow::appendResult gives its newest entry.
+    QString entry = isError ? QStringLiteral("<font size=\"+1\" color=\"red\">")
+                            : QStringLiteral("<font size=\"+1\" color=\"darkblue\">");
+    entry += QStringLiteral("<br /><b>_________________________________________________________</b>");
+    entry += message;
+    entry += QStringLiteral("</font>");
+    return entry;
+}
+
+QString errorLine(const TestSettings &settings, const BlockPlace &place, const QString &message)
+{
+    if (settings.report)
+        return resultsEntry(QStringLiteral("<br />") + message.toHtmlEscaped(), true);
+    JsonLine json = head(settings, place, nullptr);
+    json.add("status", "error");
+    json.addNull("p");
+    json.add("message", message);
+    return json.text();
+}
+
+BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
+                      const BlockPlace &place, const ProgressDisplay &progress)
+{
+    TestInput input;
+    input.nCols = block.columns();
+    input.nRows = block.rows();
+    input.leftCol = block.isEmpty() ? 0 : block.left;
+    input.topRow = block.isEmpty() ? 0 : block.top;
+    input.yates = settings.yates;
+    input.accuracy = settings.accuracy;
+
+    BlockOutcome outcome;
+    const CheckResult check = checkTestRange(settings.kind, grid, input);
+    if (!check.ok) {
+        if (settings.report) {
+            outcome.line = resultsEntry(QStringLiteral("<br />") + check.message, true);
+        } else {
+            JsonLine json = head(settings, place, &block);
+            json.add("status", "rejected");
+            json.addNull("p");
+            json.add("message", plainText(check.message));
+            outcome.line = json.text();
+        }
+        return outcome;
+    }
+
+    RunReport report;
+    JsonLine own;  // the test's own figures
+    switch (settings.kind) {
+    case TestChi2: {
+        const ContingencyRun run = runChi2Block(input, grid);
+        report = run;
+        own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
+        break;
+    }
+    case TestFisher: {
+        const FisherRun run = runFisherTest(input, progress);
+        report = run;
+        own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
+        break;
+    }
+    case TestHardyW: {
+        const ContingencyRun run = runHardyWeinbergBlock(input, progress);
+        report = run;
+        own.add("alleles", input.testSize);
+        break;
+    }
+    case TestGeneInter: {
+        const ContingencyRun run = runGeneInteractionBlock(input);
+        report = run;
+        own.add("rows", input.nRows / 2).add("columns", input.nCols);
+        break;
+    }
+    case TestCluster: {
+        const ClusterRun run = runRiskCluster(input, progress);
+        report = run;
+        if (run.status == 0)
+            own.addRaw("clusters", clusterFigures(run, input));
+        break;
+    }
+    default:
+        break;
+    }
+
+    // An engine that gave up while Ctrl+C was pending was stopped by it.
+    outcome.stopped = report.status != 0 && calcStopFlag != 0;
+    outcome.ok = report.status == 0;
+    if (settings.report) {
+        QString message = report.message;
+        if (message.isEmpty() && outcome.stopped)
+            message = QStringLiteral("<br />Program is stopped by user");
+        outcome.line = resultsEntry(message, report.isError != 0 || !outcome.ok);
+        return outcome;
+    }
+
+    JsonLine json = head(settings, place, &block);
+    json.add("status", report.status);
+    json.addNumber("p", outcome.ok ? report.pValue : qQNaN());
+    if (!outcome.ok) {
+        QString message = plainText(report.message);
+        if (message.isEmpty() && outcome.stopped)
+            message = QStringLiteral("Program is stopped by user");
+        json.add("message", message);
+        if (outcome.stopped)
+            json.add("stopped", true);
+    } else {
+        json.append(own);
+    }
+    outcome.line = json.text();
+    return outcome;
+}

@@ -1,0 +1,281 @@
+#include "clicommands.h"
+
+#include "blockrun.h"
+#include "calcpoll.h"
+#include "gridfeeder.h"
+#include "progressline.h"
+#include "spreadsheet.h"
+#include "spreadsheetcellsource.h"
+#include "stderrprompts.h"
+#include "testinput.h"
+
+#include <QSaveFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void writeText(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+}
+
+void printError(const QString &message)
+{
+    writeText(stderr, QStringLiteral("velmora-cli: ") + message + u'\n');
+    std::fflush(stderr);
+}
+
+// Result lines go to standard output; when it is the terminal that also
+// shows the progress line, the line is taken away first.
+class LineOutput final
+{
+public:
+    explicit LineOutput(ProgressLine &progress)
+        : progress(progress), sharesTerminal(::isatty(STDOUT_FILENO) != 0)
+    {
+    }
+
+    void write(const QString &line)
+    {
+        if (sharesTerminal)
+            progress.erase();
+        writeText(stdout, line + u'\n');
+        if (sharesTerminal)
+            std::fflush(stdout);
+    }
+
+private:
+    ProgressLine &progress;
+    const bool sharesTerminal;
+};
+
+QString cellName(int row, int column)
+{
+    return QChar(u'A' + column) + QString::number(row + 1);
+}
+
+// The blocks of one table: those asked for, or the bounding box of its
+// cells (for risk clusters without the names' row and column).
+std::vector<CellBlock> blocksOf(const CliOptions &options, const CellBlock &used)
+{
+    if (!options.ranges.empty())
+        return options.ranges;
+    return {options.testKind == TestCluster ? used.withoutNames() : used};
+}
+
+// The displayed texts of the grid from A1 to the last row and column with
+// a non-empty text inside `area`, as tab-separated rows. A tab or line
+// break inside a text would split its row, so it is shown as a space.
+QString valuesText(const Spreadsheet &sheet, const CellBlock &area)
+{
+    if (area.isEmpty())
+        return QString();
+    std::vector<QStringList> rows(std::size_t(area.bottom) + 1);
+    CellBlock shown;
+    for (int row = 0; row <= area.bottom; ++row) {
+        QStringList &fields = rows[std::size_t(row)];
+        for (int column = 0; column <= area.right; ++column) {
+            QString text = sheet.cellText(row, column);
+            text.replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+            if (!text.isEmpty())
+                shown.include(row, column);
+            fields.append(text);
+        }
+    }
+    QString out;
+    for (int row = 0; row <= shown.bottom && !shown.isEmpty(); ++row) {
+        QString line = rows[std::size_t(row)].mid(0, shown.right + 1).join(u'\t');
+        // A row of spaces alone would read back as the end of the table.
+        if (line.trimmed().isEmpty() && !line.contains(u'\t'))
+            line += u'\t';
+        out += line + u'\n';
+    }
+    return out;
+}
+
+CellBlock wholeGrid()
+{
+    CellBlock block;
+    block.include(0, 0);
+    block.include(Spreadsheet::RowCount - 1, Spreadsheet::ColumnCount - 1);
+    return block;
+}
+
+CellBlock tableArea(const TextTable &table)
+{
+    CellBlock block;
+    qsizetype width = 0;
+    for (const QStringList &row : table.rows)
+        width = qMax(width, row.size());
+    if (table.rows.empty() || width == 0)
+        return block;
+    block.include(0, 0);
+    block.include(qMin(int(table.rows.size()), Spreadsheet::RowCount) - 1,
+                  qMin(int(width), Spreadsheet::ColumnCount) - 1);
+    return block;
+}
+
+} // namespace
+
+int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
+                   ProgressLine &progress)
+{
+    TestSettings settings;
+    settings.kind = options.testKind;
+    settings.name = options.testName;
+    settings.yates = options.yates;
+    settings.accuracy = options.accuracy;
+    settings.report = options.report;
+
+    LineOutput output(progress);
+    const SpreadsheetCellSource grid(&sheet);
+    const ProgressDisplay display = [&progress](int maximum) { progress.engineProgress(maximum); };
+    bool allOk = true;
+
+    auto runBlocks = [&](const BlockPlace &place, const CellBlock &used) {
+        for (const CellBlock &block : blocksOf(options, used)) {
+            if (calcStopFlag)
+                return;
+            progress.setBlock(place.table, block.text());
+            const BlockOutcome outcome = runBlock(grid, block, settings, place, display);
+            output.write(outcome.line);
+            allOk = allOk && outcome.ok;
+        }
+    };
+
+    for (const QString &name : options.files) {
+        if (calcStopFlag)
+            break;
+        const InputFile input = feeder.read(name);
+        BlockPlace place{name, 0};
+        if (!input.error.isEmpty()) {
+            output.write(errorLine(settings, place, input.error));
+            allOk = false;
+            continue;
+        }
+        if (input.document) {
+            place.table = 1;
+            progress.setFile(name, 0);
+            runBlocks(place, feeder.usedBlock());
+            continue;
+        }
+        if (input.tables.empty())
+            printError(QStringLiteral("%1 holds no table").arg(name));
+        progress.setFile(name, int(input.tables.size()));
+        for (std::size_t i = 0; i < input.tables.size() && !calcStopFlag; ++i) {
+            place.table = int(i) + 1;
+            QString error;
+            if (!feeder.place(input.tables[i], &error)) {
+                output.write(errorLine(settings, place, error));
+                allOk = false;
+                continue;
+            }
+            runBlocks(place, input.tables[i].usedBlock());
+        }
+    }
+    std::fflush(stdout);
+    if (calcStopFlag) {
+        progress.erase();
+        printError(QStringLiteral("stopped"));
+        return ExitFailed;
+    }
+    return allOk ? ExitOk : ExitFailed;
+}
+
+int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet)
+{
+    const QString &name = options.files.at(0);
+    const InputFile input = feeder.read(name);
+    if (!input.error.isEmpty()) {
+        printError(input.error);
+        return ExitFailed;
+    }
+    if (input.document) {
+        writeText(stdout, valuesText(sheet, wholeGrid()));
+        std::fflush(stdout);
+        return ExitOk;
+    }
+    int status = ExitOk;
+    for (std::size_t i = 0; i < input.tables.size(); ++i) {
+        QString error;
+        if (i > 0)
+            writeText(stdout, QStringLiteral("\n"));
+        if (!feeder.place(input.tables[i], &error)) {
+            printError(error);
+            status = ExitFailed;
+            continue;
+        }
+        writeText(stdout, valuesText(sheet, tableArea(input.tables[i])));
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
+                      StderrPrompts &prompts)
+{
+    const QString &inName = options.files.at(0);
+    const QString &outName = options.files.at(1);
+    const InputFile input = feeder.read(inName);
+    if (!input.error.isEmpty()) {
+        printError(input.error);
+        return ExitFailed;
+    }
+    CellBlock used;
+    if (input.document) {
+        used = feeder.usedBlock();
+    } else {
+        // A document is one grid; tables that a batch file separates by
+        // empty lines would be merged or lost.
+        if (input.tables.size() > 1) {
+            printError(QStringLiteral("%1 holds %2 tables separated by empty lines; a document "
+                                      "holds one")
+                           .arg(inName)
+                           .arg(input.tables.size()));
+            return ExitFailed;
+        }
+        const TextTable table = input.tables.empty() ? TextTable() : input.tables.front();
+        QString error;
+        if (!feeder.place(table, &error)) {
+            printError(error);
+            return ExitFailed;
+        }
+        used = table.usedBlock();
+    }
+
+    if (isDocumentName(outName)) {
+        prompts.clear();
+        return sheet.writeSheet(outName) ? ExitOk : ExitFailed;
+    }
+
+    std::vector<QStringList> rows;
+    if (!used.isEmpty()) {
+        rows.resize(std::size_t(used.bottom) + 1);
+        for (int row = 0; row <= used.bottom; ++row) {
+            for (int column = 0; column <= used.right; ++column)
+                rows[std::size_t(row)].append(sheet.cellFormula(row, column));
+        }
+    }
+    const FieldSeparator separator = isCsvName(outName) ? FieldSeparator::Comma : FieldSeparator::Tab;
+    QString text;
+    int badRow = 0;
+    int badColumn = 0;
+    if (!formatTextTable(rows, separator, text, &badRow, &badColumn)) {
+        printError(QStringLiteral("cell %1 holds a tab or a line break, which a .tsv file cannot "
+                                  "hold; convert to .csv instead")
+                       .arg(cellName(badRow, badColumn)));
+        return ExitFailed;
+    }
+    // The same care as for documents: the old file stays until the new
+    // one is complete.
+    QSaveFile file(outName);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        printError(QStringLiteral("Cannot write file %1:\n%2.").arg(outName, file.errorString()));
+        return ExitFailed;
+    }
+    return ExitOk;
+}

@@ -1,0 +1,111 @@
+#include "calcpoll.h"
+#include "clicommands.h"
+#include "gridfeeder.h"
+#include "progressline.h"
+#include "spreadsheet.h"
+#include "stderrprompts.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Ctrl+C: the running engine sees the flag at its next poll. The handler
+// is reset by the first signal, so a second Ctrl+C ends the process at once
+// (for a run that does not poll).
+void onInterrupt(int)
+{
+    calcStopFlag = 1;
+}
+
+void installInterruptHandler()
+{
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Warnings reach standard error with the tool's name; diagnostics below
+// that are dropped by the filter rules before they get here.
+void printMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    // The offscreen platform's notice about a missing runtime folder says
+    // nothing about the user's data.
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+}
+
+void printUsage(std::FILE *stream)
+{
+    const QByteArray text = usageText().toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stream);
+}
+
+} // namespace
+
+int cliMain(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CliParse parse = parseCommandLine(arguments);
+    if (!parse.ok) {
+        const QByteArray error = (QStringLiteral("velmora-cli: ") + parse.error + u'\n').toUtf8();
+        std::fwrite(error.constData(), 1, std::size_t(error.size()), stderr);
+        printUsage(stderr);
+        return ExitUsage;
+    }
+    if (parse.options.command == CliOptions::Command::Help) {
+        printUsage(stdout);
+        return ExitOk;
+    }
+
+    // The grid is a widget: it needs an application, never a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The engines' and checks' diagnostics belong to the application's
+    // debug log; here they would bury the results.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
+    qInstallMessageHandler(printMessage);
+    // The application object sees no argument of ours, so none can be taken
+    // for a Qt option.
+    int qtArgc = 1;
+    char *qtArgv[] = {argv[0], nullptr};
+    QApplication application(qtArgc, qtArgv);
+    // calcApplication stays null: polls only read the stop flag.
+
+    StderrPrompts prompts;
+    UiPrompts::install(&prompts);
+    int status = ExitOk;
+    {
+        Spreadsheet sheet;
+        GridFeeder feeder(sheet, prompts);
+        installInterruptHandler();
+        switch (parse.options.command) {
+        case CliOptions::Command::Test: {
+            ProgressLine progress(::isatty(STDERR_FILENO) != 0);
+            status = runTestCommand(parse.options, feeder, sheet, progress);
+            break;
+        }
+        case CliOptions::Command::Values:
+            status = runValuesCommand(parse.options, feeder, sheet);
+            break;
+        case CliOptions::Command::Convert:
+            status = runConvertCommand(parse.options, feeder, sheet, prompts);
+            break;
+        case CliOptions::Command::Help:
+            break;
+        }
+    }
+    UiPrompts::install(nullptr);
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,198 @@
+#include "clioptions.h"
+
+#include "testinput.h"
+
+namespace {
+
+struct TestName
+{
+    const char16_t *name;
+    int kind;
+};
+
+constexpr TestName kTests[] = {
+    {u"chi2", TestChi2},
+    {u"fisher", TestFisher},
+    {u"hwe", TestHardyW},
+    {u"interact", TestGeneInter},
+    {u"cluster", TestCluster},
+};
+
+constexpr int kMaxAccuracy = 9;
+
+CliParse failure(const QString &error)
+{
+    CliParse parse;
+    parse.error = error;
+    return parse;
+}
+
+bool hasSuffix(const QString &name, const QString &suffix)
+{
+    return name.endsWith(suffix, Qt::CaseInsensitive);
+}
+
+// Splits "--name=value" into its parts; an option without "=" keeps an
+// empty value.
+void splitOption(const QString &argument, QString &name, QString &value, bool &hasValue)
+{
+    const qsizetype eq = argument.indexOf(u'=');
+    hasValue = eq >= 0;
+    name = hasValue ? argument.left(eq) : argument;
+    value = hasValue ? argument.mid(eq + 1) : QString();
+}
+
+CliParse parseTest(const QStringList &arguments, CliOptions options)
+{
+    bool optionsEnded = false;
+    bool accuracyGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
+            options.files.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString name, value;
+        bool hasValue = false;
+        splitOption(argument, name, value, hasValue);
+        const bool takesValue = name == u"--range" || name == u"--accuracy";
+        if (takesValue && !hasValue) {
+            if (i + 1 >= arguments.size())
+                return failure(QStringLiteral("%1 needs a value").arg(name));
+            value = arguments.at(++i);
+        } else if (!takesValue && hasValue) {
+            return failure(QStringLiteral("%1 takes no value").arg(name));
+        }
+
+        if (name == u"--range") {
+            const std::optional<CellBlock> block = CellBlock::parse(value);
+            if (!block)
+                return failure(QStringLiteral("bad range \"%1\" (write it like B2:D7)").arg(value));
+            options.ranges.push_back(*block);
+        } else if (name == u"--yates") {
+            options.yates = true;
+        } else if (name == u"--accuracy") {
+            bool ok = false;
+            const int digits = value.toInt(&ok, 10);
+            if (!ok || digits < 0 || digits > kMaxAccuracy)
+                return failure(QStringLiteral("--accuracy takes 0 (exact) to %1 digits").arg(kMaxAccuracy));
+            options.accuracy = digits;
+            accuracyGiven = true;
+        } else if (name == u"--report") {
+            options.report = true;
+        } else {
+            return failure(QStringLiteral("unknown option %1").arg(argument));
+        }
+    }
+    // Options that a test would silently ignore are refused, so that a
+    // script never believes it asked for something it did not get.
+    if (options.yates && options.testKind != TestChi2)
+        return failure(QStringLiteral("--yates applies to chi2 only"));
+    if (accuracyGiven && options.testKind != TestFisher)
+        return failure(QStringLiteral("--accuracy applies to fisher only"));
+    if (options.files.isEmpty())
+        return failure(QStringLiteral("no FILE given"));
+
+    CliParse parse;
+    parse.ok = true;
+    parse.options = options;
+    return parse;
+}
+
+// values and convert take plain file arguments only.
+CliParse parseFiles(const QStringList &arguments, CliOptions options, int count)
+{
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!optionsEnded && argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && argument != u"-" && argument.startsWith(u'-'))
+            return failure(QStringLiteral("unknown option %1").arg(argument));
+        options.files.append(argument);
+    }
+    if (options.files.size() != count) {
+        return failure(QStringLiteral("%1 takes %2").arg(arguments.first(),
+                                                        count == 1 ? QStringLiteral("one FILE")
+                                                                   : QStringLiteral("IN and OUT")));
+    }
+    CliParse parse;
+    parse.ok = true;
+    parse.options = options;
+    return parse;
+}
+
+} // namespace
+
+bool isDocumentName(const QString &name)
+{
+    return hasSuffix(name, QStringLiteral(".sp"));
+}
+
+bool isCsvName(const QString &name)
+{
+    return hasSuffix(name, QStringLiteral(".csv"));
+}
+
+bool isTsvName(const QString &name)
+{
+    return hasSuffix(name, QStringLiteral(".tsv"));
+}
+
+CliParse parseCommandLine(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return failure(QStringLiteral("no command given"));
+
+    CliOptions options;
+    const QString &command = arguments.first();
+    if (command == u"--help" || command == u"-h" || command == u"help") {
+        CliParse parse;
+        parse.ok = arguments.size() == 1;
+        if (!parse.ok)
+            parse.error = QStringLiteral("%1 takes no arguments").arg(command);
+        parse.options.command = CliOptions::Command::Help;
+        return parse;
+    }
+    if (command == u"values") {
+        options.command = CliOptions::Command::Values;
+        return parseFiles(arguments, options, 1);
+    }
+    if (command == u"convert") {
+        options.command = CliOptions::Command::Convert;
+        CliParse parse = parseFiles(arguments, options, 2);
+        if (parse.ok) {
+            const QString &out = parse.options.files.at(1);
+            if (!isDocumentName(out) && !isCsvName(out) && !isTsvName(out))
+                return failure(QStringLiteral("OUT must end in .sp, .tsv or .csv"));
+        }
+        return parse;
+    }
+    for (const TestName &test : kTests) {
+        if (command == QStringView(test.name)) {
+            options.command = CliOptions::Command::Test;
+            options.testKind = test.kind;
+            options.testName = command;
+            return parseTest(arguments, options);
+        }
+    }
+    return failure(QStringLiteral("unknown command %1").arg(command));
+}
+
+QString usageText()
+{
+    return QStringLiteral(
+        "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--report] FILE...\n"
+        "       velmora-cli values FILE\n"
+        "       velmora-cli convert IN OUT\n"
+        "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
+        "table (tab-separated, or comma-separated in a .csv file); - reads standard input.\n"
+        "Tables separated by empty lines are tested one after another. --yates: chi2 only;\n"
+        "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n");
+}

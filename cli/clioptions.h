@@ -1,0 +1,43 @@
+#pragma once
+
+#include "cellblock.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// What the command line asks for.
+struct CliOptions
+{
+    enum class Command { Test, Values, Convert, Help };
+
+    Command command = Command::Help;
+    int testKind = -1;       // a TestKind for Command::Test
+    QString testName;        // as typed: chi2, fisher, hwe, interact, cluster
+    std::vector<CellBlock> ranges;
+    bool yates = false;
+    int accuracy = 0;        // Fisher: guaranteed digits, 0 for exact
+    bool report = false;     // print the Results entry instead of JSON
+    QStringList files;       // Test: the inputs; Values: one; Convert: in, out
+};
+
+struct CliParse
+{
+    bool ok = false;
+    QString error;           // for the usage message when !ok
+    CliOptions options;
+};
+
+// Reads the arguments after the program name. Options may stand before,
+// between or after the files; "--" ends them, and "-" is standard input.
+CliParse parseCommandLine(const QStringList &arguments);
+
+// The short usage text shown with a usage error and for --help.
+QString usageText();
+
+// Whether `name` is a text format that convert writes (.tsv, .csv) or a
+// document (.sp), by its extension.
+bool isDocumentName(const QString &name);
+bool isCsvName(const QString &name);
+bool isTsvName(const QString &name);

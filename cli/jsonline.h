@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Builds one JSON object on one line, keys in the order they are added.
+// Doubles are written in the shortest form that reads back to the same
+// double; NaN and infinities, which JSON lacks, are written as null.
+class JsonLine final
+{
+public:
+    JsonLine &add(const char *key, const QString &value);
+    JsonLine &add(const char *key, const char *value);
+    JsonLine &add(const char *key, int value);
+    JsonLine &add(const char *key, qint64 value);
+    JsonLine &add(const char *key, bool value);
+    JsonLine &addNumber(const char *key, double value);
+    JsonLine &addNull(const char *key);
+    // A value already written as JSON (an array or an object).
+    JsonLine &addRaw(const char *key, const QString &json);
+    // The fields of another object, after this one's.
+    JsonLine &append(const JsonLine &other);
+
+    // The object, without a line end.
+    QString text() const;
+
+    static QString quoted(const QString &value);
+    static QString number(double value);
+    static QString intArray(const std::vector<int> &values);
+    static QString stringArray(const QStringList &values);
+
+private:
+    void key(const char *name);
+
+    QString body;
+};
