@@ -54,12 +54,12 @@ bool MainWindow::saveAs()
 
 void MainWindow::about()
 {
-    UiPrompts::current().about(
-        this, tr("About Velmora"),
+    UiPrompts::current().about(this, tr("About Velmora"),
         tr("<p>version 1.9</p>"
            "<p>Copyright &copy; 2024 Orvanta</p>"
            "<p>Internet: <a href=\"https://www.orvanta.example/\">www.orvanta.example</a></p>"
-           "<p>E-mail: <a href=\"mailto:velmora@orvanta.example\">velmora@orvanta.example</a></p>"));
+           "<p>E-mail: <a "
+           "href=\"mailto:velmora@orvanta.example\">velmora@orvanta.example</a></p>"));
 }
 
 void MainWindow::openRecentFile()
@@ -74,8 +74,8 @@ bool MainWindow::okToContinue()
 {
     if (!isWindowModified())
         return true;
-    const QMessageBox::StandardButton answer = UiPrompts::current().warning(
-        this, tr("Velmora"), tr("The document has been modified.\nDo you want to save your changes?"),
+    const QMessageBox::StandardButton answer = UiPrompts::current().warning(this, tr("Velmora"),
+        tr("The document has been modified.\nDo you want to save your changes?"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes)
         return save();

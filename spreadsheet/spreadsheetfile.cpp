@@ -37,7 +37,7 @@ public:
 struct Record
 {
     qint32 position; // row * ColumnCount + column
-    qint32 units;    // UTF-16 code units, or kNullText for the stream's null string
+    qint32 units; // UTF-16 code units, or kNullText for the stream's null string
     qsizetype offset;
 };
 
@@ -53,6 +53,8 @@ bool indexRecords(const QByteArray &bytes, std::vector<Record> &records)
     const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
     const qsizetype size = bytes.size();
     qsizetype pos = sizeof(quint32);
+    if (size < pos) // shortened since its magic number was checked
+        return false;
     records.reserve(size_t(size - pos) / kRecordHeaderSize);
     while (pos < size) {
         if (size - pos < kRecordHeaderSize)
@@ -62,7 +64,7 @@ bool indexRecords(const QByteArray &bytes, std::vector<Record> &records)
         const quint32 length = qFromBigEndian<quint32>(data + pos + 4);
         pos += kRecordHeaderSize;
 
-        Record record{row * Spreadsheet::ColumnCount + column, kNullText, pos};
+        Record record { row * Spreadsheet::ColumnCount + column, kNullText, pos };
         if (length != kNullStringLength) {
             // Compared against what is left before any arithmetic, so a huge
             // length can neither overflow nor reserve memory.
@@ -95,8 +97,7 @@ bool Spreadsheet::writeSheet(const QString &fileName)
     QSaveFile file(fileName);
     const auto reportFailure = [&](const QString &reason) {
         UiPrompts::current().warning(this, tr("Velmora"),
-                                     tr("Cannot write file %1:\n%2.").arg(file.fileName(), reason),
-                                     QMessageBox::Ok);
+            tr("Cannot write file %1:\n%2.").arg(file.fileName(), reason), QMessageBox::Ok);
         return false;
     };
     // Unbuffered, so that every failing write reports its own reason rather
@@ -177,7 +178,7 @@ bool Spreadsheet::readSheet(const QString &fileName)
         if (i + 1 < records.size() && records[i + 1].position == record.position)
             continue;
         setCellFormula(record.position / ColumnCount, record.position % ColumnCount,
-                       decodeText(bytes, record));
+            decodeText(bytes, record));
     }
     return true;
 }

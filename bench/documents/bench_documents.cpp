@@ -22,8 +22,8 @@ class FixedPrompts final : public UiPrompts
 {
 public:
     QString path;
-    QMessageBox::StandardButton warning(QWidget *, const QString &, const QString &,
-                                        QMessageBox::StandardButtons) override
+    QMessageBox::StandardButton warning(
+        QWidget *, const QString &, const QString &, QMessageBox::StandardButtons) override
     {
         return QMessageBox::No;
     }
@@ -42,9 +42,9 @@ void fill(Spreadsheet &sheet)
     for (int row = 0; row < Spreadsheet::RowCount; ++row)
         for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
             sheet.setCellFormula(row, column,
-                                 column == 0 ? QString::number(row)
-                                             : QStringLiteral("=") + QChar(u'A' + column - 1)
-                                                   + QString::number(row + 1) + QStringLiteral("+1"));
+                column == 0 ? QString::number(row)
+                            : QStringLiteral("=") + QChar(u'A' + column - 1)
+                        + QString::number(row + 1) + QStringLiteral("+1"));
 }
 
 QTemporaryDir &tempDir()

@@ -7,17 +7,17 @@
 #include "spreadsheet.h"
 
 #include <QMenuBar>
-#include <QTextDocument>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QtTest>
 
 namespace {
 
-const QString kSaveQuestion =
-    QStringLiteral("The document has been modified.\nDo you want to save your changes?");
+const QString kSaveQuestion
+    = QStringLiteral("The document has been modified.\nDo you want to save your changes?");
 
 QSettings settings()
 {
@@ -109,6 +109,7 @@ private slots:
     void missingRecentFileDroppedAtNextRefresh();
     void settingsSurviveRestart();
     void aboutBox();
+    void statusMessageLastsTwoSeconds();
 
 private:
     QTemporaryDir settingsDir;
@@ -156,9 +157,8 @@ void TestDocuments::firstStartWithoutSettings()
     QVERIFY(actionByText(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
     QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
     QCOMPARE(visibleFileMenu(window),
-             (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
-                          QStringLiteral("&Save"), QStringLiteral("Save &As..."),
-                          QStringLiteral("-"), QStringLiteral("E&xit")}));
+        (QStringList { QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Save"),
+            QStringLiteral("Save &As..."), QStringLiteral("-"), QStringLiteral("E&xit") }));
     QVERIFY(prompts.asked.isEmpty());
 }
 
@@ -189,15 +189,22 @@ void TestDocuments::titleRules()
     QCOMPARE(window.windowTitle(), QStringLiteral("renamed.sp[*] - Velmora"));
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
 
+    // Yes to the save question of a titled document saves without asking
+    // for a name.
     window.sheet()->setCellFormula(1, 1, QStringLiteral("y"));
     QVERIFY(window.isWindowModified());
-    prompts.buttonAnswers.enqueue(QMessageBox::No);
+    prompts.asked.clear();
+    prompts.buttonAnswers.enqueue(QMessageBox::Yes);
     actionByText(window, QStringLiteral("&New"))->trigger();
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
     QCOMPARE(window.sheet()->cellFormula(0, 0), QString());
+    Spreadsheet check;
+    QVERIFY(check.readSheet(doc(QStringLiteral("renamed.sp"))));
+    QCOMPARE(check.cellFormula(1, 1), QStringLiteral("y"));
     // New leaves the recent list as it was.
-    QCOMPARE(shownRecentFiles(window), (QStringList{doc(QStringLiteral("renamed.sp")), a}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { doc(QStringLiteral("renamed.sp")), a }));
     QCOMPARE(prompts.unplanned, 0);
 }
 
@@ -209,7 +216,7 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
     const QString path = doc(QStringLiteral("named.sp"));
     prompts.fileAnswers.enqueue(path);
     actionByText(window, QStringLiteral("&Save"))->trigger();
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("save")});
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("save") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Save Spreadsheet"));
     QCOMPARE(prompts.asked.first().text, QStringLiteral(".|Spreadsheet files (*.sp)"));
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
@@ -256,9 +263,8 @@ void TestDocuments::saveQuestionOnNew()
     window.sheet()->setCurrentCell(4, 4);
 
     // Closing the box answers as Cancel does (the box's escape button).
-    prompts.buttonAnswers.enqueue(answer == QMessageBox::Escape
-                                      ? QMessageBox::Cancel
-                                      : QMessageBox::StandardButton(answer));
+    prompts.buttonAnswers.enqueue(
+        answer == QMessageBox::Escape ? QMessageBox::Cancel : QMessageBox::StandardButton(answer));
     if (answer == QMessageBox::Yes)
         prompts.fileAnswers.enqueue(saveAs.isEmpty() ? QString() : doc(saveAs));
     actionByText(window, QStringLiteral("&New"))->trigger();
@@ -266,8 +272,8 @@ void TestDocuments::saveQuestionOnNew()
     QCOMPARE(prompts.asked.first().kind, QStringLiteral("warning"));
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Velmora"));
     QCOMPARE(prompts.asked.first().text, kSaveQuestion);
-    QCOMPARE(prompts.asked.first().buttons,
-             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(
+        prompts.asked.first().buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(window.sheet()->cellFormula(4, 4).isEmpty(), cleared);
     QCOMPARE(window.isWindowModified(), !cleared);
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
@@ -352,8 +358,9 @@ void TestDocuments::openFailureChangesNothing()
     prompts.buttonAnswers.enqueue(QMessageBox::No);
     prompts.fileAnswers.enqueue(bad);
     actionByText(window, QStringLiteral("&Open..."))->trigger();
-    QCOMPARE(prompts.kinds(), (QStringList{QStringLiteral("warning"), QStringLiteral("open"),
-                                           QStringLiteral("warning")}));
+    QCOMPARE(prompts.kinds(),
+        (QStringList {
+            QStringLiteral("warning"), QStringLiteral("open"), QStringLiteral("warning") }));
     QCOMPARE(prompts.asked.at(1).title, QStringLiteral("Open Spreadsheet"));
     QCOMPARE(prompts.asked.at(1).text, QStringLiteral(".|Spreadsheet files (*.sp)"));
     QCOMPARE(prompts.lastText(), message.contains(u'%') ? message.arg(bad) : message);
@@ -362,7 +369,7 @@ void TestDocuments::openFailureChangesNothing()
     QVERIFY(window.isWindowModified());
     QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("good"));
     QCOMPARE(window.sheet()->cellFormula(1, 0), QStringLiteral("edit"));
-    QCOMPARE(shownRecentFiles(window), QStringList{good});
+    QCOMPARE(shownRecentFiles(window), QStringList { good });
     QCOMPARE(prompts.unplanned, 0);
 }
 
@@ -375,8 +382,9 @@ void TestDocuments::saveFailureChangesNothing()
     const QString unwritable = doc(QStringLiteral("missing-folder/x.sp"));
     prompts.fileAnswers.enqueue(unwritable);
     actionByText(window, QStringLiteral("&Save"))->trigger();
-    QCOMPARE(prompts.kinds(), (QStringList{QStringLiteral("save"), QStringLiteral("warning")}));
-    QVERIFY(prompts.lastText().startsWith(QStringLiteral("Cannot write file %1:\n").arg(unwritable)));
+    QCOMPARE(prompts.kinds(), (QStringList { QStringLiteral("save"), QStringLiteral("warning") }));
+    QVERIFY(
+        prompts.lastText().startsWith(QStringLiteral("Cannot write file %1:\n").arg(unwritable)));
     QCOMPARE(statusMessage(window), QStringLiteral("Saving canceled"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QVERIFY(window.isWindowModified());
@@ -390,29 +398,28 @@ void TestDocuments::recentFilesReopenAndMove()
     const QString b = makeDocument(QStringLiteral("b.sp"), QStringLiteral("B"));
     const QString c = makeDocument(QStringLiteral("c.sp"), QStringLiteral("C"));
     MainWindow window;
-    for (const QString &path : {a, b, c}) {
+    for (const QString &path : { a, b, c }) {
         prompts.fileAnswers.enqueue(path);
         actionByText(window, QStringLiteral("&Open..."))->trigger();
     }
-    QCOMPARE(shownRecentFiles(window), (QStringList{c, b, a}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { c, b, a }));
     QCOMPARE(visibleFileMenu(window),
-             (QStringList{QStringLiteral("&New"), QStringLiteral("&Open..."),
-                          QStringLiteral("&Save"), QStringLiteral("Save &As..."),
-                          QStringLiteral("-"), QStringLiteral("&1 c.sp"),
-                          QStringLiteral("&2 b.sp"), QStringLiteral("&3 a.sp"),
-                          QStringLiteral("-"), QStringLiteral("E&xit")}));
+        (QStringList { QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Save"),
+            QStringLiteral("Save &As..."), QStringLiteral("-"), QStringLiteral("&1 c.sp"),
+            QStringLiteral("&2 b.sp"), QStringLiteral("&3 a.sp"), QStringLiteral("-"),
+            QStringLiteral("E&xit") }));
 
     // The top entry reopened: the list stays as it is.
     window.sheet()->setCellFormula(0, 0, QStringLiteral("changed"));
     prompts.buttonAnswers.enqueue(QMessageBox::No);
     recentActions(window).at(0)->trigger();
     QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("C"));
-    QCOMPARE(shownRecentFiles(window), (QStringList{c, b, a}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { c, b, a }));
 
     // The third entry moves to the top and shifts the first two down.
     recentActions(window).at(2)->trigger();
     QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("A"));
-    QCOMPARE(shownRecentFiles(window), (QStringList{a, c, b}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { a, c, b }));
     QCOMPARE(recentActions(window).at(0)->text(), QStringLiteral("&1 a.sp"));
     QCOMPARE(window.windowTitle(), QStringLiteral("a.sp[*] - Velmora"));
 
@@ -421,7 +428,7 @@ void TestDocuments::recentFilesReopenAndMove()
     prompts.buttonAnswers.enqueue(QMessageBox::Cancel);
     recentActions(window).at(1)->trigger();
     QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("mine"));
-    QCOMPARE(shownRecentFiles(window), (QStringList{a, c, b}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { a, c, b }));
     QCOMPARE(prompts.unplanned, 0);
 }
 
@@ -462,7 +469,7 @@ void TestDocuments::letterCaseGivesTwoEntries()
     actionByText(window, QStringLiteral("&Open..."))->trigger();
     prompts.fileAnswers.enqueue(upper);
     actionByText(window, QStringLiteral("&Open..."))->trigger();
-    QCOMPARE(shownRecentFiles(window), (QStringList{upper, lower}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { upper, lower }));
     QCOMPARE(recentActions(window).at(0)->text(), QStringLiteral("&1 CASE.sp"));
     QCOMPARE(recentActions(window).at(1)->text(), QStringLiteral("&2 case.sp"));
 }
@@ -473,33 +480,33 @@ void TestDocuments::missingRecentFileDroppedAtNextRefresh()
     const QString gone = makeDocument(QStringLiteral("gone.sp"), QStringLiteral("G"));
     const QString stays = makeDocument(QStringLiteral("stays.sp"), QStringLiteral("S"));
     MainWindow window;
-    for (const QString &path : {gone, stays}) {
+    for (const QString &path : { gone, stays }) {
         prompts.fileAnswers.enqueue(path);
         actionByText(window, QStringLiteral("&Open..."))->trigger();
     }
     QVERIFY(QFile::remove(gone));
-    QCOMPARE(shownRecentFiles(window), (QStringList{stays, gone}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { stays, gone }));
 
     // Chosen from the menu, it fails like any unreadable file...
     prompts.asked.clear();
     recentActions(window).at(1)->trigger();
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("warning")});
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QVERIFY(prompts.lastText().startsWith(QStringLiteral("Cannot read file %1:\n").arg(gone)));
     QCOMPARE(statusMessage(window), QStringLiteral("Loading canceled"));
     QCOMPARE(window.windowTitle(), QStringLiteral("stays.sp[*] - Velmora"));
-    QCOMPARE(shownRecentFiles(window), (QStringList{stays, gone}));
+    QCOMPARE(shownRecentFiles(window), (QStringList { stays, gone }));
 
     // ...and drops out at the next successful save.
     actionByText(window, QStringLiteral("&Save"))->trigger();
-    QCOMPARE(shownRecentFiles(window), QStringList{stays});
+    QCOMPARE(shownRecentFiles(window), QStringList { stays });
     QVERIFY(window.close());
 
     // A file missing at start-up is dropped at once.
     const QString other = makeDocument(QStringLiteral("other.sp"), QStringLiteral("O"));
-    settings().setValue(QStringLiteral("recentFiles"), QStringList{other, gone, stays});
+    settings().setValue(QStringLiteral("recentFiles"), QStringList { other, gone, stays });
     QVERIFY(QFile::remove(other));
     MainWindow restarted;
-    QCOMPARE(shownRecentFiles(restarted), QStringList{stays});
+    QCOMPARE(shownRecentFiles(restarted), QStringList { stays });
 }
 
 void TestDocuments::settingsSurviveRestart()
@@ -522,7 +529,7 @@ void TestDocuments::settingsSurviveRestart()
     }
     QCOMPARE(settings().value(QStringLiteral("showGrid")).toBool(), false);
     QCOMPARE(settings().value(QStringLiteral("autoRecalc")).toBool(), false);
-    QCOMPARE(settings().value(QStringLiteral("recentFiles")).toStringList(), QStringList{a});
+    QCOMPARE(settings().value(QStringLiteral("recentFiles")).toStringList(), QStringList { a });
     QCOMPARE(settings().value(QStringLiteral("geometry")).toByteArray(), geometry);
 
     MainWindow window;
@@ -530,7 +537,7 @@ void TestDocuments::settingsSurviveRestart()
     QVERIFY(!window.sheet()->isAutoRecalculate());
     QVERIFY(!actionByText(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
     QCOMPARE(window.size(), QSize(700, 500));
-    QCOMPARE(shownRecentFiles(window), QStringList{a});
+    QCOMPARE(shownRecentFiles(window), QStringList { a });
     // Start-up opens no document: the title is the bare product name.
     QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
 
@@ -546,7 +553,7 @@ void TestDocuments::aboutBox()
     DocumentPrompts prompts;
     MainWindow window;
     actionByText(window, QStringLiteral("&About..."))->trigger();
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("about")});
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("about") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("About Velmora"));
     const QString body = prompts.asked.first().text;
     QVERIFY(Qt::mightBeRichText(body));
@@ -554,6 +561,19 @@ void TestDocuments::aboutBox()
     QVERIFY(body.startsWith(QStringLiteral("<p>version 1.9</p>")));
     QVERIFY(body.contains(QStringLiteral("<p>Internet: <a href=")));
     QVERIFY(body.contains(QStringLiteral("<p>E-mail: <a href=\"mailto:")));
+}
+
+void TestDocuments::statusMessageLastsTwoSeconds()
+{
+    DocumentPrompts prompts;
+    MainWindow window;
+    window.show();
+    prompts.fileAnswers.enqueue(doc(QStringLiteral("timed.sp")));
+    actionByText(window, QStringLiteral("Save &As..."))->trigger();
+    QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
+    QTest::qWait(1000);
+    QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
+    QTRY_VERIFY_WITH_TIMEOUT(statusMessage(window).isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestDocuments)

@@ -31,36 +31,36 @@ public:
     int unplanned = 0;
 
     QMessageBox::StandardButton warning(QWidget *, const QString &title, const QString &text,
-                                        QMessageBox::StandardButtons buttons) override
+        QMessageBox::StandardButtons buttons) override
     {
-        asked.append({QStringLiteral("warning"), title, text, buttons});
+        asked.append({ QStringLiteral("warning"), title, text, buttons });
         if (buttons == QMessageBox::Ok)
             return QMessageBox::Ok;
         return nextButton();
     }
-    QMessageBox::StandardButton information(QWidget *, const QString &title,
-                                            const QString &text) override
+    QMessageBox::StandardButton information(
+        QWidget *, const QString &title, const QString &text) override
     {
-        asked.append({QStringLiteral("information"), title, text, QMessageBox::Ok});
+        asked.append({ QStringLiteral("information"), title, text, QMessageBox::Ok });
         return QMessageBox::Ok;
     }
     void about(QWidget *, const QString &title, const QString &text) override
     {
-        asked.append({QStringLiteral("about"), title, text, QMessageBox::Ok});
+        asked.append({ QStringLiteral("about"), title, text, QMessageBox::Ok });
     }
-    QString openFileName(QWidget *, const QString &caption, const QString &dir,
-                         const QString &filter) override
+    QString openFileName(
+        QWidget *, const QString &caption, const QString &dir, const QString &filter) override
     {
-        asked.append({QStringLiteral("open"), caption, dir + u'|' + filter, {}});
+        asked.append({ QStringLiteral("open"), caption, dir + u'|' + filter, {} });
         return nextFile();
     }
-    QString saveFileName(QWidget *, const QString &caption, const QString &dir,
-                         const QString &filter) override
+    QString saveFileName(
+        QWidget *, const QString &caption, const QString &dir, const QString &filter) override
     {
-        asked.append({QStringLiteral("save"), caption, dir + u'|' + filter, {}});
+        asked.append({ QStringLiteral("save"), caption, dir + u'|' + filter, {} });
         return nextFile();
     }
-    void beep() override {}
+    void beep() override { }
 
     QStringList kinds() const
     {

@@ -66,8 +66,7 @@ QMap<int, QString> contents(const Spreadsheet &sheet)
     for (int row = 0; row < Spreadsheet::RowCount; ++row)
         for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
             if (sheet.item(row, column))
-                map.insert(row * Spreadsheet::ColumnCount + column,
-                           sheet.cellFormula(row, column));
+                map.insert(row * Spreadsheet::ColumnCount + column, sheet.cellFormula(row, column));
     return map;
 }
 
@@ -126,8 +125,11 @@ void TestSheetFile::singleFormulaBytes()
     Spreadsheet sheet;
     sheet.setCellFormula(2, 1, QStringLiteral("=A1+1"));
     QVERIFY(sheet.writeSheet(path(QStringLiteral("b3.sp"))));
-    const QByteArray expected =
-        QByteArray::fromHex("7F51C883" "0002" "0001" "0000000A" "003D00410031002B0031");
+    const QByteArray expected = QByteArray::fromHex("7F51C883"
+                                                    "0002"
+                                                    "0001"
+                                                    "0000000A"
+                                                    "003D00410031002B0031");
     QCOMPARE(expected.size(), 22);
     QCOMPARE(readBytes(path(QStringLiteral("b3.sp"))), expected);
 }
@@ -154,8 +156,8 @@ void TestSheetFile::recordsInRowMajorOrder()
     sheet.setCellFormula(0, 1, QStringLiteral("a"));
     QVERIFY(sheet.writeSheet(path(QStringLiteral("order.sp"))));
     QCOMPARE(readBytes(path(QStringLiteral("order.sp"))),
-             kMagic + record(0, 1, QStringLiteral("a")) + record(0, 25, QStringLiteral("b"))
-                 + record(1, 0, QStringLiteral("c")) + record(998, 25, QStringLiteral("d")));
+        kMagic + record(0, 1, QStringLiteral("a")) + record(0, 25, QStringLiteral("b"))
+            + record(1, 0, QStringLiteral("c")) + record(998, 25, QStringLiteral("d")));
 }
 
 void TestSheetFile::roundTrip_data()
@@ -205,10 +207,8 @@ void TestSheetFile::fullGridRoundTrip()
     for (int row = 0; row < Spreadsheet::RowCount; ++row)
         for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
             source.setCellFormula(row, column,
-                                  column == 0 ? QString::number(row)
-                                              : QStringLiteral("=%1%2+1")
-                                                    .arg(QChar(u'A' + column - 1))
-                                                    .arg(row + 1));
+                column == 0 ? QString::number(row)
+                            : QStringLiteral("=%1%2+1").arg(QChar(u'A' + column - 1)).arg(row + 1));
     const QString file = path(QStringLiteral("full.sp"));
     QVERIFY(source.writeSheet(file));
     Spreadsheet target;
@@ -253,11 +253,11 @@ void TestSheetFile::notASpreadsheetFile()
     sheet.setCurrentCell(5, 6);
     QSignalSpy spy(&sheet, SIGNAL(modified()));
     QVERIFY(!sheet.readSheet(file));
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("warning")});
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Velmora"));
     QCOMPARE(prompts.asked.first().text, QStringLiteral("The file is not a Spreadsheet file."));
     QCOMPARE(prompts.asked.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(contents(sheet), (QMap<int, QString>{{3 * 26 + 3, QStringLiteral("kept")}}));
+    QCOMPARE(contents(sheet), (QMap<int, QString> { { 3 * 26 + 3, QStringLiteral("kept") } }));
     QCOMPARE(sheet.currentRow(), 5);
     QCOMPARE(spy.count(), 0);
 }
@@ -271,7 +271,7 @@ void TestSheetFile::missingFile()
     QVERIFY(!sheet.readSheet(file));
     QCOMPARE(prompts.asked.size(), 1);
     QCOMPARE(prompts.lastText(),
-             QStringLiteral("Cannot read file %1:\nNo such file or directory.").arg(file));
+        QStringLiteral("Cannot read file %1:\nNo such file or directory.").arg(file));
     QCOMPARE(sheet.cellFormula(0, 0), QStringLiteral("kept"));
 }
 
@@ -285,7 +285,8 @@ void TestSheetFile::damagedFile_data()
     QTest::newRow("odd length") << kMagic + rawRecord(0, 0, 3, QByteArray(3, 'a'));
     QTest::newRow("length past the end") << kMagic + good + rawRecord(1, 1, 10, QByteArray(8, 0));
     QTest::newRow("huge length") << kMagic + rawRecord(0, 0, 0xFFFFFFFE, QByteArray(16, 0));
-    QTest::newRow("damage after the grid") << kMagic + good + rawRecord(999, 0, 4, QByteArray(2, 0));
+    QTest::newRow("damage after the grid")
+        << kMagic + good + rawRecord(999, 0, 4, QByteArray(2, 0));
 }
 
 void TestSheetFile::damagedFile()
@@ -299,10 +300,10 @@ void TestSheetFile::damagedFile()
     sheet.setCurrentCell(2, 2);
     QSignalSpy spy(&sheet, SIGNAL(modified()));
     QVERIFY(!sheet.readSheet(file));
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("warning")});
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Velmora"));
     QCOMPARE(prompts.lastText(), QStringLiteral("The file %1 is damaged.").arg(file));
-    QCOMPARE(contents(sheet), (QMap<int, QString>{{7 * 26 + 7, QStringLiteral("kept")}}));
+    QCOMPARE(contents(sheet), (QMap<int, QString> { { 7 * 26 + 7, QStringLiteral("kept") } }));
     QCOMPARE(sheet.currentRow(), 2);
     QCOMPARE(spy.count(), 0);
     QVERIFY(!QApplication::overrideCursor());
@@ -312,13 +313,12 @@ void TestSheetFile::outOfRangeAndRepeatedPositions()
 {
     DocumentPrompts prompts;
     const QString file = path(QStringLiteral("odd.sp"));
-    QVERIFY(writeBytes(file, kMagic + record(999, 0, QStringLiteral("row 999"))
-                                 + record(0, 26, QStringLiteral("column 26"))
-                                 + record(0xFFFF, 0xFFFF, QStringLiteral("far"))
-                                 + record(4, 2, QStringLiteral("first"))
-                                 + record(998, 25, QStringLiteral("corner"))
-                                 + record(4, 2, QStringLiteral("=1+1"))
-                                 + record(0, 0, QString())));
+    QVERIFY(writeBytes(file,
+        kMagic + record(999, 0, QStringLiteral("row 999"))
+            + record(0, 26, QStringLiteral("column 26"))
+            + record(0xFFFF, 0xFFFF, QStringLiteral("far")) + record(4, 2, QStringLiteral("first"))
+            + record(998, 25, QStringLiteral("corner")) + record(4, 2, QStringLiteral("=1+1"))
+            + record(0, 0, QString())));
     Spreadsheet sheet;
     QVERIFY(sheet.readSheet(file));
     QVERIFY(prompts.asked.isEmpty());
@@ -338,8 +338,9 @@ void TestSheetFile::nullTextRecord()
     // text bytes.
     DocumentPrompts prompts;
     const QString file = path(QStringLiteral("null.sp"));
-    QVERIFY(writeBytes(file, kMagic + rawRecord(1, 1, 0xFFFFFFFF, QByteArray())
-                                 + record(2, 2, QStringLiteral("after"))));
+    QVERIFY(writeBytes(file,
+        kMagic + rawRecord(1, 1, 0xFFFFFFFF, QByteArray())
+            + record(2, 2, QStringLiteral("after"))));
     Spreadsheet sheet;
     QVERIFY(sheet.readSheet(file));
     QCOMPARE(sheet.cellFormula(1, 1), QString());
@@ -350,8 +351,8 @@ void TestSheetFile::loadMarksModifiedUnderWaitCursor()
 {
     DocumentPrompts prompts;
     const QString file = path(QStringLiteral("cursor.sp"));
-    QVERIFY(writeBytes(file, kMagic + record(0, 0, QStringLiteral("1"))
-                                 + record(0, 1, QStringLiteral("=A1*2"))));
+    QVERIFY(writeBytes(
+        file, kMagic + record(0, 0, QStringLiteral("1")) + record(0, 1, QStringLiteral("=A1*2"))));
     Spreadsheet sheet;
     QList<int> shapes;
     connect(&sheet, &Spreadsheet::modified, this, [&shapes] {
@@ -372,11 +373,12 @@ void TestSheetFile::cannotOpenForWriting()
     sheet.setCellFormula(0, 0, QStringLiteral("1"));
     const QString missingDir = path(QStringLiteral("no/such/dir/x.sp"));
     QVERIFY(!sheet.writeSheet(missingDir));
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("warning")});
-    QVERIFY(prompts.lastText().startsWith(
-        QStringLiteral("Cannot write file %1:\n").arg(missingDir)));
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
+    QVERIFY(
+        prompts.lastText().startsWith(QStringLiteral("Cannot write file %1:\n").arg(missingDir)));
     QVERIFY(prompts.lastText().endsWith(u'.'));
-    QVERIFY(prompts.lastText().size() > QStringLiteral("Cannot write file %1:\n.").arg(missingDir).size());
+    QVERIFY(prompts.lastText().size()
+        > QStringLiteral("Cannot write file %1:\n.").arg(missingDir).size());
     QVERIFY(!QFile::exists(missingDir));
 
     QVERIFY(!sheet.writeSheet(dir.path()));
@@ -410,7 +412,7 @@ void TestSheetFile::failedWriteKeepsOldFile()
     for (int row = 0; row < rows; ++row)
         sheet.setCellFormula(row, 0, QStringLiteral("=A1+%1 with some text").arg(row));
 
-    rlimit saved{};
+    rlimit saved {};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;
@@ -421,11 +423,13 @@ void TestSheetFile::failedWriteKeepsOldFile()
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!written);
-    QCOMPARE(prompts.kinds(), QStringList{QStringLiteral("warning")});
-    QCOMPARE(prompts.lastText(), QStringLiteral("Cannot write file %1:\nFile too large.").arg(file));
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
+    QCOMPARE(
+        prompts.lastText(), QStringLiteral("Cannot write file %1:\nFile too large.").arg(file));
     QCOMPARE(readBytes(file), old);
     // No temporary file is left beside it.
-    QCOMPARE(QDir(own.path()).entryList(QDir::Files), QStringList{QStringLiteral("precious.sp")});
+    QCOMPARE(
+        QDir(own.path()).entryList(QDir::Files), QStringList { QStringLiteral("precious.sp") });
 }
 
 void TestSheetFile::saveReplacesLongerFile()

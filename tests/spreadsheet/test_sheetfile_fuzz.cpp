@@ -26,9 +26,9 @@ namespace {
 constexpr quint32 kMagic = 0x7F51C883;
 
 #ifdef VELMORA_TRACK_ALLOCATIONS
-std::atomic<bool> tracking{false};
-std::atomic<size_t> largestAllocation{0};
-std::atomic<size_t> allocatedTotal{0};
+std::atomic<bool> tracking { false };
+std::atomic<size_t> largestAllocation { 0 };
+std::atomic<size_t> allocatedTotal { 0 };
 
 void onMalloc(const volatile void *, size_t size)
 {
@@ -36,11 +36,10 @@ void onMalloc(const volatile void *, size_t size)
         return;
     allocatedTotal.fetch_add(size, std::memory_order_relaxed);
     size_t seen = largestAllocation.load(std::memory_order_relaxed);
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-    }
+    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) { }
 }
 
-void onFree(const volatile void *) {}
+void onFree(const volatile void *) { }
 #endif
 
 // What a file should load as, decided by reading it with QDataStream and
@@ -79,7 +78,10 @@ Expectation expect(const QByteArray &bytes)
 class Generator final
 {
 public:
-    explicit Generator(quint32 seed) : rng(seed) {}
+    explicit Generator(quint32 seed)
+        : rng(seed)
+    {
+    }
 
     int below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
@@ -93,8 +95,8 @@ public:
 
     QString randomText()
     {
-        static const char16_t pool[] = {u'=', u'A', u'1', u'+', u'\'', u' ', u'z', u'9',
-                                        u'\u00e9', u'\u4e00', 0xD83E, 0xDDEC, 0xD800, 0};
+        static const char16_t pool[] = { u'=', u'A', u'1', u'+', u'\'', u' ', u'z', u'9', u'\u00e9',
+            u'\u4e00', 0xD83E, 0xDDEC, 0xD800, 0 };
         QString text;
         const int n = below(4) == 0 ? below(200) : below(12);
         for (int i = 0; i < n; ++i)
@@ -115,11 +117,21 @@ public:
             quint16 row = quint16(below(Spreadsheet::RowCount));
             quint16 column = quint16(below(Spreadsheet::ColumnCount));
             switch (below(12)) {
-            case 0: row = quint16(999 + below(200)); break;
-            case 1: column = quint16(26 + below(10)); break;
-            case 2: row = column = 0xFFFF; break;
-            case 3: row = 3; column = 4; break; // a popular position
-            default: break;
+            case 0:
+                row = quint16(999 + below(200));
+                break;
+            case 1:
+                column = quint16(26 + below(10));
+                break;
+            case 2:
+                row = column = 0xFFFF;
+                break;
+            case 3:
+                row = 3;
+                column = 4;
+                break; // a popular position
+            default:
+                break;
             }
             out << row << column;
             if (below(20) == 0)
@@ -161,8 +173,8 @@ public:
             bytes += randomBytes(12);
             break;
         case 3: { // a huge length field
-            static const quint32 huge[] = {0x7FFFFFFE, 0x80000000, 0xFFFFFFFE, 0x40000000,
-                                           0x10000000, 0xFFFFFFFC};
+            static const quint32 huge[]
+                = { 0x7FFFFFFE, 0x80000000, 0xFFFFFFFE, 0x40000000, 0x10000000, 0xFFFFFFFC };
             const int at = starts[below(int(starts.size()))];
             qToBigEndian(huge[below(int(std::size(huge)))], bytes.data() + at + 4);
             break;
@@ -234,7 +246,7 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
     connect(sheet.model(), &QAbstractItemModel::columnsRemoved, this, touched);
     connect(sheet.model(), &QAbstractItemModel::modelReset, this, touched);
 
-    QMap<int, QString> current = {{0, QStringLiteral("start")}};
+    QMap<int, QString> current = { { 0, QStringLiteral("start") } };
     sheet.setCellFormula(0, 0, QStringLiteral("start"));
 
     int loaded = 0;
@@ -277,10 +289,14 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
         const size_t fileSize = size_t(bytes.size());
         if (largestAllocation > 2 * fileSize + (1u << 20))
             QFAIL(qPrintable(QStringLiteral("case %1: allocation of %2 bytes for a file of %3")
-                                 .arg(i).arg(largestAllocation.load()).arg(fileSize)));
+                                 .arg(i)
+                                 .arg(largestAllocation.load())
+                                 .arg(fileSize)));
         if (!ok && allocatedTotal > 4 * fileSize + (2u << 20))
             QFAIL(qPrintable(QStringLiteral("case %1: %2 bytes allocated to refuse a file of %3")
-                                 .arg(i).arg(allocatedTotal.load()).arg(fileSize)));
+                                 .arg(i)
+                                 .arg(allocatedTotal.load())
+                                 .arg(fileSize)));
 #endif
 
         const QString context = QStringLiteral("case %1, %2 bytes: %3")
@@ -288,8 +304,9 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
                                     .arg(bytes.size())
                                     .arg(QString::fromLatin1(bytes.left(48).toHex()));
         if (ok != e.complete)
-            QFAIL(qPrintable(QStringLiteral("readSheet gave %1, expected %2; ")
-                                 .arg(ok).arg(e.complete) + context));
+            QFAIL(qPrintable(
+                QStringLiteral("readSheet gave %1, expected %2; ").arg(ok).arg(e.complete)
+                + context));
         if (ok) {
             ++loaded;
             if (!prompts.asked.isEmpty())
@@ -298,8 +315,7 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
                 const int r = it.key() / Spreadsheet::ColumnCount;
                 const int c = it.key() % Spreadsheet::ColumnCount;
                 if (!sheet.item(r, c) || sheet.cellFormula(r, c) != it.value())
-                    QFAIL(qPrintable(QStringLiteral("wrong cell %1,%2; ").arg(r).arg(c)
-                                     + context));
+                    QFAIL(qPrintable(QStringLiteral("wrong cell %1,%2; ").arg(r).arg(c) + context));
             }
             if (sheet.currentRow() != 0 || sheet.currentColumn() != 0)
                 QFAIL(qPrintable(QStringLiteral("current cell not A1; ") + context));
@@ -308,9 +324,9 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
             e.isSpreadsheet ? ++damaged : ++foreign;
             if (prompts.asked.size() != 1)
                 QFAIL(qPrintable(QStringLiteral("expected one message; ") + context));
-            const QString expectedText =
-                e.isSpreadsheet ? QStringLiteral("The file %1 is damaged.").arg(file)
-                                : QStringLiteral("The file is not a Spreadsheet file.");
+            const QString expectedText = e.isSpreadsheet
+                ? QStringLiteral("The file %1 is damaged.").arg(file)
+                : QStringLiteral("The file is not a Spreadsheet file.");
             if (prompts.lastText() != expectedText)
                 QFAIL(qPrintable(prompts.lastText() + QStringLiteral("; ") + context));
             if (touches != 0 || sheet.currentRow() != row || sheet.currentColumn() != column)
@@ -328,8 +344,8 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
                 QFAIL(qPrintable(QStringLiteral("grid differs from the expectation; ") + context));
         }
     }
-    qInfo("%d files loaded, %d refused as damaged, %d refused as foreign", loaded, damaged,
-          foreign);
+    qInfo(
+        "%d files loaded, %d refused as damaged, %d refused as foreign", loaded, damaged, foreign);
     // Each outcome must have been exercised in earnest.
     QVERIFY(loaded > kCases / 10);
     QVERIFY(damaged > kCases / 10);
