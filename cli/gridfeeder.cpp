@@ -52,15 +52,19 @@ InputFile GridFeeder::read(const QString &name)
     QFile file;
     const bool opened = fromStdin ? file.open(stdin, QIODevice::ReadOnly)
                                   : (file.setFileName(name), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        input.error = QStringLiteral("Cannot read file %1:\n%2.").arg(name, file.errorString());
+    // Told the way the grid tells a document's read errors.
+    auto readFailure = [&]() {
+        prompts.warning(nullptr, QStringLiteral("Velmora"),
+                        QStringLiteral("Cannot read file %1:\n%2.").arg(name, file.errorString()),
+                        QMessageBox::Ok);
+        input.error = prompts.lastMessage();
         return input;
-    }
+    };
+    if (!opened)
+        return readFailure();
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        input.error = QStringLiteral("Cannot read file %1:\n%2.").arg(name, file.errorString());
-        return input;
-    }
+    if (file.error() != QFileDevice::NoError)
+        return readFailure();
     if (startsWithMagic(bytes)) {
         if (!fromStdin) {
             loadDocument(name);

@@ -119,6 +119,9 @@ QString JsonLine::number(double value)
 {
     if (!std::isfinite(value))
         return QStringLiteral("null");
+    // Qt drops the sign of a negative zero.
+    if (value == 0)
+        return std::signbit(value) ? QStringLiteral("-0") : QStringLiteral("0");
     // 'g' with the shortest round-trip precision never writes a form that
     // JSON refuses (no "inf", no leading "+", no bare "."), and parsing it
     // gives back the same double.

@@ -1,0 +1,538 @@
+// velmora-cli as a user runs it: the built executable on files in a
+// temporary folder. The P-values are those of the application's reports
+// for the same tables (the examples of its documentation), cross-checked by
+// tests/cli/cli_reference.py, which enumerates every table with the
+// observed margins in exact rational arithmetic; they are compared at the
+// six significant digits that a report shows.
+#include <QDataStream>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <cmath>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QByteArray out;
+    QByteArray err;
+
+    QList<QByteArray> lines() const
+    {
+        QList<QByteArray> result = out.split('\n');
+        if (!result.isEmpty() && result.last().isEmpty())
+            result.removeLast();
+        return result;
+    }
+
+    QJsonObject json(int index = 0) const
+    {
+        const QList<QByteArray> all = lines();
+        if (index >= all.size())
+            return QJsonObject();
+        return QJsonDocument::fromJson(all.at(index)).object();
+    }
+};
+
+QString sixDigits(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// A document as the application writes it: the magic number, then one
+// record per non-empty cell in row-major order.
+QByteArray documentBytes(const QList<std::tuple<int, int, QString>> &cells)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_4_3);
+    out << quint32(0x7F51C883);
+    for (const auto &[row, column, text] : cells)
+        out << quint16(row) << quint16(column) << text;
+    return bytes;
+}
+
+} // namespace
+
+class TestCli final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void examples_data();
+    void examples();
+    void documentsAndRanges();
+    void inputForms();
+    void batchOfGenotypeTables();
+    void rejectedBlocks();
+    void valuesShowsDisplayedTexts();
+    void convertRoundTrips();
+    void convertRefusals();
+    void usageErrors_data();
+    void usageErrors();
+    void interruptStopsTheRun();
+
+private:
+    QString write(const QString &name, const QByteArray &content);
+    CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray());
+
+    QTemporaryDir dir;
+};
+
+void TestCli::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY(QFileInfo(QStringLiteral(VELMORA_CLI_PATH)).isExecutable());
+}
+
+QString TestCli::write(const QString &name, const QByteArray &content)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write the test file");
+    return file.fileName();
+}
+
+CliRun TestCli::run(const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
+    CliRun result;
+    if (!process.waitForStarted())
+        return result;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(300000);
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCli::examples_data()
+{
+    QTest::addColumn<QString>("test");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QString>("pValue");   // as the report shows it
+    QTest::addColumn<QString>("range");
+
+    const QStringList none;
+    QTest::newRow("chi2") << QStringLiteral("chi2") << none << QByteArray("10\t20\n30\t40\n")
+                          << QStringLiteral("0.372998") << QStringLiteral("A1:B2");
+    QTest::newRow("chi2 yates") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
+                                << QByteArray("10\t20\n30\t40\n") << QStringLiteral("0.504036")
+                                << QStringLiteral("A1:B2");
+    QTest::newRow("chi2 2x3") << QStringLiteral("chi2") << none << QByteArray("12\t5\t7\n3\t9\t14\n")
+                              << QStringLiteral("0.0122144") << QStringLiteral("A1:C2");
+    QTest::newRow("fisher") << QStringLiteral("fisher") << none << QByteArray("5\t0\t1\n0\t5\t4\n")
+                            << QStringLiteral("0.00599401") << QStringLiteral("A1:C2");
+    QTest::newRow("hwe 2x2 triangular") << QStringLiteral("hwe") << none << QByteArray("10\t5\n\t3\n")
+                                        << QStringLiteral("0.254198") << QStringLiteral("A1:B2");
+    QTest::newRow("hwe 3x3") << QStringLiteral("hwe") << none
+                             << QByteArray("5\t3\t2\n\t4\t1\n\t\t2\n") << QStringLiteral("0.0494577")
+                             << QStringLiteral("A1:C3");
+    QTest::newRow("interact") << QStringLiteral("interact") << none
+                              << QByteArray("10\t5\n3\t12\n6\t8\n9\t4\n") << QStringLiteral("0.011015")
+                              << QStringLiteral("A1:B4");
+    QTest::newRow("cluster") << QStringLiteral("cluster") << none
+                             << QByteArray("\tF1\tF2\tF3\tF4\nCases\t10\t0\t25\t12\n"
+                                           "Controls\t30\t7\t15\t28\n")
+                             << QStringLiteral("0.000143397") << QStringLiteral("B2:E3");
+}
+
+// JSON and --report give the report's P-value for the same block.
+void TestCli::examples()
+{
+    QFETCH(QString, test);
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, table);
+    QFETCH(QString, pValue);
+    QFETCH(QString, range);
+
+    const QString file = write(test + QStringLiteral(".tsv"), table);
+    const CliRun json = run(QStringList{test} + options + QStringList{file});
+    QCOMPARE(json.exitCode, 0);
+    QCOMPARE(json.lines().size(), 1);
+    const QJsonObject result = json.json();
+    QCOMPARE(result.value(QStringLiteral("file")).toString(), file);
+    QCOMPARE(result.value(QStringLiteral("table")).toInt(), 1);
+    QCOMPARE(result.value(QStringLiteral("range")).toString(), range);
+    QCOMPARE(result.value(QStringLiteral("test")).toString(), test);
+    QCOMPARE(result.value(QStringLiteral("status")).toInt(-1), 0);
+    QCOMPARE(sixDigits(result.value(QStringLiteral("p")).toDouble()), pValue);
+
+    const CliRun report = run(QStringList{test, QStringLiteral("--report")} + options + QStringList{file});
+    QCOMPARE(report.exitCode, 0);
+    QCOMPARE(report.lines().size(), 1);
+    const QString entry = QString::fromUtf8(report.lines().first());
+    QVERIFY2(entry.startsWith(QStringLiteral("<font size=\"+1\" color=\"darkblue\"><br /><b>___")),
+             qPrintable(entry));
+    const QString shown = test == u"cluster" ? QStringLiteral("<TD>P-value</TD><TD>%1</TD>").arg(pValue)
+                                             : QStringLiteral("P-VALUE = %1</b>").arg(pValue);
+    QVERIFY2(entry.contains(shown), qPrintable(entry));
+
+    if (test == u"chi2") {
+        // df = 1 for 2 x 2: the tail is erfc(sqrt(x2 / 2)).
+        const double x2 = result.value(QStringLiteral("x2")).toDouble();
+        const int df = result.value(QStringLiteral("df")).toInt();
+        QCOMPARE(df, range == u"A1:C2" ? 2 : 1);
+        if (df == 1)
+            QVERIFY(std::fabs(std::erfc(std::sqrt(x2 / 2)) - result.value(QStringLiteral("p")).toDouble()) < 1e-12);
+        QCOMPARE(result.value(QStringLiteral("yates")).toBool(), options.contains(QStringLiteral("--yates")));
+    }
+    if (test == u"fisher") {
+        QCOMPARE(result.value(QStringLiteral("variant")).toString(), QStringLiteral("exact"));
+        QCOMPARE(result.value(QStringLiteral("accuracy")).toInt(-1), 0);
+        // Exactly 6/1001 (cli_reference.py); the network sums in doubles.
+        QVERIFY(std::fabs(result.value(QStringLiteral("p")).toDouble() - 6.0 / 1001.0) < 1e-15);
+        const CliRun approximate = run({test, QStringLiteral("--accuracy"), QStringLiteral("3"), file});
+        QCOMPARE(approximate.exitCode, 0);
+        QCOMPARE(approximate.json().value(QStringLiteral("variant")).toString(), QStringLiteral("approximate"));
+        QCOMPARE(approximate.json().value(QStringLiteral("accuracy")).toInt(), 3);
+        QVERIFY(std::fabs(approximate.json().value(QStringLiteral("p")).toDouble() - 6.0 / 1001.0) < 1e-3);
+    }
+    if (test == u"cluster") {
+        // The worked example: F2 alone, F1 with F4, F3 alone.
+        const QJsonObject clusters = result.value(QStringLiteral("clusters")).toObject();
+        QCOMPARE(clusters.value(QStringLiteral("count")).toInt(), 3);
+        QCOMPARE(clusters.value(QStringLiteral("of_factor")).toArray(), (QJsonArray{2, 1, 3, 2}));
+        QCOMPARE(clusters.value(QStringLiteral("factors")).toArray(),
+                 (QJsonArray{QStringLiteral("F1"), QStringLiteral("F2"), QStringLiteral("F3"), QStringLiteral("F4")}));
+        QCOMPARE(clusters.value(QStringLiteral("samples")).toArray(),
+                 (QJsonArray{QStringLiteral("Cases"), QStringLiteral("Controls")}));
+        const QJsonArray summary = clusters.value(QStringLiteral("summary")).toArray();
+        QCOMPARE(summary.size(), 3);
+        const QJsonObject first = summary.at(0).toObject();
+        QCOMPARE(first.value(QStringLiteral("counts")).toArray(), (QJsonArray{0, 7}));
+        QCOMPARE(sixDigits(first.value(QStringLiteral("frequencies_ratio")).toDouble()), QStringLiteral("8.225"));
+        QVERIFY(first.value(QStringLiteral("frequencies_ratio_corrected")).toBool());
+        QCOMPARE(sixDigits(first.value(QStringLiteral("odds_ratio")).toDouble()), QStringLiteral("5.31034"));
+        QVERIFY(first.value(QStringLiteral("odds_ratio_corrected")).toBool());
+        const QJsonObject second = summary.at(1).toObject();
+        QCOMPARE(sixDigits(second.value(QStringLiteral("frequencies_ratio")).toDouble()), QStringLiteral("1.54886"));
+        QCOMPARE(sixDigits(second.value(QStringLiteral("odds_ratio")).toDouble()), QStringLiteral("4.39394"));
+        QVERIFY(!second.value(QStringLiteral("odds_ratio_corrected")).toBool());
+        const QJsonObject last = summary.at(2).toObject();
+        QCOMPARE(last.value(QStringLiteral("counts")).toArray(), (QJsonArray{25, 15}));
+        QCOMPARE(sixDigits(last.value(QStringLiteral("frequencies_ratio")).toDouble()), QStringLiteral("0.3525"));
+        QVERIFY(last.value(QStringLiteral("odds_ratio")).isNull());
+    }
+}
+
+// A document, several --range blocks, the names around a cluster block,
+// and formulas evaluated as in the grid.
+void TestCli::documentsAndRanges()
+{
+    // Chi-squared table at B2:C3 as formulas, a Fisher table at E2:G3.
+    const QString doc = write(QStringLiteral("two.sp"), documentBytes({
+        {1, 1, QStringLiteral("=5*2")}, {1, 2, QStringLiteral("20")},
+        {1, 4, QStringLiteral("5")}, {1, 5, QStringLiteral("0")}, {1, 6, QStringLiteral("1")},
+        {2, 1, QStringLiteral("=B2*3")}, {2, 2, QStringLiteral("=(B3+C2)-10")},
+        {2, 4, QStringLiteral("0")}, {2, 5, QStringLiteral("5")}, {2, 6, QStringLiteral("4")},
+    }));
+    CliRun result = run({QStringLiteral("chi2"), QStringLiteral("--range"), QStringLiteral("B2:C3"),
+                         QStringLiteral("--range=c3:b2"), doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.lines().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(result.json(i).value(QStringLiteral("range")).toString(), QStringLiteral("B2:C3"));
+        QCOMPARE(sixDigits(result.json(i).value(QStringLiteral("p")).toDouble()), QStringLiteral("0.372998"));
+    }
+
+    result = run({QStringLiteral("fisher"), QStringLiteral("--range"), QStringLiteral("E2:G3"), doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(sixDigits(result.json().value(QStringLiteral("p")).toDouble()), QStringLiteral("0.00599401"));
+
+    // The default block is the bounding box: B2:G3 holds an empty column.
+    result = run({QStringLiteral("chi2"), doc});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("range")).toString(), QStringLiteral("B2:G3"));
+    QCOMPARE(result.json().value(QStringLiteral("status")).toString(), QStringLiteral("rejected"));
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("Empty cell"));
+
+    // A cluster table with its samples in columns, names in the row above
+    // and the column left: the default leaves both out.
+    const QString cluster = write(QStringLiteral("cluster.csv"),
+                                  "factor,\"cases, all\",controls\nF1,10,30\nF2,0,7\nF3,25,15\nF4,12,28\n");
+    result = run({QStringLiteral("cluster"), cluster});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.json().value(QStringLiteral("range")).toString(), QStringLiteral("B2:C5"));
+    QCOMPARE(sixDigits(result.json().value(QStringLiteral("p")).toDouble()), QStringLiteral("0.000143397"));
+    QCOMPARE(result.json().value(QStringLiteral("clusters")).toObject().value(QStringLiteral("samples")).toArray(),
+             (QJsonArray{QStringLiteral("cases, all"), QStringLiteral("controls")}));
+}
+
+// Standard input, several files in one call, and a document on standard
+// input.
+void TestCli::inputForms()
+{
+    CliRun result = run({QStringLiteral("chi2"), QStringLiteral("-")}, "10\t20\r\n30\t40\r\n");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.json().value(QStringLiteral("file")).toString(), QStringLiteral("-"));
+    QCOMPARE(sixDigits(result.json().value(QStringLiteral("p")).toDouble()), QStringLiteral("0.372998"));
+
+    const QByteArray doc = documentBytes({{0, 0, QStringLiteral("10")}, {0, 1, QStringLiteral("20")},
+                                          {1, 0, QStringLiteral("30")}, {1, 1, QStringLiteral("40")}});
+    const QString text = write(QStringLiteral("plain.tsv"), "10\t20\n30\t40\n");
+    result = run({QStringLiteral("chi2"), text, QStringLiteral("-")}, doc);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.lines().size(), 2);
+    QCOMPARE(result.json(0).value(QStringLiteral("p")).toDouble(), result.json(1).value(QStringLiteral("p")).toDouble());
+}
+
+// The batch mode: a thousand two-allele genotype tables in one file, one
+// line each, in order, each the P-value of the table run alone.
+void TestCli::batchOfGenotypeTables()
+{
+    QByteArray batch;
+    QList<QByteArray> tables;
+    for (int i = 0; i < 1000; ++i) {
+        const QByteArray table = QByteArray::number(5 + i % 37) + '\t' + QByteArray::number(3 + (i * 7) % 41)
+                                 + "\n\t" + QByteArray::number(1 + (i * 13) % 29) + '\n';
+        tables.append(table);
+        batch += table;
+        // One or more empty lines between tables.
+        batch += i % 3 == 0 ? "\n\n" : "\n";
+    }
+    const QString file = write(QStringLiteral("batch.tsv"), batch);
+    const CliRun result = run({QStringLiteral("hwe"), file});
+    QCOMPARE(result.exitCode, 0);
+    const QList<QByteArray> lines = result.lines();
+    QCOMPARE(lines.size(), 1000);
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonObject line = QJsonDocument::fromJson(lines.at(i)).object();
+        QCOMPARE(line.value(QStringLiteral("table")).toInt(), i + 1);
+        QCOMPARE(line.value(QStringLiteral("range")).toString(), QStringLiteral("A1:B2"));
+        QCOMPARE(line.value(QStringLiteral("status")).toInt(-1), 0);
+        const double p = line.value(QStringLiteral("p")).toDouble();
+        QVERIFY(p > 0 && p <= 1);
+    }
+    // A table alone in the grid gives the same double as in the batch.
+    for (int i : {0, 1, 500, 999}) {
+        const CliRun alone = run({QStringLiteral("hwe"), QStringLiteral("-")}, tables.at(i));
+        QCOMPARE(alone.json().value(QStringLiteral("p")).toDouble(),
+                 QJsonDocument::fromJson(lines.at(i)).object().value(QStringLiteral("p")).toDouble());
+    }
+}
+
+// A rejected block says why, in the check's words, and the others still
+// run; the exit status tells that not all of them did.
+void TestCli::rejectedBlocks()
+{
+    const QString file = write(QStringLiteral("mixed.tsv"),
+                               "10\t20\n30\t40\n\n"        // fine
+                               "10\tabc\n30\t40\n\n"       // text in a count
+                               "10\t=1/0\n30\t40\n\n"      // a formula error shows ####
+                               "0\t0\n30\t40\n\n"          // a row of zeros
+                               "10\n\n"                    // one cell: no table shape
+                               "10\t20\n30\t40\n");        // fine again
+    CliRun result = run({QStringLiteral("chi2"), file});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines().size(), 6);
+    const QStringList expected = {QString(), QStringLiteral("Wrong number"), QStringLiteral("Wrong number"),
+                                  QStringLiteral("Sum=0 for row # 1"), QStringLiteral("wrong Range"), QString()};
+    for (int i = 0; i < 6; ++i) {
+        const QJsonObject line = result.json(i);
+        QCOMPARE(line.value(QStringLiteral("table")).toInt(), i + 1);
+        if (expected.at(i).isEmpty()) {
+            QCOMPARE(line.value(QStringLiteral("status")).toInt(-1), 0);
+        } else {
+            QCOMPARE(line.value(QStringLiteral("status")).toString(), QStringLiteral("rejected"));
+            QCOMPARE(line.value(QStringLiteral("message")).toString(), expected.at(i));
+            QVERIFY(line.value(QStringLiteral("p")).isNull());
+        }
+    }
+
+    // The Hardy-Weinberg check wants the lower triangle empty.
+    const QString hwe = write(QStringLiteral("square.tsv"), "10\t5\n0\t3\n");
+    result = run({QStringLiteral("hwe"), hwe});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("Left botton nonempty cell"));
+    result = run({QStringLiteral("hwe"), QStringLiteral("--report"), hwe});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.out.contains("color=\"red\""));
+    QVERIFY(result.out.contains("Left botton nonempty cell"));
+
+    // Samples in columns starting in column A leave no room for the factor names.
+    const QString cluster = write(QStringLiteral("nonames.tsv"), "cases\tcontrols\n10\t30\n0\t7\n25\t15\n");
+    result = run({QStringLiteral("cluster"), QStringLiteral("--range"), QStringLiteral("A2:B4"), cluster});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("Factors has not names"));
+
+    // A table wider than the grid, and a file that is not there.
+    QByteArray wide;
+    for (int c = 0; c < 27; ++c)
+        wide += c ? "\t1" : "1";
+    const QString tooWide = write(QStringLiteral("wide.tsv"), wide + '\n' + wide + '\n');
+    result = run({QStringLiteral("chi2"), tooWide, dir.filePath(QStringLiteral("missing.tsv"))});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines().size(), 2);
+    QCOMPARE(result.json(0).value(QStringLiteral("status")).toString(), QStringLiteral("error"));
+    QVERIFY(result.json(0).value(QStringLiteral("message")).toString().contains(QStringLiteral("does not fit")));
+    QCOMPARE(result.json(1).value(QStringLiteral("status")).toString(), QStringLiteral("error"));
+    QVERIFY(result.json(1).value(QStringLiteral("message")).toString().startsWith(QStringLiteral("Cannot read file")));
+    QVERIFY(result.err.contains("Cannot read file"));
+
+    // Not a document, though named like one.
+    const QString fake = write(QStringLiteral("fake.sp"), "10\t20\n30\t40\n");
+    result = run({QStringLiteral("chi2"), fake});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(),
+             QStringLiteral("The file is not a Spreadsheet file."));
+}
+
+void TestCli::valuesShowsDisplayedTexts()
+{
+    const QString file = write(QStringLiteral("values.tsv"),
+                               "=1+2\t'=x\t=1/0\n\t\t\t\n=A1*2\n\nsecond\n");
+    CliRun result = run({QStringLiteral("values"), file});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("3\t=x\t####\n\t\t\n6\t\t\n\nsecond\n"));
+
+    const QString doc = write(QStringLiteral("values.sp"),
+                              documentBytes({{1, 2, QStringLiteral("=2*3")}, {3, 0, QStringLiteral("x")}}));
+    result = run({QStringLiteral("values"), doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("\t\t\n\t\t6\n\t\t\nx\t\t\n"));
+}
+
+// A document through .tsv and .csv and back is the same file, byte for
+// byte: formulas, quotes, commas, spaces, other scripts, an empty row and
+// the grid's far corner.
+void TestCli::convertRoundTrips()
+{
+    const QByteArray original = documentBytes({
+        {1, 0, QStringLiteral("=B3*2")},
+        {1, 1, QStringLiteral("'quoted \"text\", with comma")},
+        {1, 3, QStringLiteral(" ")},
+        {2, 1, QStringLiteral("12.5")},
+        {4, 2, QStringLiteral("Größe \u20ac")},
+        {998, 25, QStringLiteral("=A2+1")},
+    });
+    const QString doc = write(QStringLiteral("original.sp"), original);
+    for (const QString &middle : {QStringLiteral("middle.tsv"), QStringLiteral("middle.csv")}) {
+        const QString back = dir.filePath(QStringLiteral("back-") + middle + QStringLiteral(".sp"));
+        QCOMPARE(run({QStringLiteral("convert"), doc, dir.filePath(middle)}).exitCode, 0);
+        QCOMPARE(run({QStringLiteral("convert"), dir.filePath(middle), back}).exitCode, 0);
+        QFile file(back);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), original);
+    }
+    // A line break in a formula travels in a .csv file only.
+    const QByteArray multiline = documentBytes({{0, 0, QStringLiteral("two\nlines")}, {0, 1, QStringLiteral("x")}});
+    const QString doc2 = write(QStringLiteral("multiline.sp"), multiline);
+    QCOMPARE(run({QStringLiteral("convert"), doc2, dir.filePath(QStringLiteral("m.csv"))}).exitCode, 0);
+    QCOMPARE(run({QStringLiteral("convert"), dir.filePath(QStringLiteral("m.csv")),
+                  dir.filePath(QStringLiteral("m.sp"))}).exitCode, 0);
+    QFile back(dir.filePath(QStringLiteral("m.sp")));
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), multiline);
+
+    const CliRun refused = run({QStringLiteral("convert"), doc2, dir.filePath(QStringLiteral("m.tsv"))});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.err.contains("A1"));
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.tsv"))));
+}
+
+void TestCli::convertRefusals()
+{
+    // Several tables cannot become one document.
+    const QString batch = write(QStringLiteral("batch2.tsv"), "1\n\n2\n");
+    CliRun result = run({QStringLiteral("convert"), batch, dir.filePath(QStringLiteral("batch2.sp"))});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("batch2.sp"))));
+
+    // An unwritable target keeps nothing half-written and says why.
+    const QString table = write(QStringLiteral("one.tsv"), "1\t2\n");
+    result = run({QStringLiteral("convert"), table, dir.filePath(QStringLiteral("no/such/folder/x.sp"))});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.err.contains("Cannot write file"));
+}
+
+void TestCli::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString file = QStringLiteral("any.tsv");
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("unknown test") << QStringList{QStringLiteral("anova"), file};
+    QTest::newRow("no file") << QStringList{QStringLiteral("chi2")};
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("chi2"), QStringLiteral("--fast"), file};
+    QTest::newRow("bad range") << QStringList{QStringLiteral("chi2"), QStringLiteral("--range"), QStringLiteral("A1-B2"), file};
+    QTest::newRow("range past the grid") << QStringList{QStringLiteral("chi2"), QStringLiteral("--range=A1:B1000"), file};
+    QTest::newRow("range without value") << QStringList{QStringLiteral("chi2"), file, QStringLiteral("--range")};
+    QTest::newRow("yates for fisher") << QStringList{QStringLiteral("fisher"), QStringLiteral("--yates"), file};
+    QTest::newRow("accuracy for chi2") << QStringList{QStringLiteral("chi2"), QStringLiteral("--accuracy"), QStringLiteral("2"), file};
+    QTest::newRow("accuracy 10") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy=10"), file};
+    QTest::newRow("accuracy text") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy"), QStringLiteral("max"), file};
+    QTest::newRow("values two files") << QStringList{QStringLiteral("values"), file, file};
+    QTest::newRow("convert one file") << QStringList{QStringLiteral("convert"), file};
+    QTest::newRow("convert to txt") << QStringList{QStringLiteral("convert"), file, QStringLiteral("out.txt")};
+}
+
+void TestCli::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const CliRun result = run(arguments);
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY2(result.err.contains("usage: velmora-cli TEST"), result.err.constData());
+}
+
+// Ctrl+C ends the running engine at its next poll: the block is reported
+// stopped, the tables after it are not run, and the exit status is 1.
+void TestCli::interruptStopsTheRun()
+{
+    // A 2 x 100 exact Fisher table with large counts runs far longer than
+    // this test waits.
+    QByteArray slow;
+    for (int i = 0; i < 100; ++i)
+        slow += QByteArray::number(20 + (i * 37) % 41) + '\t' + QByteArray::number(20 + (i * 53) % 43) + '\n';
+    const QString file = write(QStringLiteral("slow.tsv"), slow + "\n5\t0\n0\t5\n");
+
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_CLI_PATH), {QStringLiteral("fisher"), file});
+    QVERIFY(process.waitForStarted());
+    // Wait until the process catches SIGINT, then give the engine a moment.
+    const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+    bool caught = false;
+    for (int i = 0; i < 600 && !caught; ++i) {
+        QFile proc(status);
+        if (proc.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : proc.readAll().split('\n')) {
+                if (line.startsWith("SigCgt:"))
+                    caught = (line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ull << (SIGINT - 1))) != 0;
+            }
+        }
+        if (!caught)
+            QTest::qWait(50);
+    }
+    QVERIFY(caught);
+    QTest::qWait(300);
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 1);
+    const QJsonObject line = QJsonDocument::fromJson(lines.first()).object();
+    QCOMPARE(line.value(QStringLiteral("status")).toInt(), 10);
+    QVERIFY(line.value(QStringLiteral("stopped")).toBool());
+    QCOMPARE(line.value(QStringLiteral("message")).toString(), QStringLiteral("Program is stopped by user"));
+    QVERIFY(process.readAllStandardError().contains("stopped"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "test_cli.moc"
