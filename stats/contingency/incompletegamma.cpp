@@ -20,7 +20,7 @@ constexpr int kMaxIterations = 10'000'000;
 QString numericError(const char *text)
 {
     const QString message = QString::fromLatin1(text);
-    qWarning().noquote() << "Numerical Recipes run-time error...\n" << message;
+    qWarning().noquote().nospace() << "Numerical Recipes run-time error...\n" << message;
     return message;
 }
 

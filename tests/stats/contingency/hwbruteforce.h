@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+// Test-only reference: lists every genotype table with the allele counts of
+// the given K x K upper-triangular table and adds up the probabilities of
+// those whose score is at most the observed one (+1e-10). Exponential in
+// the table size; only for small tables.
+class HwBruteForce final
+{
+public:
+    HwBruteForce(int K, const std::vector<int> &table) : m_K(K)
+    {
+        m_alleles.assign(static_cast<size_t>(K), 0);
+        long long homozygotes = 0;
+        for (int i = 0; i < K; ++i)
+            for (int j = i; j < K; ++j) {
+                const int n = table[static_cast<size_t>(i * K + j)];
+                m_N += n;
+                if (i == j) {
+                    homozygotes += n;
+                    m_alleles[static_cast<size_t>(i)] += 2 * n;
+                } else {
+                    m_alleles[static_cast<size_t>(i)] += n;
+                    m_alleles[static_cast<size_t>(j)] += n;
+                }
+            }
+        m_C = lf(2 * m_N) - lf(m_N);
+        for (int c : m_alleles)
+            m_C -= lf(c);
+        double observed = std::log(2.0) * static_cast<double>(m_N - homozygotes);
+        for (int i = 0; i < K; ++i)
+            for (int j = i; j < K; ++j)
+                observed -= lf(table[static_cast<size_t>(i * K + j)]);
+        m_threshold = observed + 1e-10;
+    }
+
+    double pValue()
+    {
+        std::vector<int> left = m_alleles;
+        m_sum = 0.0;
+        m_total = 0.0;
+        m_tables = 0;
+        fillRow(0, left, 0.0);
+        return m_sum;
+    }
+
+    // Sum of the probabilities of all tables (1 up to rounding) and their
+    // number, after pValue().
+    double totalProbability() const { return m_total; }
+    long long tables() const { return m_tables; }
+
+private:
+    static double lf(long long n) { return std::lgamma(static_cast<double>(n) + 1.0); }
+
+    // Row i: the homozygotes of allele i, then its heterozygotes with the
+    // alleles after it; every copy of allele i is used up by the end of row i.
+    void fillRow(int i, std::vector<int> &left, double score)
+    {
+        if (i == m_K) {
+            const double p = std::exp(score - m_C);
+            m_total += p;
+            ++m_tables;
+            if (score <= m_threshold)
+                m_sum += p;
+            return;
+        }
+        const int copies = left[static_cast<size_t>(i)];
+        for (int h = 0; 2 * h <= copies; ++h) {
+            left[static_cast<size_t>(i)] = copies - 2 * h;
+            fillCell(i, i + 1, left, score - lf(h));
+        }
+        left[static_cast<size_t>(i)] = copies;
+    }
+
+    void fillCell(int i, int j, std::vector<int> &left, double score)
+    {
+        const int rest = left[static_cast<size_t>(i)];
+        if (j == m_K) {
+            if (rest == 0)
+                fillRow(i + 1, left, score);
+            return;
+        }
+        const int most = std::min(rest, left[static_cast<size_t>(j)]);
+        for (int x = 0; x <= most; ++x) {
+            left[static_cast<size_t>(i)] = rest - x;
+            left[static_cast<size_t>(j)] -= x;
+            fillCell(i, j + 1, left, score + std::log(2.0) * x - lf(x));
+            left[static_cast<size_t>(j)] += x;
+        }
+        left[static_cast<size_t>(i)] = rest;
+    }
+
+    int m_K;
+    long long m_N = 0;
+    std::vector<int> m_alleles;
+    double m_C = 0.0;
+    double m_threshold = 0.0;
+    double m_sum = 0.0;
+    double m_total = 0.0;
+    long long m_tables = 0;
+};
