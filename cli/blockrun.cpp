@@ -144,7 +144,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     JsonLine own;  // the test's own figures
     switch (settings.kind) {
     case TestChi2: {
-        const ContingencyRun run = runChi2Block(input, grid);
+        const Chi2Run run = runChi2Test(input, grid);
         report = run;
         own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
         break;
@@ -156,14 +156,12 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         break;
     }
     case TestHardyW: {
-        const ContingencyRun run = runHardyWeinbergBlock(input, progress);
-        report = run;
+        report = runHardyWeinbergTest(input, progress);
         own.add("alleles", input.testSize);
         break;
     }
     case TestGeneInter: {
-        const ContingencyRun run = runGeneInteractionBlock(input);
-        report = run;
+        report = runGeneInteractionTest(input);
         own.add("rows", input.nRows / 2).add("columns", input.nCols);
         break;
     }

@@ -316,8 +316,10 @@ void TestCli::batchOfGenotypeTables()
         QCOMPARE(line.value(QStringLiteral("table")).toInt(), i + 1);
         QCOMPARE(line.value(QStringLiteral("range")).toString(), QStringLiteral("A1:B2"));
         QCOMPARE(line.value(QStringLiteral("status")).toInt(-1), 0);
+        // The engine sums in doubles: a most probable table may come out a
+        // few ulps above 1.
         const double p = line.value(QStringLiteral("p")).toDouble();
-        QVERIFY(p > 0 && p <= 1);
+        QVERIFY(p > 0 && p <= 1 + 1e-12);
     }
     // A table alone in the grid gives the same double as in the batch.
     for (int i : {0, 1, 500, 999}) {
