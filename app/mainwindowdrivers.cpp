@@ -1,8 +1,11 @@
 #include "mainwindow.h"
 
 #include "clusterrun.h"
+#include "contingencyruns.h"
 #include "fisherrun.h"
 #include "seldialog.h"
+#include "spreadsheet.h"
+#include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
 
@@ -21,6 +24,10 @@ void MainWindow::runFisher()
 
 void MainWindow::runChi2()
 {
+    const TestInput input = selDialog->input;
+    runAndReport([this, &input](const ProgressDisplay &) -> RunReport {
+        return runChi2Test(input, SpreadsheetCellSource(spreadsheet));
+    });
     selDialog->testKind = TestNone;
     selDialog->yatesCheck->hide();
 }
@@ -42,9 +49,15 @@ void MainWindow::runCluster()
 void MainWindow::runHardyW()
 {
     selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
+        return runHardyWeinbergTest(input, progress);
+    });
 }
 
 void MainWindow::runGeneInter()
 {
     selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    runAndReport([&input](const ProgressDisplay &) -> RunReport { return runGeneInteractionTest(input); });
 }

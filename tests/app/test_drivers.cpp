@@ -7,6 +7,8 @@
 #include "windowtesthelpers.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QLabel>
 #include <QProgressBar>
@@ -78,6 +80,14 @@ private slots:
     void clusterKeepsAutoRecalc_data();
     void clusterKeepsAutoRecalc();
     void clusterStopped();
+    void chi2Report();
+    void chi2Yates();
+    void hardyWeinbergReport();
+    void hardyWeinbergStopped();
+    void geneInteractionReport();
+    void fisherReports_data();
+    void fisherReports();
+    void fisherStopped();
 };
 
 void TestDrivers::initTestCase()
@@ -173,6 +183,131 @@ void TestDrivers::clusterStopped()
     QVERIFY(!stop->isVisible());
     QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
     QVERIFY(window.sheet()->isAutoRecalculate());
+}
+
+void TestDrivers::chi2Report()
+{
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"10", "=4*5"}, {"30", "40"}});
+    QCOMPARE(runTest(window, QStringLiteral("&Chi-squared test..."), 0, 0, 1, 1), kGood);
+    QCOMPARE(lastMessage(window),
+             QStringLiteral("<br />Chi-squared test <b>P-VALUE = 0.372998</b>  for input vectors:"
+                            "<br />{ 10, 20 }<br />{ 30, 40 }<br />chi2=0.793651 , df=1"));
+    QVERIFY(!lastIsError(window));
+    QCOMPARE(window.selectionDialog()->testKind, int(TestNone));
+    QVERIFY(!window.selectionDialog()->yatesCheck->isVisible());
+    QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+}
+
+void TestDrivers::chi2Yates()
+{
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"10", "20"}, {"30", "40"}});
+    windowtest::trigger(window, QStringLiteral("&Chi-squared test..."));
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), true);
+    SelDialog *dialog = window.selectionDialog();
+    QTest::mouseClick(dialog->yatesCheck, Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    QVERIFY(lastMessage(window).contains(QStringLiteral("<b>P-VALUE = 0.504036</b>")));
+    QVERIFY(lastMessage(window).endsWith(QStringLiteral("chi2=0.446429 , df=1")));
+}
+
+void TestDrivers::hardyWeinbergReport()
+{
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 2, 2, {{"10", "5"}, {nullptr, "3"}});
+    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 2, 2, 3, 3), kGood);
+    QCOMPARE(lastMessage(window),
+             QStringLiteral("<br /> Hardy-Weinberg 2x2 test <b>P-VALUE = 0.254198</b>  for input vectors:"
+                            "<br /> { 10, 5 }<br /> { 0, 3 }"));
+    QVERIFY(!lastIsError(window));
+    QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+
+    fill(window.sheet(), 10, 0, {{"5", "3", "2"}, {nullptr, "4", "1"}, {nullptr, nullptr, "2"}});
+    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 10, 0, 12, 2), kGood);
+    QVERIFY(lastMessage(window).contains(QStringLiteral("<b>P-VALUE = 0.0494577</b>")));
+}
+
+void TestDrivers::hardyWeinbergStopped()
+{
+    MainWindow window;
+    window.show();
+    // Four alleles, 229 individuals: long enough to be stopped.
+    fill(window.sheet(), 0, 0,
+         {{"2", "12", "30", "22"}, {nullptr, "24", "34", "21"}, {nullptr, nullptr, "54", "20"},
+          {nullptr, nullptr, nullptr, "10"}});
+    QPushButton *stop = window.statusBar()->findChild<QPushButton *>();
+    QTimer::singleShot(0, stop, [stop] { stop->click(); });
+    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 0, 0, 3, 3), kGood);
+    QVERIFY(lastIsError(window));
+    QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user"));
+    QVERIFY(!stop->isVisible());
+    QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
+    QVERIFY(!window.isCalculating());
+}
+
+void TestDrivers::geneInteractionReport()
+{
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"10", "5"}, {"3", "12"}, {"6", "8"}, {"9", "4"}});
+    QCOMPARE(runTest(window, QStringLiteral("Gene interaction..."), 0, 0, 3, 1), kGood);
+    QCOMPARE(lastMessage(window),
+             QStringLiteral("<br /> Interact 2x2 test <b>P-VALUE = 0.011015</b>  for input matrix:"
+                            "<br /> { 10, 5, 3, 12 } { 6, 8, 9, 4 }"));
+
+    fill(window.sheet(), 10, 0, {{"2", "3", "4"}, {"1", "5", "2"}, {"3", "1", "2"}, {"4", "2", "6"}});
+    QCOMPARE(runTest(window, QStringLiteral("Gene interaction..."), 10, 0, 13, 2), kGood);
+    QVERIFY(lastMessage(window).contains(QStringLiteral("<b>P-VALUE = 0.476518</b>")));
+}
+
+void TestDrivers::fisherReports_data()
+{
+    QTest::addColumn<int>("accuracy");
+    QTest::addColumn<QString>("head");
+    QTest::newRow("exact") << 0
+                           << "<br />Exact Fisher 2x3 test <b>P-VALUE = 0.00599401</b>  for input "
+                              "vectors:<br />x1 = { 5, 0, 1 }<br />x2 = { 0, 5, 4 }";
+    QTest::newRow("approximate") << 8
+                                 << "<br />Approximate Fisher 2x3 test <b>P-VALUE = 0.00599401</b>  for input "
+                                    "vectors:<br/>Accuracy = 8 digits after point<br />x1 = { 5, 0, 1 }";
+}
+
+void TestDrivers::fisherReports()
+{
+    QFETCH(int, accuracy);
+    QFETCH(QString, head);
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"5", "0", "1"}, {"0", "5", "4"}});
+    windowtest::trigger(window, QStringLiteral("&Fisher 2xN test..."));
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 2), true);
+    SelDialog *dialog = window.selectionDialog();
+    dialog->accuracySpin->setValue(accuracy);
+    QCOMPARE(dialog->messageLabel->text(), kGood);
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    const QString message = lastMessage(window);
+    QVERIFY2(message.startsWith(head), qPrintable(message));
+    QVERIFY(message.contains(QStringLiteral("{ 5, 0, 1 }")));
+    QVERIFY(message.contains(QStringLiteral("{ 0, 5, 4 }")));
+    QVERIFY(!lastIsError(window));
+    QCOMPARE(window.selectionDialog()->testKind, int(TestNone));
+}
+
+void TestDrivers::fisherStopped()
+{
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"5", "0", "1", "7", "3"}, {"0", "5", "4", "2", "9"}});
+    QPushButton *stop = window.statusBar()->findChild<QPushButton *>();
+    QTimer::singleShot(0, stop, [stop] { stop->click(); });
+    QCOMPARE(runTest(window, QStringLiteral("&Fisher 2xN test..."), 0, 0, 1, 4), kGood);
+    QVERIFY(lastIsError(window));
+    QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user"));
+    QVERIFY(!stop->isVisible());
 }
 
 QTEST_MAIN(TestDrivers)
