@@ -91,7 +91,7 @@ int cliMain(int argc, char **argv)
         installInterruptHandler();
         switch (parse.options.command) {
         case CliOptions::Command::Test: {
-            ProgressLine progress(::isatty(STDERR_FILENO) != 0);
+            ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
             status = runTestCommand(parse.options, feeder, sheet, progress);
             break;
         }

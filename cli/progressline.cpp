@@ -36,7 +36,8 @@ int terminalWidth()
 
 } // namespace
 
-ProgressLine::ProgressLine(bool enabled) : enabled(enabled), started(Clock::now())
+ProgressLine::ProgressLine(bool enabled, const QString &test)
+    : enabled(enabled), test(test), started(Clock::now())
 {
     if (enabled)
         thread = std::thread([this] { loop(); });
@@ -111,7 +112,7 @@ void ProgressLine::loop()
 
 void ProgressLine::draw()
 {
-    QString line = QStringLiteral("velmora-cli: ") + file;
+    QString line = QStringLiteral("velmora-cli ") + test + QStringLiteral(": ") + file;
     if (tableCount > 1)
         line += QStringLiteral(" table %1/%2").arg(table).arg(tableCount);
     if (!block.isEmpty())

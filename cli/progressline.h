@@ -16,7 +16,8 @@
 class ProgressLine final
 {
 public:
-    explicit ProgressLine(bool enabled);
+    // test: the name shown before the file (chi2, hwe, ...).
+    ProgressLine(bool enabled, const QString &test);
     ~ProgressLine();
 
     ProgressLine(const ProgressLine &) = delete;
@@ -41,6 +42,7 @@ private:
     void eraseLocked();
 
     const bool enabled;
+    const QString test;
     std::mutex mutex;
     std::condition_variable wake;
     bool quit = false;
