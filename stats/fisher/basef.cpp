@@ -192,8 +192,9 @@ int basef<T>::runStages()
             m_next[0].total = 0.0;
         }
 
-        // e. Shortest-path pruning, where it pays for itself.
-        m_spActive = (1 < k && k < m_N - 2) ? 1 : 0;
+        // e. Shortest-path pruning, for 1 < k < N - 2 (the search over
+        // fillings was too costly for more); every stage k > 1 on request.
+        m_spActive = (1 < k && (m_pruneAllStages || k < m_N - 2)) ? 1 : 0;
         if (m_spActive) {
             const int code = prepareShortest(k, nk, nextCount);
             if (code != 0)
@@ -268,6 +269,7 @@ int basef<T>::processNode(int k, int index, int smallestNext)
         return 1;
     if (memoryLow())
         return 2;
+    m_sumsNode = -1;
     const node &nd = m_cur[index];
     const int modeNext = nd.key - nd.modeX;
     qint64 count = 0;
@@ -305,6 +307,21 @@ bool basef<T>::memoryLow()
         return false;  // no information: the budget still holds
     const qint64 mib = available / kMiB;
     return mib >= 1 && mib < kLowMemoryMiB;
+}
+
+template <typename T>
+bool basef<T>::growSums(qint64 size)
+{
+    const qint64 capacity = qint64(m_sums.capacity());
+    if (size > capacity) {
+        const qint64 wanted = std::max(size, capacity + capacity / 2);
+        if (!m_budget.reserve((wanted - capacity) * qint64(sizeof(long double))))
+            return false;
+        m_sums.reserve(size_t(wanted));
+    }
+    if (qint64(m_sums.size()) < size)
+        m_sums.resize(size_t(size));
+    return true;
 }
 
 template <typename T>
@@ -468,6 +485,9 @@ void basef<T>::freeAllLists()
     m_budget.release(scratch);
     m_runs.clear();
     m_runs.shrink_to_fit();
+    m_budget.release(qint64(m_sums.capacity()) * qint64(sizeof(long double)));
+    std::vector<long double>().swap(m_sums);
+    m_sumsNode = -1;
     if (m_subsetBytes > 0) {
         m_subsetSP->clear();
         m_budget.release(m_subsetBytes);

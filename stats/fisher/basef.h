@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -49,6 +50,14 @@ public:
     // Test and benchmark hooks. The faithful shortest-path search is the
     // reference of the fast two-row one; they give the same value.
     void setFaithfulShortestPath(bool on) { m_faithfulSP = on; }
+    // Shortest-path pruning at every stage with k > 1, or only at
+    // 1 < k < N - 2 (default). Pruning earlier keeps fewer elements but
+    // changes which runs of the approximate variant meet status 12.
+    void setPruneAllStages(bool on) { m_pruneAllStages = on; }
+    // Adds every wholly significant element on every arc, one term at a
+    // time, instead of per arc from cumulative sums (same terms, same
+    // order; the reference of the grouped sums).
+    void setElementwiseSums(bool on) { m_elementwise = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
     const MemoryBudget &budget() const { return m_budget; }
@@ -78,6 +87,13 @@ protected:
     // go on; 2 = out of memory; 3 = scaled length out of range.
     virtual int processLink(int k, int cur, int nxt, qint64 &count) = 0;
 
+    // Adds the wholly significant prefix of the current node's list for one
+    // arc (a: the arc's length, base: a + next total - log denominator):
+    // the first count elements, then those with length + a + longest <=
+    // observed. Returns the new count, -1 when the budget refuses the sums.
+    template <typename Length>
+    qint64 addSignificant(int cur, qint64 count, double a, double base, double longest, Length length);
+
     double lnC(int a, int b) const { return m_lf[size_t(a)] - m_lf[size_t(b)] - m_lf[size_t(a - b)]; }
 
     // Makes room for extra more elements at the end of the next node's
@@ -101,6 +117,7 @@ protected:
     long double m_p = 0.0L;
 
 private:
+    bool growSums(qint64 size);
     int initNodes();
     int runStages();
     int processNode(int k, int index, int smallestNext);
@@ -121,6 +138,12 @@ private:
     std::unique_ptr<subsetsp> m_subsetSP;
     qint64 m_subsetBytes = 0;
     bool m_faithfulSP = false;
+    bool m_pruneAllStages = false;
+    bool m_elementwise = false;
+    // Cumulative sums of W exp(L - ref) over the list of node m_sumsNode.
+    std::vector<long double> m_sums;
+    double m_sumsRef = 0.0;
+    int m_sumsNode = -1;
     StageHook m_stageHook;
 
     // Starts of the runs appended this stage, in arrival order: (next node
@@ -131,3 +154,50 @@ private:
     qint64 m_peakElements = 0;
     std::chrono::steady_clock::time_point m_nextMemoryCheck{};
 };
+
+template <typename T>
+template <typename Length>
+qint64 basef<T>::addSignificant(int cur, qint64 count, double a, double base, double longest, Length length)
+{
+    const node &from = m_cur[cur];
+    const T *e = from.past.data();
+    const qint64 entries = from.entryCount;
+    const double observed = m_observed;
+    if (m_elementwise) {
+        long double p = m_p;
+        qint64 i = 0;
+        for (; i < count; ++i)
+            p += e[i].weight * std::exp(length(e[i]) + base);
+        for (; i < entries && length(e[i]) + a + longest <= observed; ++i) {
+            p += e[i].weight * std::exp(length(e[i]) + base);
+            ++count;
+        }
+        m_p = p;
+        return count;
+    }
+
+    qint64 i = count;
+    while (i < entries && length(e[i]) + a + longest <= observed)
+        ++i;
+    if (i == 0)
+        return 0;
+    if (m_sumsNode != cur) {
+        // Built once per node, on its first counted arc; relative to the
+        // longest element, so every term is at most its weight.
+        if (!growSums(entries + 1))
+            return -1;
+        const double ref = length(e[entries - 1]);
+        long double sum = 0.0L;
+        m_sums[0] = 0.0L;
+        for (qint64 j = 0; j < entries; ++j) {
+            const double d = length(e[j]) - ref;
+            // Below e^-700 double underflows; long double keeps the term.
+            sum += e[j].weight * (d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d));
+            m_sums[size_t(j + 1)] = sum;
+        }
+        m_sumsRef = ref;
+        m_sumsNode = cur;
+    }
+    m_p += std::exp((long double)base + (long double)m_sumsRef) * m_sums[size_t(i)];
+    return i;
+}

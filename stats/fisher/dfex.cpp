@@ -20,18 +20,12 @@ int dfex<V>::processLink(int k, int cur, int nxt, qint64 &count)
     const exactpath *e = from.past.data();
     const qint64 entries = from.entryCount;
 
-    long double p = m_p;
-    qint64 i = 0;
-    for (; i < count; ++i)
-        p += e[i].weight * std::exp(e[i].value + base);
-    const double longest = to.longest;
-    for (; i < entries && e[i].value + a + longest <= observed; ++i) {
-        p += e[i].weight * std::exp(e[i].value + base);
-        ++count;
-    }
-    m_p = p;
+    count = addSignificant(cur, count, a, base, to.longest, [](const exactpath &x) { return x.value; });
+    if (count < 0)
+        return 2;  // no room for the sums
     if (k == 2 || count >= entries)
         return 0;
+    qint64 i = count;
 
     // The list ascends, so the entries no completion can bring under the
     // observed length form a suffix.

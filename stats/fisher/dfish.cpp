@@ -23,18 +23,12 @@ int dfish<P>::processLink(int k, int cur, int nxt, qint64 &count)
     const P *e = from.past.data();
     const qint64 entries = from.entryCount;
 
-    long double p = this->m_p;
-    qint64 i = 0;
-    for (; i < count; ++i)
-        p += e[i].weight * std::exp(e[i].value * unit + base);
-    const double longest = to.longest;
-    for (; i < entries && e[i].value * unit + a + longest <= observed; ++i) {
-        p += e[i].weight * std::exp(e[i].value * unit + base);
-        ++count;
-    }
-    this->m_p = p;
+    count = this->addSignificant(cur, count, a, base, to.longest, [unit](const P &x) { return x.value * unit; });
+    if (count < 0)
+        return 2;  // no room for the sums
     if (k == 2 || count >= entries)
         return 0;
+    qint64 i = count;
 
     qint64 end = entries;
     if (this->m_spActive) {
