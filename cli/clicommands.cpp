@@ -189,10 +189,9 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
 {
     const QString &name = options.files.at(0);
     const InputFile input = feeder.read(name);
-    if (!input.error.isEmpty()) {
-        printError(input.error);
+    // The feeder has told standard error why.
+    if (!input.error.isEmpty())
         return ExitFailed;
-    }
     if (input.document) {
         writeText(stdout, valuesText(sheet, wholeGrid()));
         std::fflush(stdout);
@@ -220,10 +219,9 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet
     const QString &inName = options.files.at(0);
     const QString &outName = options.files.at(1);
     const InputFile input = feeder.read(inName);
-    if (!input.error.isEmpty()) {
-        printError(input.error);
+    // The feeder has told standard error why.
+    if (!input.error.isEmpty())
         return ExitFailed;
-    }
     CellBlock used;
     if (input.document) {
         used = feeder.usedBlock();

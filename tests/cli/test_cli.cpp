@@ -456,6 +456,13 @@ void TestCli::convertRefusals()
     QCOMPARE(result.exitCode, 1);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("batch2.sp"))));
 
+    // A missing input is told once, on standard error.
+    result = run({QStringLiteral("convert"), dir.filePath(QStringLiteral("absent.sp")),
+                  dir.filePath(QStringLiteral("absent.tsv"))});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err.count("Cannot read file"), 1);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("absent.tsv"))));
+
     // An unwritable target keeps nothing half-written and says why.
     const QString table = write(QStringLiteral("one.tsv"), "1\t2\n");
     result = run({QStringLiteral("convert"), table, dir.filePath(QStringLiteral("no/such/folder/x.sp"))});
