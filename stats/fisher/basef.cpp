@@ -155,6 +155,10 @@ int basef<T>::runStages()
             nd.minNextKey = std::max(0, nd.key - ck);
             nd.maxNextKey = int(std::min<qint64>(nd.key, nk - ck));
             nd.entryCount = qint64(nd.past.size());
+            if (m_runStage) {
+                for (const carriedRun &run : m_nodeRuns[size_t(i)])
+                    nd.entryCount += run.end - run.begin;
+            }
             smallest = std::min(smallest, nd.minNextKey);
             largest = std::max(largest, nd.maxNextKey);
         }
@@ -203,15 +207,30 @@ int basef<T>::runStages()
 
         // f. Every node that still has undecided partial tables.
         m_runs.clear();
+        m_recordRuns = !m_elementwise && k == 3;
+        if (m_recordRuns)
+            m_nodeRuns.assign(size_t(nextCount), {});
         for (int i = 0; i < curCount; ++i) {
             if (m_cur[i].entryCount != 0 || k == m_N) {
                 const int s = processNode(k, i, smallest);
                 if (s != 0)
                     return s + 9;
             }
-            // Nothing reads this list again; free it now rather than when
-            // the buffer is reused.
-            freeList(m_cur[i].past);
+            // Nothing reads this list again (unless runs refer to it); free
+            // it now rather than when the buffer is reused.
+            if (!m_recordRuns)
+                freeList(m_cur[i].past);
+        }
+        if (m_runStage) {
+            dropCarriedLists();
+            m_runStage = false;
+        }
+        if (m_recordRuns) {
+            const int kept = keepCarriedLists(curCount);
+            if (kept != 0)
+                return kept + 9;
+            m_recordRuns = false;
+            m_runStage = true;
         }
         if (m_subsetBytes > 0) {
             m_subsetSP->clear();
@@ -272,23 +291,35 @@ int basef<T>::processNode(int k, int index, int smallestNext)
     m_sumsNode = -1;
     const node &nd = m_cur[index];
     const int modeNext = nd.key - nd.modeX;
+    std::vector<carriedRun> *runs = m_runStage ? &m_nodeRuns[size_t(index)] : nullptr;
+    auto link = [&](int key, qint64 &count) {
+        return runs ? carriedLink(k, index, key - smallestNext) : processLink(k, index, key - smallestNext, count);
+    };
     qint64 count = 0;
-    int s = processLink(k, index, modeNext - smallestNext, count);
+    int s = link(modeNext, count);
     if (s != 0)
         return s;
     const qint64 saved = count;
+    if (runs) {
+        for (carriedRun &run : *runs)
+            run.saved = run.counted;
+    }
     for (int key = modeNext + 1; key <= nd.maxNextKey; ++key) {
         if (pollCalcEvents())
             return 1;
-        s = processLink(k, index, key - smallestNext, count);
+        s = link(key, count);
         if (s != 0)
             return s;
     }
     count = saved;
+    if (runs) {
+        for (carriedRun &run : *runs)
+            run.counted = run.saved;
+    }
     for (int key = modeNext - 1; key >= nd.minNextKey; --key) {
         if (pollCalcEvents())
             return 1;
-        s = processLink(k, index, key - smallestNext, count);
+        s = link(key, count);
         if (s != 0)
             return s;
     }
@@ -322,6 +353,101 @@ bool basef<T>::growSums(qint64 size)
     if (qint64(m_sums.size()) < size)
         m_sums.resize(size_t(size));
     return true;
+}
+
+template <typename T>
+bool basef<T>::addCarriedRun(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step)
+{
+    std::vector<carriedRun> &runs = m_nodeRuns[size_t(nxt)];
+    if (runs.size() == runs.capacity()) {
+        const qint64 bytes = qint64(std::max<size_t>(4, runs.capacity())) * qint64(sizeof(carriedRun));
+        if (!m_budget.reserve(bytes))
+            return false;
+        m_keptBytes += bytes;
+        runs.reserve(std::max<size_t>(4, 2 * runs.capacity()));
+    }
+    runs.push_back(carriedRun{cur, begin, end, shift, step, 0, 0});
+    return true;
+}
+
+// After the k = 3 stage: its lists stay, with their cumulative sums, for
+// the runs of the k = 2 stage to refer to.
+template <typename T>
+int basef<T>::keepCarriedLists(int curCount)
+{
+    m_kept.assign(size_t(curCount), {});
+    m_keptSums.assign(size_t(curCount), {});
+    m_keptRef.assign(size_t(curCount), 0.0);
+    for (int i = 0; i < curCount; ++i)
+        m_kept[size_t(i)].swap(m_cur[i].past);
+    for (int i = 0; i < curCount; ++i) {
+        const std::vector<T> &list = m_kept[size_t(i)];
+        if (list.empty())
+            continue;
+        const qint64 bytes = (qint64(list.size()) + 1) * qint64(sizeof(long double));
+        if (!m_budget.reserve(bytes))
+            return 2;
+        m_keptBytes += bytes;
+        std::vector<long double> &sums = m_keptSums[size_t(i)];
+        sums.resize(list.size() + 1);
+        const double ref = ownLength(list.back());
+        long double sum = 0.0L;
+        sums[0] = 0.0L;
+        for (size_t j = 0; j < list.size(); ++j) {
+            const double d = ownLength(list[j]) - ref;
+            sum += list[j].weight * (d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d));
+            sums[j + 1] = sum;
+        }
+        m_keptRef[size_t(i)] = ref;
+        if (pollCalcEvents())
+            return 1;
+    }
+    return 0;
+}
+
+template <typename T>
+void basef<T>::dropCarriedLists()
+{
+    for (std::vector<T> &list : m_kept)
+        freeList(list);
+    m_kept.clear();
+    m_keptSums.clear();
+    m_keptSums.shrink_to_fit();
+    m_keptRef.clear();
+    m_nodeRuns.clear();
+    m_nodeRuns.shrink_to_fit();
+    m_budget.release(m_keptBytes);
+    m_keptBytes = 0;
+}
+
+// One arc of the k = 2 stage over a node whose list is a set of runs: the
+// same prefixes as in the merged list (the test is monotone in the length,
+// and equal lengths pass or fail together), summed per run.
+template <typename T>
+int basef<T>::carriedLink(int k, int cur, int nxt)
+{
+    const node &from = m_cur[cur];
+    const node &to = m_next[nxt];
+    const double a = lnC(m_cols[k - 1], from.key - to.key);
+    const double base = a + to.total - m_logDenominator;
+    const double longest = to.longest;
+    const double observed = m_observed;
+    long double p = m_p;
+    for (carriedRun &run : m_nodeRuns[size_t(cur)]) {
+        const T *e = m_kept[size_t(run.source)].data();
+        const T *from = e + run.begin + run.counted;
+        const T *passed = std::partition_point(from, e + run.end, [&](const T &x) {
+            return carriedLength(x, run) + a + longest <= observed;
+        });
+        run.counted = std::max(run.counted, qint64(passed - e) - run.begin);
+        if (run.counted == 0)
+            continue;
+        const std::vector<long double> &sums = m_keptSums[size_t(run.source)];
+        const long double mass = sums[size_t(run.begin + run.counted)] - sums[size_t(run.begin)];
+        p += std::exp((long double)base + (long double)run.shift + (long double)m_keptRef[size_t(run.source)]) * mass;
+    }
+    m_p = p;
+    return 0;
 }
 
 template <typename T>
@@ -485,6 +611,9 @@ void basef<T>::freeAllLists()
     m_budget.release(scratch);
     m_runs.clear();
     m_runs.shrink_to_fit();
+    dropCarriedLists();
+    m_runStage = false;
+    m_recordRuns = false;
     m_budget.release(qint64(m_sums.capacity()) * qint64(sizeof(long double)));
     std::vector<long double>().swap(m_sums);
     m_sumsNode = -1;

@@ -55,8 +55,9 @@ public:
     // changes which runs of the approximate variant meet status 12.
     void setPruneAllStages(bool on) { m_pruneAllStages = on; }
     // Adds every wholly significant element on every arc, one term at a
-    // time, instead of per arc from cumulative sums (same terms, same
-    // order; the reference of the grouped sums).
+    // time, instead of per arc from cumulative sums, and builds the lists
+    // of the stage before the last as lists (same terms, same order; the
+    // reference of the grouped sums and of the runs below).
     void setElementwiseSums(bool on) { m_elementwise = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
@@ -101,6 +102,28 @@ protected:
     // the allocator refuses.
     bool beginRun(int nxt, qint64 extra);
 
+    // The lists of the stage with two columns left are only ever summed
+    // (nothing is carried at k = 2), so the arcs of k = 3 record what they
+    // carry as runs of their own lists, which are kept, instead of copying
+    // it: elements begin..end-1 of the list of node source, each length
+    // grown by the arc (shift; step in the approximate variant's units).
+    struct carriedRun
+    {
+        int source;
+        qint64 begin;
+        qint64 end;
+        double shift;
+        qint64 step;
+        qint64 counted;  // wholly significant prefix of the run
+        qint64 saved;
+    };
+    bool m_recordRuns = false;
+    bool addCarriedRun(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step);
+    // The length of an element as carried by run (the same sum that a copy
+    // would hold), and the length of an element in its own list.
+    virtual double carriedLength(const T &e, const carriedRun &run) const = 0;
+    virtual double ownLength(const T &e) const = 0;
+
     int m_spActive = 0;
     bool m_combine = true;
     int m_N = 0;
@@ -118,6 +141,9 @@ protected:
 
 private:
     bool growSums(qint64 size);
+    int keepCarriedLists(int curCount);
+    int carriedLink(int k, int cur, int nxt);
+    void dropCarriedLists();
     int initNodes();
     int runStages();
     int processNode(int k, int index, int smallestNext);
@@ -138,6 +164,12 @@ private:
     std::unique_ptr<subsetsp> m_subsetSP;
     qint64 m_subsetBytes = 0;
     bool m_faithfulSP = false;
+    bool m_runStage = false;  // the current nodes' lists are carried runs
+    std::vector<std::vector<carriedRun>> m_nodeRuns;  // per next node, then current
+    std::vector<std::vector<T>> m_kept;                // the k = 3 lists
+    std::vector<std::vector<long double>> m_keptSums;  // W exp(L - ref), cumulative
+    std::vector<double> m_keptRef;
+    qint64 m_keptBytes = 0;
     bool m_pruneAllStages = false;
     bool m_elementwise = false;
     // Cumulative sums of W exp(L - ref) over the list of node m_sumsNode.

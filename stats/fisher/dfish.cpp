@@ -52,6 +52,8 @@ int dfish<P>::processLink(int k, int cur, int nxt, qint64 &count)
     if (highest > std::numeric_limits<qint32>::max() || lowest < std::numeric_limits<qint32>::min())
         return 3;
 
+    if (this->m_recordRuns)
+        return this->addCarriedRun(nxt, cur, i, end, double(step) * unit, step) ? 0 : 2;
     if (!this->beginRun(nxt, end - i))
         return 2;
     std::vector<P> &out = to.past;

@@ -101,6 +101,7 @@ private slots:
     void hugeTotalRefusedUpFront();
     void bruteForceAgreement();
     void searchShortestPathSameResult();
+    void groupedSumsSameResult();
 
 private:
     QList<int> m_progress;
@@ -450,6 +451,38 @@ void FisherTests::searchShortestPathSameResult()
         }
         QVERIFY(close(p[0], p[1], 1e-13));
         QCOMPARE(peak[0], peak[1]);
+    }
+}
+
+// Wholly significant prefixes added per arc from cumulative sums, and the
+// last lists summed as runs of the lists before them, give the P-value of
+// the element-by-element sums over built lists.
+void FisherTests::groupedSumsSameResult()
+{
+    const std::vector<bruteforce::Table> tables = bruteforce::randomTables(120, 4e4, 5u);
+    for (const bruteforce::Table &t : tables) {
+        const int N = int(t.c.size());
+        int n = 0;
+        for (int v : t.c)
+            n += v;
+        double exact[2] = {0, 0};
+        double approx[2] = {0, 0};
+        int approxStatus[2] = {0, 0};
+        for (int elementwise = 0; elementwise < 2; ++elementwise) {
+            int status = 0;
+            dfex<double> engine(n, status);
+            engine.setElementwiseSums(elementwise != 0);
+            QCOMPARE(engine.run(t.x.data(), t.c.data(), N, exact[elementwise]), 0);
+            dfish<path> rounded(n, status);
+            rounded.scale = 1e5;
+            rounded.invScale = 1e-5;
+            rounded.setElementwiseSums(elementwise != 0);
+            approxStatus[elementwise] = rounded.run(t.x.data(), t.c.data(), N, approx[elementwise]);
+        }
+        QVERIFY2(close(exact[0], exact[1], 1e-12), qPrintable(describe(t)));
+        QCOMPARE(approxStatus[0], approxStatus[1]);
+        if (approxStatus[0] == 0)
+            QVERIFY2(close(approx[0], approx[1], 1e-12), qPrintable(describe(t)));
     }
 }
 
