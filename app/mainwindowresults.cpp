@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "runreport.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,11 +13,7 @@ void MainWindow::appendResult(const QString &message, int isError)
     QString text = resultsLabel->text();
     text.replace(QStringLiteral("color=\"darkblue\">"), QStringLiteral("color=\"darkgreen\">"));
     text.replace(QStringLiteral("color=\"red\">"), QStringLiteral("color=\"darkgreen\">"));
-    text += isError ? tr("<font size=\"+1\" color=\"red\">")
-                    : tr("<font size=\"+1\" color=\"darkblue\">");
-    text += tr("<br /><b>_________________________________________________________</b>");
-    text += message;
-    text += tr("</font>");
+    text += resultsEntry(message, isError);
     resultsLabel->setText(text);
     resultsLabel->adjustSize();
     const int height = resultsLabel->height();

@@ -92,17 +92,6 @@ QString plainText(const QString &html)
     return lines.join(u' ');
 }
 
-QString resultsEntry(const QString &message, bool isError)
-{
-    // The form MainWindow::appendResult gives its newest entry.
-    QString entry = isError ? QStringLiteral("<font size=\"+1\" color=\"red\">")
-                            : QStringLiteral("<font size=\"+1\" color=\"darkblue\">");
-    entry += QStringLiteral("<br /><b>_________________________________________________________</b>");
-    entry += message;
-    entry += QStringLiteral("</font>");
-    return entry;
-}
-
 QString errorLine(const TestSettings &settings, const BlockPlace &place, const QString &message)
 {
     if (settings.report)

@@ -43,5 +43,3 @@ QString errorLine(const TestSettings &settings, const BlockPlace &place, const Q
 // joined by single spaces.
 QString plainText(const QString &html);
 
-// The Results window's entry for a message, as the newest entry shows it.
-QString resultsEntry(const QString &message, bool isError);

@@ -19,3 +19,8 @@ struct RunReport
 // Starts (maximum >= 1) or ends (below 1) a progress display around the
 // engine; may be empty.
 using ProgressDisplay = std::function<void(int maximum)>;
+
+// One entry of the Results window as it is appended: the opening font tag
+// (dark blue, or red for an error), the separator rule, the message and the
+// closing tag.
+QString resultsEntry(const QString &message, int isError);
