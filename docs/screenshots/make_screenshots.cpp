@@ -1,0 +1,293 @@
+// Takes the README's pictures from the real main window, headless: opens the
+// example documents through File > Open, selects their blocks, runs the
+// tests through the Analyse menu and the test dialog, and grabs the widgets.
+//
+//   velmora_screenshots OUTPUT_DIR EXAMPLES_DIR
+//
+// The font and style are pinned (DejaVu Sans 9 pt, Fusion) so that the
+// pictures come out the same on every machine that has the font.
+#include "calcpoll.h"
+#include "examplecatalog.h"
+#include "mainwindow.h"
+#include "seldialog.h"
+#include "spreadsheet.h"
+#include "uiprompts.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const QSize kWindowSize(860, 560);
+const int kResultsHeight = 150;
+
+// Answers File > Open with the document to show; discards changes when a
+// new document replaces a modified one; prints anything else.
+class ScriptedPrompts final : public UiPrompts
+{
+public:
+    QString nextFile;
+
+    QMessageBox::StandardButton warning(QWidget *, const QString &, const QString &text,
+                                        QMessageBox::StandardButtons buttons) override
+    {
+        if (buttons & QMessageBox::No)
+            return QMessageBox::No;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        ++failures;
+        return QMessageBox::Ok;
+    }
+    QMessageBox::StandardButton information(QWidget *, const QString &, const QString &text) override
+    {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return QMessageBox::Ok;
+    }
+    QString openFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return nextFile;
+    }
+    void beep() override {}
+
+    int failures = 0;
+};
+
+class Shooter final
+{
+public:
+    Shooter(const QString &outDir, const QString &examplesDir) : out(outDir), examples(examplesDir)
+    {
+        UiPrompts::install(&prompts);
+    }
+    ~Shooter() { UiPrompts::install(nullptr); }
+
+    int failures() const { return prompts.failures + errors; }
+
+    // A fresh window of the fixed size, with the example opened and its
+    // block selected.
+    std::unique_ptr<MainWindow> openExample(const examples::Example &example)
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->resize(kWindowSize);
+        window->show();
+        // Room for a whole chi-squared report below the grid.
+        window->resizeDocks({resultsDock(*window)}, {kResultsHeight}, Qt::Vertical);
+        prompts.nextFile = examples.filePath(QString::fromUtf8(example.file));
+        if (QAction *open = action(*window, QStringLiteral("&Open...")))
+            open->trigger();
+        select(*window, example);
+        settle();
+        return window;
+    }
+
+    void select(MainWindow &window, const examples::Example &example)
+    {
+        const examples::Block b = examples::parseBlock(QString::fromUtf8(example.block));
+        Spreadsheet *sheet = window.sheet();
+        sheet->setCurrentCell(b.top, b.left);
+        sheet->clearSelection();
+        sheet->setRangeSelected(QTableWidgetSelectionRange(b.top, b.left, b.bottom, b.right), true);
+    }
+
+    // Opens the example's test from the Analyse menu, with its options set.
+    SelDialog *openTest(MainWindow &window, const examples::Example &example)
+    {
+        static const char *const menuItems[] = {"&Fisher 2xN test...", "&Chi-squared test...", "Risk cluster...",
+                                                "Exact Hardy-Weinberg...", "Gene interaction..."};
+        if (QAction *test = action(window, QString::fromUtf8(menuItems[example.kind])))
+            test->trigger();
+        SelDialog *dialog = window.selectionDialog();
+        if (example.yates)
+            dialog->yatesCheck->setChecked(true);
+        dialog->accuracySpin->setValue(example.accuracy);
+        settle();
+        return dialog;
+    }
+
+    void runTest(MainWindow &window, const examples::Example &example)
+    {
+        SelDialog *dialog = openTest(window, example);
+        if (!dialog->okButton->isEnabled()) {
+            std::fprintf(stderr, "%s: the check refuses %s\n", example.file, example.block);
+            ++errors;
+        }
+        dialog->okButton->click();
+        settle();
+    }
+
+    // The grid's top-left corner down to the example's table, headers
+    // included.
+    void shootTable(MainWindow &window, const examples::Example &example, const QString &name)
+    {
+        Spreadsheet *sheet = window.sheet();
+        int columns = 0;
+        for (const auto &row : example.cells)
+            columns = qMax(columns, int(row.size()));
+        const int rows = int(example.cells.size());
+        const int width = sheet->verticalHeader()->width() + sheet->columnViewportPosition(columns - 1)
+            + sheet->columnWidth(columns - 1) + 2 * sheet->frameWidth();
+        const int height = sheet->horizontalHeader()->height() + sheet->rowViewportPosition(rows - 1)
+            + sheet->rowHeight(rows - 1) + 2 * sheet->frameWidth();
+        save(sheet->grab(QRect(0, 0, width, height)), name);
+    }
+
+    void save(const QPixmap &pixmap, const QString &name)
+    {
+        const QString path = out.filePath(name + QStringLiteral(".png"));
+        if (pixmap.isNull() || !pixmap.save(path, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            ++errors;
+            return;
+        }
+        std::printf("%s\n", qPrintable(QDir::toNativeSeparators(path)));
+    }
+
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    static QDockWidget *resultsDock(const MainWindow &window)
+    {
+        return window.findChild<QDockWidget *>(QStringLiteral("resultsDock"));
+    }
+
+    static QAction *action(const MainWindow &window, const QString &text)
+    {
+        const QList<QAction *> actions = window.findChildren<QAction *>();
+        for (QAction *a : actions)
+            if (a->text() == text)
+                return a;
+        std::fprintf(stderr, "no action %s\n", qPrintable(text));
+        return nullptr;
+    }
+
+private:
+    ScriptedPrompts prompts;
+    QDir out;
+    QDir examples;
+    int errors = 0;
+};
+
+const examples::Example &exampleNamed(const char *file)
+{
+    for (const examples::Example &e : examples::all())
+        if (qstrcmp(e.file, file) == 0)
+            return e;
+    std::fprintf(stderr, "no example %s\n", file);
+    std::abort();
+}
+
+QString baseName(const examples::Example &e)
+{
+    return QString::fromUtf8(e.file).chopped(3);
+}
+
+void takeAll(Shooter &shooter)
+{
+    // The walk-through: the chi-squared example from selection to report.
+    const examples::Example &chi2 = exampleNamed("chi-squared.sp");
+    {
+        auto window = shooter.openExample(chi2);
+        shooter.save(window->grab(), QStringLiteral("window-block"));
+        SelDialog *dialog = shooter.openTest(*window, chi2);
+        shooter.save(dialog->grab(), QStringLiteral("dialog-chi-squared"));
+        dialog->okButton->click();
+        Shooter::settle();
+        shooter.save(window->grab(), QStringLiteral("window-results"));
+    }
+
+    // The Fisher dialog with its accuracy setting.
+    {
+        const examples::Example &fisher = exampleNamed("fisher-2xn.sp");
+        auto window = shooter.openExample(fisher);
+        shooter.save(shooter.openTest(*window, fisher)->grab(), QStringLiteral("dialog-fisher-2xn"));
+    }
+
+    // A refused block: something typed below the diagonal of a
+    // Hardy-Weinberg table.
+    {
+        const examples::Example &hw = exampleNamed("hardy-weinberg.sp");
+        auto window = shooter.openExample(hw);
+        window->sheet()->setCellFormula(2, 1, QStringLiteral("25"));
+        shooter.select(*window, hw);
+        shooter.save(shooter.openTest(*window, hw)->grab(), QStringLiteral("dialog-refused"));
+    }
+
+    // The risk clusterization report, whose two tables need the room.
+    {
+        const examples::Example &cluster = exampleNamed("risk-cluster.sp");
+        auto window = shooter.openExample(cluster);
+        shooter.runTest(*window, cluster);
+        QDockWidget *dock = Shooter::resultsDock(*window);
+        window->resize(kWindowSize.width(), 760);
+        window->resizeDocks({dock}, {500}, Qt::Vertical);
+        Shooter::settle();
+        shooter.save(dock->grab(), QStringLiteral("results-risk-cluster"));
+    }
+
+    // The block each test expects, as the examples lay it out.
+    for (const examples::Example &e : examples::all()) {
+        auto window = shooter.openExample(e);
+        shooter.shootTable(*window, e, QStringLiteral("block-") + baseName(e));
+    }
+}
+
+QtMessageHandler defaultHandler = nullptr;
+
+// The engines' diagnostics would bury the list of pictures written.
+void dropDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg)
+        return;
+    if (defaultHandler)
+        defaultHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window reads and writes the user's settings: keep them out of the
+    // pictures, and the pictures out of them.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    defaultHandler = qInstallMessageHandler(dropDebugLines);
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s OUTPUT_DIR EXAMPLES_DIR\n", argv[0]);
+        return 2;
+    }
+    calcApplication = &app;
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QFont font(QStringLiteral("DejaVu Sans"), 9);
+    if (QFontInfo(font).family() != font.family())
+        std::fprintf(stderr, "warning: DejaVu Sans is missing; the pictures will differ from the committed ones\n");
+    QApplication::setFont(font);
+
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(outDir)) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    Shooter shooter(outDir, QString::fromLocal8Bit(argv[2]));
+    takeAll(shooter);
+    return shooter.failures() == 0 ? 0 : 1;
+}

@@ -1,0 +1,119 @@
+#pragma once
+
+// The example documents: their cells, the block to select and the test to
+// run on it. The generator writes the *.sp files from this list, the
+// examples test runs each block through the check and the engine, and the
+// screenshot program opens them in the window, so the three cannot differ.
+
+#include "testinput.h"
+
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace examples {
+
+// Cell texts row by row from A1; nullptr leaves a position empty, as the
+// lower triangle of a Hardy-Weinberg table must be.
+using Rows = std::vector<std::vector<const char *>>;
+
+struct Example
+{
+    const char *file;     // name inside examples/
+    const char *title;    // what the data are (for the reader; the README says the same)
+    TestKind kind;
+    const char *block;    // as the test dialog shows it, e.g. "B2:D3"
+    bool yates = false;   // chi-squared: tick "Yates correction"
+    int accuracy = 0;     // Fisher: 0 for Max (exact)
+    Rows cells;
+};
+
+// A block such as "B2:D3" as 0-based grid indexes.
+struct Block
+{
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+};
+
+inline Block parseBlock(const QString &text)
+{
+    const int colon = int(text.indexOf(u':'));
+    const auto corner = [](const QString &cell, int &row, int &column) {
+        column = cell.at(0).unicode() - u'A';
+        row = cell.mid(1).toInt() - 1;
+    };
+    Block b;
+    corner(text.left(colon), b.top, b.left);
+    corner(text.mid(colon + 1), b.bottom, b.right);
+    return b;
+}
+
+// The menu item of each test kind, as the Analyse menu shows it.
+inline QString testName(int kind)
+{
+    static const char *const names[] = {"Fisher 2xN test", "Chi-squared test", "Risk cluster",
+                                        "Exact Hardy-Weinberg", "Gene interaction"};
+    return QString::fromUtf8(names[kind]);
+}
+
+// The label and value pairs written below each table, short enough for the
+// grid's columns: which test, which block, which option.
+inline std::vector<std::pair<QString, QString>> noteFor(const Example &e)
+{
+    std::vector<std::pair<QString, QString>> note = {
+        {QStringLiteral("Test:"), testName(e.kind)},
+        {QStringLiteral("Block:"), QString::fromUtf8(e.block)},
+    };
+    if (e.yates)
+        note.emplace_back(QStringLiteral("Option:"), QStringLiteral("Yates correction"));
+    if (e.kind == TestFisher)
+        note.emplace_back(QStringLiteral("Accuracy:"),
+                          e.accuracy == 0 ? QStringLiteral("Max") : QString::number(e.accuracy));
+    return note;
+}
+
+inline const std::vector<Example> &all()
+{
+    static const std::vector<Example> list = {
+        {"chi-squared.sp", "Genotypes of one SNP in cases and controls", TestChi2, "B2:D3", false, 0,
+         {{"Genotype", "CC", "CT", "TT"},
+          {"Cases", "45", "72", "33"},
+          {"Controls", "68", "70", "22"}}},
+        {"fisher-2xn.sp", "Rare haplotypes of a gene in cases and controls", TestFisher, "B2:F3", false, 0,
+         {{"Haplotype", "H1", "H2", "H3", "H4", "H5"},
+          {"Cases", "8", "3", "0", "5", "1"},
+          {"Controls", "2", "6", "4", "1", "7"}}},
+        {"hardy-weinberg.sp", "Genotypes of a marker with three alleles", TestHardyW, "B2:D4", false, 0,
+         {{"Allele", "A1", "A2", "A3"},
+          {"A1", "12", "25", "8"},
+          {"A2", nullptr, "30", "14"},
+          {"A3", nullptr, nullptr, "6"}}},
+        {"gene-interaction.sp", "Carriers of two genes, cases above controls", TestGeneInter, "B2:C5", false, 0,
+         {{"Gene 1 / gene 2", "Carrier", "Non-carrier"},
+          {"Cases, carrier", "22", "14"},
+          {"Cases, non-carrier", "12", "21"},
+          {"Controls, carrier", "15", "20"},
+          {"Controls, non-carrier", "18", "13"}}},
+        {"risk-cluster.sp", "Risk factors in patients and controls", TestCluster, "B2:G3", false, 0,
+         {{nullptr, "Smoking", "Alcohol", "Obesity", "Hypertension", "Diabetes", "Family history"},
+          {"Patients", "42", "18", "25", "37", "12", "20"},
+          {"Controls", "30", "29", "31", "24", "15", "9"}}},
+        {"formulas-allelic.sp", "Allele counts computed from genotypes pooled over two centres", TestChi2,
+         "F8:G9", true, 0,
+         {{"Genotype counts", "AA", "AG", "GG"},
+          {"Cases, centre 1", "21", "38", "15"},
+          {"Cases, centre 2", "24", "34", "18"},
+          {"Controls, centre 1", "35", "36", "10"},
+          {"Controls, centre 2", "33", "34", "12"},
+          {},
+          {"Pooled", "AA", "AG", "GG", nullptr, "A", "G"},
+          {"Cases", "=B2+B3", "=C2+C3", "=D2+D3", nullptr, "=2*B8+C8", "=C8+2*D8"},
+          {"Controls", "=B4+B5", "=C4+C5", "=D4+D5", nullptr, "=2*B9+C9", "=C9+2*D9"}}},
+    };
+    return list;
+}
+
+} // namespace examples
