@@ -75,9 +75,9 @@ int interact::run(double *P, MemoryBudget *budget)
         return BadInput;
     }
 
-    // The weights are summed relative to the heaviest member, not to the
-    // observed one: exp(score - observed) overflows when the observed table
-    // is far out in the tail, and inf / inf is no P-value.
+    // The weights are summed relative to the heaviest member rather than the
+    // observed one, so that no member's weight overflows and a P-value far
+    // out in the tail keeps its digits down to the smallest doubles.
     m_scores.assign(1, m_obsScore);
     walk(-1);
     walk(+1);
@@ -119,7 +119,7 @@ bool interact::tableScore(qint64 shift, double *score) const
 void interact::walk(int step)
 {
     double score = 0.0;
-    // x stays within 0..T in every cell, so no walk goes further than this.
+    // Ends at the first infeasible shift: 0 <= x <= T caps it at maxT steps.
     for (qint64 s = step; tableScore(s, &score); s += step)
         m_scores.push_back(score);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -36,6 +37,22 @@ public:
         m_threshold = observed + 1e-10;
     }
 
+    // All tables of the given allele counts (their sum even), for the
+    // extremes of their scores; pValue() then counts every table.
+    explicit HwBruteForce(const std::vector<int> &alleleCounts)
+        : m_K(static_cast<int>(alleleCounts.size())), m_alleles(alleleCounts)
+    {
+        for (int c : alleleCounts)
+            m_N += c;
+        m_N /= 2;
+        m_threshold = HUGE_VAL;
+    }
+
+    double minScore() const { return m_min; }
+    double maxScore() const { return m_max; }
+    // ln of the sum of exp(score) over all tables.
+    double logWeight() const { return std::log(m_sumExp); }
+
     double pValue()
     {
         std::vector<int> left = m_alleles;
@@ -59,6 +76,9 @@ private:
     void fillRow(int i, std::vector<int> &left, double score)
     {
         if (i == m_K) {
+            m_min = std::min(m_min, score);
+            m_max = std::max(m_max, score);
+            m_sumExp += std::exp(score);
             const double p = std::exp(score - m_C);
             m_total += p;
             ++m_tables;
@@ -82,8 +102,10 @@ private:
                 fillRow(i + 1, left, score);
             return;
         }
+        // The last partner takes every copy of allele i that is left.
+        const int least = j == m_K - 1 ? rest : 0;
         const int most = std::min(rest, left[static_cast<size_t>(j)]);
-        for (int x = 0; x <= most; ++x) {
+        for (int x = least; x <= most; ++x) {
             left[static_cast<size_t>(i)] = rest - x;
             left[static_cast<size_t>(j)] -= x;
             fillCell(i, j + 1, left, score + std::log(2.0) * x - lf(x));
@@ -100,4 +122,7 @@ private:
     double m_sum = 0.0;
     double m_total = 0.0;
     long long m_tables = 0;
+    double m_min = HUGE_VAL;
+    double m_max = -HUGE_VAL;
+    double m_sumExp = 0.0;
 };
