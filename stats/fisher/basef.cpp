@@ -2,13 +2,14 @@
 
 #include "calcpoll.h"
 #include "logfactorial.h"
-#include "path.h"
 
 #include <QDebug>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -141,6 +142,7 @@ int basef<T>::runStages()
 {
     int k = m_N;
     qint64 nk = m_n;
+    bool runStage = false;  // the current lists are m_curRuns
     while (k >= 1) {
         const int ck = m_cols[k - 1];
 
@@ -155,8 +157,8 @@ int basef<T>::runStages()
             nd.minNextKey = std::max(0, nd.key - ck);
             nd.maxNextKey = int(std::min<qint64>(nd.key, nk - ck));
             nd.entryCount = qint64(nd.past.size());
-            if (m_runStage) {
-                for (const carriedRun &run : m_nodeRuns[size_t(i)])
+            if (runStage) {
+                for (const carriedRun &run : m_curRuns[size_t(i)])
                     nd.entryCount += run.end - run.begin;
             }
             smallest = std::min(smallest, nd.minNextKey);
@@ -206,40 +208,38 @@ int basef<T>::runStages()
         }
 
         // f. Every node that still has undecided partial tables.
-        m_runs.clear();
-        m_recordRuns = !m_elementwise && k == 3;
-        if (m_recordRuns)
-            m_nodeRuns.assign(size_t(nextCount), {});
+        freeRuns(m_nextRuns, m_nextRunBytes);
+        m_nextRuns.resize(size_t(nextCount));
         for (int i = 0; i < curCount; ++i) {
             if (m_cur[i].entryCount != 0 || k == m_N) {
                 const int s = processNode(k, i, smallest);
                 if (s != 0)
                     return s + 9;
             }
-            // Nothing reads this list again (unless runs refer to it); free
-            // it now rather than when the buffer is reused.
-            if (!m_recordRuns)
-                freeList(m_cur[i].past);
-        }
-        if (m_runStage) {
-            dropCarriedLists();
-            m_runStage = false;
-        }
-        if (m_recordRuns) {
-            const int kept = keepCarriedLists(curCount);
-            if (kept != 0)
-                return kept + 9;
-            m_recordRuns = false;
-            m_runStage = true;
         }
         if (m_subsetBytes > 0) {
             m_subsetSP->clear();
             m_budget.release(m_subsetBytes);
             m_subsetBytes = 0;
         }
-        const int merged = mergeRuns(nextCount);
-        if (merged != 0)
-            return merged + 9;
+
+        // The carried runs become the next lists; those of the stage with
+        // two columns left are only summed, so they stay runs.
+        if (runStage) {
+            freeKeptLists();
+            freeRuns(m_curRuns, m_curRunBytes);
+            runStage = false;
+        }
+        if (k == 3 && !m_elementwise) {
+            const int s = keepListsForRuns(curCount);
+            if (s != 0)
+                return s + 9;
+            runStage = true;
+        } else {
+            const int s = mergeStage(curCount, nextCount);
+            if (s != 0)
+                return s + 9;
+        }
         if (m_stageHook) {
             for (int i = 0; i < nextCount; ++i) {
                 if (!m_next[i].past.empty())
@@ -291,9 +291,10 @@ int basef<T>::processNode(int k, int index, int smallestNext)
     m_sumsNode = -1;
     const node &nd = m_cur[index];
     const int modeNext = nd.key - nd.modeX;
-    std::vector<carriedRun> *runs = m_runStage ? &m_nodeRuns[size_t(index)] : nullptr;
+    runList *runs = index < int(m_curRuns.size()) && !m_curRuns[size_t(index)].empty() ? &m_curRuns[size_t(index)]
+                                                                                        : nullptr;
     auto link = [&](int key, qint64 &count) {
-        return runs ? carriedLink(k, index, key - smallestNext) : processLink(k, index, key - smallestNext, count);
+        return runs ? runLink(k, index, key - smallestNext) : processLink(k, index, key - smallestNext, count);
     };
     qint64 count = 0;
     int s = link(modeNext, count);
@@ -326,6 +327,36 @@ int basef<T>::processNode(int k, int index, int smallestNext)
     return 0;
 }
 
+// One arc of the stage with two columns left, over a node whose list is a
+// set of runs: the same prefixes as in the merged list (the test is
+// monotone in the length, and equal lengths pass or fail together), summed
+// per run from the cumulative sums of the lists the runs point into.
+template <typename T>
+int basef<T>::runLink(int k, int cur, int nxt)
+{
+    const node &source = m_cur[cur];
+    const node &to = m_next[nxt];
+    const double a = lnC(m_cols[k - 1], source.key - to.key);
+    const double base = a + to.total - m_logDenominator;
+    const double longest = to.longest;
+    const double observed = m_observed;
+    long double p = m_p;
+    for (carriedRun &run : m_curRuns[size_t(cur)]) {
+        const T *e = m_kept[size_t(run.source)].data();
+        const T *passed = std::partition_point(e + run.begin + run.counted, e + run.end, [&](const T &x) {
+            return carriedLength(x, run) + a + longest <= observed;
+        });
+        run.counted = std::max(run.counted, qint64(passed - e) - run.begin);
+        if (run.counted == 0)
+            continue;
+        const std::vector<long double> &sums = m_keptSums[size_t(run.source)];
+        const long double mass = sums[size_t(run.begin + run.counted)] - sums[size_t(run.begin)];
+        p += std::exp((long double)base + (long double)run.shift + (long double)m_keptRef[size_t(run.source)]) * mass;
+    }
+    m_p = p;
+    return 0;
+}
+
 template <typename T>
 bool basef<T>::memoryLow()
 {
@@ -341,53 +372,242 @@ bool basef<T>::memoryLow()
 }
 
 template <typename T>
-bool basef<T>::growSums(qint64 size)
+bool basef<T>::carry(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step)
 {
-    const qint64 capacity = qint64(m_sums.capacity());
-    if (size > capacity) {
-        const qint64 wanted = std::max(size, capacity + capacity / 2);
-        if (!m_budget.reserve((wanted - capacity) * qint64(sizeof(long double))))
-            return false;
-        m_sums.reserve(size_t(wanted));
-    }
-    if (qint64(m_sums.size()) < size)
-        m_sums.resize(size_t(size));
-    return true;
-}
-
-template <typename T>
-bool basef<T>::addCarriedRun(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step)
-{
-    std::vector<carriedRun> &runs = m_nodeRuns[size_t(nxt)];
+    runList &runs = m_nextRuns[size_t(nxt)];
     if (runs.size() == runs.capacity()) {
-        const qint64 bytes = qint64(std::max<size_t>(4, runs.capacity())) * qint64(sizeof(carriedRun));
+        const size_t grown = std::max<size_t>(4, 2 * runs.capacity());
+        const qint64 bytes = qint64(grown - runs.capacity()) * qint64(sizeof(carriedRun));
         if (!m_budget.reserve(bytes))
             return false;
-        m_keptBytes += bytes;
-        runs.reserve(std::max<size_t>(4, 2 * runs.capacity()));
+        m_nextRunBytes += bytes;
+        runs.reserve(grown);
     }
     runs.push_back(carriedRun{cur, begin, end, shift, step, 0, 0});
     return true;
 }
 
-// After the k = 3 stage: its lists stay, with their cumulative sums, for
-// the runs of the k = 2 stage to refer to.
+// Merges each next node's runs into its list, and frees every current list
+// after the last next node that reads it.
 template <typename T>
-int basef<T>::keepCarriedLists(int curCount)
+int basef<T>::mergeStage(int curCount, int nextCount)
 {
+    std::vector<int> lastReader(static_cast<size_t>(curCount), -1);
+    for (int j = 0; j < nextCount; ++j) {
+        for (const carriedRun &run : m_nextRuns[size_t(j)])
+            lastReader[size_t(run.source)] = j;
+    }
+    std::vector<std::vector<int>> freedAfter(static_cast<size_t>(nextCount));
+    for (int i = 0; i < curCount; ++i) {
+        if (lastReader[size_t(i)] < 0)
+            freeList(m_cur[i].past);
+        else
+            freedAfter[size_t(lastReader[size_t(i)])].push_back(i);
+    }
+    for (int j = 0; j < nextCount; ++j) {
+        const runList &runs = m_nextRuns[size_t(j)];
+        if (!runs.empty()) {
+            const int s = mergeInto(m_next[j].past, runs);
+            if (s != 0)
+                return s;
+        }
+        for (int i : freedAfter[size_t(j)])
+            freeList(m_cur[i].past);
+    }
+    freeRuns(m_nextRuns, m_nextRunBytes);
+    return 0;
+}
+
+// One pass over the runs (each ascending), smallest length first and, among
+// equal lengths, the earlier run first; lengths that sameLength() joins
+// become one element.
+template <typename T>
+int basef<T>::mergeInto(std::vector<T> &out, const runList &runs)
+{
+    qint64 total = 0;
+    for (const carriedRun &run : runs)
+        total += run.end - run.begin;
+    // Joining may shrink the list many times over: start modestly, grow by
+    // doubling, and give back a large surplus at the end.
+    constexpr qint64 kFirstCapacity = qint64(1) << 20;
+    if (!reserveList(out, runs.size() == 1 ? total : std::min(total, kFirstCapacity)))
+        return 2;
+    const bool combine = m_combine;
+    qint64 sincePoll = 0;
+    auto put = [&](const T &e) -> bool {
+        if (combine && !out.empty() && sameLength(out.back(), e)) {
+            out.back().weight += e.weight;
+            return true;
+        }
+        if (out.size() == out.capacity() && !reserveList(out, 2 * qint64(out.capacity())))
+            return false;
+        out.push_back(e);
+        return true;
+    };
+
+    if (runs.size() == 1) {
+        const carriedRun &run = runs.front();
+        const T *e = m_cur[run.source].past.data();
+        for (qint64 i = run.begin; i < run.end; ++i)
+            out.push_back(carriedElement(e[i], run));
+    } else if (const int s = mergeDense(out, runs, total); s >= 0) {
+        if (s != 0)
+            return s;
+    } else {
+        // A tree of losers over the runs' heads: one comparison per level
+        // for each element.
+        const int K = int(runs.size());
+        int leaves = 1;
+        while (leaves < K)
+            leaves <<= 1;
+        std::vector<T> head(runs.size());
+        std::vector<qint64> next(runs.size());
+        for (int r = 0; r < K; ++r) {
+            const carriedRun &run = runs[size_t(r)];
+            head[size_t(r)] = carriedElement(m_cur[run.source].past[size_t(run.begin)], run);
+            next[size_t(r)] = run.begin + 1;
+        }
+        std::vector<char> done(static_cast<size_t>(leaves), 0);
+        for (int r = K; r < leaves; ++r)
+            done[size_t(r)] = 1;
+        auto beats = [&](int a, int b) {
+            if (done[size_t(a)])
+                return false;
+            if (done[size_t(b)])
+                return true;
+            if (lengthBefore(head[size_t(a)], head[size_t(b)]))
+                return true;
+            if (lengthBefore(head[size_t(b)], head[size_t(a)]))
+                return false;
+            return a < b;
+        };
+        std::vector<int> loser(static_cast<size_t>(leaves), 0);
+        std::vector<int> winner(2 * size_t(leaves));
+        for (int r = 0; r < leaves; ++r)
+            winner[size_t(leaves + r)] = r;
+        for (int n = leaves - 1; n >= 1; --n) {
+            const int a = winner[2 * size_t(n)];
+            const int b = winner[2 * size_t(n) + 1];
+            winner[size_t(n)] = beats(a, b) ? a : b;
+            loser[size_t(n)] = beats(a, b) ? b : a;
+        }
+        int top = winner[1];
+        while (!done[size_t(top)]) {
+            if (!put(head[size_t(top)]))
+                return 2;
+            const carriedRun &run = runs[size_t(top)];
+            qint64 &at = next[size_t(top)];
+            if (at < run.end)
+                head[size_t(top)] = carriedElement(m_cur[run.source].past[size_t(at++)], run);
+            else
+                done[size_t(top)] = 1;
+            for (int n = (leaves + top) >> 1; n >= 1; n >>= 1) {
+                if (beats(loser[size_t(n)], top))
+                    std::swap(loser[size_t(n)], top);
+            }
+            if (++sincePoll >= kMergePollStride) {
+                sincePoll = 0;
+                if (pollCalcEvents())
+                    return 1;
+            }
+        }
+    }
+    if (out.capacity() > out.size() + out.size() / 4) {
+        const qint64 before = qint64(out.capacity());
+        out.shrink_to_fit();
+        m_budget.release((before - qint64(out.capacity())) * qint64(sizeof(T)));
+    }
+    m_listElements += qint64(out.size());
+    m_peakElements = std::max(m_peakElements, m_listElements);
+    return 0;
+}
+
+// The approximate variant's lengths are integers: when they span not much
+// more values than there are elements, the runs are added into one array
+// indexed by length (in arrival order, as the cursor insertion would), and
+// the array is read out in ascending order. -1 when this does not apply.
+template <typename T>
+int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
+{
+    if constexpr (!std::is_same_v<T, path>) {
+        Q_UNUSED(out);
+        Q_UNUSED(runs);
+        Q_UNUSED(total);
+        return -1;
+    } else {
+        if (!m_combine)
+            return -1;
+        qint64 low = std::numeric_limits<qint64>::max();
+        qint64 high = std::numeric_limits<qint64>::min();
+        for (const carriedRun &run : runs) {
+            const path *e = m_cur[run.source].past.data();
+            low = std::min(low, qint64(e[run.begin].value) + run.step);
+            high = std::max(high, qint64(e[run.end - 1].value) + run.step);
+        }
+        const qint64 span = high - low + 1;
+        // Beyond this the array costs more to read than a merge.
+        if (span > 4 * total + 4096)
+            return -1;
+        const qint64 bytes = span * qint64(sizeof(double));
+        if (!m_budget.reserve(bytes))
+            return -1;
+        std::vector<double> weights;
+        try {
+            weights.assign(size_t(span), 0.0);
+        } catch (const std::bad_alloc &) {
+            m_budget.release(bytes);
+            return -1;
+        }
+        for (const carriedRun &run : runs) {
+            const path *e = m_cur[run.source].past.data();
+            double *w = weights.data() + (run.step - low);
+            for (qint64 i = run.begin; i < run.end; ++i)
+                w[e[i].value] += e[i].weight;
+        }
+        qint64 distinct = 0;
+        for (double w : weights)
+            distinct += w != 0.0 ? 1 : 0;
+        int status = 0;
+        if (reserveList(out, distinct)) {
+            for (qint64 v = 0; v < span; ++v) {
+                if (weights[size_t(v)] != 0.0)
+                    out.push_back(path{qint32(low + v), weights[size_t(v)]});
+            }
+        } else {
+            status = 2;
+        }
+        std::vector<double>().swap(weights);
+        m_budget.release(bytes);
+        return status;
+    }
+}
+
+// After the stage with three columns left: its lists stay, with their
+// cumulative sums, for the runs of the next stage to point into.
+template <typename T>
+int basef<T>::keepListsForRuns(int curCount)
+{
+    m_curRuns.swap(m_nextRuns);
+    std::swap(m_curRunBytes, m_nextRunBytes);
     m_kept.assign(size_t(curCount), {});
     m_keptSums.assign(size_t(curCount), {});
     m_keptRef.assign(size_t(curCount), 0.0);
-    for (int i = 0; i < curCount; ++i)
-        m_kept[size_t(i)].swap(m_cur[i].past);
+    std::vector<bool> read(size_t(curCount), false);
+    for (const runList &runs : m_curRuns) {
+        for (const carriedRun &run : runs)
+            read[size_t(run.source)] = true;
+    }
     for (int i = 0; i < curCount; ++i) {
-        const std::vector<T> &list = m_kept[size_t(i)];
-        if (list.empty())
+        if (!read[size_t(i)]) {
+            freeList(m_cur[i].past);
             continue;
+        }
+        std::vector<T> &list = m_kept[size_t(i)];
+        list.swap(m_cur[i].past);
         const qint64 bytes = (qint64(list.size()) + 1) * qint64(sizeof(long double));
         if (!m_budget.reserve(bytes))
             return 2;
-        m_keptBytes += bytes;
+        m_keptSumBytes += bytes;
         std::vector<long double> &sums = m_keptSums[size_t(i)];
         sums.resize(list.size() + 1);
         const double ref = ownLength(list.back());
@@ -406,187 +626,35 @@ int basef<T>::keepCarriedLists(int curCount)
 }
 
 template <typename T>
-void basef<T>::dropCarriedLists()
+bool basef<T>::reserveList(std::vector<T> &list, qint64 capacity)
 {
-    for (std::vector<T> &list : m_kept)
-        freeList(list);
-    m_kept.clear();
-    m_keptSums.clear();
-    m_keptSums.shrink_to_fit();
-    m_keptRef.clear();
-    m_nodeRuns.clear();
-    m_nodeRuns.shrink_to_fit();
-    m_budget.release(m_keptBytes);
-    m_keptBytes = 0;
-}
-
-// One arc of the k = 2 stage over a node whose list is a set of runs: the
-// same prefixes as in the merged list (the test is monotone in the length,
-// and equal lengths pass or fail together), summed per run.
-template <typename T>
-int basef<T>::carriedLink(int k, int cur, int nxt)
-{
-    const node &from = m_cur[cur];
-    const node &to = m_next[nxt];
-    const double a = lnC(m_cols[k - 1], from.key - to.key);
-    const double base = a + to.total - m_logDenominator;
-    const double longest = to.longest;
-    const double observed = m_observed;
-    long double p = m_p;
-    for (carriedRun &run : m_nodeRuns[size_t(cur)]) {
-        const T *e = m_kept[size_t(run.source)].data();
-        const T *from = e + run.begin + run.counted;
-        const T *passed = std::partition_point(from, e + run.end, [&](const T &x) {
-            return carriedLength(x, run) + a + longest <= observed;
-        });
-        run.counted = std::max(run.counted, qint64(passed - e) - run.begin);
-        if (run.counted == 0)
-            continue;
-        const std::vector<long double> &sums = m_keptSums[size_t(run.source)];
-        const long double mass = sums[size_t(run.begin + run.counted)] - sums[size_t(run.begin)];
-        p += std::exp((long double)base + (long double)run.shift + (long double)m_keptRef[size_t(run.source)]) * mass;
+    const qint64 before = qint64(list.capacity());
+    if (capacity <= before)
+        return true;
+    if (!m_budget.reserve((capacity - before) * qint64(sizeof(T))))
+        return false;
+    try {
+        list.reserve(size_t(capacity));
+    } catch (const std::bad_alloc &) {
+        m_budget.release((capacity - before) * qint64(sizeof(T)));
+        return false;
     }
-    m_p = p;
-    return 0;
-}
-
-template <typename T>
-bool basef<T>::beginRun(int nxt, qint64 extra)
-{
-    std::vector<T> &list = m_next[nxt].past;
-    const qint64 size = qint64(list.size());
-    const qint64 capacity = qint64(list.capacity());
-    if (size + extra > capacity) {
-        // Grow by half at least, so that many small runs do not copy the
-        // list over and over.
-        const qint64 wanted = std::max(size + extra, capacity + capacity / 2);
-        if (!m_budget.reserve((wanted - capacity) * qint64(sizeof(T))))
-            return false;
-        try {
-            list.reserve(size_t(wanted));
-        } catch (const std::bad_alloc &) {
-            m_budget.release((wanted - capacity) * qint64(sizeof(T)));
-            return false;
-        }
-    }
-    if (size > 0)
-        m_runs.emplace_back(nxt, size);
-    m_listElements += extra;
-    m_peakElements = std::max(m_peakElements, m_listElements);
     return true;
 }
 
-// Brings every next node's runs into one ascending list (earlier runs first
-// among equal lengths), joining equal lengths into one element.
 template <typename T>
-int basef<T>::mergeRuns(int nextCount)
+bool basef<T>::growSums(qint64 size)
 {
-    if (m_runs.empty())
-        return 0;
-    // Group the run starts by node, keeping their arrival order.
-    std::vector<int> firstRun(size_t(nextCount) + 1, 0);
-    for (const auto &run : m_runs)
-        ++firstRun[size_t(run.first) + 1];
-    for (int i = 0; i < nextCount; ++i)
-        firstRun[size_t(i) + 1] += firstRun[size_t(i)];
-    std::vector<qint64> starts(m_runs.size());
-    {
-        std::vector<int> fill(firstRun.begin(), firstRun.end() - 1);
-        for (const auto &run : m_runs)
-            starts[size_t(fill[size_t(run.first)]++)] = run.second;
+    const qint64 capacity = qint64(m_sums.capacity());
+    if (size > capacity) {
+        const qint64 wanted = std::max(size, capacity + capacity / 2);
+        if (!m_budget.reserve((wanted - capacity) * qint64(sizeof(long double))))
+            return false;
+        m_sums.reserve(size_t(wanted));
     }
-    m_runs.clear();
-    m_runs.shrink_to_fit();
-
-    std::vector<qint64> nodeStarts;
-    for (int i = 0; i < nextCount; ++i) {
-        const int extraRuns = firstRun[size_t(i) + 1] - firstRun[size_t(i)];
-        if (extraRuns == 0)
-            continue;
-        nodeStarts.assign(1, 0);
-        nodeStarts.insert(nodeStarts.end(), starts.begin() + firstRun[size_t(i)],
-                          starts.begin() + firstRun[size_t(i) + 1]);
-        const int s = mergeNode(m_next[i], nodeStarts.data(), int(nodeStarts.size()));
-        if (s != 0)
-            return s;
-    }
-    return 0;
-}
-
-template <typename T>
-int basef<T>::mergeNode(node &nd, const qint64 *starts, int runCount)
-{
-    std::vector<T> &list = nd.past;
-    const qint64 size = qint64(list.size());
-    const qint64 bytes = size * qint64(sizeof(T));
-    if (!m_budget.reserve(bytes))
-        return 2;
-    try {
-        m_mergeBuffer.reserve(size_t(size));
-    } catch (const std::bad_alloc &) {
-        m_budget.release(bytes);
-        return 2;
-    }
-
-    std::vector<qint64> bounds(starts, starts + runCount);
-    bounds.push_back(size);
-    std::vector<qint64> nextBounds;
-    std::vector<T> *src = &list;
-    std::vector<T> *dst = &m_mergeBuffer;
-    const bool combine = m_combine;
-    qint64 sincePoll = 0;
-    // Pairwise passes, each halving the number of runs; the output never
-    // outgrows the input, so neither buffer reallocates.
-    while (bounds.size() > 2) {
-        dst->clear();
-        nextBounds.assign(1, 0);
-        const size_t runs = bounds.size() - 1;
-        for (size_t r = 0; r < runs; r += 2) {
-            const T *a = src->data() + bounds[r];
-            const T *aEnd = src->data() + bounds[r + 1];
-            const T *b = aEnd;
-            const T *bEnd = r + 1 < runs ? src->data() + bounds[r + 2] : aEnd;
-            const size_t runStart = dst->size();
-            auto put = [&](const T &e) {
-                if (combine && dst->size() > runStart && sameLength(dst->back(), e))
-                    dst->back().weight += e.weight;
-                else
-                    dst->push_back(e);
-            };
-            while (a != aEnd && b != bEnd) {
-                if (lengthBefore(*b, *a))
-                    put(*b++);
-                else
-                    put(*a++);
-            }
-            while (a != aEnd)
-                put(*a++);
-            while (b != bEnd)
-                put(*b++);
-            nextBounds.push_back(qint64(dst->size()));
-            sincePoll += bounds[std::min(r + 2, runs)] - bounds[r];
-            if (sincePoll >= kMergePollStride) {
-                sincePoll = 0;
-                if (pollCalcEvents())
-                    return 1;  // the scratch buffer is freed with the lists
-            }
-        }
-        bounds.swap(nextBounds);
-        std::swap(src, dst);
-    }
-    m_listElements -= size - qint64(src->size());
-    if (src != &list) {
-        // The list takes over the scratch storage (counted above) and its
-        // own storage is freed.
-        const qint64 oldBytes = qint64(list.capacity()) * qint64(sizeof(T));
-        list.swap(m_mergeBuffer);
-        std::vector<T>().swap(m_mergeBuffer);
-        m_budget.release(oldBytes);
-    } else {
-        std::vector<T>().swap(m_mergeBuffer);
-        m_budget.release(bytes);
-    }
-    return 0;
+    if (qint64(m_sums.size()) < size)
+        m_sums.resize(size_t(size));
+    return true;
 }
 
 template <typename T>
@@ -598,22 +666,35 @@ void basef<T>::freeList(std::vector<T> &list)
 }
 
 template <typename T>
+void basef<T>::freeRuns(std::vector<runList> &runs, qint64 &bytes)
+{
+    std::vector<runList>().swap(runs);
+    m_budget.release(bytes);
+    bytes = 0;
+}
+
+template <typename T>
+void basef<T>::freeKeptLists()
+{
+    for (std::vector<T> &list : m_kept)
+        freeList(list);
+    m_kept.clear();
+    std::vector<std::vector<long double>>().swap(m_keptSums);
+    m_keptRef.clear();
+    m_budget.release(m_keptSumBytes);
+    m_keptSumBytes = 0;
+}
+
+template <typename T>
 void basef<T>::freeAllLists()
 {
     for (int i = 0; i <= m_capacity; ++i) {
         freeList(m_bufferA[size_t(i)].past);
         freeList(m_bufferB[size_t(i)].past);
     }
-    // A merge stopped halfway leaves its scratch buffer (counted at the
-    // size of its list).
-    const qint64 scratch = qint64(m_mergeBuffer.capacity()) * qint64(sizeof(T));
-    std::vector<T>().swap(m_mergeBuffer);
-    m_budget.release(scratch);
-    m_runs.clear();
-    m_runs.shrink_to_fit();
-    dropCarriedLists();
-    m_runStage = false;
-    m_recordRuns = false;
+    freeKeptLists();
+    freeRuns(m_nextRuns, m_nextRunBytes);
+    freeRuns(m_curRuns, m_curRunBytes);
     m_budget.release(qint64(m_sums.capacity()) * qint64(sizeof(long double)));
     std::vector<long double>().swap(m_sums);
     m_sumsNode = -1;

@@ -2,6 +2,7 @@
 
 #include "longpath.h"
 #include "membudget.h"
+#include "path.h"
 #include "shortpath.h"
 #include "subsetsp.h"
 
@@ -21,6 +22,11 @@
 // (its past list, ascending); for each arc the derived class adds the wholly
 // significant ones to the P-value and carries the rest forward. T is the
 // list element: exactpath (dfex) or path (dfish).
+//
+// What an arc carries is noted as a run of its node's list; at the end of
+// the stage each next node's runs are merged, once, into its list. The
+// stage with two columns left is never carried from, so its lists are not
+// built: its arcs sum the runs directly.
 //
 // Memory: everything a run holds is counted against a MemoryBudget taken at
 // construction; a run that would pass it, or whose allocation fails, ends
@@ -56,8 +62,8 @@ public:
     void setPruneAllStages(bool on) { m_pruneAllStages = on; }
     // Adds every wholly significant element on every arc, one term at a
     // time, instead of per arc from cumulative sums, and builds the lists
-    // of the stage before the last as lists (same terms, same order; the
-    // reference of the grouped sums and of the runs below).
+    // of the stage with two columns left (same terms, same order; the
+    // reference of the grouped sums).
     void setElementwiseSums(bool on) { m_elementwise = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
@@ -87,6 +93,10 @@ protected:
     // the number of leading entries known to be wholly significant. 0 =
     // go on; 2 = out of memory; 3 = scaled length out of range.
     virtual int processLink(int k, int cur, int nxt, qint64 &count) = 0;
+    // The length of an element in its list, and as carried by run (the
+    // same sums that the carried copy holds).
+    virtual double ownLength(const T &e) const = 0;
+    virtual double carriedLength(const T &e, const carriedRun &run) const = 0;
 
     // Adds the wholly significant prefix of the current node's list for one
     // arc (a: the arc's length, base: a + next total - log denominator):
@@ -95,37 +105,13 @@ protected:
     template <typename Length>
     qint64 addSignificant(int cur, qint64 count, double a, double base, double longest, Length length);
 
+    // Notes that elements begin..end-1 of node cur's list go to next node
+    // nxt; false when the budget refuses.
+    bool carry(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step);
+
     double lnC(int a, int b) const { return m_lf[size_t(a)] - m_lf[size_t(b)] - m_lf[size_t(a - b)]; }
 
-    // Makes room for extra more elements at the end of the next node's
-    // list and notes where the new run starts; false when the budget or
-    // the allocator refuses.
-    bool beginRun(int nxt, qint64 extra);
-
-    // The lists of the stage with two columns left are only ever summed
-    // (nothing is carried at k = 2), so the arcs of k = 3 record what they
-    // carry as runs of their own lists, which are kept, instead of copying
-    // it: elements begin..end-1 of the list of node source, each length
-    // grown by the arc (shift; step in the approximate variant's units).
-    struct carriedRun
-    {
-        int source;
-        qint64 begin;
-        qint64 end;
-        double shift;
-        qint64 step;
-        qint64 counted;  // wholly significant prefix of the run
-        qint64 saved;
-    };
-    bool m_recordRuns = false;
-    bool addCarriedRun(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step);
-    // The length of an element as carried by run (the same sum that a copy
-    // would hold), and the length of an element in its own list.
-    virtual double carriedLength(const T &e, const carriedRun &run) const = 0;
-    virtual double ownLength(const T &e) const = 0;
-
     int m_spActive = 0;
-    bool m_combine = true;
     int m_N = 0;
     int m_m = 0;
     int m_n = 0;
@@ -140,18 +126,23 @@ protected:
     long double m_p = 0.0L;
 
 private:
-    bool growSums(qint64 size);
-    int keepCarriedLists(int curCount);
-    int carriedLink(int k, int cur, int nxt);
-    void dropCarriedLists();
+    using runList = std::vector<carriedRun>;
+
     int initNodes();
     int runStages();
     int processNode(int k, int index, int smallestNext);
+    int runLink(int k, int cur, int nxt);
     int prepareShortest(int k, qint64 nk, int nextCount);
-    int mergeRuns(int nextCount);
-    int mergeNode(node &nd, const qint64 *starts, int runCount);
+    int mergeStage(int curCount, int nextCount);
+    int mergeInto(std::vector<T> &out, const runList &runs);
+    int mergeDense(std::vector<T> &out, const runList &runs, qint64 total);
+    int keepListsForRuns(int curCount);
+    bool reserveList(std::vector<T> &list, qint64 capacity);
+    bool growSums(qint64 size);
     bool memoryLow();
     void freeList(std::vector<T> &list);
+    void freeRuns(std::vector<runList> &runs, qint64 &bytes);
+    void freeKeptLists();
     void freeAllLists();
 
     int m_capacity = 0;
@@ -163,25 +154,30 @@ private:
     std::unique_ptr<shortpath> m_shortest;
     std::unique_ptr<subsetsp> m_subsetSP;
     qint64 m_subsetBytes = 0;
+
     bool m_faithfulSP = false;
-    bool m_runStage = false;  // the current nodes' lists are carried runs
-    std::vector<std::vector<carriedRun>> m_nodeRuns;  // per next node, then current
-    std::vector<std::vector<T>> m_kept;                // the k = 3 lists
-    std::vector<std::vector<long double>> m_keptSums;  // W exp(L - ref), cumulative
-    std::vector<double> m_keptRef;
-    qint64 m_keptBytes = 0;
     bool m_pruneAllStages = false;
     bool m_elementwise = false;
+    bool m_combine = true;
+    StageHook m_stageHook;
+
+    // Runs carried this stage, per next node; and, at the stage with two
+    // columns left, the runs that stand for the current nodes' lists, with
+    // the lists (and their cumulative sums) that they point into.
+    std::vector<runList> m_nextRuns;
+    qint64 m_nextRunBytes = 0;
+    std::vector<runList> m_curRuns;
+    qint64 m_curRunBytes = 0;
+    std::vector<std::vector<T>> m_kept;
+    std::vector<std::vector<long double>> m_keptSums;
+    std::vector<double> m_keptRef;
+    qint64 m_keptSumBytes = 0;
+
     // Cumulative sums of W exp(L - ref) over the list of node m_sumsNode.
     std::vector<long double> m_sums;
     double m_sumsRef = 0.0;
     int m_sumsNode = -1;
-    StageHook m_stageHook;
 
-    // Starts of the runs appended this stage, in arrival order: (next node
-    // index, offset in its list).
-    std::vector<std::pair<int, qint64>> m_runs;
-    std::vector<T> m_mergeBuffer;
     qint64 m_listElements = 0;
     qint64 m_peakElements = 0;
     std::chrono::steady_clock::time_point m_nextMemoryCheck{};

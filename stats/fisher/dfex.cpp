@@ -38,14 +38,7 @@ int dfex<V>::processLink(int k, int cur, int nxt, qint64 &count)
     }
     if (end == i)
         return 0;
-    if (m_recordRuns)
-        return addCarriedRun(nxt, cur, i, end, a, 0) ? 0 : 2;
-    if (!beginRun(nxt, end - i))
-        return 2;
-    std::vector<exactpath> &out = to.past;
-    for (; i < end; ++i)
-        out.push_back(exactpath{e[i].value + a, e[i].weight});
-    return 0;
+    return carry(nxt, cur, i, end, a, 0) ? 0 : 2;
 }
 
 template class dfex<double>;

@@ -22,6 +22,6 @@ public:
 protected:
     void initPath() override;
     int processLink(int k, int cur, int nxt, qint64 &count) override;
-    double carriedLength(const exactpath &e, const carriedRun &run) const override { return e.value + run.shift; }
     double ownLength(const exactpath &e) const override { return e.value; }
+    double carriedLength(const exactpath &e, const carriedRun &run) const override { return e.value + run.shift; }
 };

@@ -52,14 +52,7 @@ int dfish<P>::processLink(int k, int cur, int nxt, qint64 &count)
     if (highest > std::numeric_limits<qint32>::max() || lowest < std::numeric_limits<qint32>::min())
         return 3;
 
-    if (this->m_recordRuns)
-        return this->addCarriedRun(nxt, cur, i, end, double(step) * unit, step) ? 0 : 2;
-    if (!this->beginRun(nxt, end - i))
-        return 2;
-    std::vector<P> &out = to.past;
-    for (; i < end; ++i)
-        out.push_back(P{qint32(e[i].value + step), e[i].weight});
-    return 0;
+    return this->carry(nxt, cur, i, end, double(step) * unit, step) ? 0 : 2;
 }
 
 template class dfish<path>;

@@ -19,10 +19,9 @@ public:
 protected:
     void initPath() override;
     int processLink(int k, int cur, int nxt, qint64 &count) override;
-    using carriedRun = typename basef<P>::carriedRun;
+    double ownLength(const P &e) const override { return e.value * invScale; }
     double carriedLength(const P &e, const carriedRun &run) const override
     {
         return qint32(e.value + run.step) * invScale;
     }
-    double ownLength(const P &e) const override { return e.value * invScale; }
 };

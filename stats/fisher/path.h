@@ -37,6 +37,32 @@ inline bool sameLength(const exactpath &kept, const exactpath &next)
     return next.value - kept.value <= 1e-12 * std::fabs(next.value);
 }
 
+// What one arc carries to a next node: elements begin..end-1 of the list of
+// current node source, each length grown by the arc's length (shift; step
+// in the approximate variant's units). counted and saved hold the wholly
+// significant prefix of the run when a stage sums runs without building
+// its lists.
+struct carriedRun
+{
+    int source;
+    qint64 begin;
+    qint64 end;
+    double shift;
+    qint64 step;
+    qint64 counted;
+    qint64 saved;
+};
+
+inline path carriedElement(const path &e, const carriedRun &run)
+{
+    return path{qint32(e.value + run.step), e.weight};
+}
+
+inline exactpath carriedElement(const exactpath &e, const carriedRun &run)
+{
+    return exactpath{e.value + run.shift, e.weight};
+}
+
 inline bool lengthBefore(const path &a, const path &b)
 {
     return a.value < b.value;
