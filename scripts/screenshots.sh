@@ -11,8 +11,11 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$root/build/release}"
 
+# The two generators are defined with the tests.
 if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=ON
+elif ! grep -q '^VELMORA_BUILD_TESTS:BOOL=ON' "$build/CMakeCache.txt"; then
+    cmake -S "$root" -B "$build" -DVELMORA_BUILD_TESTS=ON
 fi
 cmake --build "$build" --target velmora_make_examples velmora_screenshots -j2
 
