@@ -21,7 +21,7 @@ using Rows = std::vector<std::vector<const char *>>;
 struct Example
 {
     const char *file;     // name inside examples/
-    const char *title;    // what the data are (for the reader; the README says the same)
+    const char *title;    // what the data are, as the README's table says
     TestKind kind;
     const char *block;    // as the test dialog shows it, e.g. "B2:D3"
     bool yates = false;   // chi-squared: tick "Yates correction"

@@ -170,15 +170,17 @@ void TestExamples::examples()
     // The Results window shows the same text.
     QVERIFY2(report.message.contains(pValue), qPrintable(report.message));
 
-    // The README's row of this example states the same block and value.
+    // The README's row of this example states the same data, block and value.
     const QString fileCell = QStringLiteral("`") + file + QStringLiteral("`");
     const QStringList lines = readme.split(u'\n');
     const auto row = std::find_if(lines.begin(), lines.end(), [&](const QString &line) {
         return line.startsWith(u'|') && line.contains(fileCell);
     });
     QVERIFY2(row != lines.end(), qPrintable(QStringLiteral("README.md has no row for ") + file));
+    QVERIFY2(row->contains(QStringLiteral("| ") + QString::fromUtf8(example.title) + QStringLiteral(" |")), qPrintable(*row));
     QVERIFY2(row->contains(QStringLiteral("`") + QString::fromUtf8(example.block) + QStringLiteral("`")), qPrintable(*row));
     QVERIFY2(row->contains(QStringLiteral("| ") + pValue + QStringLiteral(" |")), qPrintable(*row));
+    QCOMPARE(row->contains(QStringLiteral("Yates correction")), example.yates);
 }
 
 // The committed documents are byte for byte what the generator writes now.
