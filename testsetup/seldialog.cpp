@@ -39,6 +39,8 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
 
     accuracySpin = new QSpinBox(this);
     accuracySpin->setRange(0, 9);
+    // Set before the layout measures the box, so "Max" fits when it shows.
+    accuracySpin->setSpecialValueText(tr("Max"));
     connect(accuracySpin, SIGNAL(valueChanged(int)), this, SLOT(slotSpinText(int)));
     digitsLabel = new QLabel(this);
     accuracyBox = new QWidget(this);
