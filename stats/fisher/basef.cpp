@@ -535,7 +535,7 @@ int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
         Q_UNUSED(total);
         return -1;
     } else {
-        if (!m_combine)
+        if (!m_combine || !m_dense)
             return -1;
         qint64 low = std::numeric_limits<qint64>::max();
         qint64 high = std::numeric_limits<qint64>::min();
@@ -558,11 +558,21 @@ int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
             m_budget.release(bytes);
             return -1;
         }
+        qint64 sincePoll = 0;
         for (const carriedRun &run : runs) {
             const path *e = m_cur[run.source].past.data();
             double *w = weights.data() + (run.step - low);
             for (qint64 i = run.begin; i < run.end; ++i)
                 w[e[i].value] += e[i].weight;
+            sincePoll += run.end - run.begin;
+            if (sincePoll >= kMergePollStride) {
+                sincePoll = 0;
+                if (pollCalcEvents()) {
+                    std::vector<double>().swap(weights);
+                    m_budget.release(bytes);
+                    return 1;
+                }
+            }
         }
         qint64 distinct = 0;
         for (double w : weights)

@@ -65,6 +65,9 @@ public:
     // of the stage with two columns left (same terms, same order; the
     // reference of the grouped sums).
     void setElementwiseSums(bool on) { m_elementwise = on; }
+    // Whether the approximate variant may merge through one array indexed
+    // by length (else always the tree of losers).
+    void setDenseMerge(bool on) { m_dense = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
     const MemoryBudget &budget() const { return m_budget; }
@@ -159,6 +162,7 @@ private:
     bool m_pruneAllStages = false;
     bool m_elementwise = false;
     bool m_combine = true;
+    bool m_dense = true;
     StageHook m_stageHook;
 
     // Runs carried this stage, per next node; and, at the stage with two
