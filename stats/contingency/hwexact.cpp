@@ -17,9 +17,10 @@ namespace {
 // rounding, or so little that the threshold's 1e-10 cannot tell them apart.
 constexpr double kMergeTolerance = 1e-12;
 constexpr double kThresholdTolerance = 1e-10;
-// Settled choices between two polls: a node of a large table can enumerate
-// for seconds, and Stop must answer within a moment.
-constexpr unsigned kChoicesPerPoll = 4096;
+// Work between two polls (a settled choice counts one, plus one for each
+// partial table it touches): one node of a large table can take seconds,
+// and Stop must answer within a moment.
+constexpr quint64 kWorkPerPoll = 16384;
 // A node's scores are merged again once they have doubled, but not for
 // fewer than this many (sorting tiny vectors over and over costs more).
 constexpr size_t kMinMergeSize = 4096;
@@ -305,15 +306,19 @@ void hwexact::enumerateLevel(int j, int left, double score)
     }
 }
 
-void hwexact::pollInside()
+void hwexact::pollInside(quint64 work)
 {
-    if (++m_pollCounter % kChoicesPerPoll == 0 && pollCalcEvents())
+    m_work += work;
+    if (m_work < kWorkPerPoll)
+        return;
+    m_work = 0;
+    if (pollCalcEvents())
         halt(Stopped);
 }
 
 void hwexact::settle(const int *childCounts, double columnScore)
 {
-    pollInside();
+    pollInside(1);
     switch (m_k - 1) {
     case 1:
         settleFinal(childCounts[0], columnScore);
@@ -360,6 +365,8 @@ void hwexact::settleTail(const int *childCounts, double columnScore)
                 * std::exp(m_scores[certain].score + columnScore + tail.logWeight() - m_C));
     // Past the last that some completion can count for, none does.
     const ptrdiff_t possible = lastAtOrBelow(m_scores, m_scoreCount, limit - tail.minScore());
+    if (possible > certain)
+        pollInside(static_cast<quint64>(possible - certain));
     for (ptrdiff_t i = certain + 1; i <= possible; ++i) {
         const double v = m_scores[i].score;
         const double sum = tail.tailSum(limit - v);
@@ -396,6 +403,8 @@ void hwexact::settleNode(const int *childCounts, double columnScore)
         m_P.add(m_prefixWeight[static_cast<size_t>(certain)]
                 * std::exp(m_scores[certain].score + columnScore + child.logWeight - m_C));
     const ptrdiff_t possible = lastAtOrBelow(m_scores, m_scoreCount, limit - child.minScore);
+    if (possible > certain)
+        pollInside(static_cast<quint64>(possible - certain));
     for (ptrdiff_t i = certain + 1; i <= possible; ++i) {
         if (!child.scores.push_back(hwscore{m_scores[i].score + columnScore, m_scores[i].weight}))
             halt(OutOfMemory);

@@ -15,15 +15,24 @@ class MemoryBudget;
 
 // The exact test of Hardy-Weinberg equilibrium for one locus with K alleles.
 // P is the total probability of all genotype tables with the observed allele
-// counts whose score is at most that of the observed table (+1e-10). The
-// alleles are taken out one per stage, from the smallest count up; partial
-// tables that leave the same counts share a node, and a partial table is
-// settled as soon as bounds on its completions show that all of them count,
-// or none does.
+// counts whose score is at most that of the observed table (+1e-10).
+//
+// The alleles are taken out one per stage, from the smallest count up;
+// partial tables that leave the same counts share a node (found through a
+// hwnodeindex), and partial tables whose scores agree to 1e-12 relative
+// share one entry with a weight. Each partial table is settled the moment
+// it is formed, against bounds on what its completions can add: when every
+// completion counts its whole weight goes to P at once, when none does it is
+// dropped, and only the undecided rest is kept for the next stage. Once two
+// alleles are left, the completions form one log-concave row (hwtail) and
+// are counted directly, so no node of the last stages holds any scores.
+// P is summed with compensation.
 //
 // The whole computation runs in the constructor (on the calling thread,
-// polling pollCalcEvents()). table is K x K, row-major; only the upper
-// triangle and diagonal are read.
+// polling pollCalcEvents() before each node and during its enumeration).
+// Everything it holds is counted against a MemoryBudget; beyond it the run
+// ends with OutOfMemory and gives everything back. table is K x K,
+// row-major; only the upper triangle and diagonal are read.
 class hwexact final
 {
 public:
@@ -58,7 +67,7 @@ private:
     void settleFinal(int lastCount, double columnScore);
     void settleTail(const int *childCounts, double columnScore);
     void settleNode(const int *childCounts, double columnScore);
-    void pollInside();
+    void pollInside(quint64 work);
     [[noreturn]] void halt(int status);
 
     std::unique_ptr<MemoryBudget> m_ownBudget;
@@ -95,5 +104,5 @@ private:
     const hwscore *m_scores = nullptr; // the node's entries, ascending
     size_t m_scoreCount = 0;
     CountedVector<double> m_prefixWeight; // sum_{i<=j} w_i exp(v_i - v_j)
-    unsigned m_pollCounter = 0;
+    quint64 m_work = 0;                // since the last poll
 };

@@ -175,9 +175,15 @@ void HardyWeinbergTests::publishedTables_data()
     QTest::addColumn<std::vector<int>>("table");
     QTest::addColumn<double>("expected");
     // References by the brute-force enumeration of hwbruteforce.h, run once
-    // over all 162,365 tables (the first) and 1.1e9 tables (the second).
+    // over all 162,365 and 250,552,020 tables (whose probabilities summed
+    // to 1 + 2e-10).
     QTest::newRow("4 alleles, n = 45") << 4 << fromLowerRows(4, {0, 3, 1, 5, 18, 1, 3, 7, 5, 2})
                                        << 0.0174423344437;
+    QTest::newRow("8 alleles, n = 30")
+        << 8
+        << fromLowerRows(8, {3, 4, 2, 2, 2, 2, 3, 3, 2, 1, 0, 1, 0, 0, 0, 0, 0, 0,
+                             0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0})
+        << 0.215939821847169;
 }
 
 void HardyWeinbergTests::publishedTables()
