@@ -56,11 +56,12 @@ public:
     double pValue()
     {
         std::vector<int> left = m_alleles;
-        m_sum = 0.0;
-        m_total = 0.0;
+        m_sum = m_sumError = 0.0;
+        m_total = m_totalError = 0.0;
         m_tables = 0;
         fillRow(0, left, 0.0);
-        return m_sum;
+        m_total += m_totalError;
+        return m_sum + m_sumError;
     }
 
     // Sum of the probabilities of all tables (1 up to rounding) and their
@@ -71,6 +72,14 @@ public:
 private:
     static double lf(long long n) { return std::lgamma(static_cast<double>(n) + 1.0); }
 
+    // Compensated sum: a billion terms summed plainly lose 1e-10.
+    static void add(double &sum, double &error, double x)
+    {
+        const double t = sum + x;
+        error += std::fabs(sum) >= std::fabs(x) ? (sum - t) + x : (x - t) + sum;
+        sum = t;
+    }
+
     // Row i: the homozygotes of allele i, then its heterozygotes with the
     // alleles after it; every copy of allele i is used up by the end of row i.
     void fillRow(int i, std::vector<int> &left, double score)
@@ -80,10 +89,10 @@ private:
             m_max = std::max(m_max, score);
             m_sumExp += std::exp(score);
             const double p = std::exp(score - m_C);
-            m_total += p;
+            add(m_total, m_totalError, p);
             ++m_tables;
             if (score <= m_threshold)
-                m_sum += p;
+                add(m_sum, m_sumError, p);
             return;
         }
         const int copies = left[static_cast<size_t>(i)];
@@ -120,7 +129,9 @@ private:
     double m_C = 0.0;
     double m_threshold = 0.0;
     double m_sum = 0.0;
+    double m_sumError = 0.0;
     double m_total = 0.0;
+    double m_totalError = 0.0;
     long long m_tables = 0;
     double m_min = HUGE_VAL;
     double m_max = -HUGE_VAL;
