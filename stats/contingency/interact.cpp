@@ -66,14 +66,16 @@ int interact::run(double *P, MemoryBudget *budget)
     const qint64 bytes = (maxTotal + 1) * static_cast<qint64>(sizeof(double));
     if (!budget->reserve(bytes))
         return OutOfMemory;
-    if (!fillLogFactorials(m_lnFact, maxTotal)) {
-        budget->release(bytes);
+    // Given back on every way out, a failed allocation included.
+    struct Release {
+        MemoryBudget *budget;
+        qint64 bytes;
+        ~Release() { budget->release(bytes); }
+    } release{budget, bytes};
+    if (!fillLogFactorials(m_lnFact, maxTotal))
         return OutOfMemory;
-    }
-    if (!tableScore(0, &m_obsScore)) {
-        budget->release(bytes);
+    if (!tableScore(0, &m_obsScore))
         return BadInput;
-    }
 
     // The weights are summed relative to the heaviest member rather than the
     // observed one, so that no member's weight overflows and a P-value far
@@ -91,7 +93,6 @@ int interact::run(double *P, MemoryBudget *budget)
             counting.add(w);
     }
     *P = counting.value() / total.value();
-    budget->release(bytes);
     return Finished;
 }
 
