@@ -6,5 +6,6 @@
 
 // ln(k!) for k = 0..n, each from std::lgamma, so the table does not drift as
 // a running sum does (2e-8 at n = 200,000). Returns false, leaving the table
-// empty, when it cannot be allocated.
+// empty, when it cannot be allocated. Not thread-safe: the values are
+// cached for the process, and every engine runs on one thread.
 bool fillLogFactorials(std::vector<double> &table, qint64 n);

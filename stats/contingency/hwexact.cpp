@@ -116,7 +116,8 @@ int hwexact::run(int K, const int *table, double *P)
             releaseAll();
             return setUpStatus;
         }
-        if (!m_currentIndex.reset(K, m_alleleCounts.data()))
+        // The root stage holds one node.
+        if (!m_currentIndex.reset(K, m_alleleCounts.data(), false))
             halt(OutOfMemory);
         bool added = false;
         if (m_currentIndex.findOrAdd(m_alleleCounts.data(), &added) != 0

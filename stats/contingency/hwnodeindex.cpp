@@ -34,13 +34,13 @@ void hwnodeindex::clear()
     m_mask = 0;
 }
 
-bool hwnodeindex::reset(int width, const int *limits)
+bool hwnodeindex::reset(int width, const int *limits, bool allowDense)
 {
     clear();
     m_width = width;
     m_radix.assign(static_cast<size_t>(width), 0);
     quint64 cells = 1;
-    bool small = true;
+    bool small = allowDense;
     for (int j = 0; j < width; ++j) {
         m_radix[static_cast<size_t>(j)] = cells;
         const quint64 span = static_cast<quint64>(limits[j]) + 1;

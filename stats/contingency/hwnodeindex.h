@@ -17,8 +17,10 @@ public:
     explicit hwnodeindex(MemoryBudget *budget);
 
     // Prepares for vectors of width entries, entry j lying in 0..limits[j].
-    // False when even the empty index does not fit the budget.
-    bool reset(int width, const int *limits);
+    // False when even the empty index does not fit the budget. A stage
+    // known to hold few nodes asks for no dense array: filling one costs
+    // more than the few hashed lookups.
+    bool reset(int width, const int *limits, bool allowDense = true);
 
     // The ordinal of counts, adding them when new (*added set then); -1 when
     // memory runs out.
