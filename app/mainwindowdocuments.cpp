@@ -56,7 +56,7 @@ void MainWindow::about()
 {
     UiPrompts::current().about(this, tr("About Velmora"),
         tr("<p>version 1.9</p>"
-           "<p>Copyright &copy; 2024 Orvanta</p>"
+           "<p>Copyright &copy; 2026 Orvanta</p>"
            "<p>Internet: <a href=\"https://www.orvanta.example/\">www.orvanta.example</a></p>"
            "<p>E-mail: <a "
            "href=\"mailto:velmora@orvanta.example\">velmora@orvanta.example</a></p>"));
