@@ -14,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "widgetbench.h"
+
 namespace {
 
 // Answers the file dialogs with one fixed path and the save question with
@@ -37,16 +39,6 @@ public:
     }
 };
 
-void fill(Spreadsheet &sheet)
-{
-    for (int row = 0; row < Spreadsheet::RowCount; ++row)
-        for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
-            sheet.setCellFormula(row, column,
-                column == 0 ? QString::number(row)
-                            : QStringLiteral("=") + QChar(u'A' + column - 1)
-                        + QString::number(row + 1) + QStringLiteral("+1"));
-}
-
 QTemporaryDir &tempDir()
 {
     static QTemporaryDir dir;
@@ -58,7 +50,7 @@ QString fullGridFile()
     static const QString path = [] {
         const QString p = tempDir().filePath(QStringLiteral("full.sp"));
         Spreadsheet sheet;
-        fill(sheet);
+        fillChainGrid(sheet);
         sheet.writeSheet(p);
         return p;
     }();
@@ -77,7 +69,7 @@ QAction *actionByText(const MainWindow &window, const QString &text)
 void BM_SaveFullGrid(benchmark::State &state)
 {
     Spreadsheet sheet;
-    fill(sheet);
+    fillChainGrid(sheet);
     const QString path = tempDir().filePath(QStringLiteral("save.sp"));
     for (auto _ : state)
         benchmark::DoNotOptimize(sheet.writeSheet(path));
@@ -121,7 +113,7 @@ void BM_SaveFullGridInWindow(benchmark::State &state)
     UiPrompts::install(&prompts);
     {
         MainWindow window;
-        fill(*window.sheet());
+        fillChainGrid(*window.sheet());
         QAction *saveAs = actionByText(window, QStringLiteral("Save &As..."));
         for (auto _ : state)
             saveAs->trigger();
@@ -134,13 +126,8 @@ BENCHMARK(BM_SaveFullGridInWindow)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     // The window reads settings at start-up: keep the user's out of reach.
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tempDir().path());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv, [] {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, tempDir().path());
+    });
 }

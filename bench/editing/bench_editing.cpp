@@ -8,6 +8,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "widgetbench.h"
+
 namespace {
 
 constexpr int kRows = Spreadsheet::RowCount;
@@ -139,10 +141,5 @@ BENCHMARK(BM_SortThreeKeys)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -11,6 +11,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "widgetbench.h"
+
 namespace {
 
 constexpr int kRows = Spreadsheet::RowCount;
@@ -112,15 +114,7 @@ BENCHMARK(BM_WindowSort)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Never the user's settings.
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication::clipboard()->setText(blockText());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     // The window is left to the process's end: deleting it would ask nothing,
     // but keeps the run short.
-    return 0;
+    return runWidgetBenchmarks(argc, argv, [] { QApplication::clipboard()->setText(blockText()); });
 }

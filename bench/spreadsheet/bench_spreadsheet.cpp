@@ -6,23 +6,15 @@
 
 #include <benchmark/benchmark.h>
 
-namespace {
+#include "widgetbench.h"
 
-void fill(Spreadsheet &sheet)
-{
-    for (int row = 0; row < Spreadsheet::RowCount; ++row)
-        for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
-            sheet.setCellFormula(row, column,
-                                 column == 0 ? QString::number(row)
-                                             : QStringLiteral("=") + QChar(u'A' + column - 1)
-                                                   + QString::number(row + 1) + QStringLiteral("+1"));
-}
+namespace {
 
 void BM_FillAndReadFullGrid(benchmark::State &state)
 {
     for (auto _ : state) {
         Spreadsheet sheet;
-        fill(sheet);
+        fillChainGrid(sheet);
         qint64 length = 0;
         for (int row = 0; row < Spreadsheet::RowCount; ++row)
             for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
@@ -35,7 +27,7 @@ BENCHMARK(BM_FillAndReadFullGrid)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_OneEditInFullGrid(benchmark::State &state)
 {
     Spreadsheet sheet;
-    fill(sheet);
+    fillChainGrid(sheet);
     int value = 0;
     for (auto _ : state) {
         sheet.setCellFormula(500, 0, QString::number(++value));
@@ -51,10 +43,5 @@ BENCHMARK(BM_OneEditInFullGrid)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

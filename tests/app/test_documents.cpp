@@ -4,6 +4,7 @@
 // by DocumentPrompts; settings live in a temporary folder.
 #include "documentprompts.h"
 #include "mainwindow.h"
+#include "windowtesthelpers.h"
 #include "spreadsheet.h"
 
 #include <QMenuBar>
@@ -22,15 +23,6 @@ const QString kSaveQuestion
 QSettings settings()
 {
     return QSettings(QStringLiteral("Orvanta"), QStringLiteral("Velmora"));
-}
-
-QAction *actionByText(const MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *action : actions)
-        if (action->text() == text)
-            return action;
-    return nullptr;
 }
 
 QMenu *fileMenu(const MainWindow &window)
@@ -153,8 +145,8 @@ void TestDocuments::firstStartWithoutSettings()
     window.show();
     QVERIFY(window.sheet()->showGrid());
     QVERIFY(window.sheet()->isAutoRecalculate());
-    QVERIFY(actionByText(window, QStringLiteral("&Show Grid"))->isChecked());
-    QVERIFY(actionByText(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
+    QVERIFY(windowtest::action(window, QStringLiteral("&Show Grid"))->isChecked());
+    QVERIFY(windowtest::action(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
     QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
     QCOMPARE(visibleFileMenu(window),
         (QStringList { QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Save"),
@@ -170,7 +162,7 @@ void TestDocuments::titleRules()
     window.show();
     QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
 
-    actionByText(window, QStringLiteral("&New"))->trigger();
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
     window.sheet()->setCellFormula(0, 0, QStringLiteral("x"));
@@ -178,14 +170,14 @@ void TestDocuments::titleRules()
 
     prompts.buttonAnswers.enqueue(QMessageBox::No);
     prompts.fileAnswers.enqueue(a);
-    actionByText(window, QStringLiteral("&Open..."))->trigger();
+    windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("title.sp[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
     QCOMPARE(statusMessage(window), QStringLiteral("File loaded"));
     QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("1"));
 
     prompts.fileAnswers.enqueue(doc(QStringLiteral("renamed.sp")));
-    actionByText(window, QStringLiteral("Save &As..."))->trigger();
+    windowtest::action(window, QStringLiteral("Save &As..."))->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("renamed.sp[*] - Velmora"));
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
 
@@ -195,7 +187,7 @@ void TestDocuments::titleRules()
     QVERIFY(window.isWindowModified());
     prompts.asked.clear();
     prompts.buttonAnswers.enqueue(QMessageBox::Yes);
-    actionByText(window, QStringLiteral("&New"))->trigger();
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
     QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
@@ -215,7 +207,7 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
     window.sheet()->setCellFormula(2, 1, QStringLiteral("=A1+1"));
     const QString path = doc(QStringLiteral("named.sp"));
     prompts.fileAnswers.enqueue(path);
-    actionByText(window, QStringLiteral("&Save"))->trigger();
+    windowtest::action(window, QStringLiteral("&Save"))->trigger();
     QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("save") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Save Spreadsheet"));
     QCOMPARE(prompts.asked.first().text, QStringLiteral(".|Spreadsheet files (*.sp)"));
@@ -223,7 +215,7 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
     QVERIFY(!window.isWindowModified());
 
     window.sheet()->setCellFormula(2, 1, QStringLiteral("=A1+2"));
-    actionByText(window, QStringLiteral("&Save"))->trigger();
+    windowtest::action(window, QStringLiteral("&Save"))->trigger();
     QCOMPARE(prompts.asked.size(), 1); // no second question
     Spreadsheet check;
     QVERIFY(check.readSheet(path));
@@ -231,7 +223,7 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
 
     // A cancelled save dialog writes nothing and reports nothing.
     window.sheet()->setCellFormula(0, 0, QStringLiteral("z"));
-    actionByText(window, QStringLiteral("Save &As..."))->trigger();
+    windowtest::action(window, QStringLiteral("Save &As..."))->trigger();
     QVERIFY(window.isWindowModified());
     QCOMPARE(window.windowTitle(), QStringLiteral("named.sp[*] - Velmora"));
 }
@@ -258,7 +250,7 @@ void TestDocuments::saveQuestionOnNew()
     QFETCH(bool, saved);
     DocumentPrompts prompts;
     MainWindow window;
-    actionByText(window, QStringLiteral("&New"))->trigger();
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
     window.sheet()->setCellFormula(4, 4, QStringLiteral("unsaved"));
     window.sheet()->setCurrentCell(4, 4);
 
@@ -267,7 +259,7 @@ void TestDocuments::saveQuestionOnNew()
         answer == QMessageBox::Escape ? QMessageBox::Cancel : QMessageBox::StandardButton(answer));
     if (answer == QMessageBox::Yes)
         prompts.fileAnswers.enqueue(saveAs.isEmpty() ? QString() : doc(saveAs));
-    actionByText(window, QStringLiteral("&New"))->trigger();
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
 
     QCOMPARE(prompts.asked.first().kind, QStringLiteral("warning"));
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Velmora"));
@@ -350,14 +342,14 @@ void TestDocuments::openFailureChangesNothing()
     }
     MainWindow window;
     prompts.fileAnswers.enqueue(good);
-    actionByText(window, QStringLiteral("&Open..."))->trigger();
+    windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     window.sheet()->setCellFormula(1, 0, QStringLiteral("edit"));
     QVERIFY(window.isWindowModified());
 
     prompts.asked.clear();
     prompts.buttonAnswers.enqueue(QMessageBox::No);
     prompts.fileAnswers.enqueue(bad);
-    actionByText(window, QStringLiteral("&Open..."))->trigger();
+    windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     QCOMPARE(prompts.kinds(),
         (QStringList {
             QStringLiteral("warning"), QStringLiteral("open"), QStringLiteral("warning") }));
@@ -377,11 +369,11 @@ void TestDocuments::saveFailureChangesNothing()
 {
     DocumentPrompts prompts;
     MainWindow window;
-    actionByText(window, QStringLiteral("&New"))->trigger();
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
     window.sheet()->setCellFormula(0, 0, QStringLiteral("keep"));
     const QString unwritable = doc(QStringLiteral("missing-folder/x.sp"));
     prompts.fileAnswers.enqueue(unwritable);
-    actionByText(window, QStringLiteral("&Save"))->trigger();
+    windowtest::action(window, QStringLiteral("&Save"))->trigger();
     QCOMPARE(prompts.kinds(), (QStringList { QStringLiteral("save"), QStringLiteral("warning") }));
     QVERIFY(
         prompts.lastText().startsWith(QStringLiteral("Cannot write file %1:\n").arg(unwritable)));
@@ -400,7 +392,7 @@ void TestDocuments::recentFilesReopenAndMove()
     MainWindow window;
     for (const QString &path : { a, b, c }) {
         prompts.fileAnswers.enqueue(path);
-        actionByText(window, QStringLiteral("&Open..."))->trigger();
+        windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     }
     QCOMPARE(shownRecentFiles(window), (QStringList { c, b, a }));
     QCOMPARE(visibleFileMenu(window),
@@ -442,7 +434,7 @@ void TestDocuments::moreThanFiveRecentFiles()
         MainWindow window;
         for (auto it = paths.crbegin(); it != paths.crend(); ++it) {
             prompts.fileAnswers.enqueue(*it);
-            actionByText(window, QStringLiteral("&Open..."))->trigger();
+            windowtest::action(window, QStringLiteral("&Open..."))->trigger();
         }
         QCOMPARE(shownRecentFiles(window), paths.mid(0, 5));
         const QList<QAction *> recent = recentActions(window);
@@ -466,9 +458,9 @@ void TestDocuments::letterCaseGivesTwoEntries()
     const QString upper = makeDocument(QStringLiteral("CASE.sp"), QStringLiteral("upper"));
     MainWindow window;
     prompts.fileAnswers.enqueue(lower);
-    actionByText(window, QStringLiteral("&Open..."))->trigger();
+    windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     prompts.fileAnswers.enqueue(upper);
-    actionByText(window, QStringLiteral("&Open..."))->trigger();
+    windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     QCOMPARE(shownRecentFiles(window), (QStringList { upper, lower }));
     QCOMPARE(recentActions(window).at(0)->text(), QStringLiteral("&1 CASE.sp"));
     QCOMPARE(recentActions(window).at(1)->text(), QStringLiteral("&2 case.sp"));
@@ -482,7 +474,7 @@ void TestDocuments::missingRecentFileDroppedAtNextRefresh()
     MainWindow window;
     for (const QString &path : { gone, stays }) {
         prompts.fileAnswers.enqueue(path);
-        actionByText(window, QStringLiteral("&Open..."))->trigger();
+        windowtest::action(window, QStringLiteral("&Open..."))->trigger();
     }
     QVERIFY(QFile::remove(gone));
     QCOMPARE(shownRecentFiles(window), (QStringList { stays, gone }));
@@ -497,7 +489,7 @@ void TestDocuments::missingRecentFileDroppedAtNextRefresh()
     QCOMPARE(shownRecentFiles(window), (QStringList { stays, gone }));
 
     // ...and drops out at the next successful save.
-    actionByText(window, QStringLiteral("&Save"))->trigger();
+    windowtest::action(window, QStringLiteral("&Save"))->trigger();
     QCOMPARE(shownRecentFiles(window), QStringList { stays });
     QVERIFY(window.close());
 
@@ -518,12 +510,12 @@ void TestDocuments::settingsSurviveRestart()
         MainWindow window;
         window.show();
         window.resize(700, 500);
-        actionByText(window, QStringLiteral("&Show Grid"))->trigger();
-        actionByText(window, QStringLiteral("&Auto-Recalculate"))->trigger();
+        windowtest::action(window, QStringLiteral("&Show Grid"))->trigger();
+        windowtest::action(window, QStringLiteral("&Auto-Recalculate"))->trigger();
         QVERIFY(!window.sheet()->showGrid());
         QVERIFY(!window.sheet()->isAutoRecalculate());
         prompts.fileAnswers.enqueue(a);
-        actionByText(window, QStringLiteral("&Open..."))->trigger();
+        windowtest::action(window, QStringLiteral("&Open..."))->trigger();
         geometry = window.saveGeometry();
         QVERIFY(window.close());
     }
@@ -535,7 +527,7 @@ void TestDocuments::settingsSurviveRestart()
     MainWindow window;
     QVERIFY(!window.sheet()->showGrid());
     QVERIFY(!window.sheet()->isAutoRecalculate());
-    QVERIFY(!actionByText(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
+    QVERIFY(!windowtest::action(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
     QCOMPARE(window.size(), QSize(700, 500));
     QCOMPARE(shownRecentFiles(window), QStringList { a });
     // Start-up opens no document: the title is the bare product name.
@@ -552,7 +544,7 @@ void TestDocuments::aboutBox()
 {
     DocumentPrompts prompts;
     MainWindow window;
-    actionByText(window, QStringLiteral("&About..."))->trigger();
+    windowtest::action(window, QStringLiteral("&About..."))->trigger();
     QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("about") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("About Velmora"));
     const QString body = prompts.asked.first().text;
@@ -569,7 +561,7 @@ void TestDocuments::statusMessageLastsTwoSeconds()
     MainWindow window;
     window.show();
     prompts.fileAnswers.enqueue(doc(QStringLiteral("timed.sp")));
-    actionByText(window, QStringLiteral("Save &As..."))->trigger();
+    windowtest::action(window, QStringLiteral("Save &As..."))->trigger();
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
     QTest::qWait(1000);
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));

@@ -4,6 +4,7 @@
 #include "finddialog.h"
 #include "gotocelldialog.h"
 #include "mainwindow.h"
+#include "windowtesthelpers.h"
 #include "sortdialog.h"
 #include "spreadsheet.h"
 
@@ -23,14 +24,7 @@
 
 namespace {
 
-QAction *action(const MainWindow &window, const QString &text)
-{
-    const QList<QAction *> actions = window.findChildren<QAction *>();
-    for (QAction *candidate : actions)
-        if (candidate->text() == text)
-            return candidate;
-    return nullptr;
-}
+using windowtest::action;
 
 QString locationShown(const MainWindow &window)
 {
