@@ -4,6 +4,7 @@
 #include "logfactorial.h"
 
 #include <QDebug>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,10 @@ constexpr auto kMemoryCheckInterval = std::chrono::milliseconds(100);
 
 // A merge of this many elements polls for a stop once.
 constexpr qint64 kMergePollStride = qint64(1) << 20;
+
+// The approximate variant merges block by block through an array indexed by
+// length; a block's weights (256 KiB) stay in the second-level cache.
+constexpr qint64 kBlock = qint64(1) << 15;
 
 } // namespace
 
@@ -47,6 +52,7 @@ basef<T>::basef(int capacity, int &status)
         m_modeFinder = std::make_unique<longpath>(m_lf.data(), capacity);
         m_shortest = std::make_unique<shortpath>(m_lf.data());
         m_subsetSP = std::make_unique<subsetsp>(m_lf.data());
+        m_tail = std::make_unique<tailsum>(m_lf.data());
     } catch (const std::bad_alloc &) {
         m_bufferA.reset();
         m_bufferB.reset();
@@ -165,6 +171,10 @@ int basef<T>::runStages()
             largest = std::max(largest, nd.maxNextKey);
         }
 
+        // The last columns, summed from the other side when that is cheaper.
+        if (!runStage && useTail(k, curCount))
+            return runTail(k, curCount);
+
         // b. The next stage's nodes, empty.
         const int nextCount = largest - smallest + 1;
         for (int i = 0; i < nextCount; ++i) {
@@ -253,6 +263,93 @@ int basef<T>::runStages()
         nk -= ck;
         --k;
     }
+    return 0;
+}
+
+// Listing the completions of every node costs about as much as one pass
+// over that many list elements, carrying the lists costs a pass per arc for
+// each of the stages left: list them once they are no more than the
+// elements held.
+template <typename T>
+bool basef<T>::useTail(int k, int curCount)
+{
+    if (m_elementwise || m_tailColumns == 0 || k > tailsum::kMaxColumns)
+        return false;
+    if (m_tailColumns > 0) {
+        if (k > m_tailColumns)
+            return false;
+    } else if (k < 3) {
+        return false;  // nothing left to save
+    }
+    m_tail->prepare(k, m_cols);
+    if (m_tailColumns > 0)
+        return true;
+    double completions = 0.0;
+    qint64 elements = 0;
+    for (int i = 0; i < curCount; ++i) {
+        const node &nd = m_cur[i];
+        if (nd.entryCount == 0)
+            continue;
+        completions += m_tail->completions(nd.key);
+        elements += nd.entryCount;
+    }
+    return completions <= double(elements);
+}
+
+// Every node of the stage with k columns left: its past list (ascending)
+// against the sorted completions of its key, in one sweep. A partial table
+// of length L and a completion of length f make a table that counts when
+// L + f <= observed; as L grows the completions that qualify form a
+// shrinking prefix.
+template <typename T>
+int basef<T>::runTail(int k, int curCount)
+{
+    for (int i = 0; i < curCount; ++i) {
+        node &nd = m_cur[i];
+        if (nd.entryCount == 0 && k != m_N)
+            continue;
+        if (pollCalcEvents())
+            return 10;
+        if (memoryLow())
+            return 11;
+        const qint64 bytes = m_tail->bytesNeeded(nd.key);
+        if (!m_budget.reserve(bytes))
+            return 11;
+        if (!m_tail->build(nd.key)) {
+            m_budget.release(bytes);
+            return 11;
+        }
+        const std::vector<double> &f = m_tail->lengths();
+        const std::vector<long double> &sums = m_tail->sums();
+        const double shift = m_tail->reference() - m_logDenominator;
+        size_t j = f.size();
+        long double p = m_p;
+        qint64 sincePoll = 0;
+        for (const T &e : nd.past) {
+            const double length = ownLength(e);
+            const double room = m_observed - length;
+            while (j > 0 && f[j - 1] > room)
+                --j;
+            if (j == 0)
+                break;
+            const double d = length + shift;
+            const long double scaleUp = d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d);
+            p += e.weight * scaleUp * sums[j];
+            if (++sincePoll >= kMergePollStride) {
+                sincePoll = 0;
+                if (pollCalcEvents()) {
+                    m_tail->clear();
+                    m_budget.release(bytes);
+                    return 10;
+                }
+            }
+        }
+        m_p = p;
+        m_tail->clear();
+        m_budget.release(bytes);
+        freeList(nd.past);
+    }
+    calcProgressValue = m_N;
     return 0;
 }
 
@@ -522,10 +619,11 @@ int basef<T>::mergeInto(std::vector<T> &out, const runList &runs)
     return 0;
 }
 
-// The approximate variant's lengths are integers: when they span not much
-// more values than there are elements, the runs are added into one array
-// indexed by length (in arrival order, as the cursor insertion would), and
-// the array is read out in ascending order. -1 when this does not apply.
+// The approximate variant's lengths are integers: the runs are added, one
+// block of lengths at a time, into an array indexed by length (in arrival
+// order, as the cursor insertion would), and each block is read out in
+// ascending order. The runs ascend, so each is read once, front to back.
+// -1 when this does not apply.
 template <typename T>
 int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
 {
@@ -535,60 +633,80 @@ int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
         Q_UNUSED(total);
         return -1;
     } else {
-        if (!m_combine || !m_dense)
+        if (!m_combine || !m_denseAllowed)
             return -1;
+        Q_UNUSED(total);
         qint64 low = std::numeric_limits<qint64>::max();
-        qint64 high = std::numeric_limits<qint64>::min();
-        for (const carriedRun &run : runs) {
-            const path *e = m_cur[run.source].past.data();
-            low = std::min(low, qint64(e[run.begin].value) + run.step);
-            high = std::max(high, qint64(e[run.end - 1].value) + run.step);
+        for (const carriedRun &run : runs)
+            low = std::min(low, qint64(m_cur[run.source].past[size_t(run.begin)].value) + run.step);
+        if (m_block.empty()) {
+            const qint64 bytes = kBlock * qint64(sizeof(double)) + kBlock / 64 * qint64(sizeof(quint64));
+            if (!m_budget.reserve(bytes))
+                return 2;
+            try {
+                m_block.assign(size_t(kBlock), 0.0);
+                m_blockBits.assign(size_t(kBlock / 64), 0);
+            } catch (const std::bad_alloc &) {
+                m_block.clear();
+                m_budget.release(bytes);
+                return 2;
+            }
         }
-        const qint64 span = high - low + 1;
-        // Beyond this the array costs more to read than a merge.
-        if (span > 4 * total + 4096)
-            return -1;
-        const qint64 bytes = span * qint64(sizeof(double));
-        if (!m_budget.reserve(bytes))
-            return -1;
-        std::vector<double> weights;
-        try {
-            weights.assign(size_t(span), 0.0);
-        } catch (const std::bad_alloc &) {
-            m_budget.release(bytes);
-            return -1;
-        }
+        double *weights = m_block.data();
+        quint64 *bits = m_blockBits.data();
+        std::vector<qint64> at(runs.size());
+        for (size_t r = 0; r < runs.size(); ++r)
+            at[r] = runs[r].begin;
         qint64 sincePoll = 0;
-        for (const carriedRun &run : runs) {
-            const path *e = m_cur[run.source].past.data();
-            double *w = weights.data() + (run.step - low);
-            for (qint64 i = run.begin; i < run.end; ++i)
-                w[e[i].value] += e[i].weight;
-            sincePoll += run.end - run.begin;
-            if (sincePoll >= kMergePollStride) {
-                sincePoll = 0;
-                if (pollCalcEvents()) {
-                    std::vector<double>().swap(weights);
-                    m_budget.release(bytes);
-                    return 1;
+        for (;;) {
+            // The block of the smallest length not yet taken.
+            qint64 next = std::numeric_limits<qint64>::max();
+            for (size_t r = 0; r < runs.size(); ++r) {
+                if (at[r] < runs[r].end)
+                    next = std::min(next, m_cur[runs[r].source].past[size_t(at[r])].value + runs[r].step - low);
+            }
+            if (next == std::numeric_limits<qint64>::max())
+                break;
+            const qint64 blockStart = next & ~(kBlock - 1);
+            for (size_t r = 0; r < runs.size(); ++r) {
+                const carriedRun &run = runs[r];
+                const path *e = m_cur[run.source].past.data();
+                const qint64 offset = run.step - low - blockStart;
+                qint64 i = at[r];
+                for (; i < run.end; ++i) {
+                    const qint64 v = e[i].value + offset;
+                    if (v >= kBlock)
+                        break;
+                    weights[v] += e[i].weight;
+                    bits[v >> 6] |= quint64(1) << (v & 63);
+                }
+                sincePoll += i - at[r];
+                at[r] = i;
+            }
+            for (qint64 w = 0; w < kBlock / 64; ++w) {
+                quint64 word = bits[w];
+                if (word == 0)
+                    continue;
+                bits[w] = 0;
+                while (word != 0) {
+                    const qint64 v = w * 64 + qCountTrailingZeroBits(word);
+                    word &= word - 1;
+                    if (out.size() == out.capacity() && !reserveList(out, 2 * qint64(out.capacity()))) {
+                        std::fill(weights, weights + kBlock, 0.0);
+                        std::fill(bits, bits + kBlock / 64, 0);
+                        return 2;
+                    }
+                    out.push_back(path{qint32(low + blockStart + v), weights[v]});
+                    weights[v] = 0.0;
                 }
             }
-        }
-        qint64 distinct = 0;
-        for (double w : weights)
-            distinct += w != 0.0 ? 1 : 0;
-        int status = 0;
-        if (reserveList(out, distinct)) {
-            for (qint64 v = 0; v < span; ++v) {
-                if (weights[size_t(v)] != 0.0)
-                    out.push_back(path{qint32(low + v), weights[size_t(v)]});
+            if (sincePoll >= kMergePollStride) {
+                sincePoll = 0;
+                if (pollCalcEvents())
+                    return 1;
             }
-        } else {
-            status = 2;
         }
-        std::vector<double>().swap(weights);
-        m_budget.release(bytes);
-        return status;
+        return 0;
     }
 }
 
@@ -708,6 +826,11 @@ void basef<T>::freeAllLists()
     m_budget.release(qint64(m_sums.capacity()) * qint64(sizeof(long double)));
     std::vector<long double>().swap(m_sums);
     m_sumsNode = -1;
+    if (!m_block.empty()) {
+        m_budget.release(kBlock * qint64(sizeof(double)) + kBlock / 64 * qint64(sizeof(quint64)));
+        std::vector<double>().swap(m_block);
+        std::vector<quint64>().swap(m_blockBits);
+    }
     if (m_subsetBytes > 0) {
         m_subsetSP->clear();
         m_budget.release(m_subsetBytes);

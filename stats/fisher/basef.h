@@ -5,6 +5,7 @@
 #include "path.h"
 #include "shortpath.h"
 #include "subsetsp.h"
+#include "tailsum.h"
 
 #include <QtGlobal>
 
@@ -26,7 +27,9 @@
 // What an arc carries is noted as a run of its node's list; at the end of
 // the stage each next node's runs are merged, once, into its list. The
 // stage with two columns left is never carried from, so its lists are not
-// built: its arcs sum the runs directly.
+// built: its arcs sum the runs directly. Once the completions of the
+// remaining columns are fewer than the elements held, the network stops
+// there and pairs each node's list with its sorted completions (tailsum).
 //
 // Memory: everything a run holds is counted against a MemoryBudget taken at
 // construction; a run that would pass it, or whose allocation fails, ends
@@ -67,9 +70,13 @@ public:
     void setElementwiseSums(bool on) { m_elementwise = on; }
     // Whether the approximate variant may merge through one array indexed
     // by length (else always the tree of losers).
-    void setDenseMerge(bool on) { m_dense = on; }
+    void setDenseMerge(bool on) { m_denseAllowed = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
+    // Where the last columns are summed by listing the completions of each
+    // node (tailsum): -1 (default) where that costs less than carrying the
+    // lists on; 0 never; k >= 1 from the stage with k columns left on.
+    void setTailColumns(int k) { m_tailColumns = k; }
     const MemoryBudget &budget() const { return m_budget; }
     // Called after each stage with every next node that holds a list.
     using StageHook = std::function<void(int k, int key, const std::vector<T> &list)>;
@@ -136,6 +143,8 @@ private:
     int processNode(int k, int index, int smallestNext);
     int runLink(int k, int cur, int nxt);
     int prepareShortest(int k, qint64 nk, int nextCount);
+    bool useTail(int k, int curCount);
+    int runTail(int k, int curCount);
     int mergeStage(int curCount, int nextCount);
     int mergeInto(std::vector<T> &out, const runList &runs);
     int mergeDense(std::vector<T> &out, const runList &runs, qint64 total);
@@ -156,13 +165,15 @@ private:
     std::unique_ptr<longpath> m_modeFinder;
     std::unique_ptr<shortpath> m_shortest;
     std::unique_ptr<subsetsp> m_subsetSP;
+    std::unique_ptr<tailsum> m_tail;
     qint64 m_subsetBytes = 0;
 
     bool m_faithfulSP = false;
     bool m_pruneAllStages = false;
     bool m_elementwise = false;
     bool m_combine = true;
-    bool m_dense = true;
+    bool m_denseAllowed = true;
+    int m_tailColumns = -1;
     StageHook m_stageHook;
 
     // Runs carried this stage, per next node; and, at the stage with two
@@ -181,6 +192,11 @@ private:
     std::vector<long double> m_sums;
     double m_sumsRef = 0.0;
     int m_sumsNode = -1;
+
+    // The block of weights of mergeDense and which of them are set; zero
+    // between merges, kept for the run.
+    std::vector<double> m_block;
+    std::vector<quint64> m_blockBits;
 
     qint64 m_listElements = 0;
     qint64 m_peakElements = 0;

@@ -36,7 +36,9 @@ TestInput fisherInput(const QList<int> &x1, const QList<int> &x2, int accuracy)
     return in;
 }
 
-int exactRun(const std::vector<int> &x, const std::vector<int> &c, double &p, bool join = true)
+// tail: as basef::setTailColumns (-1 where it pays, 0 never, k from k
+// columns left on).
+int exactRun(const std::vector<int> &x, const std::vector<int> &c, double &p, bool join = true, int tail = -1)
 {
     int n = 0;
     for (int v : c)
@@ -46,10 +48,11 @@ int exactRun(const std::vector<int> &x, const std::vector<int> &c, double &p, bo
     if (status != 0)
         return 100 + status;
     engine.setJoinEqualLengths(join);
+    engine.setTailColumns(tail);
     return engine.run(x.data(), c.data(), int(c.size()), p);
 }
 
-int approximateRun(const std::vector<int> &x, const std::vector<int> &c, int digits, double &p)
+int approximateRun(const std::vector<int> &x, const std::vector<int> &c, int digits, double &p, int tail = -1)
 {
     int n = 0;
     for (int v : c)
@@ -60,6 +63,7 @@ int approximateRun(const std::vector<int> &x, const std::vector<int> &c, int dig
         return 100 + status;
     engine.scale = std::pow(10.0, digits);
     engine.invScale = 1.0 / engine.scale;
+    engine.setTailColumns(tail);
     return engine.run(x.data(), c.data(), int(c.size()), p);
 }
 
@@ -98,6 +102,7 @@ private slots:
     void stoppedBeforeStart();
     void stoppedWhileRunning();
     void memoryBudget();
+    void tailStopAndMemory();
     void hugeTotalRefusedUpFront();
     void bruteForceAgreement();
     void searchShortestPathSameResult();
@@ -364,6 +369,33 @@ void FisherTests::memoryBudget()
     QCOMPARE(run.status, 0);
 }
 
+// The last columns summed from the other side stop like the network does,
+// and a completion list beyond the budget ends with the memory status.
+void FisherTests::tailStopAndMemory()
+{
+    std::vector<int> x;
+    std::vector<int> c;
+    for (int j = 0; j < 12; ++j) {
+        x.push_back(2 + j % 5);
+        c.push_back(9 + j % 4);
+    }
+    double p = -1;
+    calcStopFlag = 1;
+    QCOMPARE(exactRun(x, c, p, true, 12), 10);
+    QCOMPARE(approximateRun(x, c, 4, p, 12), 10);
+    calcStopFlag = 0;
+    MemoryBudget::setRunLimitOverride(1 << 20);
+    QCOMPARE(exactRun(x, c, p, true, 12), 11);
+    QCOMPARE(approximateRun(x, c, 4, p, 12), 11);
+    MemoryBudget::setRunLimitOverride(0);
+    // From three columns left the completions are few: the same P-value as
+    // the network to the end.
+    double network = -1;
+    QCOMPARE(exactRun(x, c, p, true, 3), 0);
+    QCOMPARE(exactRun(x, c, network, true, 0), 0);
+    QVERIFY(close(p, network, 1e-12));
+}
+
 // A grand total near INT_MAX asks for node buffers far beyond any budget:
 // refused before they are allocated (ASan would abort on the allocation).
 void FisherTests::hugeTotalRefusedUpFront()
@@ -382,6 +414,8 @@ void FisherTests::hugeTotalRefusedUpFront()
 // not depend on the column order, and the approximate variant at d digits
 // lies between exp(-(N-2) 10^-d) times the exact P-value and the walk's
 // P-value with its tolerance widened by (N-2) 10^-d (or ends with 12).
+// Both also with the last columns summed from the other side, from a
+// number of columns that varies with the table.
 void FisherTests::bruteForceAgreement()
 {
     const std::vector<bruteforce::Table> tables = bruteforce::randomTables(300, 4e4);
@@ -396,6 +430,10 @@ void FisherTests::bruteForceAgreement()
         QCOMPARE(exactRun(t.x, t.c, exact), 0);
         QVERIFY2(close(exact, reference, 1e-9),
                  qPrintable(describe(t) + QStringLiteral(": %1 vs %2").arg(exact, 0, 'g', 17).arg(reference, 0, 'g', 17)));
+        const int tail = 1 + int(rng() % unsigned(std::min(N, 12)));
+        double tailed = -1;
+        QCOMPARE(exactRun(t.x, t.c, tailed, true, tail), 0);
+        QVERIFY2(close(tailed, reference, 1e-9), qPrintable(describe(t) + QStringLiteral(" tail %1").arg(tail)));
 
         bruteforce::Table shuffled = t;
         std::vector<size_t> order(t.c.size());
@@ -411,21 +449,24 @@ void FisherTests::bruteForceAgreement()
         QVERIFY2(close(reordered, exact, 1e-12), qPrintable(describe(shuffled)));
 
         for (int d = 1; d <= 8; ++d) {
-            double approx = -1;
-            const int status = approximateRun(t.x, t.c, d, approx);
-            if (status == 12) {
-                ++rangeStops;
-                continue;
-            }
-            QCOMPARE(status, 0);
             const double slack = (N - 2) * std::pow(10.0, -d);
             const double upper = bruteforce::pValue(t.x, t.c, 1e-10L + (long double)slack);
-            QVERIFY2(approx >= exact * std::exp(-slack) * (1 - 1e-12) && approx <= upper * (1 + 1e-12),
-                     qPrintable(describe(t) + QStringLiteral(" d=%1: %2 not in [%3, %4]")
-                                                  .arg(d)
-                                                  .arg(approx, 0, 'g', 17)
-                                                  .arg(exact * std::exp(-slack), 0, 'g', 17)
-                                                  .arg(upper, 0, 'g', 17)));
+            for (int tailed : {-1, tail}) {
+                double approx = -1;
+                const int status = approximateRun(t.x, t.c, d, approx, tailed);
+                if (status == 12) {
+                    ++rangeStops;
+                    continue;
+                }
+                QCOMPARE(status, 0);
+                QVERIFY2(approx >= exact * std::exp(-slack) * (1 - 1e-12) && approx <= upper * (1 + 1e-12),
+                         qPrintable(describe(t) + QStringLiteral(" d=%1 tail %2: %3 not in [%4, %5]")
+                                                      .arg(d)
+                                                      .arg(tailed)
+                                                      .arg(approx, 0, 'g', 17)
+                                                      .arg(exact * std::exp(-slack), 0, 'g', 17)
+                                                      .arg(upper, 0, 'g', 17)));
+            }
         }
         withZero += std::count(t.x.begin(), t.x.end(), 0) > 0 ? 1 : 0;
         std::vector<int> sorted = t.c;
@@ -480,11 +521,13 @@ void FisherTests::groupedSumsSameResult()
             int status = 0;
             dfex<double> engine(n, status);
             engine.setElementwiseSums(elementwise != 0);
+            engine.setTailColumns(0);
             QCOMPARE(engine.run(t.x.data(), t.c.data(), N, exact[elementwise]), 0);
             dfish<path> rounded(n, status);
             rounded.scale = 1e5;
             rounded.invScale = 1e-5;
             rounded.setElementwiseSums(elementwise != 0);
+            rounded.setTailColumns(0);
             // The reference run also merges through the tree of losers.
             rounded.setDenseMerge(elementwise == 0);
             approxStatus[elementwise] = rounded.run(t.x.data(), t.c.data(), N, approx[elementwise]);
