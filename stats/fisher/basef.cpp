@@ -28,6 +28,8 @@ constexpr qint64 kMergePollStride = qint64(1) << 20;
 // The approximate variant merges block by block through an array indexed by
 // length; a block's weights (256 KiB) stay in the second-level cache.
 constexpr qint64 kBlock = qint64(1) << 15;
+// The exact variant's merge sorts this many buckets at a time.
+constexpr qint64 kBuckets = qint64(1) << 14;
 
 } // namespace
 
@@ -550,6 +552,9 @@ int basef<T>::mergeInto(std::vector<T> &out, const runList &runs)
     } else if (const int s = mergeDense(out, runs, total); s >= 0) {
         if (s != 0)
             return s;
+    } else if (const int b = mergeBuckets(runs, total, put); b >= 0) {
+        if (b != 0)
+            return b;
     } else {
         // A tree of losers over the runs' heads: one comparison per level
         // for each element.
@@ -617,6 +622,140 @@ int basef<T>::mergeInto(std::vector<T> &out, const runList &runs)
     m_listElements += qint64(out.size());
     m_peakElements = std::max(m_peakElements, m_listElements);
     return 0;
+}
+
+// The exact variant's lengths are doubles: each is given the bucket
+// floor((length - lowest) * scale), about one per element, and the runs are
+// distributed, one block of buckets at a time, by a counting sort; each
+// bucket (a few elements) is then sorted stably. Buckets ascend with the
+// length and the runs are distributed in order, so the elements come out in
+// exactly the order of the tree of losers: ascending, the earlier run first
+// among equal lengths. -1 when this does not apply.
+template <typename T>
+template <typename Put>
+int basef<T>::mergeBuckets(const runList &runs, qint64 total, Put &put)
+{
+    if constexpr (!std::is_same_v<T, exactpath>) {
+        Q_UNUSED(runs);
+        Q_UNUSED(total);
+        Q_UNUSED(put);
+        return -1;
+    } else {
+        if (!m_denseAllowed)
+            return -1;
+        auto head = [&](size_t r, qint64 i) { return carriedElement(m_cur[runs[r].source].past[size_t(i)], runs[r]).value; };
+        double low = std::numeric_limits<double>::max();
+        double high = std::numeric_limits<double>::lowest();
+        for (size_t r = 0; r < runs.size(); ++r) {
+            low = std::min(low, head(r, runs[r].begin));
+            high = std::max(high, head(r, runs[r].end - 1));
+        }
+        const qint64 lastBucket = std::min<qint64>(total, qint64(1) << 30);
+        const double scale = high > low ? double(lastBucket) / (high - low) : 0.0;
+        auto bucketOf = [&](double v) { return std::min(lastBucket, qint64((v - low) * scale)); };
+
+        const qint64 bytes = (kBuckets + 1) * qint64(sizeof(qint64));
+        if (!m_budget.reserve(bytes))
+            return 2;
+        std::vector<qint64> start;
+        std::vector<qint64> at(runs.size());
+        std::vector<qint64> stop(runs.size());
+        try {
+            start.assign(size_t(kBuckets) + 1, 0);
+        } catch (const std::bad_alloc &) {
+            m_budget.release(bytes);
+            return 2;
+        }
+        for (size_t r = 0; r < runs.size(); ++r)
+            at[r] = runs[r].begin;
+        qint64 scratchBytes = 0;
+        int status = 0;
+        qint64 sincePoll = 0;
+        for (;;) {
+            qint64 first = std::numeric_limits<qint64>::max();
+            for (size_t r = 0; r < runs.size(); ++r) {
+                if (at[r] < runs[r].end)
+                    first = std::min(first, bucketOf(head(r, at[r])));
+            }
+            if (first == std::numeric_limits<qint64>::max())
+                break;
+            const qint64 blockStart = first - first % kBuckets;
+            // Count per bucket, then place in run order.
+            std::fill(start.begin(), start.end(), 0);
+            qint64 inBlock = 0;
+            for (size_t r = 0; r < runs.size(); ++r) {
+                qint64 i = at[r];
+                for (; i < runs[r].end; ++i) {
+                    const qint64 b = bucketOf(head(r, i)) - blockStart;
+                    if (b >= kBuckets)
+                        break;
+                    ++start[size_t(b) + 1];
+                }
+                stop[r] = i;
+                inBlock += i - at[r];
+            }
+            for (qint64 b = 0; b < kBuckets; ++b)
+                start[size_t(b) + 1] += start[size_t(b)];
+            if (qint64(m_scratch.size()) < inBlock) {
+                const qint64 more = (inBlock - qint64(m_scratch.size())) * qint64(sizeof(T));
+                if (!m_budget.reserve(more)) {
+                    status = 2;
+                    break;
+                }
+                scratchBytes += more;
+                m_scratch.resize(size_t(inBlock));
+            }
+            for (size_t r = 0; r < runs.size(); ++r) {
+                const T *e = m_cur[runs[r].source].past.data();
+                for (qint64 i = at[r]; i < stop[r]; ++i) {
+                    const T moved = carriedElement(e[i], runs[r]);
+                    m_scratch[size_t(start[size_t(bucketOf(moved.value) - blockStart)]++)] = moved;
+                }
+                at[r] = stop[r];
+            }
+            // start[b] is now the end of bucket b.
+            qint64 from = 0;
+            for (qint64 b = 0; b < kBuckets && status == 0; ++b) {
+                const qint64 to = start[size_t(b)];
+                T *bucket = m_scratch.data() + from;
+                const qint64 size = to - from;
+                if (size > 1) {
+                    auto before = [](const T &a, const T &c) { return lengthBefore(a, c); };
+                    if (size <= 16) {
+                        for (qint64 i = 1; i < size; ++i) {
+                            const T moving = bucket[i];
+                            qint64 j = i;
+                            for (; j > 0 && before(moving, bucket[j - 1]); --j)
+                                bucket[j] = bucket[j - 1];
+                            bucket[j] = moving;
+                        }
+                    } else {
+                        std::stable_sort(bucket, bucket + size, before);
+                    }
+                }
+                for (qint64 i = 0; i < size; ++i) {
+                    if (!put(bucket[i])) {
+                        status = 2;
+                        break;
+                    }
+                }
+                from = to;
+            }
+            if (status != 0)
+                break;
+            sincePoll += inBlock;
+            if (sincePoll >= kMergePollStride) {
+                sincePoll = 0;
+                if (pollCalcEvents()) {
+                    status = 1;
+                    break;
+                }
+            }
+        }
+        std::vector<T>().swap(m_scratch);
+        m_budget.release(bytes + scratchBytes);
+        return status;
+    }
 }
 
 // The approximate variant's lengths are integers: the runs are added, one

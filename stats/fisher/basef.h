@@ -68,8 +68,9 @@ public:
     // of the stage with two columns left (same terms, same order; the
     // reference of the grouped sums).
     void setElementwiseSums(bool on) { m_elementwise = on; }
-    // Whether the approximate variant may merge through one array indexed
-    // by length (else always the tree of losers).
+    // Whether lists may be merged through an array indexed by length
+    // (approximate) or by a counting sort into buckets of length (exact);
+    // else always through the tree of losers.
     void setDenseMerge(bool on) { m_denseAllowed = on; }
     // Whether lengths that sameLength() finds equal share one element.
     void setJoinEqualLengths(bool on) { m_combine = on; }
@@ -148,6 +149,8 @@ private:
     int mergeStage(int curCount, int nextCount);
     int mergeInto(std::vector<T> &out, const runList &runs);
     int mergeDense(std::vector<T> &out, const runList &runs, qint64 total);
+    template <typename Put>
+    int mergeBuckets(const runList &runs, qint64 total, Put &put);
     int keepListsForRuns(int curCount);
     bool reserveList(std::vector<T> &list, qint64 capacity);
     bool growSums(qint64 size);
@@ -197,6 +200,7 @@ private:
     // between merges, kept for the run.
     std::vector<double> m_block;
     std::vector<quint64> m_blockBits;
+    std::vector<T> m_scratch;  // a block of mergeBuckets
 
     qint64 m_listElements = 0;
     qint64 m_peakElements = 0;

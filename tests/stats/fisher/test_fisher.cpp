@@ -503,9 +503,10 @@ void FisherTests::searchShortestPathSameResult()
     }
 }
 
-// Wholly significant prefixes added per arc from cumulative sums, and the
-// last lists summed as runs of the lists before them, give the P-value of
-// the element-by-element sums over built lists.
+// Wholly significant prefixes added per arc from cumulative sums, the last
+// lists summed as runs of the lists before them, and lists merged through
+// arrays indexed by length, give the P-value of the element-by-element sums
+// over lists merged by the tree of losers.
 void FisherTests::groupedSumsSameResult()
 {
     const std::vector<bruteforce::Table> tables = bruteforce::randomTables(120, 4e4, 5u);
@@ -522,13 +523,14 @@ void FisherTests::groupedSumsSameResult()
             dfex<double> engine(n, status);
             engine.setElementwiseSums(elementwise != 0);
             engine.setTailColumns(0);
+            // The reference runs also merge through the tree of losers.
+            engine.setDenseMerge(elementwise == 0);
             QCOMPARE(engine.run(t.x.data(), t.c.data(), N, exact[elementwise]), 0);
             dfish<path> rounded(n, status);
             rounded.scale = 1e5;
             rounded.invScale = 1e-5;
             rounded.setElementwiseSums(elementwise != 0);
             rounded.setTailColumns(0);
-            // The reference run also merges through the tree of losers.
             rounded.setDenseMerge(elementwise == 0);
             approxStatus[elementwise] = rounded.run(t.x.data(), t.c.data(), N, approx[elementwise]);
         }
