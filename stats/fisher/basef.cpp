@@ -22,6 +22,12 @@ constexpr qint64 kMiB = qint64(1) << 20;
 constexpr qint64 kLowMemoryMiB = 10;
 constexpr auto kMemoryCheckInterval = std::chrono::milliseconds(100);
 
+// Below e^-700 double underflows; long double keeps the term.
+long double expTerm(double d)
+{
+    return d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d);
+}
+
 // A merge of this many elements polls for a stop once.
 constexpr qint64 kMergePollStride = qint64(1) << 20;
 
@@ -268,62 +274,98 @@ int basef<T>::runStages()
     return 0;
 }
 
-// Listing the completions of every node costs about as much as one pass
-// over that many list elements, carrying the lists costs a pass per arc for
-// each of the stages left: list them once they are no more than the
-// elements held.
+// The walk over the completions of a node costs about a pass over as many
+// list elements as it takes steps; carrying the lists on costs a pass per
+// arc for each stage left. The walks are counted first, and the tail is
+// taken when all of them together take no more steps than there are
+// elements in the stage's lists.
 template <typename T>
 bool basef<T>::useTail(int k, int curCount)
 {
     if (m_elementwise || m_tailColumns == 0 || k > tailsum::kMaxColumns)
         return false;
-    if (m_tailColumns > 0) {
-        if (k > m_tailColumns)
-            return false;
-    } else if (k < 3) {
-        return false;  // nothing left to save
-    }
-    m_tail->prepare(k, m_cols);
-    if (m_tailColumns > 0)
-        return true;
-    double completions = 0.0;
+    const bool forced = m_tailColumns > 0;
+    if (forced ? k > m_tailColumns : k < 3)
+        return false;
     qint64 elements = 0;
-    for (int i = 0; i < curCount; ++i) {
+    for (int i = 0; i < curCount; ++i)
+        elements += m_cur[i].entryCount;
+    const qint64 bytes = tailsum::bytesNeeded(k, m_cols);
+    if (!forced && bytes > elements * qint64(sizeof(T)))
+        return false;
+    if (!m_budget.reserve(bytes))
+        return false;
+    if (!m_tail->prepare(k, m_cols)) {
+        m_budget.release(bytes);
+        return false;
+    }
+    m_tailBytes = bytes;
+    m_tailListed.assign(size_t(curCount), -1);
+    if (forced)
+        return true;
+    qint64 steps = 0;
+    for (int i = 0; i < curCount && steps <= elements; ++i) {
         const node &nd = m_cur[i];
         if (nd.entryCount == 0)
             continue;
-        completions += m_tail->completions(nd.key);
-        elements += nd.entryCount;
+        setTailCuts(nd);
+        steps += m_tail->steps(nd.key, elements - steps, m_tailListed[size_t(i)]);
+        if (pollCalcEvents())
+            break;  // the stage itself sees the stop at once
     }
-    return completions <= double(elements);
+    if (steps <= elements && !calcStopFlag)
+        return true;
+    m_budget.release(m_tailBytes);
+    m_tailBytes = 0;
+    return false;
+}
+
+template <typename T>
+void basef<T>::setTailCuts(const node &nd)
+{
+    m_tail->setCuts(m_observed - ownLength(nd.past.back()), m_observed - ownLength(nd.past.front()));
 }
 
 // Every node of the stage with k columns left: its past list (ascending)
-// against the sorted completions of its key, in one sweep. A partial table
-// of length L and a completion of length f make a table that counts when
-// L + f <= observed; as L grows the completions that qualify form a
-// shrinking prefix.
+// against the completions of its key. A partial table of length L and a
+// completion of length f make a table that counts when L + f <= observed:
+// the completions that count with every past are one sum, and of the listed
+// ones (sorted) those that count form a prefix that shrinks as L grows.
 template <typename T>
 int basef<T>::runTail(int k, int curCount)
 {
-    for (int i = 0; i < curCount; ++i) {
+    int status = 0;
+    for (int i = 0; i < curCount && status == 0; ++i) {
         node &nd = m_cur[i];
         if (nd.entryCount == 0 && k != m_N)
             continue;
-        if (pollCalcEvents())
-            return 10;
-        if (memoryLow())
-            return 11;
-        const qint64 bytes = m_tail->bytesNeeded(nd.key);
-        if (!m_budget.reserve(bytes))
-            return 11;
-        if (!m_tail->build(nd.key)) {
+        if (pollCalcEvents()) {
+            status = 10;
+            break;
+        }
+        if (memoryLow()) {
+            status = 11;
+            break;
+        }
+        setTailCuts(nd);
+        qint64 listed = m_tailListed[size_t(i)];
+        if (listed < 0)
+            m_tail->steps(nd.key, std::numeric_limits<qint64>::max(), listed);
+        const qint64 bytes = tailsum::listBytes(listed);
+        if (!m_budget.reserve(bytes)) {
+            status = 11;
+            break;
+        }
+        if (!m_tail->build(nd.key, listed)) {
             m_budget.release(bytes);
-            return 11;
+            status = 11;
+            break;
         }
         const std::vector<double> &f = m_tail->lengths();
         const std::vector<long double> &sums = m_tail->sums();
-        const double shift = m_tail->reference() - m_logDenominator;
+        const long double every = m_tail->everyMass();
+        const double everyShift = m_tail->everyReference() - m_logDenominator;
+        const double listShift = m_tail->listReference() - m_logDenominator;
         size_t j = f.size();
         long double p = m_p;
         qint64 sincePoll = 0;
@@ -332,17 +374,19 @@ int basef<T>::runTail(int k, int curCount)
             const double room = m_observed - length;
             while (j > 0 && f[j - 1] > room)
                 --j;
-            if (j == 0)
+            if (j == 0 && every == 0.0L)
                 break;
-            const double d = length + shift;
-            const long double scaleUp = d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d);
-            p += e.weight * scaleUp * sums[j];
+            long double term = 0.0L;
+            if (every != 0.0L)
+                term += expTerm(length + everyShift) * every;
+            if (j > 0)
+                term += expTerm(length + listShift) * sums[j];
+            p += e.weight * term;
             if (++sincePoll >= kMergePollStride) {
                 sincePoll = 0;
                 if (pollCalcEvents()) {
-                    m_tail->clear();
-                    m_budget.release(bytes);
-                    return 10;
+                    status = 10;
+                    break;
                 }
             }
         }
@@ -351,8 +395,11 @@ int basef<T>::runTail(int k, int curCount)
         m_budget.release(bytes);
         freeList(nd.past);
     }
-    calcProgressValue = m_N;
-    return 0;
+    m_budget.release(m_tailBytes);
+    m_tailBytes = 0;
+    if (status == 0)
+        calcProgressValue = m_N;
+    return status;
 }
 
 template <typename T>

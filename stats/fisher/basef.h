@@ -145,6 +145,7 @@ private:
     int runLink(int k, int cur, int nxt);
     int prepareShortest(int k, qint64 nk, int nextCount);
     bool useTail(int k, int curCount);
+    void setTailCuts(const node &nd);
     int runTail(int k, int curCount);
     int mergeStage(int curCount, int nextCount);
     int mergeInto(std::vector<T> &out, const runList &runs);
@@ -169,6 +170,8 @@ private:
     std::unique_ptr<shortpath> m_shortest;
     std::unique_ptr<subsetsp> m_subsetSP;
     std::unique_ptr<tailsum> m_tail;
+    qint64 m_tailBytes = 0;
+    std::vector<qint64> m_tailListed;  // per node, from the counting walks
     qint64 m_subsetBytes = 0;
 
     bool m_faithfulSP = false;
