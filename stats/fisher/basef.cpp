@@ -310,10 +310,10 @@ bool basef<T>::useTail(int k, int curCount)
             continue;
         setTailCuts(nd);
         steps += m_tail->steps(nd.key, elements - steps, m_tailListed[size_t(i)]);
-        if (pollCalcEvents())
+        if (m_tail->stopped() || pollCalcEvents())
             break;  // the stage itself sees the stop at once
     }
-    if (steps <= elements && !calcStopFlag)
+    if (steps <= elements && !m_tail->stopped() && !calcStopFlag)
         return true;
     m_budget.release(m_tailBytes);
     m_tailBytes = 0;
@@ -356,9 +356,10 @@ int basef<T>::runTail(int k, int curCount)
             status = 11;
             break;
         }
-        if (!m_tail->build(nd.key, listed)) {
+        if (m_tail->stopped() || !m_tail->build(nd.key, listed) || m_tail->stopped()) {
+            status = m_tail->stopped() ? 10 : 11;
+            m_tail->clear();
             m_budget.release(bytes);
-            status = 11;
             break;
         }
         const std::vector<double> &f = m_tail->lengths();

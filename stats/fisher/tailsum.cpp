@@ -1,9 +1,11 @@
 #include "tailsum.h"
 
+#include "calcpoll.h"
 #include "longpath.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace {
@@ -100,17 +102,21 @@ void tailsum::setCuts(double low, double high)
 qint64 tailsum::steps(int r, qint64 limit, qint64 &listed)
 {
     m_counting = true;
+    m_stopped = false;
     m_steps = 0;
     m_limit = limit;
     m_listed = 0;
     walk(m_k - 1, r, 0.0);
     listed = m_listed;
-    return m_steps;
+    // A walk cut short by the limit counts as one step more than it.
+    return m_steps >= limit && limit < std::numeric_limits<qint64>::max() ? limit + 1 : m_steps;
 }
 
 bool tailsum::build(int r, qint64 listed)
 {
     m_counting = false;
+    m_stopped = false;
+    m_steps = 0;
     m_every = 0.0L;
     m_everyReference = m_longest[size_t(m_k - 1)][size_t(r)];
     try {
@@ -138,8 +144,13 @@ bool tailsum::build(int r, qint64 listed)
 // m_below[j], and column 0 takes what is left. Depth: at most kMaxColumns.
 void tailsum::walk(int j, int rest, double length)
 {
-    if (m_counting && ++m_steps > m_limit)
+    if (m_stopped || (m_counting && m_steps >= m_limit))
         return;
+    ++m_steps;
+    if ((m_steps & kPollMask) == 0 && pollCalcEvents()) {
+        m_stopped = true;
+        return;
+    }
     if (length + m_shortest[size_t(j)][size_t(rest)] - m_margin > m_high)
         return;  // counts with no past
     if (length + m_longest[size_t(j)][size_t(rest)] + m_margin <= m_low) {

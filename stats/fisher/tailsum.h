@@ -37,6 +37,7 @@ public:
 
     // How many steps the walk for key r takes, and how many completions it
     // lists; stops counting past limit steps (and returns more than limit).
+    // Both walks poll for a stop now and then: stopped() tells.
     qint64 steps(int r, qint64 limit, qint64 &listed);
 
     // Walks key r: lengths() ascending, sums()[j] the sum of
@@ -46,6 +47,7 @@ public:
     // cannot be allocated.
     bool build(int r, qint64 listed);
 
+    bool stopped() const { return m_stopped; }
     const std::vector<double> &lengths() const { return m_lengths; }
     const std::vector<long double> &sums() const { return m_sums; }
     double listReference() const { return m_listReference; }
@@ -76,7 +78,9 @@ private:
     double m_margin = 0.0;
     double m_columnsBound = 0.0;
 
+    static constexpr qint64 kPollMask = (qint64(1) << 20) - 1;
     bool m_counting = false;
+    bool m_stopped = false;
     qint64 m_steps = 0;
     qint64 m_limit = 0;
     qint64 m_listed = 0;

@@ -386,6 +386,17 @@ void FisherTests::tailStopAndMemory()
     QCOMPARE(approximateRun(x, c, 4, p, 12), 10);
     calcStopFlag = 0;
 
+    // Stop clicked during the walk over all completions of the start node
+    // (seconds of work).
+    calcApplication = QCoreApplication::instance();
+    resetCalcPollClock();
+    QTimer::singleShot(50, this, [] { calcStopFlag = 1; });
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(exactRun(x, c, p, true, 12), 10);
+    QVERIFY2(clock.elapsed() < 5000, "the stop was not seen inside the walk");
+    calcStopFlag = 0;
+
     double network = -1;
     QCOMPARE(exactRun(x, c, network, true, 0), 0);
     QSet<int> statuses;
