@@ -39,6 +39,8 @@ class basef
 {
 public:
     static constexpr int kMaxColumns = 100;
+    // A merge or a sweep over this many elements polls for a stop once.
+    static constexpr qint64 kMergePollStride = qint64(1) << 20;
 
     // capacity: the grand total. status: 0 = ready; 3 = a buffer could not
     // be allocated or would not fit the memory budget (checked before the
@@ -147,11 +149,13 @@ private:
     bool useTail(int k, int curCount);
     void setTailCuts(const node &nd);
     int runTail(int k, int curCount);
+    // The merges (basefmerge.cpp).
     int mergeStage(int curCount, int nextCount);
     int mergeInto(std::vector<T> &out, const runList &runs);
     int mergeDense(std::vector<T> &out, const runList &runs, qint64 total);
     template <typename Put>
     int mergeBuckets(const runList &runs, qint64 total, Put &put);
+    void freeMergeBuffers();
     int keepListsForRuns(int curCount);
     bool reserveList(std::vector<T> &list, qint64 capacity);
     bool growSums(qint64 size);
