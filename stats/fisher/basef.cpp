@@ -1,6 +1,7 @@
 #include "basef.h"
 
 #include "calcpoll.h"
+#include "expterm.h"
 #include "logfactorial.h"
 
 #include <QDebug>
@@ -20,12 +21,6 @@ constexpr qint64 kMiB = qint64(1) << 20;
 // /proc/meminfo costs tens of microseconds and a stage may hold 10^5 nodes).
 constexpr qint64 kLowMemoryMiB = 10;
 constexpr auto kMemoryCheckInterval = std::chrono::milliseconds(100);
-
-// Below e^-700 double underflows; long double keeps the term.
-long double expTerm(double d)
-{
-    return d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d);
-}
 
 } // namespace
 
@@ -557,7 +552,7 @@ int basef<T>::keepListsForRuns(int curCount)
         sums[0] = 0.0L;
         for (size_t j = 0; j < list.size(); ++j) {
             const double d = ownLength(list[j]) - ref;
-            sum += list[j].weight * (d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d));
+            sum += list[j].weight * expTerm(d);
             sums[j + 1] = sum;
         }
         m_keptRef[size_t(i)] = ref;

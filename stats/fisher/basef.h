@@ -1,5 +1,6 @@
 #pragma once
 
+#include "expterm.h"
 #include "longpath.h"
 #include "membudget.h"
 #include "path.h"
@@ -9,6 +10,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -118,6 +120,21 @@ protected:
     template <typename Length>
     qint64 addSignificant(int cur, qint64 count, double a, double base, double longest, Length length);
 
+    // The part of an arc that both variants share: adds the wholly
+    // significant prefix of cur's list (addSignificant) and finds the
+    // elements to carry to nxt, begin..end-1; while shortest-path pruning is
+    // on, those no completion through the arc can count (a suffix, as the
+    // list ascends) are left out. 0 = carry them; 1 = nothing to carry; 2 =
+    // no room for the sums.
+    struct arcCut
+    {
+        double a = 0.0;  // the arc's length
+        qint64 begin = 0;
+        qint64 end = 0;
+    };
+    template <typename Length>
+    int cutArc(int k, int cur, int nxt, qint64 &count, Length length, arcCut &cut);
+
     // Notes that elements begin..end-1 of node cur's list go to next node
     // nxt; false when the budget refuses.
     bool carry(int nxt, int cur, qint64 begin, qint64 end, double shift, qint64 step);
@@ -152,7 +169,7 @@ private:
     // The merges (basefmerge.cpp).
     int mergeStage(int curCount, int nextCount);
     int mergeInto(std::vector<T> &out, const runList &runs);
-    int mergeDense(std::vector<T> &out, const runList &runs, qint64 total);
+    int mergeDense(std::vector<T> &out, const runList &runs);
     template <typename Put>
     int mergeBuckets(const runList &runs, qint64 total, Put &put);
     void freeMergeBuffers();
@@ -216,6 +233,32 @@ private:
 
 template <typename T>
 template <typename Length>
+int basef<T>::cutArc(int k, int cur, int nxt, qint64 &count, Length length, arcCut &cut)
+{
+    const node &from = m_cur[cur];
+    const node &to = m_next[nxt];
+    const double a = lnC(m_cols[k - 1], from.key - to.key);
+    cut.a = a;
+    count = addSignificant(cur, count, a, a + to.total - m_logDenominator, to.longest, length);
+    if (count < 0)
+        return 2;
+    if (k == 2 || count >= from.entryCount)
+        return 1;
+    const T *e = from.past.data();
+    cut.begin = count;
+    cut.end = from.entryCount;
+    if (m_spActive) {
+        const double shortest = to.shortest;
+        const double observed = m_observed;
+        cut.end = std::partition_point(e + cut.begin, e + cut.end,
+                                       [&](const T &x) { return !(length(x) + a + shortest > observed); })
+                  - e;
+    }
+    return cut.end == cut.begin ? 1 : 0;
+}
+
+template <typename T>
+template <typename Length>
 qint64 basef<T>::addSignificant(int cur, qint64 count, double a, double base, double longest, Length length)
 {
     const node &from = m_cur[cur];
@@ -250,8 +293,7 @@ qint64 basef<T>::addSignificant(int cur, qint64 count, double a, double base, do
         m_sums[0] = 0.0L;
         for (qint64 j = 0; j < entries; ++j) {
             const double d = length(e[j]) - ref;
-            // Below e^-700 double underflows; long double keeps the term.
-            sum += e[j].weight * (d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d));
+            sum += e[j].weight * expTerm(d);
             m_sums[size_t(j + 1)] = sum;
         }
         m_sumsRef = ref;

@@ -85,7 +85,7 @@ int basef<T>::mergeInto(std::vector<T> &out, const runList &runs)
         const T *e = m_cur[run.source].past.data();
         for (qint64 i = run.begin; i < run.end; ++i)
             out.push_back(carriedElement(e[i], run));
-    } else if (const int s = mergeDense(out, runs, total); s >= 0) {
+    } else if (const int s = mergeDense(out, runs); s >= 0) {
         if (s != 0)
             return s;
     } else if (const int b = mergeBuckets(runs, total, put); b >= 0) {
@@ -300,17 +300,15 @@ int basef<T>::mergeBuckets(const runList &runs, qint64 total, Put &put)
 // ascending order. The runs ascend, so each is read once, front to back.
 // -1 when this does not apply.
 template <typename T>
-int basef<T>::mergeDense(std::vector<T> &out, const runList &runs, qint64 total)
+int basef<T>::mergeDense(std::vector<T> &out, const runList &runs)
 {
     if constexpr (!std::is_same_v<T, path>) {
         Q_UNUSED(out);
         Q_UNUSED(runs);
-        Q_UNUSED(total);
         return -1;
     } else {
         if (!m_combine || !m_denseAllowed)
             return -1;
-        Q_UNUSED(total);
         qint64 low = std::numeric_limits<qint64>::max();
         for (const carriedRun &run : runs)
             low = std::min(low, qint64(m_cur[run.source].past[size_t(run.begin)].value) + run.step);

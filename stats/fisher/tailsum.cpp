@@ -1,6 +1,7 @@
 #include "tailsum.h"
 
 #include "calcpoll.h"
+#include "expterm.h"
 #include "longpath.h"
 
 #include <algorithm>
@@ -9,12 +10,6 @@
 #include <new>
 
 namespace {
-
-// Below e^-700 double underflows; long double keeps the term.
-long double expTerm(double d)
-{
-    return d > -700.0 ? (long double)std::exp(d) : std::exp((long double)d);
-}
 
 } // namespace
 
