@@ -334,15 +334,21 @@ int basef<T>::runTail(int k, int curCount)
         }
         setTailCuts(nd);
         qint64 listed = m_tailListed[size_t(i)];
-        if (listed < 0)
+        if (listed < 0) {
             m_tail->steps(nd.key, std::numeric_limits<qint64>::max(), listed);
+            if (m_tail->stopped()) {
+                status = 10;
+                break;
+            }
+        }
         const qint64 bytes = tailsum::listBytes(listed);
         if (!m_budget.reserve(bytes)) {
             status = 11;
             break;
         }
-        if (m_tail->stopped() || !m_tail->build(nd.key, listed) || m_tail->stopped()) {
-            status = m_tail->stopped() ? 10 : 11;
+        const bool built = m_tail->build(nd.key, listed);
+        if (!built || m_tail->stopped()) {
+            status = built ? 10 : 11;
             m_tail->clear();
             m_budget.release(bytes);
             break;
