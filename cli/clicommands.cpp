@@ -3,6 +3,7 @@
 #include "blockrun.h"
 #include "calcpoll.h"
 #include "gridfeeder.h"
+#include "membudget.h"
 #include "progressline.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
@@ -129,6 +130,9 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     settings.yates = options.yates;
     settings.accuracy = options.accuracy;
     settings.report = options.report;
+    // Every engine's run takes its budget from this limit.
+    if (options.maxMemoryMb > 0)
+        MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);
 
     LineOutput output(progress);
     const SpreadsheetCellSource grid(&sheet);

@@ -19,6 +19,8 @@ constexpr TestName kTests[] = {
 };
 
 constexpr int kMaxAccuracy = 9;
+// Beyond any machine's memory; keeps the byte count far from overflow.
+constexpr qint64 kMaxMemoryMb = qint64(1) << 30;
 
 CliParse failure(const QString &error)
 {
@@ -59,7 +61,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         QString name, value;
         bool hasValue = false;
         splitOption(argument, name, value, hasValue);
-        const bool takesValue = name == u"--range" || name == u"--accuracy";
+        const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -82,6 +84,12 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
                 return failure(QStringLiteral("--accuracy takes 0 (exact) to %1 digits").arg(kMaxAccuracy));
             options.accuracy = digits;
             accuracyGiven = true;
+        } else if (name == u"--max-memory") {
+            bool ok = false;
+            const qint64 mb = value.toLongLong(&ok, 10);
+            if (!ok || mb < 1 || mb > kMaxMemoryMb)
+                return failure(QStringLiteral("--max-memory takes a number of megabytes, 1 or more"));
+            options.maxMemoryMb = mb;
         } else if (name == u"--report") {
             options.report = true;
         } else {
@@ -188,11 +196,13 @@ CliParse parseCommandLine(const QStringList &arguments)
 QString usageText()
 {
     return QStringLiteral(
-        "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--report] FILE...\n"
+        "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
+        "                       [--report] FILE...\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
         "table (tab-separated, or comma-separated in a .csv file); - reads standard input.\n"
         "Tables separated by empty lines are tested one after another. --yates: chi2 only;\n"
-        "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n");
+        "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n"
+        "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n");
 }

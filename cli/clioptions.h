@@ -19,6 +19,7 @@ struct CliOptions
     bool yates = false;
     int accuracy = 0;        // Fisher: guaranteed digits, 0 for exact
     bool report = false;     // print the Results entry instead of JSON
+    qint64 maxMemoryMb = 0;  // a cap on one run's memory; 0: 3/4 of what is available
     QStringList files;       // Test: the inputs; Values: one; Convert: in, out
 };
 

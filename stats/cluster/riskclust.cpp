@@ -2,6 +2,7 @@
 
 #include "calcpoll.h"
 #include "chi2.h"
+#include "runreport.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -98,7 +99,7 @@ void riskclust::run(const TestInput &input, int &status, QString &report)
             if (m_pValueError.isEmpty())
                 m_pValueError = error;
         } else {
-            m_pValues[std::size_t(level)] = p;
+            m_pValues[std::size_t(level)] = reportedProbability(p);
             // Equal values keep the larger number of clusters.
             if (std::isnan(bestP) || p < bestP) {
                 bestP = p;

@@ -36,8 +36,10 @@ qint64 MemoryBudget::availablePhysicalMemory()
     QFile file(QStringLiteral("/proc/meminfo"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return -1;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
+    // procfs files report size 0, so atEnd() is true before the first read:
+    // read the whole (small) file at once instead.
+    const QByteArray text = file.read(qint64(1) << 16);
+    for (const QByteArray &line : text.split('\n')) {
         if (!line.startsWith("MemAvailable:"))
             continue;
         const QList<QByteArray> parts = line.simplified().split(' ');

@@ -20,6 +20,18 @@ struct RunReport
 // engine; may be empty.
 using ProgressDisplay = std::function<void(int maximum)>;
 
+// A probability as reported: sums of many terms can round a little above 1
+// (or, for a tail computed as 1 - x, below 0); no report shows such a value.
+// NaN passes through.
+inline double reportedProbability(double p)
+{
+    if (p > 1.0)
+        return 1.0;
+    if (p < 0.0)
+        return 0.0;
+    return p;
+}
+
 // One entry of the Results window as it is appended: the opening font tag
 // (dark blue, or red for an error), the separator rule, the message and the
 // closing tag.

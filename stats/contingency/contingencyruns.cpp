@@ -59,7 +59,7 @@ Chi2Run runChi2Test(const TestInput &in, const CellSource &grid)
     echo += tr("<br />chi2=%1 , df=%2").arg(run.x2).arg(run.df);
 
     QString error;
-    const double p = chi2PValue(run.x2, run.df, &error);
+    const double p = reportedProbability(chi2PValue(run.x2, run.df, &error));
     if (!error.isEmpty()) {
         run.status = 1;
         run.isError = 1;
@@ -95,6 +95,7 @@ RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progr
     }
     if (status != hwexact::Finished)
         qDebug() << "constructor hardy-weinbrg error=" << status;
+    p = reportedProbability(p);
     qDebug() << "Pvalue=" << p << " dtime=" << static_cast<qint64>(std::time(nullptr) - start)
              << " sec" << " peak=" << peak << " bytes";
     if (progress)
@@ -139,6 +140,7 @@ RunReport runGeneInteractionTest(const TestInput &in, MemoryBudget *budget)
     double p = 0.0;
     if (fits)
         interact engine(&status, N, M, in.bufA.data(), in.bufB.data(), &p, budget);
+    p = reportedProbability(p);
     qDebug() << "Interact Pvalue=" << p;
 
     run.status = status;

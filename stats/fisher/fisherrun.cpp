@@ -88,8 +88,7 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
     double pValue = 0.0;
     if (status == 0) {
         status = exact ? exact->run(x1, c, N, pValue) : approximate->run(x1, c, N, pValue);
-        if (status != 0)
-            pValue = 0.0;
+        pValue = status != 0 ? 0.0 : reportedProbability(pValue);
     }
     qDebug().nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
 

@@ -79,6 +79,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void interruptStopsTheRun();
+    void maxMemoryCapsOneRun();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -485,6 +486,8 @@ void TestCli::usageErrors_data()
     QTest::newRow("accuracy for chi2") << QStringList{QStringLiteral("chi2"), QStringLiteral("--accuracy"), QStringLiteral("2"), file};
     QTest::newRow("accuracy 10") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy=10"), file};
     QTest::newRow("accuracy text") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy"), QStringLiteral("max"), file};
+    QTest::newRow("max-memory 0") << QStringList{QStringLiteral("fisher"), QStringLiteral("--max-memory=0"), file};
+    QTest::newRow("max-memory text") << QStringList{QStringLiteral("hwe"), QStringLiteral("--max-memory"), QStringLiteral("2G"), file};
     QTest::newRow("values two files") << QStringList{QStringLiteral("values"), file, file};
     QTest::newRow("convert one file") << QStringList{QStringLiteral("convert"), file};
     QTest::newRow("convert to txt") << QStringList{QStringLiteral("convert"), file, QStringLiteral("out.txt")};
@@ -541,6 +544,23 @@ void TestCli::interruptStopsTheRun()
     QVERIFY(line.value(QStringLiteral("stopped")).toBool());
     QCOMPARE(line.value(QStringLiteral("message")).toString(), QStringLiteral("Program is stopped by user"));
     QVERIFY(process.readAllStandardError().contains("stopped"));
+}
+
+// --max-memory caps each run: a table that needs far more ends with the
+// memory message (status 11), while a small one still runs within the cap.
+void TestCli::maxMemoryCapsOneRun()
+{
+    const QString file = write(QStringLiteral("large-2x8.tsv"),
+                               "74\t63\t60\t71\t63\t55\t58\t56\n37\t49\t50\t62\t61\t68\t91\t82\n\n"
+                               "5\t0\t1\n0\t5\t4\n");
+    const CliRun result = run({QStringLiteral("fisher"), QStringLiteral("--max-memory"), QStringLiteral("8"), file});
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines().size(), 2);
+    QCOMPARE(result.json(0).value(QStringLiteral("status")).toInt(), 11);
+    QCOMPARE(result.json(0).value(QStringLiteral("message")).toString(), QStringLiteral("Not enouph memory error=11"));
+    QCOMPARE(result.json(1).value(QStringLiteral("status")).toInt(), 0);
+    QCOMPARE(sixDigits(result.json(1).value(QStringLiteral("p")).toDouble()), QStringLiteral("0.00599401"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
