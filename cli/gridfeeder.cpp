@@ -1,6 +1,7 @@
 #include "gridfeeder.h"
 
 #include "clioptions.h"
+#include "devicereads.h"
 #include "spreadsheet.h"
 #include "stderrprompts.h"
 
@@ -49,7 +50,7 @@ InputFile GridFeeder::open(const QString &name)
     const bool opened = fromStdin ? file->open(stdin, QIODevice::ReadOnly)
                                   : (file->setFileName(name), file->open(QIODevice::ReadOnly));
     // The first bytes tell a document; peeking leaves them to the reader.
-    const QByteArray magic = opened ? file->peek(sizeof(quint32)) : QByteArray();
+    const QByteArray magic = opened ? peekFully(*file, sizeof(quint32)) : QByteArray();
     if (!opened || file->error() != QFileDevice::NoError) {
         // Told the way the grid tells a document's read errors.
         prompts.warning(nullptr, QStringLiteral("Velmora"),

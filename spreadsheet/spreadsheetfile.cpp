@@ -4,6 +4,7 @@
 // as quint32, then UTF-16BE code units; 0xFFFFFFFF is a null string).
 #include "spreadsheet.h"
 
+#include "devicereads.h"
 #include "safefilewriter.h"
 #include "uiprompts.h"
 
@@ -37,22 +38,6 @@ public:
 };
 
 enum class ReadOutcome { Complete, Damaged, TooLarge, Failed };
-
-// Reads `size` bytes, fewer only at the end of the input; -1 when the
-// device fails.
-qint64 readFully(QIODevice &device, char *data, qint64 size)
-{
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = device.read(data + done, size - done);
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
-}
 
 // The texts of a document by position (row * ColumnCount + column), the
 // last record for a position winning. A position holds one text at a time,
@@ -91,6 +76,7 @@ ReadOutcome readRecords(QIODevice &device, DocumentCells &cells)
     const qint64 fileSize = device.isSequential() ? -1 : device.size();
     qint64 consumed = sizeof(quint32);
     QByteArray chunk;
+    QString scratch;  // the text of a record outside the grid
     for (;;) {
         uchar header[kRecordHeaderSize];
         const qint64 got = readFully(device, reinterpret_cast<char *>(header), kRecordHeaderSize);
@@ -105,14 +91,20 @@ ReadOutcome readRecords(QIODevice &device, DocumentCells &cells)
         const quint16 column = qFromBigEndian<quint16>(header + 2);
         const quint32 length = qFromBigEndian<quint32>(header + 4);
 
-        QString text;
-        if (length != kNullStringLength) {
+        // A position read again reuses its text's storage, so a stream that
+        // repeats one cell costs no allocation per record.
+        const bool inGrid = row < Spreadsheet::RowCount && column < Spreadsheet::ColumnCount;
+        QString &text = inGrid ? cells[row * Spreadsheet::ColumnCount + column] : scratch;
+        if (length == kNullStringLength) {
+            text = QString();
+        } else {
             // Compared against what is left before anything is read, so a
             // huge length can neither overflow nor reserve memory.
             if (length % 2 != 0 || (fileSize >= 0 && length > fileSize - consumed))
                 return ReadOutcome::Damaged;
             if (length > GridSize::MaxDocumentBytes - consumed)
                 return ReadOutcome::TooLarge;
+            text.resize(0);
             const ReadOutcome outcome = readText(device, length, chunk, text);
             if (outcome != ReadOutcome::Complete)
                 return outcome;
@@ -120,8 +112,6 @@ ReadOutcome readRecords(QIODevice &device, DocumentCells &cells)
         }
         if (consumed > GridSize::MaxDocumentBytes)
             return ReadOutcome::TooLarge;
-        if (row < Spreadsheet::RowCount && column < Spreadsheet::ColumnCount)
-            cells.insert(row * Spreadsheet::ColumnCount + column, text);
     }
 }
 
@@ -175,13 +165,12 @@ bool Spreadsheet::readSheet(QIODevice &device, const QString &name)
 
     // The magic number first, so that a large file of another kind is
     // rejected without being read.
-    const QByteArray magic = device.peek(sizeof(quint32));
-    if (magic.size() < qsizetype(sizeof(quint32))
-        || qFromBigEndian<quint32>(magic.constData()) != kMagicNumber)
+    char magic[sizeof(quint32)];
+    if (readFully(device, magic, sizeof magic) != qint64(sizeof magic)
+        || qFromBigEndian<quint32>(magic) != kMagicNumber)
         return refuse(tr("The file is not a Spreadsheet file."));
     if (!device.isSequential() && device.size() > GridSize::MaxDocumentBytes)
         return refuse(tr("The file %1 is larger than the grid can use.").arg(name));
-    device.skip(sizeof(quint32));
 
     // Every record is checked before the grid is touched: a damaged file
     // must not replace the user's grid by part of a document.

@@ -1,7 +1,8 @@
 #pragma once
 
-// Inputs for the text-table reader: bytes served a few at a time, as a
-// pipe may deliver them, or a pattern repeated without end, as /dev/zero.
+// Inputs for the readers of text tables and documents: bytes served a few
+// at a time, as a pipe may deliver them, or a pattern repeated without end,
+// as /dev/zero.
 #include "texttablereader.h"
 
 #include <QBuffer>
@@ -32,10 +33,14 @@ protected:
         const qint64 length = prefix.size() + bytes.size();
         if (!endless)
             n = std::min(n, length - total);
-        for (qint64 i = 0; i < n; ++i) {
-            const qint64 at = total + i;
-            data[i] = at < prefix.size() ? prefix.at(qsizetype(at))
-                                         : bytes.at(qsizetype((at - prefix.size()) % bytes.size()));
+        // Copied a piece of the prefix or of one repetition at a time.
+        for (qint64 done = 0; done < n;) {
+            const qint64 at = total + done;
+            const QByteArray &from = at < prefix.size() ? prefix : bytes;
+            const qint64 offset = at < prefix.size() ? at : (at - prefix.size()) % bytes.size();
+            const qint64 count = std::min(n - done, qint64(from.size()) - offset);
+            std::memcpy(data + done, from.constData() + offset, std::size_t(count));
+            done += count;
         }
         total += n;
         return n;
