@@ -180,6 +180,20 @@ void TextTableReader::dropRow(TextTable &table)
     table.used = rowUsed;
 }
 
+TextTableReader::Record TextTableReader::endRecord(TextTable &table, bool atLineFeed, bool blank)
+{
+    if (atLineFeed) {
+        ++pos;
+        ++line;
+    }
+    if (blank) {
+        dropRow(table);
+        return Record::Blank;
+    }
+    endRow(table);
+    return Record::Row;
+}
+
 TextTableReader::Record TextTableReader::readTabRecord(TextTable &table)
 {
     QChar c;
@@ -217,16 +231,7 @@ TextTableReader::Record TextTableReader::readTabRecord(TextTable &table)
         const bool blank = column == 0 && isBlank(QStringView(table.text).mid(fieldStart));
         if (!endField(table))
             return Record::Error;
-        if (atSeparator) {
-            ++pos;
-            ++line;
-        }
-        if (blank) {
-            dropRow(table);
-            return Record::Blank;
-        }
-        endRow(table);
-        return Record::Row;
+        return endRecord(table, atSeparator, blank);
     }
 }
 
@@ -284,16 +289,7 @@ TextTableReader::Record TextTableReader::readCsvRecord(TextTable &table)
         }
         if (failed())
             return Record::Error;
-        if (pos < buffer.size()) {  // the line feed
-            ++pos;
-            ++line;
-        }
-        if (blank) {
-            dropRow(table);
-            return Record::Blank;
-        }
-        endRow(table);
-        return Record::Row;
+        return endRecord(table, pos < buffer.size(), blank);
     }
 }
 

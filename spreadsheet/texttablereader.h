@@ -53,6 +53,9 @@ private:
 
     Record readTabRecord(TextTable &table);
     Record readCsvRecord(TextTable &table);
+    // Ends a record after its last field: at the line feed (stepped over)
+    // or the end of the input; a blank line separates tables.
+    Record endRecord(TextTable &table, bool atLineFeed, bool blank);
 
     // The character at the reading position; false at the end of the input
     // or after a failed read.

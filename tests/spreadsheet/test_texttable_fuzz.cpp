@@ -4,39 +4,15 @@
 // reading of tab-separated text, must keep within the grid's bounds and
 // allocate in proportion to its input, never to what the input claims; and
 // what the writer produces must read back as the rows it was given.
+#include "allocationtracking.h"
 #include "textdevices.h"
 #include "texttablewriter.h"
 
 #include <QtTest>
 
-#include <atomic>
 #include <random>
 
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime's allocator interface; GCC ships the runtime
-// without its header.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void *, size_t), void (*freeHook)(const volatile void *));
-#define VELMORA_TRACK_ALLOCATIONS 1
-#endif
-
 namespace {
-
-#ifdef VELMORA_TRACK_ALLOCATIONS
-std::atomic<bool> tracking{false};
-std::atomic<size_t> largestAllocation{0};
-
-void onMalloc(const volatile void *, size_t size)
-{
-    if (!tracking.load(std::memory_order_relaxed))
-        return;
-    size_t seen = largestAllocation.load(std::memory_order_relaxed);
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
-    }
-}
-
-void onFree(const volatile void *) {}
-#endif
 
 using Rows = std::vector<QStringList>;
 
@@ -192,7 +168,7 @@ private slots:
 void TestTextTableFuzz::initTestCase()
 {
 #ifdef VELMORA_TRACK_ALLOCATIONS
-    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    allocations::install();
 #endif
 }
 
@@ -213,8 +189,7 @@ void TestTextTableFuzz::randomAndDamagedTables()
                                     .arg(QString::fromLatin1(bytes.left(48).toHex()));
 
 #ifdef VELMORA_TRACK_ALLOCATIONS
-        largestAllocation = 0;
-        tracking = true;
+        allocations::start();
 #endif
         TrickleDevice whole(bytes, 1 << 30);
         TextTableReader reader(whole, separator, QStringLiteral("fuzz"));
@@ -249,10 +224,10 @@ void TestTextTableFuzz::randomAndDamagedTables()
             described.append(u'!' + reader.errorString());
         }
 #ifdef VELMORA_TRACK_ALLOCATIONS
-        tracking = false;
+        allocations::stop();
         // The chunk, its decoding and one table of the input's characters.
-        if (largestAllocation > 4 * size_t(bytes.size()) + (1u << 20))
-            QFAIL(qPrintable(QStringLiteral("allocation of %1 bytes; ").arg(largestAllocation.load()) + context));
+        if (allocations::largest > 4 * size_t(bytes.size()) + (1u << 20))
+            QFAIL(qPrintable(QStringLiteral("allocation of %1 bytes; ").arg(allocations::largest.load()) + context));
 #endif
         const QString result = described.join(QStringLiteral("//"));
 
