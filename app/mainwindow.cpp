@@ -40,6 +40,8 @@ MainWindow::MainWindow()
     setCurrentFile(QString());
     setWindowTitle(tr("Velmora"));
     setUnifiedTitleAndToolBarOnMac(true);
+    // Documents dropped from a file manager open here.
+    setAcceptDrops(true);
 
     createSelDialog();
 
