@@ -102,8 +102,10 @@ private:
     void createMenus();
     void createContextMenu();
     void createToolBars();
+    // The Results menu's commands.
     void createResultsActions();
     void updateResultsActions();
+    bool writeResults(const QString &fileName);
     // Documents and settings.
     void readSettings();
     void writeSettings();
@@ -120,7 +122,6 @@ private:
     // Desktop integration.
     void placeForFirstStart();
     void openDroppedFile(const QString &fileName);
-    bool writeResults(const QString &fileName);
     // Calculation control.
     void createSelDialog();
     bool refuseWhileCalculating();
