@@ -195,4 +195,5 @@ private:
 
     bool calcRunning = false;
     bool closeAfterRun = false;
+    bool stopQuestionOpen = false;
 };
