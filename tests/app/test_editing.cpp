@@ -25,41 +25,12 @@
 namespace {
 
 using windowtest::action;
+using windowtest::ModalAnswer;
 
 QString locationShown(const MainWindow &window)
 {
     return window.statusBar()->findChildren<QLabel *>().at(0)->text();
 }
-
-// Answers the next modal dialog from inside its event loop. The answer must
-// close the dialog; checks are recorded and verified after exec() returns.
-class ModalAnswer final : public QObject
-{
-public:
-    explicit ModalAnswer(std::function<void(QWidget *)> answer)
-        : answer(std::move(answer))
-    {
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, this, &ModalAnswer::poll);
-        timer.start();
-    }
-
-    bool answered = false;
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        timer.stop();
-        answered = true;
-        answer(modal);
-    }
-
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-};
 
 void clickCell(Spreadsheet *sheet, int row, int column, Qt::KeyboardModifiers modifiers = {})
 {
