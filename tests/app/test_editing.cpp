@@ -32,6 +32,25 @@ QString locationShown(const MainWindow &window)
     return window.statusBar()->findChildren<QLabel *>().at(0)->text();
 }
 
+// Answers the Sort dialog: records the columns it offers for the primary
+// key, lets `choose` set the keys, and presses OK. Any other modal closes.
+std::function<void(QWidget *)> acceptSort(QStringList *offered,
+                                          std::function<void(SortDialog *)> choose = {})
+{
+    return [offered, choose](QWidget *modal) {
+        auto *dialog = qobject_cast<SortDialog *>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        for (int i = 0; i < dialog->primaryColumnCombo->count(); ++i)
+            *offered << dialog->primaryColumnCombo->itemText(i);
+        if (choose)
+            choose(dialog);
+        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    };
+}
+
 void clickCell(Spreadsheet *sheet, int row, int column, Qt::KeyboardModifiers modifiers = {})
 {
     const QRect rect = sheet->visualItemRect(sheet->item(row, column));
@@ -250,17 +269,9 @@ void TestEditing::sortByOneKey()
     sheet->setRangeSelected(QTableWidgetSelectionRange(0, 2, 3, 4), true);
 
     QStringList offered;
-    ModalAnswer answer([&](QWidget *modal) {
-        auto *dialog = qobject_cast<SortDialog *>(modal);
-        if (!dialog) {
-            modal->close();
-            return;
-        }
-        for (int i = 0; i < dialog->primaryColumnCombo->count(); ++i)
-            offered << dialog->primaryColumnCombo->itemText(i);
+    ModalAnswer answer(acceptSort(&offered, [](SortDialog *dialog) {
         QTest::keyClick(dialog->primaryColumnCombo, Qt::Key_D);
-        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
-    });
+    }));
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
     QCOMPARE(
@@ -342,16 +353,7 @@ void TestEditing::sortWithoutSelection()
     window->setWindowModified(false);
     sheet->clearSelection();
     QStringList offered;
-    ModalAnswer answer([&](QWidget *modal) {
-        auto *dialog = qobject_cast<SortDialog *>(modal);
-        if (!dialog) {
-            modal->close();
-            return;
-        }
-        for (int i = 0; i < dialog->primaryColumnCombo->count(); ++i)
-            offered << dialog->primaryColumnCombo->itemText(i);
-        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
-    });
+    ModalAnswer answer(acceptSort(&offered));
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
     QVERIFY(prompts->messages.isEmpty());

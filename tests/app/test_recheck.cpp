@@ -49,6 +49,14 @@ void select(Spreadsheet *sheet, const QTableWidgetSelectionRange &range)
     sheet->setRangeSelected(range, true);
 }
 
+// Selects the block and opens the test through its menu item.
+SelDialog *openTest(MainWindow &window, const QTableWidgetSelectionRange &block, const QString &menuText)
+{
+    select(window.sheet(), block);
+    windowtest::trigger(window, menuText);
+    return window.selectionDialog();
+}
+
 // Types `text` into a cell through the grid's own editor (F2, the text,
 // Enter), as a user would, leaving the selection as it is. The editor
 // commits from the event loop; only posted events are handled here, so a
@@ -178,9 +186,8 @@ void TestRecheck::editedCountFollows()
     window.show();
     Spreadsheet *sheet = window.sheet();
     fill(sheet, 0, 0, {{"10", "20"}, {"30", "40"}});
-    select(sheet, QTableWidgetSelectionRange(0, 0, 1, 1));
-    trigger(window, QStringLiteral("&Chi-squared test..."));
-    SelDialog *dialog = window.selectionDialog();
+    SelDialog *dialog =
+        openTest(window, QTableWidgetSelectionRange(0, 0, 1, 1), QStringLiteral("&Chi-squared test..."));
     QCOMPARE(dialog->messageLabel->text(), kGood);
     QVERIFY(qAbs(dialog->input.chi2Sum - 0.793651) < 1e-6);
 
@@ -255,9 +262,7 @@ void TestRecheck::everyChangeRechecks()
     fill(sheet, 1, 1, {{"10", "20"}, {"30", "=E1*2"}});
     sheet->setCellFormula(0, 4, QStringLiteral("20"));
     const QTableWidgetSelectionRange block(1, 1, 2, 2);
-    select(sheet, block);
-    trigger(window, QStringLiteral("&Chi-squared test..."));
-    SelDialog *dialog = window.selectionDialog();
+    SelDialog *dialog = openTest(window, block, QStringLiteral("&Chi-squared test..."));
     QCOMPARE(dialog->messageLabel->text(), kGood);
     QSignalSpy accepted(dialog, SIGNAL(accepted()));
     const int entries = entryCount(window);
@@ -329,9 +334,7 @@ void TestRecheck::hardyWeinbergBlock()
     fill(sheet, 1, 1, {{"10", "5"}, {nullptr, "3"}});
     sheet->setCellFormula(6, 1, QStringLiteral("=A1+1"));
     const QTableWidgetSelectionRange block(1, 1, 2, 2);
-    select(sheet, block);
-    trigger(window, QStringLiteral("Exact Hardy-Weinberg..."));
-    SelDialog *dialog = window.selectionDialog();
+    SelDialog *dialog = openTest(window, block, QStringLiteral("Exact Hardy-Weinberg..."));
     QCOMPARE(dialog->messageLabel->text(), kGood);
 
     typeInto(sheet, 2, 1, QStringLiteral("7"));
