@@ -1,7 +1,8 @@
 #pragma once
 
 // Random 2xN tables for the checks of the guaranteed digits: N columns (2 to
-// maxColumns), a grand total from N to maxTotal, column totals from a
+// maxColumns), a grand total from N to maxTotal (log-uniform), column
+// totals from a
 // multinomial draw over weights that are equal, rising or random (every
 // column at least 1), and first-row counts from binomial draws whose
 // success chance is one for all columns (no association) or varies with
@@ -36,7 +37,9 @@ public:
     {
         RandomTable t;
         const int N = uniformInt(2, m_maxColumns);
-        const int n = uniformInt(N, std::max(N, m_maxTotal));
+        // Log-uniform: small tables as often as large ones.
+        const int n = std::min(std::max(N, m_maxTotal),
+                               int(double(N) * std::pow(double(std::max(N, m_maxTotal)) / N, uniform())));
         const int shape = uniformInt(0, 3);
         std::vector<double> weights(static_cast<size_t>(N));
         for (int j = 0; j < N; ++j) {

@@ -30,9 +30,9 @@ public:
 
     // The finest unit at which the approximate variant still pays for N
     // columns: below it the exact variant, which joins equal lengths, is
-    // as fast (measured on the benchmark suite: at 1e-7 for 8 columns,
-    // 5e-7 for 12, 3e-6 for 20, 2e-5 for 30; more columns not measured
-    // there, so held at 30's).
+    // as fast (measured on the benchmark suite: about 1e-7 for 8 columns,
+    // 5e-7 for 12, 3e-6 for 20, 2e-5 for 30; on random tables about 2e-4
+    // for 60 to 80 columns).
     static double finestUnit(int N);
     // A bracket too wide asks for a unit this many times finer, once.
     static constexpr double kRefinement = 16.0;
