@@ -19,6 +19,7 @@
 // exact variant from the start, its value and time are the exact run's. --suite takes the 48 tables of
 // the benchmark suite (suite.h) instead of random ones.
 #include "randomtables.h"
+#include "runcap.h"
 #include "suite.h"
 
 #include "calcpoll.h"
@@ -28,37 +29,14 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <sys/time.h>
 
 namespace {
 
 int capSeconds = 60;
-
-void onAlarm(int)
-{
-    calcStopFlag = 1;
-}
-
-void armCap()
-{
-    calcStopFlag = 0;
-    std::signal(SIGALRM, onAlarm);
-    itimerval timer{};
-    timer.it_value.tv_sec = capSeconds;
-    setitimer(ITIMER_REAL, &timer, nullptr);
-}
-
-void disarmCap()
-{
-    itimerval timer{};
-    setitimer(ITIMER_REAL, &timer, nullptr);
-    calcStopFlag = 0;
-}
 
 double seconds(std::chrono::steady_clock::time_point since)
 {
@@ -154,14 +132,14 @@ int main(int argc, char **argv)
         const int N = int(t.c.size());
         double exact = -1.0;
         auto started = std::chrono::steady_clock::now();
-        armCap();
+        fisherbench::armCap(capSeconds);
         int status = 0;
         {
             dfex<double> engine(t.n, status);
             if (status == 0)
                 status = engine.run(t.x.data(), t.c.data(), N, exact);
         }
-        disarmCap();
+        fisherbench::disarmCap();
         const double exactSeconds = seconds(started);
         if (status != 0) {
             ++replaced;
@@ -190,9 +168,9 @@ int main(int argc, char **argv)
             engine.setExactFallback(fallback);
             double p = -1.0;
             started = std::chrono::steady_clock::now();
-            armCap();
+            fisherbench::armCap(capSeconds);
             status = engine.run(t.n, t.x.data(), t.c.data(), N, p);
-            disarmCap();
+            fisherbench::disarmCap();
             const double took = seconds(started);
             r.time += took;
             ++r.statuses[status];
