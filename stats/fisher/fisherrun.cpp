@@ -1,7 +1,9 @@
 #include "fisherrun.h"
 
+#include "calcpoll.h"
 #include "dfex.h"
 #include "dfish.h"
+#include "fishersmall.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -53,6 +55,7 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
     if (progress)
         progress(N);
 
+    const bool small = in.accuracy == 0 && shapeOk && fishersmall::qualifies(x1, c, N, in.total);
     QString accuracyLine;
     QString variantName;
     std::unique_ptr<dfex<double>> exact;
@@ -77,7 +80,9 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
         }
     } else {
         variantName = QStringLiteral("Exact");
-        exact = std::make_unique<dfex<double>>(in.total, status);
+        // 2 x 2 and 2 x 3 tables are summed directly, without a network.
+        if (!small)
+            exact = std::make_unique<dfex<double>>(in.total, status);
     }
     if (status == 0 && !shapeOk)
         status = 1;
@@ -87,7 +92,13 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
     const std::time_t started = std::time(nullptr);
     double pValue = 0.0;
     if (status == 0) {
-        status = exact ? exact->run(x1, c, N, pValue) : approximate->run(x1, c, N, pValue);
+        if (small) {
+            status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
+            if (status == fishersmall::Finished)
+                calcProgressValue = N;
+        } else {
+            status = exact ? exact->run(x1, c, N, pValue) : approximate->run(x1, c, N, pValue);
+        }
         pValue = status != 0 ? 0.0 : reportedProbability(pValue);
     }
     qDebug().nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
