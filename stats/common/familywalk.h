@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -78,10 +79,12 @@ bool walkFamilySide(Next &&next, FamilySums &sums,
     }
 }
 
-// counting / total as a probability; 0 when the total overflowed.
+// counting / total as a probability; 0 when the total overflowed. The two
+// sums round apart, so a family that counts whole could come out a hair
+// above 1.
 inline double familyProbability(const FamilySums &sums)
 {
     if (std::isinf(sums.total))
         return 0.0;
-    return static_cast<double>(sums.counting / sums.total);
+    return std::min(1.0, static_cast<double>(sums.counting / sums.total));
 }

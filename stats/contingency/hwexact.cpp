@@ -172,7 +172,8 @@ int hwexact::run(int K, const int *table, double *P)
         releaseAll();
         return OutOfMemory;
     }
-    *P = m_P.value();
+    // Terms rounded up can sum a little past 1 when every table counts.
+    *P = std::min(1.0, m_P.value());
     releaseAll();
     return Finished;
 }

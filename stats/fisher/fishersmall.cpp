@@ -91,7 +91,7 @@ public:
                 }
             }
         }
-        *P = double(m_counting / m_total);
+        *P = std::min(1.0, double(m_counting / m_total));
         return true;
     }
 

@@ -74,6 +74,7 @@ private slots:
     void twoAlleleTailsMatchEnumeration();
     void stopEndsLongRun();
     void progressRunsToK();
+    void progressMovesWithinStage();
     void memoryShortageEndsRun();
     void refusesTablesNoCheckAccepts();
 };
@@ -124,8 +125,8 @@ void HardyWeinbergTests::report()
     QCOMPARE(run.message, message);
     QCOMPARE(run.isError, 0);
     QCOMPARE(run.status, 0);
-    QCOMPARE(progressCalls, (QList<int>{K, -1}));
-    QCOMPARE(calcProgressValue, K);
+    QCOMPARE(progressCalls, (QList<int>{K * hwexact::kProgressPerStage, -1}));
+    QCOMPARE(calcProgressValue, K * hwexact::kProgressPerStage);
     if (std::accumulate(table.begin(), table.end(), 0) < 1000) {
         HwBruteForce reference(K, table);
         QVERIFY(std::fabs(run.pValue - reference.pValue()) <= 1e-9 * reference.pValue());
@@ -300,7 +301,7 @@ void HardyWeinbergTests::stopEndsLongRun()
     QCOMPARE(run.isError, 1);
     QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
     QVERIFY(std::isnan(run.pValue));
-    QCOMPARE(progressCalls, (QList<int>{9, -1}));
+    QCOMPARE(progressCalls, (QList<int>{9 * hwexact::kProgressPerStage, -1}));
     QCOMPARE(budget.used(), 0);
 }
 
@@ -318,12 +319,40 @@ void HardyWeinbergTests::progressRunsToK()
     const RunReport run = runHardyWeinbergTest(hwInput(4, table), {});
     sampler.stop();
     QCOMPARE(run.status, 0);
-    QCOMPARE(calcProgressValue, 4);
+    QCOMPARE(calcProgressValue, 4 * hwexact::kProgressPerStage);
     for (qsizetype i = 0; i < seen.size(); ++i) {
-        QVERIFY(seen[i] >= 0 && seen[i] < 4);
+        QVERIFY(seen[i] >= 0 && seen[i] < 4 * hwexact::kProgressPerStage);
         if (i > 0)
             QVERIFY(seen[i] >= seen[i - 1]);
     }
+}
+
+void HardyWeinbergTests::progressMovesWithinStage()
+{
+    // The 9-allele table spends minutes in its first stages: in its first
+    // second the value must already have moved, and not only by whole
+    // stages.
+    calcApplication = QCoreApplication::instance();
+    resetCalcPollClock();
+    QList<int> seen;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { seen << calcProgressValue; });
+    sampler.start(0);
+    QTimer::singleShot(1500, [] { calcStopFlag = 1; });
+    calcProgressValue = 0;
+    MemoryBudget budget(qint64(512) << 20);
+    const RunReport run = runHardyWeinbergTest(hwInput(9, fromLowerRows(9, kNineAlleles)), {}, &budget);
+    sampler.stop();
+    QCOMPARE(run.status, 1);
+    int withinStage = 0;
+    for (qsizetype i = 0; i < seen.size(); ++i) {
+        QVERIFY(seen[i] >= 0 && seen[i] < 9 * hwexact::kProgressPerStage);
+        if (i > 0)
+            QVERIFY(seen[i] >= seen[i - 1]);
+        if (seen[i] % hwexact::kProgressPerStage != 0)
+            ++withinStage;
+    }
+    QVERIFY2(withinStage > 0 && seen.last() > 0, qPrintable(QString::number(seen.isEmpty() ? -1 : seen.last())));
 }
 
 void HardyWeinbergTests::memoryShortageEndsRun()
