@@ -70,6 +70,10 @@ int interact::run(double *P, MemoryBudget *budget)
         }
     if (!feasible(0))
         return BadInput;
+    // Most walks end long before their first poll inside: a Stop already
+    // pressed is seen here.
+    if (pollCalcEvents())
+        return Stopped;
 
     FamilySums sums;
     m_sums = &sums;

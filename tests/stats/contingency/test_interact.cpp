@@ -217,7 +217,7 @@ void InteractionTests::stopEndsLongWalk()
     QVERIFY(std::isnan(run.pValue));
     QVERIFY2(endedAt - pressedAt < 1000, qPrintable(QString::number(endedAt - pressedAt)));
 
-    // Stopped before it starts: the first poll ends it.
+    // Stopped before it starts: the poll before the walk ends it.
     calcStopFlag = 1;
     int status = -1;
     engineP(N, M, std::vector<int>(in.bufA.begin(), in.bufA.begin() + M * N),
