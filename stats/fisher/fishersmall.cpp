@@ -20,6 +20,12 @@ inline double down(qint64 c, qint64 x)
     return double(x) / double(c - x + 1);
 }
 
+// up(c, x) * down(d, y) with one division (the products stay below 2^62).
+inline double upDown(qint64 c, qint64 x, qint64 d, qint64 y)
+{
+    return double((c - x) * y) / double((x + 1) * (d - y + 1));
+}
+
 // A whole row counted from its total rather than term by term loses about
 // an ulp of the total; below this share of the total, the counted part is
 // summed term by term instead.
@@ -112,11 +118,11 @@ private:
         if (dir > 0) {
             if (b >= cB || xc <= 0)
                 return -1.0;
-            ratio = up(cB, b) * down(cC, xc);
+            ratio = upDown(cB, b, cC, xc);
         } else {
             if (b <= 0 || xc >= cC)
                 return -1.0;
-            ratio = down(cB, b) * up(cC, xc);
+            ratio = upDown(cC, xc, cB, b);
         }
         b += dir;
         return ratio;
@@ -249,7 +255,7 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P)
             [&](quint64) {
                 if (x0 >= c0 || x1 <= 0)
                     return -1.0;
-                const double r = up(c0, x0) * down(c1, x1);
+                const double r = upDown(c0, x0, c1, x1);
                 ++x0;
                 --x1;
                 return r;
@@ -262,7 +268,7 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P)
             [&](quint64) {
                 if (x0 <= 0 || x1 >= c1)
                     return -1.0;
-                const double r = down(c0, x0) * up(c1, x1);
+                const double r = upDown(c1, x1, c0, x0);
                 --x0;
                 ++x1;
                 return r;
