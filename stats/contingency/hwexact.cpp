@@ -141,14 +141,14 @@ int hwexact::run(int K, const int *table, double *P)
                 halt(OutOfMemory);
             if (k - 1 == 2 && !m_tailIndex.reset(2, m_alleleCounts.data()))
                 halt(OutOfMemory);
-            // The stage's work, for the progress value: a unit per node and
-            // per partial table it holds.
+            // The stage's work, for the progress value: per node, its
+            // partial tables times the ways to place its last allele.
             m_stageUnits = 0.0;
-            for (const hwnode &node : m_current)
-                m_stageUnits += 1.0 + static_cast<double>(node.scores.size());
+            for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal)
+                m_stageUnits += nodeUnits(static_cast<qint64>(ordinal));
             m_unitsDone = 0.0;
             for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal) {
-                m_nodeUnits = 1.0 + static_cast<double>(m_current[ordinal].scores.size());
+                m_nodeUnits = nodeUnits(static_cast<qint64>(ordinal));
                 showProgress(0.0);
                 if (pollCalcEvents())
                     halt(Stopped);
@@ -293,7 +293,9 @@ void hwexact::processNode(qint64 ordinal)
     const int hLow = std::max(0, (m_lastCount - others + 1) / 2);
     const double choices = static_cast<double>(m_lastCount / 2 - hLow + 1);
     for (int h = hLow; h <= m_lastCount / 2; ++h) {
-        showProgress(static_cast<double>(h - hLow) / choices);
+        m_shareBase = static_cast<double>(h - hLow) / choices;
+        m_shareWidth = 1.0 / choices;
+        showProgress(m_shareBase);
         const int hets = m_lastCount - 2 * h;
         enumerateLevel(last - 1, hets, m_ln2 * hets - lnFact[h]);
     }
@@ -323,10 +325,35 @@ void hwexact::enumerateLevel(int j, int left, double score)
         }
         return;
     }
+    // A node can take minutes: while its choices are coarse enough to tell,
+    // the share of them done moves the progress value.
+    const double base = m_shareBase;
+    const double width = m_shareWidth / static_cast<double>(upper - lower + 1);
+    const bool coarse = width > 1e-6;
     for (int x = lower; x <= upper; ++x) {
+        if (coarse) {
+            m_shareBase = base + width * (x - lower);
+            m_shareWidth = width;
+            showProgress(m_shareBase);
+        }
         m_child[static_cast<size_t>(j)] = m_counts[j] - x;
         enumerateLevel(j - 1, left - x, score - lnFact[x]);
     }
+    m_shareBase = base;
+    m_shareWidth = width * static_cast<double>(upper - lower + 1);
+}
+
+// The work of a node, roughly: (1 + its partial tables) times the number
+// of ways to spread c copies of its last allele over k - 1 partners,
+// C(c + k - 2, k - 2) (an upper bound, good enough to weigh nodes).
+double hwexact::nodeUnits(qint64 ordinal) const
+{
+    const int *counts = m_currentIndex.key(ordinal);
+    const double c = counts[m_k - 1];
+    double ways = 1.0;
+    for (int i = 1; i <= m_k - 2; ++i)
+        ways *= (c + i) / i;
+    return (1.0 + static_cast<double>(m_current[static_cast<size_t>(ordinal)].scores.size())) * ways;
 }
 
 // Stages done, plus the share of this stage's work done: the value moves

@@ -73,6 +73,7 @@ private:
     void settleNode(const int *childCounts, double columnScore);
     void pollInside(quint64 work);
     void showProgress(double nodeShare);
+    double nodeUnits(qint64 ordinal) const;
     [[noreturn]] void halt(int status);
 
     std::unique_ptr<MemoryBudget> m_ownBudget;
@@ -113,4 +114,6 @@ private:
     double m_stageUnits = 1.0;         // work of the stage, for the progress value
     double m_unitsDone = 0.0;
     double m_nodeUnits = 0.0;
+    double m_shareBase = 0.0;          // of the node's choices, before the current one
+    double m_shareWidth = 1.0;         // of the node's choices, the current one's
 };
