@@ -1,7 +1,9 @@
 #include "fisherrun.h"
 
+#include "calcpoll.h"
 #include "dfex.h"
 #include "fisherapprox.h"
+#include "fishersmall.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -75,6 +77,12 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
             }
         }
         variantName = result.variant != 0 ? QStringLiteral("Approximate") : QStringLiteral("Exact");
+    } else if (shapeOk && fishersmall::qualifies(x1, c, N, in.total)) {
+        // 2 x 2 and 2 x 3 tables are summed directly, without a network.
+        variantName = QStringLiteral("Exact");
+        status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
+        if (status == fishersmall::Finished)
+            calcProgressValue = N;
     } else {
         variantName = QStringLiteral("Exact");
         dfex<double> exact(in.total, status);
