@@ -5,7 +5,6 @@
 #include "fisherrun.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
-#include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
 
@@ -25,8 +24,10 @@ void MainWindow::runFisher()
 void MainWindow::runChi2()
 {
     const TestInput input = selDialog->input;
-    runAndReport([this, &input](const ProgressDisplay &) -> RunReport {
-        return runChi2Test(input, SpreadsheetCellSource(spreadsheet));
+    // The echo shows the cells the check read, the numbers behind chi2Sum.
+    const CellSnapshot cells = selDialog->checkedCells;
+    runAndReport([&input, &cells](const ProgressDisplay &) -> RunReport {
+        return runChi2Test(input, cells);
     });
     selDialog->testKind = TestNone;
     selDialog->yatesCheck->hide();
