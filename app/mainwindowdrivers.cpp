@@ -3,6 +3,7 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "montecarlorun.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
@@ -11,20 +12,46 @@
 
 // The five drivers: each copies the dialog's checked input, so that the
 // dialog may re-check the selection during a run without changing what the
-// engine reads, then runs the shared run-and-report function.
+// engine reads, then runs the shared run-and-report function. Fisher,
+// chi-squared and Hardy-Weinberg run by simulation when the dialog asks for
+// samples; an exact run that runs out of memory or is stopped points to
+// that.
 
 void MainWindow::runFisher()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        runMonteCarlo(TestFisher, input);
+        return;
+    }
     runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        return runFisherTest(input, progress);
+        RunReport report = runFisherTest(input, progress);
+        if (report.isError)
+            report.message += monteCarloHint();
+        return report;
+    });
+}
+
+void MainWindow::runMonteCarlo(int kind, const TestInput &input)
+{
+    MonteCarloSettings settings;
+    settings.samples = input.monteCarloSamples;
+    settings.seed = drawMonteCarloSeed();
+    runAndReport([this, kind, &input, &settings](const ProgressDisplay &progress) -> RunReport {
+        return runMonteCarloTest(kind, input, SpreadsheetCellSource(spreadsheet), settings, progress);
     });
 }
 
 void MainWindow::runChi2()
 {
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        selDialog->testKind = TestNone;
+        runMonteCarlo(TestChi2, input);
+        selDialog->yatesCheck->hide();
+        return;
+    }
     runAndReport([this, &input](const ProgressDisplay &) -> RunReport {
         return runChi2Test(input, SpreadsheetCellSource(spreadsheet));
     });
@@ -50,8 +77,15 @@ void MainWindow::runHardyW()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        runMonteCarlo(TestHardyW, input);
+        return;
+    }
     runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        return runHardyWeinbergTest(input, progress);
+        RunReport report = runHardyWeinbergTest(input, progress);
+        if (report.isError)
+            report.message += monteCarloHint();
+        return report;
     });
 }
 
