@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <numeric>
 
 class chi2model::tablesampling final : public mcsampler
 {
@@ -57,6 +58,27 @@ chi2model::chi2model(int rows, int columns, const int *cells, bool yates)
     if (std::find(m_rowSums.begin(), m_rowSums.end(), 0) != m_rowSums.end()
         || std::find(m_columnSums.begin(), m_columnSums.end(), 0) != m_columnSums.end())
         return;
+    // The statistic does not depend on the order of the rows or columns;
+    // drawn from the smallest up, the largest row and column come last, and
+    // the last of every draw costs nothing.
+    std::vector<size_t> rowOrder(R);
+    std::vector<size_t> columnOrder(C);
+    std::iota(rowOrder.begin(), rowOrder.end(), size_t(0));
+    std::iota(columnOrder.begin(), columnOrder.end(), size_t(0));
+    std::stable_sort(rowOrder.begin(), rowOrder.end(),
+                     [this](size_t a, size_t b) { return m_rowSums[a] < m_rowSums[b]; });
+    std::stable_sort(columnOrder.begin(), columnOrder.end(),
+                     [this](size_t a, size_t b) { return m_columnSums[a] < m_columnSums[b]; });
+    const std::vector<qint64> given = observed;
+    const std::vector<qint64> rowSums = m_rowSums;
+    const std::vector<qint64> columnSums = m_columnSums;
+    for (size_t r = 0; r < R; ++r) {
+        m_rowSums[r] = rowSums[rowOrder[r]];
+        for (size_t c = 0; c < C; ++c)
+            observed[r * C + c] = given[rowOrder[r] * C + columnOrder[c]];
+    }
+    for (size_t c = 0; c < C; ++c)
+        m_columnSums[c] = columnSums[columnOrder[c]];
     m_expected.resize(R * C);
     m_inverse.resize(R * C);
     for (size_t r = 0; r < R; ++r) {
@@ -66,9 +88,8 @@ chi2model::chi2model(int rows, int columns, const int *cells, bool yates)
             m_inverse[r * C + c] = 1.0 / e;
         }
     }
-    const qint64 largest = std::max(*std::max_element(m_rowSums.begin(), m_rowSums.end()),
-                                    *std::max_element(m_columnSums.begin(), m_columnSums.end()));
-    if (!m_lnFact.init(largest))
+    // The draws look up ln k! up to the grand total.
+    if (!m_lnFact.init(m_total))
         return;
     m_observed = statistic(observed.data());
     m_limit = m_observed * (1.0 - 64.0 * DBL_EPSILON);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 class fishermodel::rowsampler final : public mcsampler
 {
@@ -32,23 +33,30 @@ fishermodel::fishermodel(int N, const int *x1, const int *c)
 {
     if (N < 1 || !x1 || !c)
         return;
-    std::vector<qint64> observed(static_cast<size_t>(N));
-    m_columns.resize(static_cast<size_t>(N));
-    qint64 largest = 0;
+    // A row's score does not depend on the order of the columns; drawn from
+    // the smallest column up, the largest comes last, and the last column
+    // of every draw costs nothing.
+    std::vector<std::pair<qint64, qint64>> columns(static_cast<size_t>(N));
     for (int j = 0; j < N; ++j) {
         if (x1[j] < 0 || c[j] < x1[j])
             return;
-        m_columns[size_t(j)] = c[j];
-        observed[size_t(j)] = x1[j];
+        columns[size_t(j)] = {c[j], x1[j]};
         m_total += c[j];
         m_firstRow += x1[j];
-        largest = std::max<qint64>(largest, c[j]);
     }
-    if (!m_lnFact.init(largest))
+    std::sort(columns.begin(), columns.end());
+    std::vector<qint64> observed(static_cast<size_t>(N));
+    m_columns.resize(static_cast<size_t>(N));
+    for (size_t j = 0; j < columns.size(); ++j) {
+        m_columns[j] = columns[j].first;
+        observed[j] = columns[j].second;
+    }
+    // The draws look up ln k! up to the grand total.
+    if (!m_lnFact.init(m_total))
         return;
     double magnitude = 0.0;
-    for (int j = 0; j < N; ++j)
-        magnitude += m_lnFact(observed[size_t(j)]) + m_lnFact(c[j] - observed[size_t(j)]);
+    for (size_t j = 0; j < m_columns.size(); ++j)
+        magnitude += m_lnFact(observed[j]) + m_lnFact(m_columns[j] - observed[j]);
     m_limit = tieLimit(score(observed.data()), magnitude);
     m_valid = true;
 }

@@ -44,7 +44,6 @@ hwmodel::hwmodel(int K, const int *table)
     const size_t k = size_t(K);
     std::vector<qint64> observed(k * k, 0);
     m_alleles.assign(k, 0);
-    qint64 largest = 0;
     for (size_t i = 0; i < k; ++i) {
         for (size_t j = i; j < k; ++j) {
             const qint64 count = table[i * k + j];
@@ -54,11 +53,15 @@ hwmodel::hwmodel(int K, const int *table)
             m_alleles[i] += count;
             m_alleles[j] += count;
             m_individuals += count;
-            largest = std::max(largest, count);
         }
     }
-    if (m_individuals == 0 || !m_lnFact.init(largest))
+    // The draws look up ln k! up to the 2n allele copies.
+    if (m_individuals == 0 || !m_lnFact.init(2 * m_individuals))
         return;
+    // A table's score does not depend on the order of the alleles; drawn
+    // from the rarest up, the most common one comes last, and the last
+    // category of every draw costs nothing.
+    std::sort(m_alleles.begin(), m_alleles.end());
     double magnitude = 0.0;
     qint64 homozygotes = 0;
     for (size_t i = 0; i < k; ++i) {

@@ -9,7 +9,7 @@ bool lnfactorial::init(qint64 n)
 {
     if (n < 0)
         return false;
-    return fillLogFactorials(m_table, std::min(n, kTableSize - 1));
+    return fillLogFactorials(m_table, std::clamp(n, kMinTableSize - 1, kTableSize - 1));
 }
 
 double lnfactorial::stirling(qint64 k)

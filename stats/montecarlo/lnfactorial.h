@@ -14,6 +14,9 @@ class lnfactorial final
 public:
     // The table's size: 32 MB at most.
     static constexpr qint64 kTableSize = qint64(1) << 22;
+    // ...and at least: from here on the series is exact to rounding, so a
+    // lookup past n still gives the right value.
+    static constexpr qint64 kMinTableSize = 1024;
 
     // Prepares ln k! for 0 <= k <= n; false when the table cannot be had.
     bool init(qint64 n);
