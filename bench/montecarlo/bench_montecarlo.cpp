@@ -10,6 +10,7 @@
 #include "chi2model.h"
 #include "clopperpearson.h"
 #include "fishermodel.h"
+#include "guothompson.h"
 #include "hwmodel.h"
 #include "mcrunner.h"
 #include "mcstream.h"
@@ -20,20 +21,6 @@
 #include <vector>
 
 namespace {
-
-// Guo and Thompson's table as the upper triangle that a user types.
-std::vector<int> guoThompson()
-{
-    const std::vector<std::vector<int>> lower = {
-        {1236}, {120, 3}, {18, 0, 0}, {982, 55, 7, 249}, {32, 1, 0, 12, 0},
-        {2582, 132, 20, 1162, 29, 1312}, {6, 0, 0, 4, 0, 4, 0}, {2, 0, 0, 0, 0, 0, 0, 0},
-        {115, 5, 2, 53, 1, 149, 0, 0, 4}};
-    std::vector<int> upper(81, 0);
-    for (size_t i = 0; i < 9; ++i)
-        for (size_t j = 0; j <= i; ++j)
-            upper[j * 9 + i] = lower[i][j];
-    return upper;
-}
 
 void report(benchmark::State &state, const mccount &count)
 {
@@ -65,7 +52,7 @@ BENCHMARK(BM_Hypergeometric)
 
 void BM_GuoThompsonSample(benchmark::State &state)
 {
-    const std::vector<int> table = guoThompson();
+    const std::vector<int> table = guoThompsonTable();
     const hwmodel model(9, table.data());
     const std::unique_ptr<mcsampler> sampler = model.sampler();
     std::mt19937_64 engine = mcstream::chunkEngine(1, 0);
@@ -89,7 +76,7 @@ BENCHMARK(BM_FisherSuite)->DenseRange(0, 47)->Iterations(1)->UseRealTime()->Unit
 
 void BM_GuoThompsonRun(benchmark::State &state)
 {
-    const std::vector<int> table = guoThompson();
+    const std::vector<int> table = guoThompsonTable();
     const hwmodel model(9, table.data());
     mccount count;
     for (auto _ : state)

@@ -26,10 +26,8 @@ bool continuedFraction(double x, double a, double b, double &value)
         d = kTiny;
     d = 1.0 / d;
     double h = d;
-    for (long m = 1; m <= cap; ++m) {
-        const double m2 = 2.0 * double(m);
-        const double dm = double(m);
-        double term = dm * (b - dm) * x / ((a - 1.0 + m2) * (a + m2));
+    // One more coefficient; returns the factor it changes h by.
+    auto extend = [&c, &d, &h](double term) {
         d = 1.0 + term * d;
         if (std::fabs(d) < kTiny)
             d = kTiny;
@@ -38,16 +36,13 @@ bool continuedFraction(double x, double a, double b, double &value)
             c = kTiny;
         d = 1.0 / d;
         h *= d * c;
-        term = -(a + dm) * (sum + dm) * x / ((a + m2) * (a + 1.0 + m2));
-        d = 1.0 + term * d;
-        if (std::fabs(d) < kTiny)
-            d = kTiny;
-        c = 1.0 + term / c;
-        if (std::fabs(c) < kTiny)
-            c = kTiny;
-        d = 1.0 / d;
-        const double step = d * c;
-        h *= step;
+        return d * c;
+    };
+    for (long m = 1; m <= cap; ++m) {
+        const double dm = double(m);
+        const double m2 = 2.0 * dm;
+        extend(dm * (b - dm) * x / ((a - 1.0 + m2) * (a + m2)));
+        const double step = extend(-(a + dm) * (sum + dm) * x / ((a + m2) * (a + 1.0 + m2)));
         if (std::fabs(step - 1.0) <= DBL_EPSILON) {
             value = h;
             return true;

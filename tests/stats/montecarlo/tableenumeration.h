@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -46,6 +47,28 @@ inline void allTables(const Counts &rows, const Counts &columns, std::vector<Cou
         }
     };
     fill(0);
+}
+
+inline long double lnFactorial(qint64 k)
+{
+    return std::lgamma(static_cast<long double>(k) + 1.0L);
+}
+
+// The probability of a table under independence with its margins fixed:
+// prod r! prod c! / (n! prod n_ij!).
+inline double tableProbability(const Counts &rows, const Counts &columns, const Counts &cells)
+{
+    qint64 total = 0;
+    long double logP = 0;
+    for (qint64 r : rows) {
+        total += r;
+        logP += lnFactorial(r);
+    }
+    for (qint64 c : columns)
+        logP += lnFactorial(c);
+    for (qint64 v : cells)
+        logP -= lnFactorial(v);
+    return double(std::exp(logP - lnFactorial(total)));
 }
 
 } // namespace tableenumeration

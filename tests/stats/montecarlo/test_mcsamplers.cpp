@@ -19,14 +19,11 @@ namespace {
 
 using tableenumeration::Counts;
 using tableenumeration::allTables;
+using tableenumeration::lnFactorial;
+using tableenumeration::tableProbability;
 
 constexpr long long kSamples = 100000;
 constexpr double kLevel = 0.001;
-
-long double lnFactorial(qint64 k)
-{
-    return std::lgamma(static_cast<long double>(k) + 1.0L);
-}
 
 // Every genotype table (upper triangle of K x K, row-major) with these
 // allele counts.
@@ -75,12 +72,23 @@ bool tally(const std::vector<Counts> &outcomes, const std::function<Counts()> &d
     return true;
 }
 
-double sum(const std::vector<double> &values)
+// Empty when the sampled outcomes fit their exact probabilities (which must
+// add up to 1), else what went wrong.
+QString misfit(const std::vector<Counts> &outcomes, const std::vector<double> &probabilities,
+               const std::function<Counts()> &draw)
 {
     double total = 0.0;
-    for (double v : values)
-        total += v;
-    return total;
+    for (double p : probabilities)
+        total += p;
+    if (std::fabs(total - 1.0) > 1e-12)
+        return QStringLiteral("the exact probabilities add up to %1").arg(total, 0, 'g', 17);
+    std::vector<long long> observed;
+    if (!tally(outcomes, draw, observed))
+        return QStringLiteral("a draw outside the outcomes");
+    if (outcomes.size() == 1)
+        return observed.front() == kSamples ? QString() : QStringLiteral("a draw outside the support");
+    const double p = goodnessoffit::pValue(observed, probabilities, kSamples);
+    return p > kLevel ? QString() : QStringLiteral("goodness of fit P = %1").arg(p);
 }
 
 } // namespace
@@ -139,19 +147,11 @@ void TestMcSamplers::hypergeometric()
                                                 - lnFactorial(total - marked - draws + k) - lnFactorial(total)
                                                 + lnFactorial(draws) + lnFactorial(total - draws))));
     }
-    QVERIFY(std::fabs(sum(probabilities) - 1.0) < 1e-12);
     std::mt19937_64 engine = mcstream::chunkEngine(20240601u, 0);
-    std::vector<long long> observed;
-    QVERIFY2(tally(outcomes, [&] { return Counts{sampler.hypergeometric(engine, total, marked, draws)}; },
-                   observed),
-             "a draw outside the support");
+    const QString error = misfit(outcomes, probabilities,
+                                 [&] { return Counts{sampler.hypergeometric(engine, total, marked, draws)}; });
+    QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!sampler.failed());
-    if (outcomes.size() == 1) {
-        QCOMPARE(observed.front(), kSamples);
-        return;
-    }
-    const double p = goodnessoffit::pValue(observed, probabilities, kSamples);
-    QVERIFY2(p > kLevel, qPrintable(QStringLiteral("goodness of fit P = %1").arg(p)));
 }
 
 void TestMcSamplers::multivariate_data()
@@ -177,28 +177,19 @@ void TestMcSamplers::multivariate()
     std::vector<Counts> outcomes;
     std::vector<double> probabilities;
     for (const Counts &table : tables) {
-        const Counts row(table.begin(), table.begin() + std::ptrdiff_t(sizes.size()));
-        long double logP = -(lnFactorial(total) - lnFactorial(draws) - lnFactorial(total - draws));
-        for (size_t j = 0; j < sizes.size(); ++j)
-            logP += lnFactorial(sizes[j]) - lnFactorial(row[j]) - lnFactorial(sizes[j] - row[j]);
-        outcomes.push_back(row);
-        probabilities.push_back(double(std::exp(logP)));
+        outcomes.emplace_back(table.begin(), table.begin() + std::ptrdiff_t(sizes.size()));
+        probabilities.push_back(tableProbability({draws, total - draws}, sizes, table));
     }
-    QVERIFY(std::fabs(sum(probabilities) - 1.0) < 1e-12);
     lnfactorial lf;
     QVERIFY(lf.init(total));
     tablesampler sampler(lf);
     std::mt19937_64 engine = mcstream::chunkEngine(7, 1);
     Counts row(sizes.size());
-    std::vector<long long> observed;
-    QVERIFY(tally(outcomes,
-                  [&] {
-                      sampler.multivariate(engine, sizes.data(), int(sizes.size()), total, draws, row.data());
-                      return row;
-                  },
-                  observed));
-    const double p = goodnessoffit::pValue(observed, probabilities, kSamples);
-    QVERIFY2(p > kLevel, qPrintable(QStringLiteral("goodness of fit P = %1").arg(p)));
+    const QString error = misfit(outcomes, probabilities, [&] {
+        sampler.multivariate(engine, sizes.data(), int(sizes.size()), total, draws, row.data());
+        return row;
+    });
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void TestMcSamplers::table_data()
@@ -221,32 +212,19 @@ void TestMcSamplers::table()
     std::vector<Counts> outcomes;
     allTables(rows, columns, outcomes);
     std::vector<double> probabilities;
-    for (const Counts &cells : outcomes) {
-        long double logP = -lnFactorial(total);
-        for (qint64 r : rows)
-            logP += lnFactorial(r);
-        for (qint64 c : columns)
-            logP += lnFactorial(c);
-        for (qint64 v : cells)
-            logP -= lnFactorial(v);
-        probabilities.push_back(double(std::exp(logP)));
-    }
-    QVERIFY(std::fabs(sum(probabilities) - 1.0) < 1e-12);
+    for (const Counts &cells : outcomes)
+        probabilities.push_back(tableProbability(rows, columns, cells));
     lnfactorial lf;
     QVERIFY(lf.init(total));
     tablesampler sampler(lf);
     std::mt19937_64 engine = mcstream::chunkEngine(99, 2);
     Counts cells(rows.size() * columns.size());
-    std::vector<long long> observed;
-    QVERIFY(tally(outcomes,
-                  [&] {
-                      sampler.table(engine, rows.data(), int(rows.size()), columns.data(), int(columns.size()),
-                                    total, cells.data());
-                      return cells;
-                  },
-                  observed));
-    const double p = goodnessoffit::pValue(observed, probabilities, kSamples);
-    QVERIFY2(p > kLevel, qPrintable(QStringLiteral("goodness of fit P = %1").arg(p)));
+    const QString error = misfit(outcomes, probabilities, [&] {
+        sampler.table(engine, rows.data(), int(rows.size()), columns.data(), int(columns.size()), total,
+                      cells.data());
+        return cells;
+    });
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 void TestMcSamplers::pairing_data()
@@ -283,27 +261,22 @@ void TestMcSamplers::pairing()
         logP += std::log(2.0L) * static_cast<long double>(n - homozygotes);
         probabilities.push_back(double(std::exp(logP)));
     }
-    QVERIFY(std::fabs(sum(probabilities) - 1.0) < 1e-12);
     lnfactorial lf;
     QVERIFY(lf.init(copies));
     tablesampler sampler(lf);
     std::mt19937_64 engine = mcstream::chunkEngine(3, 4);
     Counts pairs(size_t(K * K));
-    std::vector<long long> observed;
-    QVERIFY(tally(outcomes,
-                  [&] {
-                      sampler.pairing(engine, alleles.data(), K, n, pairs.data());
-                      Counts genotypes(size_t(K * K), 0);
-                      for (int i = 0; i < K; ++i) {
-                          genotypes[size_t(i * K + i)] = pairs[size_t(i * K + i)];
-                          for (int j = i + 1; j < K; ++j)
-                              genotypes[size_t(i * K + j)] = pairs[size_t(i * K + j)] + pairs[size_t(j * K + i)];
-                      }
-                      return genotypes;
-                  },
-                  observed));
-    const double p = goodnessoffit::pValue(observed, probabilities, kSamples);
-    QVERIFY2(p > kLevel, qPrintable(QStringLiteral("goodness of fit P = %1").arg(p)));
+    const QString error = misfit(outcomes, probabilities, [&] {
+        sampler.pairing(engine, alleles.data(), K, n, pairs.data());
+        Counts genotypes(size_t(K * K), 0);
+        for (int i = 0; i < K; ++i) {
+            genotypes[size_t(i * K + i)] = pairs[size_t(i * K + i)];
+            for (int j = i + 1; j < K; ++j)
+                genotypes[size_t(i * K + j)] = pairs[size_t(i * K + j)] + pairs[size_t(j * K + i)];
+        }
+        return genotypes;
+    });
+    QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
 // The table and, beyond it, the Stirling series, against long double

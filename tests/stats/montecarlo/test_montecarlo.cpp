@@ -8,6 +8,7 @@
 #include "chi2model.h"
 #include "clopperpearson.h"
 #include "fishermodel.h"
+#include "guothompson.h"
 #include "hwbruteforce.h"
 #include "hwmodel.h"
 #include "mcrunner.h"
@@ -25,6 +26,7 @@
 namespace {
 
 using tableenumeration::Counts;
+using tableenumeration::tableProbability;
 
 constexpr int kTables = 200;
 constexpr qint64 kSamples = 2000;
@@ -34,11 +36,6 @@ struct Case
     std::unique_ptr<mcmodel> model;
     double exact = 0.0;
 };
-
-long double lnFactorial(qint64 k)
-{
-    return std::lgamma(static_cast<long double>(k) + 1.0L);
-}
 
 // The exact P of the chi-squared statistic with fixed margins: every table
 // listed, the statistic in long double.
@@ -69,16 +66,8 @@ double chi2Exact(int R, int C, const std::vector<int> &cells)
     tableenumeration::allTables(rows, columns, tables);
     long double p = 0;
     for (const Counts &table : tables) {
-        if (statistic(table) < limit)
-            continue;
-        long double logP = -lnFactorial(total);
-        for (qint64 v : rows)
-            logP += lnFactorial(v);
-        for (qint64 v : columns)
-            logP += lnFactorial(v);
-        for (qint64 v : table)
-            logP -= lnFactorial(v);
-        p += std::exp(logP);
+        if (statistic(table) >= limit)
+            p += tableProbability(rows, columns, table);
     }
     return double(p);
 }
@@ -155,20 +144,6 @@ std::vector<Case> chi2Cases()
     return cases;
 }
 
-// Guo and Thompson's nine alleles as the upper triangle that a user types.
-std::vector<int> guoThompson()
-{
-    const std::vector<std::vector<int>> lower = {
-        {1236}, {120, 3}, {18, 0, 0}, {982, 55, 7, 249}, {32, 1, 0, 12, 0},
-        {2582, 132, 20, 1162, 29, 1312}, {6, 0, 0, 4, 0, 4, 0}, {2, 0, 0, 0, 0, 0, 0, 0},
-        {115, 5, 2, 53, 1, 149, 0, 0, 4}};
-    std::vector<int> upper(81, 0);
-    for (int i = 0; i < 9; ++i)
-        for (int j = 0; j <= i; ++j)
-            upper[size_t(j * 9 + i)] = lower[size_t(i)][size_t(j)];
-    return upper;
-}
-
 } // namespace
 
 class TestMonteCarlo final : public QObject
@@ -185,7 +160,7 @@ private slots:
     void reports_data();
     void reports();
     void reportOfStop();
-    void guoThompsonTable();
+    void nineAlleles();
 };
 
 void TestMonteCarlo::init()
@@ -233,7 +208,7 @@ void TestMonteCarlo::intervalsHoldExactP()
 
 void TestMonteCarlo::sameCountOnAnyThreads()
 {
-    const std::vector<int> table = guoThompson();
+    const std::vector<int> table = guoThompsonTable();
     const hwmodel hw(9, table.data());
     const int x1[] = {5, 0, 1, 7, 3};
     const int c[] = {5, 5, 5, 9, 12};
@@ -259,7 +234,7 @@ void TestMonteCarlo::sameCountOnAnyThreads()
 
 void TestMonteCarlo::stopAndProgress()
 {
-    const std::vector<int> table = guoThompson();
+    const std::vector<int> table = guoThompsonTable();
     const hwmodel model(9, table.data());
     calcProgressValue = -1;
     const mccount done = countExtremes(model, 5000, 1, 2, 40);
@@ -388,9 +363,9 @@ void TestMonteCarlo::reportOfStop()
 
 // The table no exact method reaches: a peer's estimate is 0.7143 (standard
 // error 0.00045).
-void TestMonteCarlo::guoThompsonTable()
+void TestMonteCarlo::nineAlleles()
 {
-    const std::vector<int> table = guoThompson();
+    const std::vector<int> table = guoThompsonTable();
     const hwmodel model(9, table.data());
     QVERIFY(model.isValid());
     const mccount count = countExtremes(model, 20000, 2024, 2, 100);
