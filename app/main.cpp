@@ -9,6 +9,8 @@ int main(int argc, char *argv[])
     calcApplication = app;
     auto *window = new MainWindow;
     window->show();
+    // Qt has taken its own options out; what remains names a document.
+    window->openArguments(app->arguments().mid(1));
     const int code = app->exec();
     delete window;
     calcApplication = nullptr;

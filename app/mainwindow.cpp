@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "spreadsheet.h"
+#include "uiprompts.h"
 
 #include <QCloseEvent>
 #include <QDockWidget>
@@ -40,6 +41,8 @@ MainWindow::MainWindow()
     setCurrentFile(QString());
     setWindowTitle(tr("Velmora"));
     setUnifiedTitleAndToolBarOnMac(true);
+    // Documents dropped from a file manager open here.
+    setAcceptDrops(true);
 
     createSelDialog();
 
@@ -130,11 +133,26 @@ void MainWindow::spreadsheetModified()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A close that arrives inside a poll would leave the calculation
-    // running on a dying window: stop it, and close once it has ended.
+    // running on a dying window. Ask before stopping it, so that a user who
+    // changes their mind keeps the run; once it has ended, the deferred
+    // close asks the save question.
     if (calcRunning) {
-        slotStopCalc();
-        closeAfterRun = true;
         event->ignore();
+        if (closeAfterRun || stopQuestionOpen)
+            return;
+        stopQuestionOpen = true;
+        const QMessageBox::StandardButton answer = UiPrompts::current().warning(this,
+            tr("Velmora"), tr("A test is running. Stop it and close?"),
+            QMessageBox::Yes | QMessageBox::No);
+        stopQuestionOpen = false;
+        if (answer != QMessageBox::Yes)
+            return;
+        if (calcRunning) {
+            slotStopCalc();
+            closeAfterRun = true;
+        } else {
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
         return;
     }
     if (okToContinue()) {

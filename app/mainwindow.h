@@ -11,6 +11,9 @@ class FindDialog;
 class QAction;
 class QCloseEvent;
 class QDockWidget;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -53,8 +56,15 @@ public:
     Spreadsheet *sheet() const { return spreadsheet; }
     SelDialog *selectionDialog() const { return selDialog; }
 
+    // Opens the document named on the command line (the first argument
+    // after the program's name), if any.
+    void openArguments(const QStringList &arguments);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 signals:
     void signalTestRange();
@@ -79,6 +89,10 @@ private slots:
     void openRecentFile();
     void updateStatusBar();
     void spreadsheetModified();
+    void copyResults();
+    void saveResults();
+    void clearResults();
+    void undoClearResults();
 
 private:
     // Window and status bar.
@@ -89,6 +103,10 @@ private:
     void createMenus();
     void createContextMenu();
     void createToolBars();
+    // The Results menu's commands.
+    void createResultsActions();
+    void updateResultsActions();
+    bool writeResults(const QString &fileName);
     // Documents and settings.
     void readSettings();
     void writeSettings();
@@ -98,6 +116,13 @@ private:
     void setCurrentFile(const QString &fileName);
     void updateRecentFileActions();
     QString strippedName(const QString &fullFileName);
+    // The folder the file dialogs start in, and the one to remember.
+    QString dialogFolder() const;
+    void rememberFolder(const QString &fileName);
+    QString withDefaultSuffix(const QString &fileName, const QString &suffix);
+    // Desktop integration.
+    void placeForFirstStart();
+    void openDroppedFile(const QString &fileName);
     // Calculation control.
     void createSelDialog();
     bool refuseWhileCalculating();
@@ -126,6 +151,9 @@ private:
     enum { MaxRecentFiles = 5 };
     QAction *recentFileActions[MaxRecentFiles] = {};
     QAction *separatorAction = nullptr;
+    QString lastFolder;
+    // The report as it was before the last Clear, until the next entry.
+    QString clearedResults;
 
     QMenu *fileMenu = nullptr;
     QMenu *editMenu = nullptr;
@@ -133,6 +161,7 @@ private:
     QMenu *analyseMenu = nullptr;
     QMenu *viewMenu = nullptr;
     QMenu *helpMenu = nullptr;
+    QMenu *resultsMenu = nullptr;
     QToolBar *fileToolBar = nullptr;
     QToolBar *editToolBar = nullptr;
 
@@ -161,7 +190,12 @@ private:
     QAction *showGridAction = nullptr;
     QAction *autoRecalcAction = nullptr;
     QAction *aboutAction = nullptr;
+    QAction *copyResultsAction = nullptr;
+    QAction *saveResultsAction = nullptr;
+    QAction *clearResultsAction = nullptr;
+    QAction *undoClearResultsAction = nullptr;
 
     bool calcRunning = false;
     bool closeAfterRun = false;
+    bool stopQuestionOpen = false;
 };

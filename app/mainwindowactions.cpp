@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QToolBar>
 
 void MainWindow::createActions()
@@ -145,6 +147,8 @@ void MainWindow::createActions()
     aboutAction = new QAction(tr("&About..."), this);
     aboutAction->setStatusTip(tr("Show the application's About box"));
     connect(aboutAction, SIGNAL(triggered()), this, SLOT(about()));
+
+    createResultsActions();
 }
 
 void MainWindow::createMenus()
@@ -187,6 +191,13 @@ void MainWindow::createMenus()
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);
 
+    resultsMenu = menuBar()->addMenu(tr("&Results"));
+    resultsMenu->addAction(copyResultsAction);
+    resultsMenu->addAction(saveResultsAction);
+    resultsMenu->addSeparator();
+    resultsMenu->addAction(clearResultsAction);
+    resultsMenu->addAction(undoClearResultsAction);
+
     menuBar()->addSeparator();
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
@@ -199,6 +210,16 @@ void MainWindow::createContextMenu()
     spreadsheet->addAction(copyAction);
     spreadsheet->addAction(pasteAction);
     spreadsheet->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // The Results window offers the commands of the Results menu, on the
+    // report and on the white space below it alike: the label hands its
+    // right clicks on to the scroll area.
+    auto *rule = new QAction(this);
+    rule->setSeparator(true);
+    resultsScroll->addActions(
+        { copyResultsAction, saveResultsAction, rule, clearResultsAction, undoClearResultsAction });
+    resultsScroll->setContextMenuPolicy(Qt::ActionsContextMenu);
+    resultsLabel->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void MainWindow::createToolBars()

@@ -4,9 +4,11 @@
 #include "uiprompts.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 namespace {
@@ -30,9 +32,11 @@ void MainWindow::open()
 {
     if (okToContinue()) {
         const QString fileName = UiPrompts::current().openFileName(
-            this, tr("Open Spreadsheet"), QStringLiteral("."), tr("Spreadsheet files (*.sp)"));
-        if (!fileName.isEmpty())
+            this, tr("Open Spreadsheet"), dialogFolder(), tr("Spreadsheet files (*.sp)"));
+        if (!fileName.isEmpty()) {
+            rememberFolder(fileName);
             loadFile(fileName);
+        }
     }
 }
 
@@ -45,8 +49,13 @@ bool MainWindow::save()
 
 bool MainWindow::saveAs()
 {
-    const QString fileName = UiPrompts::current().saveFileName(
-        this, tr("Save Spreadsheet"), QStringLiteral("."), tr("Spreadsheet files (*.sp)"));
+    QString fileName = UiPrompts::current().saveFileName(
+        this, tr("Save Spreadsheet"), dialogFolder(), tr("Spreadsheet files (*.sp)"));
+    if (fileName.isEmpty())
+        return false;
+    rememberFolder(fileName);
+    // A document saved as "mine" would be invisible to Open's filter.
+    fileName = withDefaultSuffix(fileName, QStringLiteral("sp"));
     if (fileName.isEmpty())
         return false;
     return saveFile(fileName);
@@ -110,6 +119,7 @@ void MainWindow::setCurrentFile(const QString &fileName)
     setWindowModified(false);
     QString shownName = tr("Untitled");
     if (!curFile.isEmpty()) {
+        rememberFolder(curFile);
         shownName = strippedName(curFile);
         recentFiles.removeAll(curFile);
         recentFiles.prepend(curFile);
@@ -121,6 +131,39 @@ void MainWindow::setCurrentFile(const QString &fileName)
 QString MainWindow::strippedName(const QString &fullFileName)
 {
     return QFileInfo(fullFileName).fileName();
+}
+
+QString MainWindow::dialogFolder() const
+{
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        return lastFolder;
+    // Not the working folder: started from a desktop menu, that is
+    // wherever the session began.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+void MainWindow::rememberFolder(const QString &fileName)
+{
+    lastFolder = QFileInfo(fileName).absolutePath();
+}
+
+// The file dialog confirmed replacing the name it returned, not the name
+// with the suffix added, so a clash with that one is asked about here.
+QString MainWindow::withDefaultSuffix(const QString &fileName, const QString &suffix)
+{
+    if (!QFileInfo(fileName).suffix().isEmpty())
+        return fileName;
+    const QString named
+        = fileName.endsWith(u'.') ? QString(fileName + suffix) : QString(fileName + u'.' + suffix);
+    if (!QFileInfo::exists(named))
+        return named;
+    const QMessageBox::StandardButton answer = UiPrompts::current().warning(this, tr("Velmora"),
+        tr("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(named)),
+        QMessageBox::Yes | QMessageBox::No);
+    return answer == QMessageBox::Yes ? named : QString();
 }
 
 void MainWindow::updateRecentFileActions()
@@ -142,11 +185,13 @@ void MainWindow::updateRecentFileActions()
 void MainWindow::readSettings()
 {
     QSettings settings = velmoraSettings();
-    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    if (!restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray()))
+        placeForFirstStart();
     recentFiles = settings.value(QStringLiteral("recentFiles")).toStringList();
     updateRecentFileActions();
     showGridAction->setChecked(settings.value(QStringLiteral("showGrid"), true).toBool());
     autoRecalcAction->setChecked(settings.value(QStringLiteral("autoRecalc"), true).toBool());
+    lastFolder = settings.value(QStringLiteral("lastFolder")).toString();
 }
 
 void MainWindow::writeSettings()
@@ -156,4 +201,5 @@ void MainWindow::writeSettings()
     settings.setValue(QStringLiteral("recentFiles"), recentFiles);
     settings.setValue(QStringLiteral("showGrid"), showGridAction->isChecked());
     settings.setValue(QStringLiteral("autoRecalc"), autoRecalcAction->isChecked());
+    settings.setValue(QStringLiteral("lastFolder"), lastFolder);
 }

@@ -6,7 +6,6 @@
 #include "montecarlorun.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
-#include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
 
@@ -38,8 +37,10 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
     MonteCarloSettings settings;
     settings.samples = input.monteCarloSamples;
     settings.seed = drawMonteCarloSeed();
-    runAndReport([this, kind, &input, &settings](const ProgressDisplay &progress) -> RunReport {
-        return runMonteCarloTest(kind, input, SpreadsheetCellSource(spreadsheet), settings, progress);
+    // Chi-squared reads its counts from the cells the check read.
+    const CellSnapshot cells = selDialog->checkedCells;
+    runAndReport([kind, &input, &cells, &settings](const ProgressDisplay &progress) -> RunReport {
+        return runMonteCarloTest(kind, input, cells, settings, progress);
     });
 }
 
@@ -52,8 +53,10 @@ void MainWindow::runChi2()
         selDialog->yatesCheck->hide();
         return;
     }
-    runAndReport([this, &input](const ProgressDisplay &) -> RunReport {
-        return runChi2Test(input, SpreadsheetCellSource(spreadsheet));
+    // The echo shows the cells the check read, the numbers behind chi2Sum.
+    const CellSnapshot cells = selDialog->checkedCells;
+    runAndReport([&input, &cells](const ProgressDisplay &) -> RunReport {
+        return runChi2Test(input, cells);
     });
     selDialog->testKind = TestNone;
     selDialog->yatesCheck->hide();

@@ -34,12 +34,12 @@ void MainWindow::goToCell()
 
 void MainWindow::sort()
 {
-    const QTableWidgetSelectionRange range = spreadsheet->selectionRange();
-    // Without a selection the dialog could only offer the character before
-    // "A" as a column; refuse before it opens.
+    // Without a selection every cell that holds anything is sorted, as the
+    // action's tip says; only an empty grid leaves nothing to sort.
+    const QTableWidgetSelectionRange range = spreadsheet->sortRange();
     if (range.rowCount() <= 0 || range.columnCount() <= 0) {
         UiPrompts::current().information(spreadsheet, tr("Velmora"),
-            tr("There is nothing to sort. Select the cells to sort first."));
+            tr("There is nothing to sort: the grid is empty."));
         return;
     }
 

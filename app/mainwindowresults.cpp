@@ -1,12 +1,20 @@
 #include "mainwindow.h"
 
+#include "reporttext.h"
 #include "runreport.h"
+#include "uiprompts.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
+#include <QSaveFile>
 #include <QScrollArea>
+#include <QStatusBar>
 
 void MainWindow::appendResult(const QString &message, int isError)
 {
@@ -16,6 +24,9 @@ void MainWindow::appendResult(const QString &message, int isError)
     text += resultsEntry(message, isError);
     resultsLabel->setText(text);
     resultsLabel->adjustSize();
+    // A new entry ends the chance to bring back a cleared report.
+    clearedResults.clear();
+    updateResultsActions();
     const int height = resultsLabel->height();
     showResultsWindow();
     resultsScroll->ensureVisible(0, height, 0, 0);
@@ -33,4 +44,111 @@ void MainWindow::showResultsWindow()
     // action gives the same result everywhere else.
     if (!showResultsAction->isChecked())
         showResultsAction->trigger();
+}
+
+void MainWindow::createResultsActions()
+{
+    copyResultsAction = new QAction(tr("&Copy Results"), this);
+    copyResultsAction->setStatusTip(
+        tr("Copy the selected part of the results, or all of them, to the clipboard"));
+    connect(copyResultsAction, SIGNAL(triggered()), this, SLOT(copyResults()));
+
+    saveResultsAction = new QAction(tr("&Save Results As..."), this);
+    saveResultsAction->setStatusTip(tr("Save the results as an HTML page or as plain text"));
+    connect(saveResultsAction, SIGNAL(triggered()), this, SLOT(saveResults()));
+
+    clearResultsAction = new QAction(tr("C&lear Results"), this);
+    clearResultsAction->setStatusTip(tr("Remove every entry from the Results window"));
+    connect(clearResultsAction, SIGNAL(triggered()), this, SLOT(clearResults()));
+
+    undoClearResultsAction = new QAction(tr("&Undo Clear Results"), this);
+    undoClearResultsAction->setStatusTip(tr("Bring back the results that Clear removed"));
+    connect(undoClearResultsAction, SIGNAL(triggered()), this, SLOT(undoClearResults()));
+
+    updateResultsActions();
+}
+
+void MainWindow::updateResultsActions()
+{
+    const bool hasReport = !resultsLabel->text().isEmpty();
+    copyResultsAction->setEnabled(hasReport);
+    saveResultsAction->setEnabled(hasReport);
+    clearResultsAction->setEnabled(hasReport);
+    undoClearResultsAction->setEnabled(!clearedResults.isEmpty());
+}
+
+void MainWindow::copyResults()
+{
+    const QString report = resultsLabel->text();
+    if (report.isEmpty())
+        return;
+    auto *data = new QMimeData;
+    if (resultsLabel->hasSelectedText()) {
+        data->setText(reporttext::plainSelection(resultsLabel->selectedText()));
+    } else {
+        data->setHtml(report);
+        data->setText(reporttext::plainText(report));
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
+    statusBar()->showMessage(tr("Results copied"), 2000);
+}
+
+void MainWindow::saveResults()
+{
+    if (resultsLabel->text().isEmpty())
+        return;
+    QString fileName = UiPrompts::current().saveFileName(this, tr("Save Results"), dialogFolder(),
+        tr("HTML files (*.html *.htm);;Text files (*.txt)"));
+    if (fileName.isEmpty())
+        return;
+    rememberFolder(fileName);
+    fileName = withDefaultSuffix(fileName, QStringLiteral("html"));
+    if (fileName.isEmpty())
+        return;
+    if (writeResults(fileName))
+        statusBar()->showMessage(tr("Results saved"), 2000);
+    else
+        statusBar()->showMessage(tr("Saving canceled"), 2000);
+}
+
+bool MainWindow::writeResults(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const bool plain = suffix == QLatin1String("txt") || suffix == QLatin1String("text");
+    const QString report = resultsLabel->text();
+    const QByteArray bytes
+        = (plain ? reporttext::plainText(report) : reporttext::htmlPage(report)).toUtf8();
+    // Written aside and renamed into place: a failed write keeps an older
+    // file of the same name whole.
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    UiPrompts::current().warning(this, tr("Velmora"),
+        tr("Cannot write file %1:\n%2.").arg(QDir::toNativeSeparators(fileName), reason),
+        QMessageBox::Ok);
+    return false;
+}
+
+void MainWindow::clearResults()
+{
+    const QString report = resultsLabel->text();
+    if (report.isEmpty())
+        return;
+    clearedResults = report;
+    resultsLabel->clear();
+    resultsLabel->adjustSize();
+    updateResultsActions();
+}
+
+void MainWindow::undoClearResults()
+{
+    if (clearedResults.isEmpty())
+        return;
+    resultsLabel->setText(clearedResults);
+    clearedResults.clear();
+    resultsLabel->adjustSize();
+    resultsScroll->ensureVisible(0, resultsLabel->height(), 0, 0);
+    updateResultsActions();
 }

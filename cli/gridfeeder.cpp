@@ -154,12 +154,11 @@ bool GridFeeder::place(const TextTable &table, QString *error)
 
 CellBlock GridFeeder::usedBlock() const
 {
+    const QTableWidgetSelectionRange used = sheet.usedRange();
     CellBlock block;
-    for (int row = 0; row < Spreadsheet::RowCount; ++row) {
-        for (int column = 0; column < Spreadsheet::ColumnCount; ++column) {
-            if (!sheet.cellFormula(row, column).isEmpty())
-                block.include(row, column);
-        }
+    if (used.rowCount() > 0) {
+        block.include(used.topRow(), used.leftColumn());
+        block.include(used.bottomRow(), used.rightColumn());
     }
     return block;
 }

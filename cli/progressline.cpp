@@ -2,6 +2,8 @@
 
 #include "calcpoll.h"
 
+#include <algorithm>
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -122,7 +124,9 @@ void ProgressLine::draw()
         // ordering; an atomic read of the aligned int is all this display
         // needs, a value a stage old does no harm.
         const int value = __atomic_load_n(&calcProgressValue, __ATOMIC_RELAXED);
-        line += QStringLiteral(" stage %1/%2").arg(value).arg(engineMaximum);
+        // A share, not stages: some engines count in finer steps than stages.
+        const qint64 percent = std::clamp<qint64>(qint64(value) * 100 / engineMaximum, 0, 100);
+        line += QStringLiteral(" %1%").arg(percent);
     }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started);
     line += QStringLiteral(" %1 s").arg(qint64(seconds.count()));

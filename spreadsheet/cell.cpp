@@ -212,10 +212,14 @@ public:
     }
 
 private:
+    // The cell a reference names, or null for an empty position. An item
+    // whose text was erased looks empty and reads as empty: 0, not the
+    // empty string that would make every sum over it "####".
     static const Cell *cellAt(const Cell *from, int row, int column)
     {
         const QTableWidget *table = from->tableWidget();
-        return table ? static_cast<const Cell *>(table->item(row, column)) : nullptr;
+        const auto *cell = table ? static_cast<const Cell *>(table->item(row, column)) : nullptr;
+        return cell && !cell->formulaText().isEmpty() ? cell : nullptr;
     }
 
     // Every token of the formula that names a cell holding an item. A token
@@ -259,9 +263,15 @@ private:
         cell->generation = currentGeneration(cell);
         cell->valueCache = QVariant();
         const QString text = cell->formulaText();
+        // The number parser stops at a NUL and would read "7<NUL>abc" as 7,
+        // and the grammar takes a NUL for the end of the formula: a text
+        // holding one is text, never a number.
+        const bool holdsNul = text.contains(kEndMarker);
         if (text.startsWith(u'\'')) {
             cell->valueCache = text.mid(1);
         } else if (text.startsWith(u'=')) {
+            if (holdsNul)
+                return;
             const QString expr = expressionOf(text);
             auto resolve = [cell](int row, int column) -> QVariant {
                 const Cell *ref = cellAt(cell, row, column);
@@ -275,7 +285,7 @@ private:
             cell->valueCache = parser.evaluate();
         } else {
             bool ok = false;
-            const double value = text.toDouble(&ok);
+            const double value = holdsNul ? 0.0 : text.toDouble(&ok);
             if (ok)
                 cell->valueCache = value;
             else

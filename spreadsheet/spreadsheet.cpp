@@ -29,6 +29,36 @@ QTableWidgetSelectionRange Spreadsheet::selectionRange()
     return ranges.first();
 }
 
+QTableWidgetSelectionRange Spreadsheet::usedRange() const
+{
+    int top = -1;
+    int left = ColumnCount;
+    int bottom = -1;
+    int right = -1;
+    for (int row = 0; row < rowCount(); ++row) {
+        for (int column = 0; column < columnCount(); ++column) {
+            if (cellFormula(row, column).isEmpty())
+                continue;
+            if (top < 0)
+                top = row;
+            bottom = row;
+            left = qMin(left, column);
+            right = qMax(right, column);
+        }
+    }
+    if (top < 0)
+        return QTableWidgetSelectionRange();
+    return QTableWidgetSelectionRange(top, left, bottom, right);
+}
+
+QTableWidgetSelectionRange Spreadsheet::sortRange()
+{
+    const QTableWidgetSelectionRange range = selectionRange();
+    if (range.rowCount() > 0 && range.columnCount() > 0)
+        return range;
+    return usedRange();
+}
+
 void Spreadsheet::clearSheet()
 {
     setRowCount(0);
@@ -41,6 +71,7 @@ void Spreadsheet::clearSheet()
         setHorizontalHeaderItem(i, item);
     }
     setCurrentCell(0, 0);
+    emit contentChanged();
 }
 
 Cell *Spreadsheet::cell(int row, int column) const
@@ -86,6 +117,7 @@ void Spreadsheet::recalculate()
 {
     ++generation;
     viewport()->update();
+    emit contentChanged();
 }
 
 void Spreadsheet::setAutoRecalculate(bool recalc)
@@ -99,5 +131,7 @@ void Spreadsheet::somethingChanged()
 {
     if (autoRecalc)
         recalculate();
+    else
+        emit contentChanged();
     emit modified();
 }

@@ -21,6 +21,12 @@ public:
     QString currentCellName() const;
     QString currentCellFormula() const;
     QTableWidgetSelectionRange selectionRange();
+    // The smallest block holding every cell whose text is not empty; all
+    // bounds -1 when there is none.
+    QTableWidgetSelectionRange usedRange() const;
+    // What a sort reorders: the selection, or the used block when nothing
+    // is selected.
+    QTableWidgetSelectionRange sortRange();
     void clearSheet();
     bool readSheet(const QString &fileName);
     bool writeSheet(const QString &fileName);
@@ -28,6 +34,7 @@ public:
 
     QString cellText(int row, int column) const;
     QString cellFormula(int row, int column) const;
+    // Every write of a cell's text goes through here.
     void setCellFormula(int row, int column, const QString &formula);
 
     // Bumped by every recalculation: a cell computed in an older generation
@@ -49,6 +56,10 @@ public slots:
 
 signals:
     void modified();
+    // What some cell shows may have changed: an edit, a paste, a deletion,
+    // a sort, a recalculation, a new or loaded document. Emitted once per
+    // changed cell during block operations; listeners coalesce.
+    void contentChanged();
 
 private slots:
     void somethingChanged();

@@ -153,8 +153,8 @@ void Spreadsheet::findPrevious(const QString &str, Qt::CaseSensitivity cs)
 
 void Spreadsheet::sortSelection(const RowCompare &compare)
 {
-    const QTableWidgetSelectionRange range = selectionRange();
-    // Nothing selected: nothing to sort, and nothing is marked modified.
+    const QTableWidgetSelectionRange range = sortRange();
+    // An empty grid and no selection: nothing to sort, nothing modified.
     if (range.rowCount() <= 0 || range.columnCount() <= 0)
         return;
 
@@ -170,10 +170,16 @@ void Spreadsheet::sortSelection(const RowCompare &compare)
 
     std::stable_sort(rows.begin(), rows.end(), compare);
 
+    // An empty text that lands on an empty position creates no item there:
+    // a sort that moves nothing leaves the grid as it was.
     for (int i = 0; i < range.rowCount(); ++i) {
         const QStringList &row = rows.at(i);
-        for (int j = 0; j < range.columnCount(); ++j)
-            setCellFormula(range.topRow() + i, range.leftColumn() + j, row.at(j));
+        for (int j = 0; j < range.columnCount(); ++j) {
+            const int r = range.topRow() + i;
+            const int c = range.leftColumn() + j;
+            if (!row.at(j).isEmpty() || item(r, c))
+                setCellFormula(r, c, row.at(j));
+        }
     }
 
     clearSelection();

@@ -2,10 +2,19 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QRegularExpression>
 
 namespace {
 UiPrompts *installed = nullptr;
+
+// The suffix of a name filter's first pattern: "sp" for
+// "Spreadsheet files (*.sp)"; empty when it has none.
+QString firstSuffix(const QString &nameFilter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+    return pattern.match(nameFilter).captured(1);
 }
+} // namespace
 
 QMessageBox::StandardButton UiPrompts::warning(QWidget *parent, const QString &title,
                                                const QString &text,
@@ -34,7 +43,17 @@ QString UiPrompts::openFileName(QWidget *parent, const QString &caption, const Q
 QString UiPrompts::saveFileName(QWidget *parent, const QString &caption, const QString &dir,
                                 const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    // A dialog of its own rather than the static call: a name typed without
+    // a suffix gets the chosen filter's, and the question before replacing
+    // a file is asked about the name with that suffix.
+    QFileDialog dialog(parent, caption, dir, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(firstSuffix(dialog.selectedNameFilter()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString &chosen) { dialog.setDefaultSuffix(firstSuffix(chosen)); });
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 void UiPrompts::beep()

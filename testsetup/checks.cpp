@@ -59,8 +59,12 @@ Read readCount(const CellSource &grid, int row, int column, int &value)
 {
     if (!grid.hasItem(row, column))
         return Read::Empty;
+    const QString text = grid.text(row, column);
+    // The number parser stops at a NUL: "7<NUL>abc" would count as 7.
+    if (text.contains(QChar(u'\0')))
+        return Read::Bad;
     bool ok = false;
-    const int v = grid.text(row, column).toInt(&ok, 10);
+    const int v = text.toInt(&ok, 10);
     if (!ok || v < 0)
         return Read::Bad;
     qDebug() << " value=" << v;

@@ -1,6 +1,7 @@
 #include "seldialog.h"
 
 #include "checks.h"
+#include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 
 SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), spreadsheet(sheet)
 {
@@ -18,6 +20,12 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     if (parent)
         connect(parent, SIGNAL(signalTestRange()), this, SLOT(slotTestRange()));
     connect(spreadsheet, SIGNAL(itemSelectionChanged()), this, SLOT(slotTestRange()));
+    recheckTimer = new QTimer(this);
+    recheckTimer->setSingleShot(true);
+    recheckTimer->setInterval(0);
+    connect(recheckTimer, SIGNAL(timeout()), this, SLOT(slotTestRange()));
+    if (qobject_cast<Spreadsheet *>(spreadsheet))
+        connect(spreadsheet, SIGNAL(contentChanged()), this, SLOT(scheduleRecheck()));
 
     rangeEdit = new QLineEdit(this);
     rangeEdit->setEnabled(false);
@@ -117,7 +125,19 @@ void SelDialog::accept()
             tr("<font color=\"red\">A test is running: stop it or wait for its result</font>"));
         return;
     }
+    // A change to the grid may still wait for its re-check: check once
+    // more, so that the run reads what the grid holds now, or nothing.
+    recheckTimer->stop();
+    slotTestRange();
+    if (testKind >= 0 && !okButton->isEnabled())
+        return;
     QDialog::accept();
+}
+
+void SelDialog::scheduleRecheck()
+{
+    if (testKind >= 0 && !recheckTimer->isActive())
+        recheckTimer->start();
 }
 
 void SelDialog::slotTestRange()
@@ -144,8 +164,10 @@ void SelDialog::slotTestRange()
                            .arg(QChar(u'A' + range.rightColumn()))
                            .arg(range.bottomRow() + 1));
 
-    const SpreadsheetCellSource grid(spreadsheet);
-    const CheckResult result = checkTestRange(testKind, grid, input);
+    const SpreadsheetCellSource live(spreadsheet);
+    checkedCells = CellSnapshot(&live);
+    const CheckResult result = checkTestRange(testKind, checkedCells, input);
+    checkedCells.detach();
     messageLabel->setText(result.message);
     if (result.yatesUnchecked) {
         const QSignalBlocker blocker(yatesCheck);

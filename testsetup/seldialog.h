@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cellsnapshot.h"
 #include "testinput.h"
 
 #include <QDialog>
@@ -11,10 +12,12 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QTimer;
 
 // The one dialog through which every test starts: shows the selected block
-// as a range text, checks it for the chosen test at every selection change,
-// and holds what the check copied out of the grid for the test's driver.
+// as a range text, checks it for the chosen test at every selection change
+// and after every change to the grid's cells, and holds what the check
+// copied out of the grid for the test's driver.
 class SelDialog final : public QDialog
 {
     Q_OBJECT
@@ -33,6 +36,8 @@ public:
 
     int testKind = TestNone;
     TestInput input;
+    // The cells as the last check read them, for a report's echo.
+    CellSnapshot checkedCells;
 
     QCheckBox *yatesCheck = nullptr;
     QSpinBox *accuracySpin = nullptr;
@@ -55,10 +60,14 @@ private slots:
     void slotTestRange();
     void slotSpinText(int value);
     void slotMonteCarlo();
+    void scheduleRecheck();
 
 private:
     QStringList prompts;
     QStringList titles;
     QTableWidget *spreadsheet;
     bool calculationRunning = false;
+    // One deferred re-check per event-loop pass, however many cells a
+    // paste, sort or load changes.
+    QTimer *recheckTimer = nullptr;
 };

@@ -2,11 +2,13 @@
 // changed cell also refreshes the window's modified mark and status bar.
 #include "mainwindow.h"
 #include "rowcompare.h"
+#include "seldialog.h"
 #include "spreadsheet.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QPushButton>
 #include <QStandardPaths>
 
 #include <benchmark/benchmark.h>
@@ -109,6 +111,34 @@ void BM_WindowSort(benchmark::State &state)
     }
 }
 BENCHMARK(BM_WindowSort)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The whole grid pasted over the whole grid while the chi-squared dialog
+// is open on it: the dialog's verdict must follow the new values without
+// checking the 999 x 26 block once per pasted cell.
+void BM_WindowPasteWithDialog(benchmark::State &state)
+{
+    MainWindow &w = window();
+    Spreadsheet *sheet = w.sheet();
+    SelDialog *dialog = w.selectionDialog();
+    for (auto _ : state) {
+        state.PauseTiming();
+        sheet->clearSheet();
+        sheet->selectAll();
+        for (QAction *action : w.findChildren<QAction *>())
+            if (action->text() == QStringLiteral("&Chi-squared test..."))
+                action->trigger();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        sheet->paste();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        // 1 when the verdict has followed the paste to "All is good".
+        state.counters["verdict_ok"] = dialog->okButton->isEnabled() ? 1 : 0;
+        dialog->reject();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_WindowPasteWithDialog)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

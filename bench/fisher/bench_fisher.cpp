@@ -1,7 +1,7 @@
 // Speed and memory of the Fisher 2xN network on the 48-table suite
-// (suite.h): the exact variant, the approximate one at 6 digits, and, on the
-// small tables where it can finish, the exact variant with one list element
-// per partial table (no joining of equal lengths).
+// (suite.h): the exact variant, the approximate one with the unit 1e-6, and,
+// on the small tables where it can finish, the exact variant with one list
+// element per partial table (no joining of equal lengths).
 //
 // Each table runs once. A run is stopped after --cap_s seconds (default 60)
 // through the stop flag that the engine polls, and its memory is bounded by
@@ -11,6 +11,7 @@
 // the run counted against its budget: node buffers, table, lists, scratch),
 // rss_MiB (the process's peak resident size during the run), elements (the
 // largest number of list elements held at once).
+#include "runcap.h"
 #include "suite.h"
 
 #include "calcpoll.h"
@@ -20,38 +21,15 @@
 
 #include <benchmark/benchmark.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <sys/time.h>
 
 namespace {
 
 int capSeconds = 60;
 qint64 budgetMiB = 4096;
-
-void onAlarm(int)
-{
-    calcStopFlag = 1;
-}
-
-void armCap()
-{
-    calcStopFlag = 0;
-    std::signal(SIGALRM, onAlarm);
-    itimerval timer{};
-    timer.it_value.tv_sec = capSeconds;
-    setitimer(ITIMER_REAL, &timer, nullptr);
-}
-
-void disarmCap()
-{
-    itimerval timer{};
-    setitimer(ITIMER_REAL, &timer, nullptr);
-    calcStopFlag = 0;
-}
 
 // Peak resident size since the last reset, in MiB.
 double peakRssMiB()
@@ -79,9 +57,9 @@ void runOne(benchmark::State &state, Engine &engine, const fisherbench::Table &t
     int status = -1;
     for (auto _ : state) {
         resetPeakRss();
-        armCap();
+        fisherbench::armCap(capSeconds);
         status = engine.run(t.x.data(), t.c.data(), int(t.c.size()), p);
-        disarmCap();
+        fisherbench::disarmCap();
     }
     state.counters["status"] = status;
     state.counters["P"] = status == 0 ? p : -1;

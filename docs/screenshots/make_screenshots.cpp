@@ -22,7 +22,11 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 
@@ -143,6 +147,62 @@ public:
         save(sheet->grab(QRect(0, 0, width, height)), name);
     }
 
+    // The window with a menu open over it at a point of the window, as the
+    // screen shows it.
+    static QPixmap withMenu(QWidget &window, QMenu &menu, const QPoint &at)
+    {
+        menu.popup(window.mapToGlobal(at));
+        settle();
+        QPixmap shot = window.grab();
+        QPainter painter(&shot);
+        painter.drawPixmap(window.mapFromGlobal(menu.pos()), menu.grab());
+        painter.end();
+        menu.hide();
+        return shot;
+    }
+
+    // The window with one of the menu bar's menus pulled down, its title
+    // highlighted.
+    QPixmap withMenuBarMenu(MainWindow &window, const QString &title)
+    {
+        QMenuBar *bar = window.menuBar();
+        const QList<QAction *> menus = bar->actions();
+        for (QAction *item : menus) {
+            if (item->text() != title || !item->menu())
+                continue;
+            bar->setActiveAction(item);
+            settle();
+            QPixmap shot = window.grab();
+            QPainter painter(&shot);
+            painter.drawPixmap(window.mapFromGlobal(item->menu()->pos()), item->menu()->grab());
+            painter.end();
+            item->menu()->hide();
+            settle();
+            return shot;
+        }
+        std::fprintf(stderr, "no menu %s\n", qPrintable(title));
+        ++errors;
+        return QPixmap();
+    }
+
+    // The Results window with its context menu, as a right click near its
+    // top left shows it.
+    QPixmap withResultsContextMenu(MainWindow &window)
+    {
+        QDockWidget *dock = resultsDock(window);
+        auto *scroll = dock->findChild<QScrollArea *>();
+        if (!scroll || scroll->actions().isEmpty()) {
+            std::fprintf(stderr, "the Results window has no context menu\n");
+            ++errors;
+            return QPixmap();
+        }
+        // The menu a right click builds from the window's actions.
+        QMenu menu;
+        menu.addActions(scroll->actions());
+        const QPoint click = scroll->mapTo(&window, QPoint(220, 12));
+        return withMenu(window, menu, click).copy(dock->geometry());
+    }
+
     void save(const QPixmap &pixmap, const QString &name)
     {
         const QString path = out.filePath(name + QStringLiteral(".png"));
@@ -208,6 +268,11 @@ void takeAll(Shooter &shooter)
         dialog->okButton->click();
         Shooter::settle();
         shooter.save(window->grab(), QStringLiteral("window-results"));
+        // What can be done with the report: the Results menu, and the same
+        // commands on a right click.
+        shooter.save(shooter.withMenuBarMenu(*window, QStringLiteral("&Results")),
+                     QStringLiteral("menu-results"));
+        shooter.save(shooter.withResultsContextMenu(*window), QStringLiteral("results-context-menu"));
     }
 
     // The Fisher dialog with its accuracy setting.

@@ -25,8 +25,11 @@ struct Chi2Run : RunReport
 Chi2Run runChi2Test(const TestInput &in, const CellSource &grid);
 
 // Exact Hardy-Weinberg test of the in.testSize x in.testSize table in
-// in.bufA. Calls progress(K) before the engine and progress(-1) after it;
-// the engine polls pollCalcEvents() and writes calcProgressValue. Status 1:
+// in.bufA; a table in which at most two alleles occur is summed directly
+// (hwtwoallele), any other by the network (hwexact). Calls
+// progress(K * hwexact::kProgressPerStage) before the engine and
+// progress(-1) after it; the engine polls pollCalcEvents() and writes
+// calcProgressValue. Status 1:
 // stopped by the user; 11: the run did not fit in memory (budget: the given
 // one, or one derived from the memory available now); 2: a table no check
 // accepts.
@@ -34,5 +37,7 @@ RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progr
                                MemoryBudget *budget = nullptr);
 
 // Gene-interaction test of the two M x N tables in in.bufA and in.bufB,
-// M = in.nRows / 2, N = in.nCols.
+// M = in.nRows / 2, N = in.nCols. No progress display; the engine polls
+// pollCalcEvents(). Status 1: stopped by the user; 11: over the memory
+// budget; 2: a table no check accepts.
 RunReport runGeneInteractionTest(const TestInput &in, MemoryBudget *budget = nullptr);

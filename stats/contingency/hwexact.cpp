@@ -6,6 +6,7 @@
 #include "membudget.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -17,6 +18,12 @@ namespace {
 // rounding, or so little that the threshold's 1e-10 cannot tell them apart.
 constexpr double kMergeTolerance = 1e-12;
 constexpr double kThresholdTolerance = 1e-10;
+// Scores are sums of log factorials as large as ln(N!), each a few ulps
+// off: beyond N ~ 10^6 their rounding outgrows the 1e-10 above, and the
+// observed table itself would fall past its own threshold. The threshold
+// widens by a bound on that rounding (per summed term, relative to the
+// largest magnitude a score can reach).
+constexpr double kRoundingPerTerm = 4 * DBL_EPSILON;
 // Work between two polls (a settled choice counts one, plus one for each
 // partial table it touches): one node of a large table can take seconds,
 // and Stop must answer within a moment.
@@ -134,10 +141,19 @@ int hwexact::run(int K, const int *table, double *P)
                 halt(OutOfMemory);
             if (k - 1 == 2 && !m_tailIndex.reset(2, m_alleleCounts.data()))
                 halt(OutOfMemory);
+            // The stage's work, for the progress value: per node, its
+            // partial tables times the ways to place its last allele.
+            m_stageUnits = 0.0;
+            for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal)
+                m_stageUnits += nodeUnits(static_cast<qint64>(ordinal));
+            m_unitsDone = 0.0;
             for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal) {
+                m_nodeUnits = nodeUnits(static_cast<qint64>(ordinal));
+                showProgress(0.0);
                 if (pollCalcEvents())
                     halt(Stopped);
                 processNode(static_cast<qint64>(ordinal));
+                m_unitsDone += m_nodeUnits;
             }
             // The next stage's nodes become the current ones.
             freeList(m_current, m_budget, &m_currentCharged);
@@ -147,7 +163,7 @@ int hwexact::run(int K, const int *table, double *P)
             std::swap(m_currentCharged, m_nextCharged);
             std::swap(m_currentIndex, m_nextIndex);
             m_nextIndex.clear();
-            calcProgressValue = K - k + 1;
+            calcProgressValue = (K - k + 1) * kProgressPerStage;
         }
     } catch (const Halt &stop) {
         releaseAll();
@@ -156,7 +172,8 @@ int hwexact::run(int K, const int *table, double *P)
         releaseAll();
         return OutOfMemory;
     }
-    *P = m_P.value();
+    // Terms rounded up can sum a little past 1 when every table counts.
+    *P = std::min(1.0, m_P.value());
     releaseAll();
     return Finished;
 }
@@ -210,7 +227,10 @@ int hwexact::setUp(int K, const int *table)
     for (int i = 0; i < K; ++i)
         for (int j = i; j < K; ++j)
             observed -= lnFact[table[i * K + j]];
-    m_threshold = observed + kThresholdTolerance;
+    // No table's score sums terms larger in all than ln(N!) + N ln 2.
+    const double magnitude = lnFact[m_N] + m_ln2 * static_cast<double>(m_N);
+    const double terms = static_cast<double>((K + 2) * (K + 2));
+    m_threshold = observed + kThresholdTolerance + kRoundingPerTerm * terms * magnitude;
 
     m_child.assign(static_cast<size_t>(K), 0);
     m_prefixSum.assign(static_cast<size_t>(K) + 1, 0);
@@ -271,7 +291,11 @@ void hwexact::processNode(qint64 ordinal)
     // Copies of the last allele beyond what the others can pair with must
     // form homozygotes.
     const int hLow = std::max(0, (m_lastCount - others + 1) / 2);
+    const double choices = static_cast<double>(m_lastCount / 2 - hLow + 1);
     for (int h = hLow; h <= m_lastCount / 2; ++h) {
+        m_shareBase = static_cast<double>(h - hLow) / choices;
+        m_shareWidth = 1.0 / choices;
+        showProgress(m_shareBase);
         const int hets = m_lastCount - 2 * h;
         enumerateLevel(last - 1, hets, m_ln2 * hets - lnFact[h]);
     }
@@ -301,10 +325,44 @@ void hwexact::enumerateLevel(int j, int left, double score)
         }
         return;
     }
+    // A node can take minutes: while its choices are coarse enough to tell,
+    // the share of them done moves the progress value.
+    const double base = m_shareBase;
+    const double width = m_shareWidth / static_cast<double>(upper - lower + 1);
+    const bool coarse = width > 1e-6;
     for (int x = lower; x <= upper; ++x) {
+        if (coarse) {
+            m_shareBase = base + width * (x - lower);
+            m_shareWidth = width;
+            showProgress(m_shareBase);
+        }
         m_child[static_cast<size_t>(j)] = m_counts[j] - x;
         enumerateLevel(j - 1, left - x, score - lnFact[x]);
     }
+    m_shareBase = base;
+    m_shareWidth = width * static_cast<double>(upper - lower + 1);
+}
+
+// The work of a node, roughly: (1 + its partial tables) times the number
+// of ways to spread c copies of its last allele over k - 1 partners,
+// C(c + k - 2, k - 2) (an upper bound, good enough to weigh nodes).
+double hwexact::nodeUnits(qint64 ordinal) const
+{
+    const int *counts = m_currentIndex.key(ordinal);
+    const double c = counts[m_k - 1];
+    double ways = 1.0;
+    for (int i = 1; i <= m_k - 2; ++i)
+        ways *= (c + i) / i;
+    return (1.0 + static_cast<double>(m_current[static_cast<size_t>(ordinal)].scores.size())) * ways;
+}
+
+// Stages done, plus the share of this stage's work done: the value moves
+// within a stage, which may take minutes, and not only between stages.
+void hwexact::showProgress(double nodeShare)
+{
+    const double share = (m_unitsDone + nodeShare * m_nodeUnits) / m_stageUnits;
+    const int within = std::min(kProgressPerStage - 1, static_cast<int>(share * kProgressPerStage));
+    calcProgressValue = (m_K - m_k) * kProgressPerStage + std::max(0, within);
 }
 
 void hwexact::pollInside(quint64 work)

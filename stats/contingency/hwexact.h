@@ -43,6 +43,10 @@ public:
         OutOfMemory = 11
     };
 
+    // calcProgressValue runs from 0 to K * kProgressPerStage: each stage
+    // adds kProgressPerStage, in steps as its nodes are done.
+    static constexpr int kProgressPerStage = 1000;
+
     hwexact(int *status, int K, const int *table, double *P, MemoryBudget *budget = nullptr);
     ~hwexact();
 
@@ -68,6 +72,8 @@ private:
     void settleTail(const int *childCounts, double columnScore);
     void settleNode(const int *childCounts, double columnScore);
     void pollInside(quint64 work);
+    void showProgress(double nodeShare);
+    double nodeUnits(qint64 ordinal) const;
     [[noreturn]] void halt(int status);
 
     std::unique_ptr<MemoryBudget> m_ownBudget;
@@ -105,4 +111,9 @@ private:
     size_t m_scoreCount = 0;
     CountedVector<double> m_prefixWeight; // sum_{i<=j} w_i exp(v_i - v_j)
     quint64 m_work = 0;                // since the last poll
+    double m_stageUnits = 1.0;         // work of the stage, for the progress value
+    double m_unitsDone = 0.0;
+    double m_nodeUnits = 0.0;
+    double m_shareBase = 0.0;          // of the node's choices, before the current one
+    double m_shareWidth = 1.0;         // of the node's choices, the current one's
 };

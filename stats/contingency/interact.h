@@ -5,6 +5,7 @@
 #include <vector>
 
 class MemoryBudget;
+struct FamilySums;
 
 // Exact conditional test of interaction between two factors in two groups:
 // tables A and B (M x N each, row-major) with the cell totals A + B fixed.
@@ -14,12 +15,20 @@ class MemoryBudget;
 // binomial coefficients C(T_ij, A_ij). P is the weight of the members no
 // heavier than the observed one over the weight of all members.
 //
+// The weights are log-concave in s: each member is weighed against the
+// observed one by the ratios of neighbouring binomial coefficients
+// (familywalk.h), without log factorials, and a side ends where the rest
+// provably cannot change P. The walk polls pollCalcEvents() and ends with
+// Stopped when Stop is pressed; what it holds is counted against a
+// MemoryBudget.
+//
 // The whole computation runs in the constructor.
 class interact final
 {
 public:
     enum Status {
         Finished = 0,
+        Stopped = 1,
         BadInput = 2,
         OutOfMemory = 11
     };
@@ -31,12 +40,16 @@ public:
     interact &operator=(const interact &) = delete;
 
     // Whether the table shifted by s is feasible and, if so, its score: the
-    // log of its weight.
+    // log of its weight (from std::lgamma; the walk itself does not use it).
     bool tableScore(qint64 shift, double *score) const;
 
 private:
     int run(double *P, MemoryBudget *budget);
-    void walk(int step);
+    bool feasible(qint64 shift) const;
+    // The weight of the table shifted by shift + step over that shifted by
+    // shift; negative when the former is infeasible.
+    double stepRatio(qint64 shift, int step) const;
+    bool walk(int step);
 
     int m_N;
     int m_M;
@@ -45,7 +58,5 @@ private:
     std::vector<qint64> m_cellTotal;
     std::vector<qint64> m_rowSumA, m_rowSumB;
     std::vector<qint64> m_colSumA, m_colSumB;
-    std::vector<double> m_lnFact;
-    double m_obsScore = 0.0;
-    std::vector<double> m_scores;  // of every feasible shift, the observed first
+    FamilySums *m_sums = nullptr;
 };

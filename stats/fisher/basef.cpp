@@ -75,8 +75,33 @@ int basef<T>::run(const int *x, const int *c, int N, double &pValue)
     }
     freeAllLists();
     if (status == 0)
-        pValue = double(m_p);
+        pValue = double(m_p + m_pMaybe);
     return status;
+}
+
+template <typename T>
+double basef<T>::finalPathError() const
+{
+    return pathError(std::max(0, m_N - m_finalStage));
+}
+
+// Every weight summed was exp(rounded length + exact rest), short of the
+// true one by at most the factor exp(finalPathError()).
+template <typename T>
+double basef<T>::upperBound() const
+{
+    return double((m_p + m_pMaybe) * std::exp((long double)finalPathError()));
+}
+
+// Each ln C is three table entries (each within an ulp or two of ln k!) and
+// a length sums N of them: the difference of two lengths that are equal in
+// exact arithmetic stays below (8 + 2N) ulps of the magnitude. Below
+// 1e-10 at every grand total up to some thousands, so the tolerance keeps
+// its meaning (and its value) there.
+template <typename T>
+double basef<T>::tieTolerance(double magnitude, int N)
+{
+    return std::max(1e-10, (8.0 + 2.0 * N) * std::numeric_limits<double>::epsilon() * magnitude);
 }
 
 template <typename T>
@@ -124,15 +149,27 @@ int basef<T>::initNodes()
     start.modeX = m_mode[m_N - 1];
 
     m_observed = 0.0;
-    for (int j = 0; j < m_N; ++j)
+    double magnitude = 0.0;
+    for (int j = 0; j < m_N; ++j) {
         m_observed += lnC(m_cols[j], m_first[j]);
+        magnitude += m_lf[size_t(m_cols[j])];
+    }
     initPath();
     m_budget.reserve(qint64(start.past.capacity()) * qint64(sizeof(T)));
     m_listElements = qint64(start.past.size());
     m_peakElements = m_listElements;
-    m_observed += 1e-10;
+    const double tolerance = tieTolerance(magnitude, m_N);
+    m_observed += tolerance;
+    // Early sums and the sure final sums use the observed length less the
+    // largest error of a carried length (at most N - 2 rounded arcs), and a
+    // little more for the rounding of the sums compared.
+    const double error = pathError(std::max(0, m_N - 2));
+    m_twoThresholds = error > 0.0;
+    m_observedSure = m_twoThresholds ? m_observed - error - tolerance / 8 : m_observed;
     m_logDenominator = lnC(m_n, m_m);
     m_p = 0.0L;
+    m_pMaybe = 0.0L;
+    m_finalStage = std::min(m_N, 2);
     return 0;
 }
 
@@ -308,7 +345,7 @@ bool basef<T>::useTail(int k, int curCount)
 template <typename T>
 void basef<T>::setTailCuts(const node &nd)
 {
-    m_tail->setCuts(m_observed - ownLength(nd.past.back()), m_observed - ownLength(nd.past.front()));
+    m_tail->setCuts(m_observedSure - ownLength(nd.past.back()), m_observed - ownLength(nd.past.front()));
 }
 
 // Every node of the stage with k columns left: its past list (ascending)
@@ -358,16 +395,29 @@ int basef<T>::runTail(int k, int curCount)
         const long double every = m_tail->everyMass();
         const double everyShift = m_tail->everyReference() - m_logDenominator;
         const double listShift = m_tail->listReference() - m_logDenominator;
+        // j: the listed completions that count surely with e, jm: those
+        // that count at the observed length.
         size_t j = f.size();
+        size_t jm = f.size();
         long double p = m_p;
+        long double q = m_pMaybe;
         qint64 sincePoll = 0;
         for (const T &e : nd.past) {
             const double length = ownLength(e);
-            const double room = m_observed - length;
+            const double room = m_observedSure - length;
             while (j > 0 && f[j - 1] > room)
                 --j;
-            if (j == 0 && every == 0.0L)
+            if (m_twoThresholds) {
+                const double roomMaybe = m_observed - length;
+                while (jm > 0 && f[jm - 1] > roomMaybe)
+                    --jm;
+            } else {
+                jm = j;
+            }
+            if (jm == 0 && every == 0.0L)
                 break;
+            if (jm > j)
+                q += e.weight * expTerm(length + listShift) * (sums[jm] - sums[j]);
             long double term = 0.0L;
             if (every != 0.0L)
                 term += expTerm(length + everyShift) * every;
@@ -383,12 +433,14 @@ int basef<T>::runTail(int k, int curCount)
             }
         }
         m_p = p;
+        m_pMaybe = q;
         m_tail->clear();
         m_budget.release(bytes);
         freeList(nd.past);
     }
     m_budget.release(m_tailBytes);
     m_tailBytes = 0;
+    m_finalStage = k;
     if (status == 0)
         calcProgressValue = m_N;
     return status;
@@ -431,17 +483,19 @@ int basef<T>::processNode(int k, int index, int smallestNext)
     const int modeNext = nd.key - nd.modeX;
     runList *runs = index < int(m_curRuns.size()) && !m_curRuns[size_t(index)].empty() ? &m_curRuns[size_t(index)]
                                                                                         : nullptr;
-    auto link = [&](int key, qint64 &count) {
+    auto link = [&](int key, prefix &count) {
         return runs ? runLink(k, index, key - smallestNext) : processLink(k, index, key - smallestNext, count);
     };
-    qint64 count = 0;
+    prefix count;
     int s = link(modeNext, count);
     if (s != 0)
         return s;
-    const qint64 saved = count;
+    const prefix saved = count;
     if (runs) {
-        for (carriedRun &run : *runs)
+        for (carriedRun &run : *runs) {
             run.saved = run.counted;
+            run.savedMaybe = run.countedMaybe;
+        }
     }
     for (int key = modeNext + 1; key <= nd.maxNextKey; ++key) {
         if (pollCalcEvents())
@@ -452,8 +506,10 @@ int basef<T>::processNode(int k, int index, int smallestNext)
     }
     count = saved;
     if (runs) {
-        for (carriedRun &run : *runs)
+        for (carriedRun &run : *runs) {
             run.counted = run.saved;
+            run.countedMaybe = run.savedMaybe;
+        }
     }
     for (int key = modeNext - 1; key >= nd.minNextKey; --key) {
         if (pollCalcEvents())
@@ -477,21 +533,38 @@ int basef<T>::runLink(int k, int cur, int nxt)
     const double a = lnC(m_cols[k - 1], source.key - to.key);
     const double base = a + to.total - m_logDenominator;
     const double longest = to.longest;
+    const double sure = m_observedSure;
     const double observed = m_observed;
     long double p = m_p;
+    long double q = m_pMaybe;
     for (carriedRun &run : m_curRuns[size_t(cur)]) {
         const T *e = m_kept[size_t(run.source)].data();
         const T *passed = std::partition_point(e + run.begin + run.counted, e + run.end, [&](const T &x) {
-            return carriedLength(x, run) + a + longest <= observed;
+            return carriedLength(x, run) + a + longest <= sure;
         });
         run.counted = std::max(run.counted, qint64(passed - e) - run.begin);
-        if (run.counted == 0)
+        qint64 counted = run.counted;
+        if (m_twoThresholds) {
+            const qint64 from = std::max(run.counted, run.countedMaybe);
+            const T *maybe = std::partition_point(e + run.begin + from, e + run.end, [&](const T &x) {
+                return carriedLength(x, run) + a + longest <= observed;
+            });
+            run.countedMaybe = std::max(from, qint64(maybe - e) - run.begin);
+            counted = run.countedMaybe;
+        }
+        if (counted == 0)
             continue;
         const std::vector<long double> &sums = m_keptSums[size_t(run.source)];
-        const long double mass = sums[size_t(run.begin + run.counted)] - sums[size_t(run.begin)];
-        p += std::exp((long double)base + (long double)run.shift + (long double)m_keptRef[size_t(run.source)]) * mass;
+        const long double factor =
+            std::exp((long double)base + (long double)run.shift + (long double)m_keptRef[size_t(run.source)]);
+        const long double start = sums[size_t(run.begin)];
+        const long double surely = sums[size_t(run.begin + run.counted)];
+        p += factor * (surely - start);
+        if (counted > run.counted)
+            q += factor * (sums[size_t(run.begin + counted)] - surely);
     }
     m_p = p;
+    m_pMaybe = q;
     return 0;
 }
 
@@ -521,7 +594,7 @@ bool basef<T>::carry(int nxt, int cur, qint64 begin, qint64 end, double shift, q
         m_nextRunBytes += bytes;
         runs.reserve(grown);
     }
-    runs.push_back(carriedRun{cur, begin, end, shift, step, 0, 0});
+    runs.push_back(carriedRun{cur, begin, end, shift, step, 0, 0, 0, 0});
     return true;
 }
 

@@ -33,6 +33,15 @@
 // remaining columns are fewer than the elements held, the network stops
 // there and pairs each node's list with its sorted completions (tailsum).
 //
+// Thresholds: a table counts when its length is at most the observed
+// length plus a tie tolerance. Where the lengths carried are rounded down
+// (approximate variant), a rounded length L' stands for a true one in
+// [L', L' + error]; so a group is summed early only when it surely counts
+// (at the observed length less the largest error), tables are dropped only
+// when they surely do not count, and at the end each table counts into the
+// sure sum or only into the sum at the observed length: the true P-value
+// lies between lowerBound() and upperBound().
+//
 // Memory: everything a run holds is counted against a MemoryBudget taken at
 // construction; a run that would pass it, or whose allocation fails, ends
 // with status 11 and frees its lists.
@@ -53,10 +62,25 @@ public:
     basef &operator=(const basef &) = delete;
 
     // Runs the test on the first row x and the column totals c (N columns).
-    // 0 = pValue written; 1 = bad input or the start mode refused; 2 = the
-    // mode of a later stage refused; 10 = stopped by the user; 11 = out of
-    // memory; 12 = a scaled length left the 32-bit range (approximate).
+    // 0 = pValue written (the sum of the tables whose carried length is at
+    // most the observed one: the P-value where lengths are exact); 1 = bad
+    // input or the start mode refused; 2 = the mode of a later stage
+    // refused; 10 = stopped by the user; 11 = out of memory; 12 = a scaled
+    // length left the 64-bit range (approximate).
     int run(const int *x, const int *c, int N, double &pValue);
+
+    // After a successful run: the P-value lies in [lowerBound, upperBound]
+    // (both the P-value itself where lengths are exact).
+    double lowerBound() const { return double(m_p); }
+    double upperBound() const;
+    // The largest error of a rounded length in the last run's final sums.
+    double finalPathError() const;
+
+    // How far above the observed length a table still ties with it: 1e-10,
+    // or more where the lengths are so large (n in the millions) that the
+    // rounding of their sums exceeds that. magnitude: the sum of ln c_j!
+    // over the columns, which bounds every term of every length.
+    static double tieTolerance(double magnitude, int N);
 
     double scale = 1.0;
 
@@ -89,6 +113,14 @@ public:
     qint64 peakListElements() const { return m_peakElements; }
 
 protected:
+    // The leading entries of a list known to count on an arc: surely (sure),
+    // and at the observed length itself (maybe, only on final arcs).
+    struct prefix
+    {
+        qint64 sure = 0;
+        qint64 maybe = 0;
+    };
+
     struct node
     {
         std::vector<T> past;   // ascending
@@ -104,21 +136,30 @@ protected:
 
     // Puts the start path into the start node.
     virtual void initPath() = 0;
-    // One arc from current node cur to next node nxt at stage k; count is
-    // the number of leading entries known to be wholly significant. 0 =
-    // go on; 2 = out of memory; 3 = scaled length out of range.
-    virtual int processLink(int k, int cur, int nxt, qint64 &count) = 0;
+    // One arc from current node cur to next node nxt at stage k; count
+    // holds the leading entries known to be wholly significant. 0 = go on;
+    // 2 = out of memory; 3 = scaled length out of range.
+    virtual int processLink(int k, int cur, int nxt, prefix &count) = 0;
     // The length of an element in its list, and as carried by run (the
     // same sums that the carried copy holds).
     virtual double ownLength(const T &e) const = 0;
     virtual double carriedLength(const T &e, const carriedRun &run) const = 0;
+    // The largest amount by which a length with this many rounded arcs can
+    // fall short of the true one: 0 where lengths are exact.
+    virtual double pathError(int roundedArcs) const
+    {
+        Q_UNUSED(roundedArcs);
+        return 0.0;
+    }
 
     // Adds the wholly significant prefix of the current node's list for one
     // arc (a: the arc's length, base: a + next total - log denominator):
-    // the first count elements, then those with length + a + longest <=
-    // observed. Returns the new count, -1 when the budget refuses the sums.
+    // the first count.sure elements, then those with length + a + longest
+    // at most the sure threshold; on a final arc (longest is the one
+    // completion left) also the longer prefix that counts at the observed
+    // length, into the maybe sum. False when the budget refuses the sums.
     template <typename Length>
-    qint64 addSignificant(int cur, qint64 count, double a, double base, double longest, Length length);
+    bool addSignificant(int cur, prefix &count, double a, double base, double longest, bool final, Length length);
 
     // The part of an arc that both variants share: adds the wholly
     // significant prefix of cur's list (addSignificant) and finds the
@@ -133,7 +174,7 @@ protected:
         qint64 end = 0;
     };
     template <typename Length>
-    int cutArc(int k, int cur, int nxt, qint64 &count, Length length, arcCut &cut);
+    int cutArc(int k, int cur, int nxt, prefix &count, Length length, arcCut &cut);
 
     // Notes that elements begin..end-1 of node cur's list go to next node
     // nxt; false when the budget refuses.
@@ -150,10 +191,16 @@ protected:
     int m_mode[kMaxColumns + 1] = {};
     node *m_cur = nullptr;
     node *m_next = nullptr;
-    double m_observed = 0.0;
+    double m_observed = 0.0;      // observed length plus the tie tolerance
+    double m_observedSure = 0.0;  // less the largest error of a rounded length
+    bool m_twoThresholds = false;
     double m_logDenominator = 0.0;
-    // Long double: a run may add 10^8 and more terms.
+    // Long double: a run may add 10^8 and more terms. m_p: the tables that
+    // surely count; m_pMaybe: those that count at the observed length but
+    // might not with their true length.
     long double m_p = 0.0L;
+    long double m_pMaybe = 0.0L;
+    int m_finalStage = 0;  // columns left where the final sums were made
 
 private:
     using runList = std::vector<carriedRun>;
@@ -233,19 +280,18 @@ private:
 
 template <typename T>
 template <typename Length>
-int basef<T>::cutArc(int k, int cur, int nxt, qint64 &count, Length length, arcCut &cut)
+int basef<T>::cutArc(int k, int cur, int nxt, prefix &count, Length length, arcCut &cut)
 {
     const node &from = m_cur[cur];
     const node &to = m_next[nxt];
     const double a = lnC(m_cols[k - 1], from.key - to.key);
     cut.a = a;
-    count = addSignificant(cur, count, a, a + to.total - m_logDenominator, to.longest, length);
-    if (count < 0)
+    if (!addSignificant(cur, count, a, a + to.total - m_logDenominator, to.longest, k == 2, length))
         return 2;
-    if (k == 2 || count >= from.entryCount)
+    if (k == 2 || count.sure >= from.entryCount)
         return 1;
     const T *e = from.past.data();
-    cut.begin = count;
+    cut.begin = count.sure;
     cut.end = from.entryCount;
     if (m_spActive) {
         const double shortest = to.shortest;
@@ -259,46 +305,66 @@ int basef<T>::cutArc(int k, int cur, int nxt, qint64 &count, Length length, arcC
 
 template <typename T>
 template <typename Length>
-qint64 basef<T>::addSignificant(int cur, qint64 count, double a, double base, double longest, Length length)
+bool basef<T>::addSignificant(int cur, prefix &count, double a, double base, double longest, bool final,
+                              Length length)
 {
     const node &from = m_cur[cur];
     const T *e = from.past.data();
     const qint64 entries = from.entryCount;
+    const double sure = m_observedSure;
     const double observed = m_observed;
+    const bool maybe = final && m_twoThresholds;
     if (m_elementwise) {
         long double p = m_p;
+        long double q = m_pMaybe;
         qint64 i = 0;
-        for (; i < count; ++i)
+        for (; i < count.sure; ++i)
             p += e[i].weight * std::exp(length(e[i]) + base);
-        for (; i < entries && length(e[i]) + a + longest <= observed; ++i) {
+        for (; i < entries && length(e[i]) + a + longest <= sure; ++i)
             p += e[i].weight * std::exp(length(e[i]) + base);
-            ++count;
+        count.sure = i;
+        if (maybe) {
+            for (; i < entries && length(e[i]) + a + longest <= observed; ++i)
+                q += e[i].weight * std::exp(length(e[i]) + base);
+            count.maybe = i;
         }
         m_p = p;
-        return count;
+        m_pMaybe = q;
+        return true;
     }
 
-    qint64 i = count;
-    while (i < entries && length(e[i]) + a + longest <= observed)
+    qint64 i = count.sure;
+    while (i < entries && length(e[i]) + a + longest <= sure)
         ++i;
-    if (i == 0)
-        return 0;
+    qint64 j = i;
+    if (maybe) {
+        j = std::max(j, count.maybe);
+        while (j < entries && length(e[j]) + a + longest <= observed)
+            ++j;
+        count.maybe = j;
+    }
+    count.sure = i;
+    if (j == 0)
+        return true;
     if (m_sumsNode != cur) {
         // Built once per node, on its first counted arc; relative to the
         // longest element, so every term is at most its weight.
         if (!growSums(entries + 1))
-            return -1;
+            return false;
         const double ref = length(e[entries - 1]);
         long double sum = 0.0L;
         m_sums[0] = 0.0L;
-        for (qint64 j = 0; j < entries; ++j) {
-            const double d = length(e[j]) - ref;
-            sum += e[j].weight * expTerm(d);
-            m_sums[size_t(j + 1)] = sum;
+        for (qint64 k = 0; k < entries; ++k) {
+            const double d = length(e[k]) - ref;
+            sum += e[k].weight * expTerm(d);
+            m_sums[size_t(k + 1)] = sum;
         }
         m_sumsRef = ref;
         m_sumsNode = cur;
     }
-    m_p += std::exp((long double)base + (long double)m_sumsRef) * m_sums[size_t(i)];
-    return i;
+    const long double factor = std::exp((long double)base + (long double)m_sumsRef);
+    m_p += factor * m_sums[size_t(i)];
+    if (j > i)
+        m_pMaybe += factor * (m_sums[size_t(j)] - m_sums[size_t(i)]);
+    return true;
 }

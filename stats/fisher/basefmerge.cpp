@@ -369,7 +369,7 @@ int basef<T>::mergeDense(std::vector<T> &out, const runList &runs)
                         std::fill(bits, bits + kBlock / 64, 0);
                         return 2;
                     }
-                    out.push_back(path{qint32(low + blockStart + v), weights[v]});
+                    out.push_back(path{low + blockStart + v, weights[v]});
                     weights[v] = 0.0;
                 }
             }

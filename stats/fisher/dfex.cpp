@@ -7,7 +7,7 @@ void dfex<V>::initPath()
 }
 
 template <typename V>
-int dfex<V>::processLink(int k, int cur, int nxt, qint64 &count)
+int dfex<V>::processLink(int k, int cur, int nxt, prefix &count)
 {
     arcCut cut;
     const int s = cutArc(k, cur, nxt, count, [](const exactpath &x) { return x.value; }, cut);

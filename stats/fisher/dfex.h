@@ -21,7 +21,7 @@ public:
 
 protected:
     void initPath() override;
-    int processLink(int k, int cur, int nxt, qint64 &count) override;
+    int processLink(int k, int cur, int nxt, prefix &count) override;
     double ownLength(const exactpath &e) const override { return e.value; }
     double carriedLength(const exactpath &e, const carriedRun &run) const override { return e.value + run.shift; }
 };

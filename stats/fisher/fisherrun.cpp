@@ -1,13 +1,14 @@
 #include "fisherrun.h"
 
+#include "calcpoll.h"
 #include "dfex.h"
-#include "dfish.h"
+#include "fisherapprox.h"
+#include "fishersmall.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 
 #include <ctime>
-#include <memory>
 
 namespace {
 
@@ -55,45 +56,46 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
 
     QString accuracyLine;
     QString variantName;
-    std::unique_ptr<dfex<double>> exact;
-    std::unique_ptr<dfish<path>> approximate;
     int status = 0;
+    double pValue = 0.0;
+    const std::time_t started = std::time(nullptr);
     if (in.accuracy != 0) {
         accuracyLine = tr("<br/>Accuracy = %1 digits after point").arg(in.accuracy);
-        variantName = QStringLiteral("Approximate");
-        approximate = std::make_unique<dfish<path>>(in.total, status);
-        if (status == 0) {
-            // A negative digit count has no meaning; it is refused like
-            // one above 9.
-            if (in.accuracy >= 1 && in.accuracy <= kMaxDigits) {
-                qint64 scale = 1;
-                for (int d = 0; d < in.accuracy; ++d)
-                    scale *= 10;
-                approximate->scale = double(scale);
-                approximate->invScale = 1.0 / double(scale);
-            } else {
-                status = 1;
+        // A negative digit count has no meaning; it is refused like one
+        // above 9.
+        if (in.accuracy < 1 || in.accuracy > kMaxDigits) {
+            status = 1;
+        } else if (!shapeOk) {
+            status = 1;
+        } else {
+            fisherapprox engine(in.accuracy);
+            status = engine.run(in.total, x1, c, N, pValue);
+            if (engine.route() != fisherapprox::Route::Approximate) {
+                result.variant = 0;
+                accuracyLine += tr("<br/>Exact variant used: here it is faster than an approximation to %1 digits")
+                                    .arg(in.accuracy);
             }
         }
+        variantName = result.variant != 0 ? QStringLiteral("Approximate") : QStringLiteral("Exact");
+    } else if (shapeOk && fishersmall::qualifies(x1, c, N, in.total)) {
+        // 2 x 2 and 2 x 3 tables are summed directly, without a network.
+        variantName = QStringLiteral("Exact");
+        status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
+        if (status == fishersmall::Finished)
+            calcProgressValue = N;
     } else {
         variantName = QStringLiteral("Exact");
-        exact = std::make_unique<dfex<double>>(in.total, status);
+        dfex<double> exact(in.total, status);
+        if (status == 0 && !shapeOk)
+            status = 1;
+        if (status == 0)
+            status = exact.run(x1, c, N, pValue);
     }
-    if (status == 0 && !shapeOk)
-        status = 1;
     if (status != 0)
-        qDebug().nospace() << "constructor nfisher error=" << status;
-
-    const std::time_t started = std::time(nullptr);
-    double pValue = 0.0;
-    if (status == 0) {
-        status = exact ? exact->run(x1, c, N, pValue) : approximate->run(x1, c, N, pValue);
-        pValue = status != 0 ? 0.0 : reportedProbability(pValue);
-    }
+        qDebug().nospace() << "nfisher error=" << status;
+    pValue = status != 0 ? 0.0 : reportedProbability(pValue);
     qDebug().nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
 
-    exact.reset();
-    approximate.reset();
     if (progress)
         progress(-1);
 

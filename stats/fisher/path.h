@@ -7,11 +7,12 @@
 // The elements of the past lists of the network: the length of the partial
 // tables that reach a node, and how many partial tables share it.
 
-// Approximate variant: the length in units of 10^-d, each arc's share
-// rounded toward zero; equal values are one element.
+// Approximate variant: the length in units of the run's rounding unit, each
+// arc's share rounded toward zero; equal values are one element. 64 bits:
+// the fine units that guaranteed digits need pass 2^31 on ordinary tables.
 struct path
 {
-    qint32 value;
+    qint64 value;
     double weight;
 };
 
@@ -39,9 +40,10 @@ inline bool sameLength(const exactpath &kept, const exactpath &next)
 
 // What one arc carries to a next node: elements begin..end-1 of the list of
 // current node source, each length grown by the arc's length (shift; step
-// in the approximate variant's units). counted and saved hold the wholly
-// significant prefix of the run when a stage sums runs without building
-// its lists.
+// in the approximate variant's units). When a stage sums runs without
+// building its lists, counted and saved hold the prefix of the run that
+// surely counts, countedMaybe and savedMaybe the longer one that counts at
+// the observed length itself (the same where lengths are exact).
 struct carriedRun
 {
     int source;
@@ -51,11 +53,13 @@ struct carriedRun
     qint64 step;
     qint64 counted;
     qint64 saved;
+    qint64 countedMaybe;
+    qint64 savedMaybe;
 };
 
 inline path carriedElement(const path &e, const carriedRun &run)
 {
-    return path{qint32(e.value + run.step), e.weight};
+    return path{e.value + run.step, e.weight};
 }
 
 inline exactpath carriedElement(const exactpath &e, const carriedRun &run)

@@ -92,7 +92,7 @@ void TestActions::menuBar()
     const QList<QAction *> actions = window.menuBar()->actions();
     for (const QAction *action : actions)
         titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(titles, (strings({"&File", "&Edit", "&View", "&Analyse", "-", "&Help"})));
+    QCOMPARE(titles, (strings({"&File", "&Edit", "&View", "&Analyse", "&Results", "-", "&Help"})));
 }
 
 void TestActions::menus_data()
@@ -110,6 +110,9 @@ void TestActions::menus_data()
                              << strings({"Gene interaction...", "&Fisher 2xN test...",
                                             "&Chi-squared test...", "Risk cluster...",
                                             "Exact Hardy-Weinberg...", "&Recalculate", "&Sort..."});
+    QTest::newRow("results") << "&Results"
+                             << strings({"&Copy Results", "&Save Results As...", "-",
+                                            "C&lear Results", "&Undo Clear Results"});
     QTest::newRow("help") << "&Help" << strings({"&About..."});
 }
 

@@ -8,6 +8,7 @@
 #include "windowtesthelpers.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,17 +22,47 @@
 
 namespace {
 
+// Answers the questions from `answers` in turn, then with `answer`, and
+// records what was asked.
 class CountingPrompts final : public UiPrompts
 {
 public:
-    QMessageBox::StandardButton warning(QWidget *, const QString &, const QString &,
+    QMessageBox::StandardButton warning(QWidget *, const QString &, const QString &text,
                                         QMessageBox::StandardButtons) override
     {
         ++warnings;
-        return answer;
+        texts << text;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     }
     int warnings = 0;
+    QStringList texts;
+    QList<QMessageBox::StandardButton> answers;
     QMessageBox::StandardButton answer = QMessageBox::No;
+};
+
+const QString kStopQuestion = QStringLiteral("A test is running. Stop it and close?");
+const QString kSaveQuestion =
+    QStringLiteral("The document has been modified.\nDo you want to save your changes?");
+
+// Runs `step` from the event loop of a running calculation (inside its
+// polls), each time the interval has passed, until it returns false.
+class DuringRun final : public QObject
+{
+public:
+    DuringRun(const MainWindow &window, int intervalMs, std::function<bool()> step)
+        : window(window), step(std::move(step))
+    {
+        connect(&timer, &QTimer::timeout, this, [this] {
+            if (this->window.isCalculating() && !this->step())
+                timer.stop();
+        });
+        timer.start(intervalMs);
+    }
+
+private:
+    const MainWindow &window;
+    std::function<bool()> step;
+    QTimer timer;
 };
 
 QPushButton *stopButton(const MainWindow &window)
@@ -47,6 +78,13 @@ QProgressBar *progressBar(const MainWindow &window)
 QString report(const MainWindow &window)
 {
     return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget())->text();
+}
+
+// The message of the newest report entry.
+QString lastEntry(const MainWindow &window)
+{
+    const QString text = report(window);
+    return text.mid(text.lastIndexOf(QString(57, u'_')));
 }
 
 // A stand-in engine: polls until stopped or until maxPolls, counting the
@@ -97,7 +135,8 @@ private slots:
     void slotCalcIgnoresOtherKinds_data();
     void slotCalcIgnoresOtherKinds();
     void noSecondTestWhileRunning();
-    void closeDuringRunStopsFirst();
+    void closeDuringRunAsksFirst();
+    void closeDeclinedKeepsTheResult();
     void pollBeforeApplication();
     void toggleAutoRecalc();
 
@@ -238,24 +277,85 @@ void TestCalcControl::noSecondTestWhileRunning()
     QVERIFY(dialog->isVisible());
 }
 
-void TestCalcControl::closeDuringRunStopsFirst()
+// Closing during a run asks first: No keeps the run going to its result;
+// Yes stops it, and only then comes the save question, whose Cancel keeps
+// the window. A real long Hardy-Weinberg run, closed from inside its polls.
+void TestCalcControl::closeDuringRunAsksFirst()
 {
     MainWindow window;
     window.show();
-    window.sheet()->setCellFormula(0, 0, QStringLiteral("1")); // modified
-    PollingEngine engine;
-    engine.onStart = [&] { QTimer::singleShot(20, &window, [&] { window.close(); }); };
-    prompts.answer = QMessageBox::Cancel;
-    window.runAndReport(std::ref(engine));
-    QCOMPARE(engine.stopPolls, 1);
-    QCOMPARE(prompts.warnings, 0); // not asked inside the run
-    // The deferred close asks the save question; Cancel keeps the window.
-    QTRY_COMPARE(prompts.warnings, 1);
+    Spreadsheet *sheet = window.sheet();
+    // Four alleles, 229 individuals: runs far longer than this test waits.
+    windowtest::fill(sheet, 0, 0,
+                     {{"2", "12", "30", "22"}, {nullptr, "24", "34", "21"}, {nullptr, nullptr, "54", "20"},
+                      {nullptr, nullptr, nullptr, "10"}});
+    prompts.texts.clear();
+    prompts.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Cancel};
+    QElapsedTimer sinceNo;
+    bool runningAfterNo = false;
+    int step = 0;
+    DuringRun closer(window, 20, [&] {
+        if (step == 0) {
+            window.close();
+            runningAfterNo = calcStopFlag == 0 && window.isVisible();
+            sinceNo.start();
+            step = 1;
+            return true;
+        }
+        // Still running well after the No: then close again and say Yes.
+        if (sinceNo.elapsed() < 300)
+            return true;
+        window.close();
+        step = 2;
+        return false;
+    });
+    QVERIFY(windowtest::trigger(window, QStringLiteral("Exact Hardy-Weinberg...")));
+    sheet->setRangeSelected(QTableWidgetSelectionRange(0, 0, 3, 3), true);
+    QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+
+    QCOMPARE(step, 2);
+    QVERIFY(runningAfterNo);
+    QVERIFY(lastEntry(window).endsWith(QStringLiteral("Program is stopped by user</font>")));
+    // The save question comes after the stop, from the event loop.
+    QTRY_COMPARE(prompts.texts.size(), 3);
+    QCOMPARE(prompts.texts, (QStringList{kStopQuestion, kStopQuestion, kSaveQuestion}));
     QVERIFY(window.isVisible());
+    QVERIFY(!window.isCalculating());
 
     prompts.answer = QMessageBox::No;
     window.close();
     QVERIFY(!window.isVisible());
+}
+
+// Answered No, the run is not lost: it reports its P-value, and nothing
+// closes the window afterwards.
+void TestCalcControl::closeDeclinedKeepsTheResult()
+{
+    MainWindow window;
+    window.show();
+    windowtest::fill(window.sheet(), 0, 0, {{"5", "0", "1", "7", "3"}, {"0", "5", "4", "2", "9"}});
+    prompts.texts.clear();
+    prompts.answers = {QMessageBox::No};
+    bool asked = false;
+    DuringRun closer(window, 0, [&] {
+        window.close();
+        asked = true;
+        return false;
+    });
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&Fisher 2xN test...")));
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 4), true);
+    QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+    QVERIFY(asked);
+    QVERIFY2(lastEntry(window).contains(QStringLiteral("<b>P-VALUE = ")), qPrintable(lastEntry(window)));
+    QVERIFY(!report(window).contains(QStringLiteral("stopped by user")));
+    QTest::qWait(50);
+    QVERIFY(window.isVisible());
+    QCOMPARE(prompts.texts, QStringList{kStopQuestion});
+    // Outside a run, closing asks only the save question.
+    prompts.answer = QMessageBox::No;
+    window.close();
+    QVERIFY(!window.isVisible());
+    QCOMPARE(prompts.texts, (QStringList{kStopQuestion, kSaveQuestion}));
 }
 
 void TestCalcControl::pollBeforeApplication()

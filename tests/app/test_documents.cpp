@@ -210,7 +210,11 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
     windowtest::action(window, QStringLiteral("&Save"))->trigger();
     QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("save") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Save Spreadsheet"));
-    QCOMPARE(prompts.asked.first().text, QStringLiteral(".|Spreadsheet files (*.sp)"));
+    // Nothing used yet: the dialog starts in the user's documents folder
+    // (or home), never in the folder the program was started from.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString start = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    QCOMPARE(prompts.asked.first().text, start + QStringLiteral("|Spreadsheet files (*.sp)"));
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
     QVERIFY(!window.isWindowModified());
 
@@ -354,7 +358,8 @@ void TestDocuments::openFailureChangesNothing()
         (QStringList {
             QStringLiteral("warning"), QStringLiteral("open"), QStringLiteral("warning") }));
     QCOMPARE(prompts.asked.at(1).title, QStringLiteral("Open Spreadsheet"));
-    QCOMPARE(prompts.asked.at(1).text, QStringLiteral(".|Spreadsheet files (*.sp)"));
+    // The folder of the document opened before.
+    QCOMPARE(prompts.asked.at(1).text, docs.path() + QStringLiteral("|Spreadsheet files (*.sp)"));
     QCOMPARE(prompts.lastText(), message.contains(u'%') ? message.arg(bad) : message);
     QCOMPARE(statusMessage(window), QStringLiteral("Loading canceled"));
     QCOMPARE(window.windowTitle(), QStringLiteral("good.sp[*] - Velmora"));

@@ -25,41 +25,31 @@
 namespace {
 
 using windowtest::action;
+using windowtest::ModalAnswer;
 
 QString locationShown(const MainWindow &window)
 {
     return window.statusBar()->findChildren<QLabel *>().at(0)->text();
 }
 
-// Answers the next modal dialog from inside its event loop. The answer must
-// close the dialog; checks are recorded and verified after exec() returns.
-class ModalAnswer final : public QObject
+// Answers the Sort dialog: records the columns it offers for the primary
+// key, lets `choose` set the keys, and presses OK. Any other modal closes.
+std::function<void(QWidget *)> acceptSort(QStringList *offered,
+                                          std::function<void(SortDialog *)> choose = {})
 {
-public:
-    explicit ModalAnswer(std::function<void(QWidget *)> answer)
-        : answer(std::move(answer))
-    {
-        timer.setInterval(5);
-        connect(&timer, &QTimer::timeout, this, &ModalAnswer::poll);
-        timer.start();
-    }
-
-    bool answered = false;
-
-private:
-    void poll()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
+    return [offered, choose](QWidget *modal) {
+        auto *dialog = qobject_cast<SortDialog *>(modal);
+        if (!dialog) {
+            modal->close();
             return;
-        timer.stop();
-        answered = true;
-        answer(modal);
-    }
-
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-};
+        }
+        for (int i = 0; i < dialog->primaryColumnCombo->count(); ++i)
+            *offered << dialog->primaryColumnCombo->itemText(i);
+        if (choose)
+            choose(dialog);
+        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    };
+}
 
 void clickCell(Spreadsheet *sheet, int row, int column, Qt::KeyboardModifiers modifiers = {})
 {
@@ -279,17 +269,9 @@ void TestEditing::sortByOneKey()
     sheet->setRangeSelected(QTableWidgetSelectionRange(0, 2, 3, 4), true);
 
     QStringList offered;
-    ModalAnswer answer([&](QWidget *modal) {
-        auto *dialog = qobject_cast<SortDialog *>(modal);
-        if (!dialog) {
-            modal->close();
-            return;
-        }
-        for (int i = 0; i < dialog->primaryColumnCombo->count(); ++i)
-            offered << dialog->primaryColumnCombo->itemText(i);
+    ModalAnswer answer(acceptSort(&offered, [](SortDialog *dialog) {
         QTest::keyClick(dialog->primaryColumnCombo, Qt::Key_D);
-        QTest::mouseClick(dialog->okButton, Qt::LeftButton);
-    });
+    }));
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
     QCOMPARE(
@@ -359,22 +341,38 @@ void TestEditing::sortCancelled()
     QCOMPARE(sheet->selectionRange().rowCount(), 2);
 }
 
+// With nothing selected Sort offers the columns of the used block and
+// sorts it, as its status tip says; only an empty grid is refused.
 void TestEditing::sortWithoutSelection()
 {
-    sheet->setCellFormula(0, 0, QStringLiteral("b"));
-    sheet->setCellFormula(1, 0, QStringLiteral("a"));
+    QCOMPARE(action(*window, QStringLiteral("&Sort..."))->statusTip(),
+        QStringLiteral("Sort the selected cells or all the cells"));
+    sheet->setCellFormula(1, 1, QStringLiteral("b"));
+    sheet->setCellFormula(2, 1, QStringLiteral("a"));
+    sheet->setCellFormula(2, 2, QStringLiteral("2"));
     window->setWindowModified(false);
     sheet->clearSelection();
-    ModalAnswer answer([](QWidget *modal) { modal->close(); });
+    QStringList offered;
+    ModalAnswer answer(acceptSort(&offered));
+    action(*window, QStringLiteral("&Sort..."))->trigger();
+    QVERIFY(answer.answered);
+    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(offered, (QStringList { QStringLiteral("B"), QStringLiteral("C") }));
+    QCOMPARE(readRange(sheet, 1, 1, 2, 2),
+        (QStringList { QStringLiteral("a,2"), QStringLiteral("b,") }));
+    QVERIFY(window->isWindowModified());
+
+    // An empty grid: refused before any dialog opens.
+    sheet->clearSheet();
+    sheet->clearSelection();
+    window->setWindowModified(false);
+    ModalAnswer none([](QWidget *modal) { modal->close(); });
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QCoreApplication::processEvents();
-    QVERIFY(!answer.answered);
+    QVERIFY(!none.answered);
     QCOMPARE(prompts->titles, QStringList { QStringLiteral("Velmora") });
     QCOMPARE(prompts->messages,
-        QStringList {
-            QStringLiteral("There is nothing to sort. Select the cells to sort first.") });
-    QCOMPARE(
-        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
+        QStringList { QStringLiteral("There is nothing to sort: the grid is empty.") });
     QVERIFY(!window->isWindowModified());
 }
 

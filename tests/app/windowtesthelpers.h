@@ -6,8 +6,11 @@
 #include "spreadsheet.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QStringList>
+#include <QTimer>
 
+#include <functional>
 #include <initializer_list>
 
 namespace windowtest {
@@ -53,5 +56,35 @@ inline QStringList strings(std::initializer_list<const char *> texts)
         list << QString::fromUtf8(text);
     return list;
 }
+
+// Answers the next modal dialog from inside its event loop. The answer must
+// close the dialog; checks are recorded and verified after exec() returns.
+class ModalAnswer final : public QObject
+{
+public:
+    explicit ModalAnswer(std::function<void(QWidget *)> answer)
+        : answer(std::move(answer))
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, &ModalAnswer::poll);
+        timer.start();
+    }
+
+    bool answered = false;
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer.stop();
+        answered = true;
+        answer(modal);
+    }
+
+    std::function<void(QWidget *)> answer;
+    QTimer timer;
+};
 
 } // namespace windowtest

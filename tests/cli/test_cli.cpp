@@ -74,6 +74,8 @@ private slots:
     void batchOfGenotypeTables();
     void rejectedBlocks();
     void valuesShowsDisplayedTexts();
+    void emptyTextsAreEmptyCells();
+    void nulMakesText();
     void convertRoundTrips();
     void convertRefusals();
     void usageErrors_data();
@@ -201,11 +203,18 @@ void TestCli::examples()
         QCOMPARE(result.value(QStringLiteral("accuracy")).toInt(-1), 0);
         // Exactly 6/1001 (cli_reference.py); the network sums in doubles.
         QVERIFY(std::fabs(result.value(QStringLiteral("p")).toDouble() - 6.0 / 1001.0) < 1e-15);
-        const CliRun approximate = run({test, QStringLiteral("--accuracy"), QStringLiteral("3"), file});
-        QCOMPARE(approximate.exitCode, 0);
-        QCOMPARE(approximate.json().value(QStringLiteral("variant")).toString(), QStringLiteral("approximate"));
-        QCOMPARE(approximate.json().value(QStringLiteral("accuracy")).toInt(), 3);
-        QVERIFY(std::fabs(approximate.json().value(QStringLiteral("p")).toDouble() - 6.0 / 1001.0) < 1e-3);
+        // "variant" names the variant that gave the value: at 1 digit the
+        // approximation; at 3 the tables that tie with the observed one
+        // weigh more than 10^-3, and the exact variant runs.
+        for (const int digits : {1, 3}) {
+            const CliRun approximate = run({test, QStringLiteral("--accuracy"), QString::number(digits), file});
+            QCOMPARE(approximate.exitCode, 0);
+            QCOMPARE(approximate.json().value(QStringLiteral("variant")).toString(),
+                     digits == 1 ? QStringLiteral("approximate") : QStringLiteral("exact"));
+            QCOMPARE(approximate.json().value(QStringLiteral("accuracy")).toInt(), digits);
+            QVERIFY(std::fabs(approximate.json().value(QStringLiteral("p")).toDouble() - 6.0 / 1001.0)
+                    < std::pow(10.0, -digits));
+        }
     }
     if (test == u"cluster") {
         // The worked example: F2 alone, F1 with F4, F3 alone.
@@ -412,6 +421,66 @@ void TestCli::valuesShowsDisplayedTexts()
     result = run({QStringLiteral("values"), doc});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("\t\t\n\t\t6\n\t\t\nx\t\t\n"));
+}
+
+// A record with the empty text (as an erased cell leaves it) is an empty
+// cell: a formula reads it as 0, and below the diagonal of a genotype table
+// it is no "nonempty cell".
+void TestCli::emptyTextsAreEmptyCells()
+{
+    const QString doc = write(QStringLiteral("erased.sp"),
+                              documentBytes({{0, 0, QString()}, {0, 1, QStringLiteral("=A1+1")}}));
+    CliRun result = run({QStringLiteral("values"), doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("\t1\n"));
+
+    const QString hwe = write(QStringLiteral("erased-hwe.sp"),
+                              documentBytes({{0, 0, QStringLiteral("10")}, {0, 1, QStringLiteral("5")},
+                                             {1, 0, QString()}, {1, 1, QStringLiteral("3")}}));
+    result = run({QStringLiteral("hwe"), hwe});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.json().value(QStringLiteral("range")).toString(), QStringLiteral("A1:B2"));
+    QCOMPARE(result.json().value(QStringLiteral("status")).toInt(-1), 0);
+    QCOMPARE(sixDigits(result.json().value(QStringLiteral("p")).toDouble()), QStringLiteral("0.254198"));
+
+    // An empty-text record does not widen the default block either.
+    const QString chi2 = write(QStringLiteral("erased-edge.sp"),
+                               documentBytes({{0, 0, QStringLiteral("10")}, {0, 1, QStringLiteral("20")},
+                                              {1, 0, QStringLiteral("30")}, {1, 1, QStringLiteral("40")},
+                                              {5, 5, QString()}}));
+    result = run({QStringLiteral("chi2"), chi2});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.json().value(QStringLiteral("range")).toString(), QStringLiteral("A1:B2"));
+}
+
+// A cell whose text holds a NUL is text: never a count, and "####" in
+// arithmetic, though the number parser would stop at the NUL.
+void TestCli::nulMakesText()
+{
+    const QChar nul(u'\0');
+    const QString counts = write(QStringLiteral("nul.sp"),
+                                 documentBytes({{0, 0, QStringLiteral("1") + nul + QStringLiteral("9")},
+                                                {0, 1, QStringLiteral("20")}, {1, 0, QStringLiteral("30")},
+                                                {1, 1, QStringLiteral("40")}}));
+    CliRun result = run({QStringLiteral("chi2"), counts});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("status")).toString(), QStringLiteral("rejected"));
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("Wrong number"));
+
+    const QString genotypes = write(QStringLiteral("nul-hwe.sp"),
+                                    documentBytes({{0, 0, QStringLiteral("7") + nul + QStringLiteral("abc")},
+                                                   {0, 1, QStringLiteral("5")}, {1, 1, QStringLiteral("3")}}));
+    result = run({QStringLiteral("hwe"), genotypes});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("Bad number"));
+
+    const QString formulas = write(QStringLiteral("nul-formula.sp"),
+                                   documentBytes({{0, 0, QStringLiteral("=1") + nul + QStringLiteral("+5")},
+                                                  {0, 1, QStringLiteral("1") + nul + QStringLiteral("9")},
+                                                  {0, 2, QStringLiteral("=B1+1")}}));
+    result = run({QStringLiteral("values"), formulas});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QByteArray("####\t1\0009\t####\n", 14));
 }
 
 // A document through .tsv and .csv and back is the same file, byte for

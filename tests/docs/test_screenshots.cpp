@@ -27,6 +27,8 @@ const QStringList kPictures = {
     QStringLiteral("window-block.png"),
     QStringLiteral("dialog-chi-squared.png"),
     QStringLiteral("window-results.png"),
+    QStringLiteral("menu-results.png"),
+    QStringLiteral("results-context-menu.png"),
     QStringLiteral("dialog-fisher-2xn.png"),
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),

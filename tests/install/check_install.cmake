@@ -2,9 +2,14 @@
 #   bin/velmora and bin/velmora-cli (when the tool is part of the build),
 #   nothing else in bin/ (no test or documentation tools),
 #   share/applications/velmora.desktop, valid, whose Exec and Icon resolve,
-#   share/icons/hicolor/NxN/apps/velmora.png, really N x N pixels.
+#     whose Exec takes a file (%f) and whose MimeType names the document type,
+#   share/icons/hicolor/NxN/apps/velmora.png, really N x N pixels,
+#   share/mime/packages/velmora.xml, defining that type by the glob *.sp and
+#     the documents' magic number, and (where the tool exists) the MIME
+#     database built from it.
 # Run as: cmake -DBUILD_DIR=.. -DPREFIX=.. -DBINDIR=bin -DDATADIR=share
-#               -DWITH_CLI=0|1 -DDESKTOP_FILE_VALIDATE=path -P check_install.cmake
+#               -DWITH_CLI=0|1 -DDESKTOP_FILE_VALIDATE=path
+#               -DUPDATE_MIME_DATABASE=path -P check_install.cmake
 
 function(fail text)
     message(FATAL_ERROR "install_layout: ${text}")
@@ -52,16 +57,60 @@ if(NOT EXISTS "${desktop}")
 endif()
 file(STRINGS "${desktop}" entry)
 set(execLine "")
+set(execArguments "")
 set(iconName "")
+set(mimeTypes "")
 foreach(line IN LISTS entry)
-    if(line MATCHES "^Exec=([^ ]+)")
+    if(line MATCHES "^Exec=([^ ]+)(.*)$")
         set(execLine "${CMAKE_MATCH_1}")
+        set(execArguments "${CMAKE_MATCH_2}")
     elseif(line MATCHES "^Icon=(.+)$")
         set(iconName "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^MimeType=(.+)$")
+        set(mimeTypes "${CMAKE_MATCH_1}")
     endif()
 endforeach()
 if(NOT EXISTS "${PREFIX}/${BINDIR}/${execLine}")
     fail("the entry runs '${execLine}', which is not in ${BINDIR}/")
+endif()
+# A file manager hands a document over only to an entry that takes one.
+if(NOT execArguments MATCHES "^ +%[fFuU]( |$)")
+    fail("the entry's Exec line takes no file: '${execLine}${execArguments}'")
+endif()
+if(NOT mimeTypes MATCHES "application/x-velmora-spreadsheet;")
+    fail("the entry names no document type (MimeType=${mimeTypes})")
+endif()
+
+# The document type: a suffix for the name, a magic number for the content.
+set(mimePackage "${PREFIX}/${DATADIR}/mime/packages/velmora.xml")
+if(NOT EXISTS "${mimePackage}")
+    fail("${DATADIR}/mime/packages/velmora.xml is not installed")
+endif()
+file(READ "${mimePackage}" package)
+foreach(expected
+        "<mime-type type=\"application/x-velmora-spreadsheet\">"
+        "<glob pattern=\"*.sp\"/>"
+        "<match type=\"big32\" offset=\"0\" value=\"0x7F51C883\"/>")
+    string(FIND "${package}" "${expected}" at)
+    if(at EQUAL -1)
+        fail("the MIME package lacks ${expected}")
+    endif()
+endforeach()
+# The database built from it, as the install refreshes it in a live prefix:
+# the tool accepted the package, and the type is known by name and content.
+if(UPDATE_MIME_DATABASE)
+    set(mimeDir "${PREFIX}/${DATADIR}/mime")
+    if(NOT EXISTS "${mimeDir}/application/x-velmora-spreadsheet.xml")
+        fail("update-mime-database made nothing of the package")
+    endif()
+    file(STRINGS "${mimeDir}/globs2" globs REGEX "application/x-velmora-spreadsheet")
+    if(NOT globs MATCHES ":application/x-velmora-spreadsheet:\\*\\.sp")
+        fail("the MIME database has no *.sp glob: '${globs}'")
+    endif()
+    file(READ "${mimeDir}/magic" magic HEX)
+    if(NOT magic MATCHES "7f51c883")
+        fail("the MIME database has no rule for the documents' magic number")
+    endif()
 endif()
 
 # The icon named by the entry, in a hicolor size folder that matches the
@@ -100,4 +149,4 @@ endif()
 if(validateOut)
     message("desktop-file-validate: ${validateOut}")
 endif()
-message("install_layout: ${expected}, the menu entry and ${icons} are in place")
+message("install_layout: ${expected}, the menu entry, the document type and ${icons} are in place")

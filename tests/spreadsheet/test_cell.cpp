@@ -37,7 +37,8 @@ private slots:
     void longChain();
     void deepNesting_data();
     void deepNesting();
-    void embeddedEndMarker();
+    void nulIsText_data();
+    void nulIsText();
     void cloneKeepsState();
 };
 
@@ -98,6 +99,12 @@ void TestCell::formula_data()
     QTest::newRow("empty token") << none << "=1+" << "####" << kRight;
     QTest::newRow("number with blanks") << none << " 12 " << "12" << kRight;
     QTest::newRow("unicode letters") << none << "=\u00e91" << "####" << kRight;
+    // An item whose text was erased reads as the empty position it looks
+    // like: 0 in a formula, not an empty string that makes sums "####".
+    QTest::newRow("erased cell in a sum") << "A1=" << "=A1+1" << "1" << kRight;
+    QTest::newRow("erased cell alone") << "A1=" << "=A1" << "0" << kRight;
+    QTest::newRow("erased cell subtracted") << "A1=" << "=2-A1" << "2" << kRight;
+    QTest::newRow("blank is no erased cell") << "A1= " << "=A1+1" << "####" << kRight;
 }
 
 void TestCell::formula()
@@ -225,15 +232,37 @@ void TestCell::deepNesting()
     QCOMPARE(sheet.cellText(0, 0), shown);
 }
 
-// Evaluation stops at a NUL character as at the end of the text; a
-// reference after it must not count as a dependency.
-void TestCell::embeddedEndMarker()
+// A NUL is no end of the text: a cell holding one is text, never a number,
+// and a formula holding one is "####" rather than its part before the NUL.
+void TestCell::nulIsText_data()
 {
-    Spreadsheet sheet;
-    sheet.setCellFormula(0, 0, QStringLiteral("=1") + QChar(u'\0') + QStringLiteral("+B1"));
-    sheet.setCellFormula(0, 1, QStringLiteral("=A1"));
-    QCOMPARE(sheet.cellText(0, 1), QStringLiteral("1"));
-    QCOMPARE(sheet.cellText(0, 0), QStringLiteral("1"));
+    QTest::addColumn<QString>("others");
+    QTest::addColumn<QString>("formula");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("alignment");
+
+    const QChar nul(u'\0');
+    const QString none;
+    const QString oneNulNine = QStringLiteral("1") + nul + QStringLiteral("9");
+    const QString sevenNulAbc = QStringLiteral("7") + nul + QStringLiteral("abc");
+    QTest::newRow("digits around a NUL") << none << oneNulNine << oneNulNine << kLeft;
+    QTest::newRow("number then NUL then text") << none << sevenNulAbc << sevenNulAbc << kLeft;
+    QTest::newRow("NUL alone") << none << QString(nul) << QString(nul) << kLeft;
+    QTest::newRow("formula with a NUL") << none << QStringLiteral("=1") + nul + QStringLiteral("+5")
+                                        << "####" << kRight;
+    QTest::newRow("formula ending in a NUL") << none << QStringLiteral("=2*3") + nul << "####" << kRight;
+    QTest::newRow("sum over a NUL text") << QStringLiteral("A1=") + oneNulNine << "=A1+1" << "####"
+                                         << kRight;
+    QTest::newRow("reference to a NUL text") << QStringLiteral("A1=") + oneNulNine << "=A1" << oneNulNine
+                                             << kLeft;
+    // The reference after the NUL must still not make a cycle look valid.
+    QTest::newRow("NUL before a reference back") << QStringLiteral("A1==1") + nul + QStringLiteral("+C5")
+                                                 << "=A1" << "####" << kRight;
+}
+
+void TestCell::nulIsText()
+{
+    formula();
 }
 
 void TestCell::cloneKeepsState()

@@ -64,10 +64,10 @@ class TestSort final : public QObject
 private slots:
     void sortRows_data();
     void sortRows();
-    void emptyPositionsBecomeItems();
+    void emptyPositionsStayEmpty();
     void formulasMoveAsText();
     void oneRowRange();
-    void nothingSelected();
+    void nothingSelectedSortsUsedBlock();
     void dialogForm();
     void columnSpan();
     void moreShowsTheExtraKeys();
@@ -169,7 +169,10 @@ void TestSort::sortRows()
     QCOMPARE(sheet.currentColumn(), 7);
 }
 
-void TestSort::emptyPositionsBecomeItems()
+// Empty texts land on empty positions without creating items: a sort
+// that moves nothing leaves the grid as it was, and a formula that reads
+// an emptied position still reads an empty cell.
+void TestSort::emptyPositionsStayEmpty()
 {
     Spreadsheet sheet;
     fillRange(sheet, 0, 0, { QStringLiteral("b,"), QStringLiteral(",x"), QStringLiteral("a,") });
@@ -178,12 +181,22 @@ void TestSort::emptyPositionsBecomeItems()
     sheet.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
     QCOMPARE(readRange(sheet, 0, 0, 3, 2),
         (QStringList { QStringLiteral(",x"), QStringLiteral("a,"), QStringLiteral("b,") }));
-    // Every position of the range now holds an item, the empty ones an
-    // empty text.
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 2; ++column)
-            QVERIFY(sheet.item(row, column) != nullptr);
-    QCOMPARE(sheet.item(0, 0)->text(), QString());
+    // B3 was empty and receives an empty text: still no item.
+    QCOMPARE(sheet.item(2, 1), nullptr);
+    QCOMPARE(sheet.cellText(0, 0), QString());
+
+    // The whole grid, all rows equal on the key: nothing moves, no item is
+    // made, and B3's formula keeps reading A1 as empty.
+    Spreadsheet whole;
+    whole.setCellFormula(2, 1, QStringLiteral("=A1+1"));
+    whole.selectAll();
+    whole.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
+    QCOMPARE(whole.cellText(2, 1), QStringLiteral("1"));
+    int items = 0;
+    for (int row = 0; row < Spreadsheet::RowCount; ++row)
+        for (int column = 0; column < Spreadsheet::ColumnCount; ++column)
+            items += whole.item(row, column) != nullptr;
+    QCOMPARE(items, 1);
 }
 
 void TestSort::formulasMoveAsText()
@@ -209,16 +222,34 @@ void TestSort::oneRowRange()
     QVERIFY(sheet.selectedRanges().isEmpty());
 }
 
-void TestSort::nothingSelected()
+// With nothing selected the used block is sorted: the smallest block that
+// holds every non-empty cell, wherever it lies.
+void TestSort::nothingSelectedSortsUsedBlock()
 {
     Spreadsheet sheet;
-    fillRange(sheet, 0, 0, { QStringLiteral("b"), QStringLiteral("a") });
+    fillRange(sheet, 3, 2, { QStringLiteral("c,3,"), QStringLiteral("a,1,"), QStringLiteral(",,z") });
+    // An erased cell outside the data does not widen the block.
+    sheet.setCellFormula(10, 10, QStringLiteral("gone"));
+    sheet.setCellFormula(10, 10, QString());
     sheet.clearSelection();
+    const QTableWidgetSelectionRange used = sheet.usedRange();
+    QCOMPARE(used.topRow(), 3);
+    QCOMPARE(used.leftColumn(), 2);
+    QCOMPARE(used.bottomRow(), 5);
+    QCOMPARE(used.rightColumn(), 4);
     QSignalSpy modified(&sheet, SIGNAL(modified()));
     sheet.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
-    QCOMPARE(modified.count(), 0);
-    QCOMPARE(
-        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
+    QCOMPARE(readRange(sheet, 3, 2, 3, 3),
+        (QStringList { QStringLiteral(",,z"), QStringLiteral("a,1,"), QStringLiteral("c,3,") }));
+    QVERIFY(!modified.isEmpty());
+
+    // An empty grid without a selection: nothing to sort, nothing modified.
+    Spreadsheet empty;
+    empty.clearSelection();
+    QCOMPARE(empty.usedRange().rowCount(), 0);
+    QSignalSpy untouched(&empty, SIGNAL(modified()));
+    empty.sortSelection(makeCompare({ 0 }, QStringLiteral("a")));
+    QCOMPARE(untouched.count(), 0);
 }
 
 void TestSort::dialogForm()

@@ -1,5 +1,6 @@
 // The checks of the selected block: shapes, messages, work-array layouts
 // and the refusal of totals beyond the int range.
+#include "cellsnapshot.h"
 #include "checks.h"
 #include "fakegrid.h"
 
@@ -78,6 +79,7 @@ private slots:
     void hugeCounts();
     void debugLines();
     void geneInterBeyond999();
+    void snapshotKeepsWhatTheCheckRead();
 };
 
 void TestChecks::initTestCase()
@@ -185,6 +187,21 @@ void TestChecks::messages_data()
                                           << kWrong;
     QTest::newRow("cluster empty cell") << int(TestCluster) << "A1:~,s1,s2|f1,1,4|f2,2,5|f3,3,~" << "B2:C4"
                                         << kEmpty;
+
+    // The number parser stops at a NUL; a count holding one is no number.
+    const QChar nul(u'\0');
+    QTest::newRow("chi2 NUL between digits")
+        << int(TestChi2) << QStringLiteral("A1:1") + nul + QStringLiteral("9,2|3,4") << "A1:B2" << kWrong;
+    QTest::newRow("fisher number then NUL")
+        << int(TestFisher) << QStringLiteral("A1:7") + nul + QStringLiteral("abc,2|3,4") << "A1:B2" << kBad;
+    QTest::newRow("hwe trailing NUL") << int(TestHardyW) << QStringLiteral("A1:5,3") + nul + QStringLiteral("|~,4")
+                                      << "A1:B2" << kBad;
+    QTest::newRow("gene leading NUL") << int(TestGeneInter)
+                                      << QStringLiteral("A1:1,2|") + nul + QStringLiteral("3,4|5,6|7,8") << "A1:B4"
+                                      << kBad;
+    QTest::newRow("cluster NUL") << int(TestCluster)
+                                 << QStringLiteral("A1:~,s1,s2|f1,1,4|f2,2") + nul + QStringLiteral(",5|f3,3,6")
+                                 << "B2:C4" << kWrong;
 }
 
 void TestChecks::messages()
@@ -431,6 +448,39 @@ void TestChecks::geneInterBeyond999()
     setRange(in, QStringLiteral("A1:B4"));
     QVERIFY(checkTestRange(TestGeneInter, grid, in).ok);
     QVERIFY(in.bufA.size() >= std::size_t(m * n));
+}
+
+// A report echoes the block from the check's snapshot: what the check read,
+// not what the grid holds by the time the report is built.
+void TestChecks::snapshotKeepsWhatTheCheckRead()
+{
+    FakeGrid live(QStringLiteral("A1:10,20|30,40"));
+    CellSnapshot snapshot(&live);
+    TestInput in;
+    setRange(in, QStringLiteral("A1:B2"));
+    QVERIFY(checkTestRange(TestChi2, snapshot, in).ok);
+    snapshot.detach();
+    live.set(1, 1, QStringLiteral("400"));
+    live.set(5, 5, QStringLiteral("unread"));
+    QCOMPARE(snapshot.text(1, 1), QStringLiteral("40"));
+    QVERIFY(snapshot.hasItem(0, 0));
+    // Never read before the detach: empty, not the grid's newer text.
+    QVERIFY(!snapshot.hasItem(5, 5));
+    QCOMPARE(snapshot.text(5, 5), QString());
+
+    // Read once: a second read of a changed grid still gives the first.
+    FakeGrid grid(QStringLiteral("A1:1"));
+    CellSnapshot attached(&grid);
+    QCOMPARE(attached.text(0, 0), QStringLiteral("1"));
+    grid.set(0, 0, QStringLiteral("2"));
+    QCOMPARE(attached.text(0, 0), QStringLiteral("1"));
+    QVERIFY(!attached.hasItem(3, 3));
+    grid.set(3, 3, QStringLiteral("late"));
+    QVERIFY(!attached.hasItem(3, 3));
+
+    // A default snapshot has no grid at all.
+    const CellSnapshot none;
+    QVERIFY(!none.hasItem(0, 0));
 }
 
 QTEST_GUILESS_MAIN(TestChecks)

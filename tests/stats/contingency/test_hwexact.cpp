@@ -74,6 +74,7 @@ private slots:
     void twoAlleleTailsMatchEnumeration();
     void stopEndsLongRun();
     void progressRunsToK();
+    void progressMovesWithinStage();
     void memoryShortageEndsRun();
     void refusesTablesNoCheckAccepts();
 };
@@ -124,8 +125,8 @@ void HardyWeinbergTests::report()
     QCOMPARE(run.message, message);
     QCOMPARE(run.isError, 0);
     QCOMPARE(run.status, 0);
-    QCOMPARE(progressCalls, (QList<int>{K, -1}));
-    QCOMPARE(calcProgressValue, K);
+    QCOMPARE(progressCalls, (QList<int>{K * hwexact::kProgressPerStage, -1}));
+    QCOMPARE(calcProgressValue, K * hwexact::kProgressPerStage);
     if (std::accumulate(table.begin(), table.end(), 0) < 1000) {
         HwBruteForce reference(K, table);
         QVERIFY(std::fabs(run.pValue - reference.pValue()) <= 1e-9 * reference.pValue());
@@ -300,30 +301,57 @@ void HardyWeinbergTests::stopEndsLongRun()
     QCOMPARE(run.isError, 1);
     QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
     QVERIFY(std::isnan(run.pValue));
-    QCOMPARE(progressCalls, (QList<int>{9, -1}));
+    QCOMPARE(progressCalls, (QList<int>{9 * hwexact::kProgressPerStage, -1}));
     QCOMPARE(budget.used(), 0);
 }
 
-void HardyWeinbergTests::progressRunsToK()
+// Runs the test of a K x K table with the progress value sampled whenever
+// the engine lets events through; checks that it never runs back or past
+// its end, and returns the samples. stopAfterMs >= 0 presses Stop then.
+static QList<int> sampledRun(int K, const std::vector<int> &table, int stopAfterMs, RunReport *run)
 {
-    // Sample the progress value whenever the engine lets events through.
     calcApplication = QCoreApplication::instance();
     resetCalcPollClock();
     QList<int> seen;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] { seen << calcProgressValue; });
     sampler.start(0);
+    if (stopAfterMs >= 0)
+        QTimer::singleShot(stopAfterMs, [] { calcStopFlag = 1; });
     calcProgressValue = 0;
-    const std::vector<int> table = fromLowerRows(4, {2, 12, 24, 30, 34, 54, 22, 21, 20, 10});
-    const RunReport run = runHardyWeinbergTest(hwInput(4, table), {});
+    MemoryBudget budget(qint64(512) << 20);
+    *run = runHardyWeinbergTest(hwInput(K, table), {}, &budget);
     sampler.stop();
-    QCOMPARE(run.status, 0);
-    QCOMPARE(calcProgressValue, 4);
     for (qsizetype i = 0; i < seen.size(); ++i) {
-        QVERIFY(seen[i] >= 0 && seen[i] < 4);
-        if (i > 0)
-            QVERIFY(seen[i] >= seen[i - 1]);
+        if (seen[i] < 0 || seen[i] >= K * hwexact::kProgressPerStage || (i > 0 && seen[i] < seen[i - 1]))
+            return {-1};
     }
+    return seen;
+}
+
+void HardyWeinbergTests::progressRunsToK()
+{
+    RunReport run;
+    const QList<int> seen = sampledRun(4, fromLowerRows(4, {2, 12, 24, 30, 34, 54, 22, 21, 20, 10}), -1, &run);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(calcProgressValue, 4 * hwexact::kProgressPerStage);
+    QVERIFY(!seen.contains(-1));
+}
+
+void HardyWeinbergTests::progressMovesWithinStage()
+{
+    // The 9-allele table spends minutes in its first stages: in its first
+    // second and a half the value must already have moved, and not only by
+    // whole stages.
+    RunReport run;
+    const QList<int> seen = sampledRun(9, fromLowerRows(9, kNineAlleles), 1500, &run);
+    QCOMPARE(run.status, 1);
+    QVERIFY(!seen.contains(-1));
+    int withinStage = 0;
+    for (const int value : seen)
+        withinStage += value % hwexact::kProgressPerStage != 0 ? 1 : 0;
+    QVERIFY2(withinStage > 0 && !seen.isEmpty() && seen.last() > 0,
+             qPrintable(QString::number(seen.isEmpty() ? -1 : seen.last())));
 }
 
 void HardyWeinbergTests::memoryShortageEndsRun()

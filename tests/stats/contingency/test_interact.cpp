@@ -1,12 +1,20 @@
-// The gene-interaction test: the worked examples, its report, and agreement
+// The gene-interaction test: the worked examples, its report, agreement
 // with a brute-force walk over every shift (interactbruteforce.h) on random
-// tables to 1e-9 relative.
+// tables to 1e-9 relative, exact P-values of tables with cell totals up to
+// 6e7 (familyreference.h, from family_reference.py: mpmath, 40 digits) to
+// 1e-9 relative, Stop, and the memory budget.
+#include "familyreference.h"
+
+#include "calcpoll.h"
 #include "contingencyruns.h"
 #include "interact.h"
 #include "interactbruteforce.h"
 #include "membudget.h"
 #include "testinput.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QtTest>
 
 #include <cmath>
@@ -47,6 +55,8 @@ private slots:
     void agreesWithBruteForce();
     void largeSelectionFitsBuffers();
     void memoryShortageIsReported();
+    void largeCounts();
+    void stopEndsLongWalk();
 };
 
 void InteractionTests::report_data()
@@ -149,5 +159,72 @@ void InteractionTests::memoryShortageIsReported()
     QCOMPARE(tiny.used(), 0);
 }
 
-QTEST_APPLESS_MAIN(InteractionTests)
+// Cell totals of 6e7: log factorials near 1e9, whose rounding once hid the
+// observed table's own weight. Each member is weighed against the observed
+// one by neighbour ratios instead. The first table is the most probable of
+// its family (P exactly 1).
+void InteractionTests::largeCounts()
+{
+    for (const InteractionReference &r : kInteractionReferences) {
+        const int cells = r.M * r.N;
+        const std::vector<int> a(r.a, r.a + cells);
+        const std::vector<int> b(r.b, r.b + cells);
+        int status = -1;
+        const double p = engineP(r.N, r.M, a, b, &status);
+        QCOMPARE(status, 0);
+        QVERIFY(p <= 1.0);
+        QVERIFY2(std::fabs(p - r.p) <= 1e-9 * r.p,
+                 qPrintable(QStringLiteral("%1 vs %2").arg(p, 0, 'g', 17).arg(r.p, 0, 'g', 17)));
+    }
+    const RunReport run = runGeneInteractionTest(
+        interactionInput(2, 2, QList<int>(4, 30000000), QList<int>(4, 30000000)));
+    QVERIFY(run.message.startsWith(QStringLiteral("<br /> Interact 2x2 test <b>P-VALUE = 1</b>")));
+}
+
+// A block of 1,500 cells of 2e9 each, observed 80,000 shifts from its most
+// probable table (e^9600 times heavier): the walk passes them all, each step
+// visiting every cell. Stop ends it at the next poll, with the stop message
+// in red.
+void InteractionTests::stopEndsLongWalk()
+{
+    const int M = 50, N = 30, half = 1000000000, d = 80000;
+    TestInput in = interactionInput(M, N, {}, {});
+    in.bufA.assign(size_t(M * N), 0);
+    in.bufB.assign(size_t(M * N), 0);
+    for (int i = 0; i < M; ++i)
+        for (int j = 0; j < N; ++j) {
+            const int from = (i + j) % 2 == 0 ? -d : d;
+            in.bufA[size_t(i * N + j)] = half + from;
+            in.bufB[size_t(i * N + j)] = half - from;
+        }
+    calcApplication = QCoreApplication::instance();
+    resetCalcPollClock();
+    QElapsedTimer clock;
+    qint64 pressedAt = -1;
+    QTimer::singleShot(200, [&] {
+        calcStopFlag = 1;
+        pressedAt = clock.elapsed();
+    });
+    clock.start();
+    const RunReport run = runGeneInteractionTest(in);
+    const qint64 endedAt = clock.elapsed();
+    calcApplication = nullptr;
+    calcStopFlag = 0;
+    QVERIFY(pressedAt >= 0);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.isError, 1);
+    QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
+    QVERIFY(std::isnan(run.pValue));
+    QVERIFY2(endedAt - pressedAt < 1000, qPrintable(QString::number(endedAt - pressedAt)));
+
+    // Stopped before it starts: the poll before the walk ends it.
+    calcStopFlag = 1;
+    int status = -1;
+    engineP(N, M, std::vector<int>(in.bufA.begin(), in.bufA.begin() + M * N),
+            std::vector<int>(in.bufB.begin(), in.bufB.begin() + M * N), &status);
+    calcStopFlag = 0;
+    QCOMPARE(status, 1);
+}
+
+QTEST_GUILESS_MAIN(InteractionTests)
 #include "test_interact.moc"

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "calcpoll.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+// Sums over a one-parameter family of tables (the heterozygote count of a
+// two-allele genotype table, the first cell of a 2 x 2 table, the shift of
+// the gene-interaction test) whose weights are log-concave along the
+// parameter. Each weight is measured relative to the observed member, which
+// weighs 1, and is reached from it by the exact ratios of neighbouring
+// members: no log-factorial enters, so the comparison with the observed
+// weight is as sharp at n = 10^8 as at n = 10.
+//
+// The terms are long doubles: their range (to 10^4932) holds the weight of
+// the most probable member relative to any observed one that a P-value in
+// double range can come from.
+struct FamilySums
+{
+    long double counting = 1.0L;  // members no heavier than the observed one
+    long double total = 1.0L;     // every member
+};
+
+namespace familywalk {
+
+// A member counts when its weight is at most the observed one's times
+// 1 + kTieTolerance (+ the rounding of the ratios that led to it): the
+// relative tolerance that 1e-10 on the log scale stands for.
+constexpr double kTieTolerance = 1e-10;
+// Each step multiplies by one ratio, itself a few roundings off.
+constexpr double kStepRounding = 8 * DBL_EPSILON;
+// A side is left once everything further can add no more than this share
+// of the counted weight (which is at least the observed member's 1).
+constexpr long double kNegligible = 0x1p-64L;
+// Steps between two polls for Stop: well under a millisecond of work.
+constexpr quint64 kStepsPerPoll = quint64(1) << 16;
+
+inline long double tieLimit(quint64 steps)
+{
+    return 1.0L + kTieTolerance + kStepRounding * static_cast<long double>(steps);
+}
+
+} // namespace familywalk
+
+// Walks one side of the family from the observed member outwards.
+// next(i) gives the weight of member i + 1 over that of member i (member 0
+// is the observed one), or a negative value when member i + 1 does not
+// exist; it is called for i = 0, 1, 2, ... in order. Log-concavity makes the
+// ratios fall along the walk, so once a ratio r < 1 is seen, the rest of the
+// side weighs at most term * r / (1 - r): the walk stops when that cannot
+// matter. Its length is capped by the size of the family (next() ends it).
+// False when Stop was pressed (polled every stepsPerPoll steps).
+template <typename Next>
+bool walkFamilySide(Next &&next, FamilySums &sums,
+                    quint64 stepsPerPoll = familywalk::kStepsPerPoll)
+{
+    long double term = 1.0L;
+    for (quint64 i = 0;; ++i) {
+        if ((i + 1) % stepsPerPoll == 0 && pollCalcEvents())
+            return false;
+        const double r = next(i);
+        if (!(r >= 0.0))
+            return true;
+        term *= r;
+        if (std::isinf(term)) {
+            // Heavier than any double P-value allows: P is 0 to double range.
+            sums.total = term;
+            return true;
+        }
+        sums.total += term;
+        if (term <= familywalk::tieLimit(i + 1))
+            sums.counting += term;
+        if (r < 1.0 && term * r <= familywalk::kNegligible * sums.counting * (1.0 - r))
+            return true;
+    }
+}
+
+// counting / total as a probability; 0 when the total overflowed. The two
+// sums round apart, so a family that counts whole could come out a hair
+// above 1.
+inline double familyProbability(const FamilySums &sums)
+{
+    if (std::isinf(sums.total))
+        return 0.0;
+    return std::min(1.0, static_cast<double>(sums.counting / sums.total));
+}

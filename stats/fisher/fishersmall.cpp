@@ -1,0 +1,280 @@
+#include "fishersmall.h"
+
+#include "familywalk.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Real = long double;
+
+// C(c, x + 1) / C(c, x) and C(c, x - 1) / C(c, x).
+inline double up(qint64 c, qint64 x)
+{
+    return double(c - x) / double(x + 1);
+}
+
+inline double down(qint64 c, qint64 x)
+{
+    return double(x) / double(c - x + 1);
+}
+
+// up(c, x) * down(d, y) with one division (the products stay below 2^62).
+inline double upDown(qint64 c, qint64 x, qint64 d, qint64 y)
+{
+    return double((c - x) * y) / double((x + 1) * (d - y + 1));
+}
+
+// A whole row counted from its total rather than term by term loses about
+// an ulp of the total; below this share of the total, the counted part is
+// summed term by term instead.
+constexpr Real kSubtractShare = 1.0L / 1024;
+
+// 2 x 3: the first-row count a of the outer column A (the most unequal
+// column, whose count has the fewest likely values) fixes a row of tables,
+// in which the count b of column B fixes the rest (x_C = m - a - b). Every
+// row is log-concave in b and the row totals are log-concave in a.
+class twoByThree final
+{
+public:
+    twoByThree(const int *x, const int *c)
+    {
+        const qint64 n = qint64(c[0]) + c[1] + c[2];
+        int outer = 0;
+        for (int j = 1; j < 3; ++j)
+            if (double(c[j]) * double(n - c[j]) < double(c[outer]) * double(n - c[outer]))
+                outer = j;
+        const int inB = outer == 0 ? 1 : 0;
+        const int inC = outer == 2 ? 1 : 2;
+        cA = c[outer];
+        cB = c[inB];
+        cC = c[inC];
+        m = qint64(x[0]) + x[1] + x[2];
+        oA = x[outer];
+        oB = x[inB];
+    }
+
+    // false: stopped.
+    bool run(double *P)
+    {
+        // The observed row, summed out in full: its total anchors the rest.
+        FamilySums first;
+        qint64 b = oB;
+        const qint64 r = m - oA;
+        if (!walkFamilySide([&](quint64) { return stepB(r, b, +1); }, first))
+            return false;
+        b = oB;
+        if (!walkFamilySide([&](quint64) { return stepB(r, b, -1); }, first))
+            return false;
+        m_counting = first.counting;
+        m_total = first.total;
+        for (const int dir : {+1, -1}) {
+            Anchor at{oB, 1.0L, 0};
+            Real rowTotal = first.total;
+            for (qint64 a = oA;;) {
+                const qint64 next = a + dir;
+                const qint64 rNext = m - next;
+                if (next < 0 || next > cA || rNext < 0 || rNext > cB + cC)
+                    break;
+                const double rho = dir > 0 ? up(cA, a) * down(cB + cC, m - a) : down(cA, a) * up(cB + cC, m - a);
+                if (rho < 1.0 && rowTotal * rho <= familywalk::kNegligible * m_counting * (1.0 - rho))
+                    break;
+                at = transfer(a, at, dir);
+                a = next;
+                rowTotal *= rho;
+                if (std::isinf(rowTotal)) {
+                    *P = 0.0;
+                    return true;
+                }
+                m_total += rowTotal;
+                at = climb(a, at);
+                countRow(a, at, rowTotal);
+                if (m_work >= familywalk::kStepsPerPoll) {
+                    m_work = 0;
+                    if (pollCalcEvents())
+                        return false;
+                }
+            }
+        }
+        *P = std::min(1.0, double(m_counting / m_total));
+        return true;
+    }
+
+private:
+    struct Anchor
+    {
+        qint64 b;
+        Real u;        // weight relative to the observed table
+        quint64 chain; // ratios multiplied to reach it
+    };
+
+    // The ratio of the table with b + dir to that with b in row r (b
+    // moves on), negative when it does not exist.
+    double stepB(qint64 r, qint64 &b, int dir) const
+    {
+        const qint64 xc = r - b;
+        double ratio;
+        if (dir > 0) {
+            if (b >= cB || xc <= 0)
+                return -1.0;
+            ratio = upDown(cB, b, cC, xc);
+        } else {
+            if (b <= 0 || xc >= cC)
+                return -1.0;
+            ratio = upDown(cC, xc, cB, b);
+        }
+        b += dir;
+        return ratio;
+    }
+
+    // From a table of row a to one of row a + dir: x_C or b gives the
+    // count that column A takes or gives back.
+    Anchor transfer(qint64 a, Anchor at, int dir) const
+    {
+        const qint64 xc = m - a - at.b;
+        const double outer = dir > 0 ? up(cA, a) : down(cA, a);
+        if (dir > 0) {
+            if (xc >= 1)
+                return {at.b, at.u * outer * down(cC, xc), at.chain + 1};
+            return {at.b - 1, at.u * outer * down(cB, at.b), at.chain + 1};
+        }
+        if (xc < cC)
+            return {at.b, at.u * outer * up(cC, xc), at.chain + 1};
+        return {at.b + 1, at.u * outer * up(cB, at.b), at.chain + 1};
+    }
+
+    // To the row's most probable table.
+    Anchor climb(qint64 a, Anchor at)
+    {
+        const qint64 r = m - a;
+        for (const int dir : {+1, -1}) {
+            for (;;) {
+                qint64 b = at.b;
+                const double ratio = stepB(r, b, dir);
+                if (!(ratio > 1.0))
+                    break;
+                at = {b, at.u * ratio, at.chain + 1};
+                ++m_work;
+            }
+        }
+        return at;
+    }
+
+    // Adds the tables of row a that count, from its mode.
+    void countRow(qint64 a, Anchor mode, Real rowTotal)
+    {
+        if (mode.u <= familywalk::tieLimit(mode.chain)) {
+            m_counting += rowTotal;  // no table of the row is heavier
+            return;
+        }
+        const qint64 r = m - a;
+        // The heavier middle, from the mode to the first table that counts
+        // on either side.
+        Real middle = mode.u;
+        Anchor cross[2];
+        double crossRatio[2] = {-1.0, -1.0};
+        for (int side = 0; side < 2; ++side) {
+            const int dir = side == 0 ? +1 : -1;
+            Anchor at = mode;
+            for (;;) {
+                qint64 b = at.b;
+                const double ratio = stepB(r, b, dir);
+                if (ratio < 0.0)
+                    break;
+                at = {b, at.u * ratio, at.chain + 1};
+                ++m_work;
+                if (at.u <= familywalk::tieLimit(at.chain)) {
+                    cross[side] = at;
+                    crossRatio[side] = ratio;
+                    break;
+                }
+                middle += at.u;
+            }
+        }
+        const Real rest = rowTotal - middle;
+        if (rest >= kSubtractShare * rowTotal) {
+            m_counting += rest;
+            return;
+        }
+        // A small remainder: sum the two tails outwards from their first tables.
+        for (int side = 0; side < 2; ++side) {
+            if (crossRatio[side] < 0.0)
+                continue;
+            const int dir = side == 0 ? +1 : -1;
+            Anchor at = cross[side];
+            m_counting += at.u;
+            for (double ratio = crossRatio[side];;) {
+                if (at.u * ratio <= familywalk::kNegligible * m_counting * (1.0 - ratio))
+                    break;
+                qint64 b = at.b;
+                ratio = stepB(r, b, dir);
+                if (ratio < 0.0)
+                    break;
+                at = {b, at.u * ratio, at.chain + 1};
+                ++m_work;
+                m_counting += at.u;
+            }
+        }
+    }
+
+    qint64 cA = 0, cB = 0, cC = 0;
+    qint64 m = 0;
+    qint64 oA = 0, oB = 0;
+    Real m_counting = 0.0L;
+    Real m_total = 0.0L;
+    quint64 m_work = 0;
+};
+
+} // namespace
+
+bool fishersmall::qualifies(const int *x, const int *c, int N, qint64 total)
+{
+    if ((N != 2 && N != 3) || !x || !c)
+        return false;
+    qint64 sum = 0;
+    for (int j = 0; j < N; ++j) {
+        if (c[j] < 1 || x[j] < 0 || x[j] > c[j])
+            return false;
+        sum += c[j];
+    }
+    return sum == total;
+}
+
+int fishersmall::pValue(const int *x, const int *c, int N, double *P)
+{
+    if (N == 3) {
+        twoByThree sum(x, c);
+        return sum.run(P) ? Finished : Stopped;
+    }
+    // 2 x 2: one more in the first column is one fewer in the second.
+    FamilySums sums;
+    qint64 x0 = x[0], x1 = x[1];
+    const qint64 c0 = c[0], c1 = c[1];
+    if (!walkFamilySide(
+            [&](quint64) {
+                if (x0 >= c0 || x1 <= 0)
+                    return -1.0;
+                const double r = upDown(c0, x0, c1, x1);
+                ++x0;
+                --x1;
+                return r;
+            },
+            sums))
+        return Stopped;
+    x0 = x[0];
+    x1 = x[1];
+    if (!walkFamilySide(
+            [&](quint64) {
+                if (x0 <= 0 || x1 >= c1)
+                    return -1.0;
+                const double r = upDown(c1, x1, c0, x0);
+                --x0;
+                ++x1;
+                return r;
+            },
+            sums))
+        return Stopped;
+    *P = familyProbability(sums);
+    return Finished;
+}

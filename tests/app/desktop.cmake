@@ -1,0 +1,10 @@
+velmora_add_test(test_desktop SOURCES test_desktop.cpp LIBS velmora_app)
+target_include_directories(test_desktop PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+velmora_add_test(test_resultscommands SOURCES test_resultscommands.cpp LIBS velmora_app)
+target_include_directories(test_resultscommands PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+
+# The program itself with a document argument, under Xvfb.
+add_test(NAME open_argument_x11
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_open_argument.sh
+        $<TARGET_FILE:velmora> ${PROJECT_SOURCE_DIR}/examples/chi-squared.sp)
+set_tests_properties(open_argument_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)

@@ -1,0 +1,293 @@
+// The direct sum of 2 x 2 and 2 x 3 tables (fishersmall): the same P-value
+// as the exact network (dfex<double>) on thousands of random tables, ties
+// included, and as the brute-force walk (bruteforce.h), both to 1e-9
+// relative; and the run function's use of it (same report, same progress
+// frame, Stop, and the network still for every other table).
+#include "bruteforce.h"
+
+#include "calcpoll.h"
+#include "dfex.h"
+#include "fisherrun.h"
+#include "fishersmall.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+double networkP(const std::vector<int> &x, const std::vector<int> &c)
+{
+    int n = 0;
+    for (int v : c)
+        n += v;
+    int status = 0;
+    dfex<double> engine(n, status);
+    double p = -1.0;
+    if (status == 0)
+        status = engine.run(x.data(), c.data(), int(c.size()), p);
+    return status == 0 ? p : -1.0 - status;
+}
+
+double directP(const std::vector<int> &x, const std::vector<int> &c)
+{
+    qint64 n = 0;
+    for (int v : c)
+        n += v;
+    if (!fishersmall::qualifies(x.data(), c.data(), int(c.size()), n))
+        return -2.0;
+    double p = -1.0;
+    const int status = fishersmall::pValue(x.data(), c.data(), int(c.size()), &p);
+    return status == fishersmall::Finished ? p : -1.0 - status;
+}
+
+bool close(double got, double expected, double relative)
+{
+    return std::fabs(got - expected) <= relative * expected;
+}
+
+QString describe(const std::vector<int> &x, const std::vector<int> &c)
+{
+    QStringList xs, cs;
+    for (size_t j = 0; j < c.size(); ++j) {
+        xs << QString::number(x[j]);
+        cs << QString::number(c[j]);
+    }
+    return QStringLiteral("x = ") + xs.join(u',') + QStringLiteral(" c = ") + cs.join(u',');
+}
+
+// Whether another table with these margins weighs the same as the observed
+// one (1e-12 in log space).
+bool hasTie(const std::vector<int> &x, const std::vector<int> &c)
+{
+    const auto lnC = [](int a, int b) { return double(bruteforce::lnC(a, b)); };
+    double observed = 0.0;
+    int m = 0;
+    for (size_t j = 0; j < c.size(); ++j) {
+        observed += lnC(c[j], x[j]);
+        m += x[j];
+    }
+    const double tolerance = 1e-12 * (1.0 + std::fabs(observed));
+    for (int x0 = 0; x0 <= c[0] && x0 <= m; ++x0) {
+        if (c.size() == 2) {
+            const int x1 = m - x0;
+            if (x1 <= c[1] && x0 != x[0] && std::fabs(lnC(c[0], x0) + lnC(c[1], x1) - observed) <= tolerance)
+                return true;
+            continue;
+        }
+        for (int x1 = 0; x1 <= c[1] && x0 + x1 <= m; ++x1) {
+            const int x2 = m - x0 - x1;
+            if (x2 > c[2] || (x0 == x[0] && x1 == x[1]))
+                continue;
+            if (std::fabs(lnC(c[0], x0) + lnC(c[1], x1) + lnC(c[2], x2) - observed) <= tolerance)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A case-control table of n individuals: 2 x 3 genotype counts, or a 2 x 2
+// of alleles (n = 2 x individuals) or of carriers; allele frequency 0.02
+// to 0.98, cases a quarter to three quarters, with some association.
+void randomTable(std::mt19937 &rng, int individuals, int N, std::vector<int> &x, std::vector<int> &c)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double p = 0.02 + 0.96 * unit(rng);
+    const double caseShare = 0.25 + 0.5 * unit(rng);
+    const double shift = (unit(rng) - 0.5) * 0.2;
+    int genotypes[2][3] = {{0, 0, 0}, {0, 0, 0}};
+    for (int i = 0; i < individuals; ++i) {
+        const int row = unit(rng) < caseShare ? 0 : 1;
+        const double q = std::clamp(p + (row == 0 ? shift : 0.0), 0.01, 0.99);
+        const int g = (unit(rng) < q ? 1 : 0) + (unit(rng) < q ? 1 : 0);
+        ++genotypes[row][g];
+    }
+    x.clear();
+    c.clear();
+    if (N == 3) {
+        for (int g = 0; g < 3; ++g) {
+            x.push_back(genotypes[0][g]);
+            c.push_back(genotypes[0][g] + genotypes[1][g]);
+        }
+    } else if (individuals % 2 == 0) {
+        // Alleles.
+        x = {2 * genotypes[0][0] + genotypes[0][1], 2 * genotypes[0][2] + genotypes[0][1]};
+        c = {x[0] + 2 * genotypes[1][0] + genotypes[1][1], x[1] + 2 * genotypes[1][2] + genotypes[1][1]};
+    } else {
+        // Carriers of allele 1 and the rest.
+        x = {genotypes[0][0], genotypes[0][1] + genotypes[0][2]};
+        c = {x[0] + genotypes[1][0], x[1] + genotypes[1][1] + genotypes[1][2]};
+    }
+}
+
+} // namespace
+
+class FisherSmallTests final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void agreesWithNetwork();
+    void agreesWithBruteForce();
+    void qualifyingTables_data();
+    void qualifyingTables();
+    void runUsesDirectSum_data();
+    void runUsesDirectSum();
+    void stopBeforeSum();
+};
+
+void FisherSmallTests::cleanup()
+{
+    calcApplication = nullptr;
+    calcStopFlag = 0;
+}
+
+// 3,000 tables: case-control tables of 10 to 2,000 individuals, and tiny
+// tables with equal margins where ties abound.
+void FisherSmallTests::agreesWithNetwork()
+{
+    std::mt19937 rng(1602);
+    int ties = 0;
+    std::vector<int> x, c;
+    for (int t = 0; t < 3000; ++t) {
+        const int N = 2 + t % 2;
+        if (t % 4 < 2) {
+            // Tiny tables, many with equal column totals.
+            const int each = 1 + int(rng() % 8);
+            c.clear();
+            x.clear();
+            for (int j = 0; j < N; ++j) {
+                c.push_back(t % 8 < 2 ? each : 1 + int(rng() % 12));
+                x.push_back(int(rng() % unsigned(c.back() + 1)));
+            }
+        } else {
+            randomTable(rng, 10 + int(rng() % 1991), N, x, c);
+            bool ok = true;
+            for (int v : c)
+                ok = ok && v >= 1;
+            if (!ok)
+                continue;
+        }
+        int n = 0;
+        for (int v : c)
+            n += v;
+        if (n <= 60 && hasTie(x, c))
+            ++ties;
+        const double network = networkP(x, c);
+        const double direct = directP(x, c);
+        QVERIFY2(network > 0.0 && close(direct, network, 1e-9),
+                 qPrintable(describe(x, c) + QStringLiteral(": direct %1 network %2")
+                                                 .arg(direct, 0, 'g', 17).arg(network, 0, 'g', 17)));
+    }
+    QVERIFY2(ties >= 200, qPrintable(QString::number(ties)));
+}
+
+void FisherSmallTests::agreesWithBruteForce()
+{
+    std::mt19937 rng(77);
+    for (int t = 0; t < 600; ++t) {
+        const int N = 2 + t % 2;
+        std::vector<int> x, c;
+        for (int j = 0; j < N; ++j) {
+            c.push_back(1 + int(rng() % (t % 5 == 0 ? 60 : 25)));
+            const int pick = int(rng() % 6);
+            x.push_back(pick == 0 ? 0 : pick == 1 ? c.back() : int(rng() % unsigned(c.back() + 1)));
+        }
+        const double expected = bruteforce::pValue(x, c);
+        const double direct = directP(x, c);
+        QVERIFY2(close(direct, expected, 1e-9),
+                 qPrintable(describe(x, c) + QStringLiteral(": %1 vs %2").arg(direct, 0, 'g', 17).arg(expected, 0, 'g', 17)));
+    }
+}
+
+void FisherSmallTests::qualifyingTables_data()
+{
+    QTest::addColumn<std::vector<int>>("x");
+    QTest::addColumn<std::vector<int>>("c");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<bool>("qualifies");
+    QTest::newRow("2x2") << std::vector<int>{3, 4} << std::vector<int>{8, 10} << qint64(18) << true;
+    QTest::newRow("2x3") << std::vector<int>{5, 0, 1} << std::vector<int>{5, 5, 5} << qint64(15) << true;
+    QTest::newRow("2x4") << std::vector<int>{1, 1, 1, 1} << std::vector<int>{2, 2, 2, 2} << qint64(8) << false;
+    QTest::newRow("one column") << std::vector<int>{4} << std::vector<int>{10} << qint64(10) << false;
+    QTest::newRow("empty column") << std::vector<int>{0, 4} << std::vector<int>{0, 10} << qint64(10) << false;
+    QTest::newRow("negative count") << std::vector<int>{-1, 3} << std::vector<int>{2, 4} << qint64(6) << false;
+    QTest::newRow("count above total") << std::vector<int>{3, 3} << std::vector<int>{2, 4} << qint64(6) << false;
+    QTest::newRow("totals disagree") << std::vector<int>{3, 4} << std::vector<int>{8, 10} << qint64(2147483646) << false;
+}
+
+void FisherSmallTests::qualifyingTables()
+{
+    QFETCH(std::vector<int>, x);
+    QFETCH(std::vector<int>, c);
+    QFETCH(qint64, total);
+    QFETCH(bool, qualifies);
+    QCOMPARE(fishersmall::qualifies(x.data(), c.data(), int(c.size()), total), qualifies);
+}
+
+// The report of a directly summed table reads exactly as the network's;
+// the progress frame is the same.
+void FisherSmallTests::runUsesDirectSum_data()
+{
+    QTest::addColumn<QList<int>>("x1");
+    QTest::addColumn<QList<int>>("x2");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("2x3") << QList<int>{5, 0, 1} << QList<int>{0, 5, 4}
+                         << QStringLiteral("<br />Exact Fisher 2x3 test <b>P-VALUE = 0.00599401</b>  for input vectors:"
+                                           "<br />x1 = { 5, 0, 1 }<br />x2 = { 0, 5, 4 }");
+    QTest::newRow("2x2, small P") << QList<int>{0, 12} << QList<int>{12, 0}
+                                  << QStringLiteral("<br />Exact Fisher 2x2 test <b>P-VALUE = 7.39602e-07</b>  for "
+                                                    "input vectors:<br />x1 = { 0, 12 }<br />x2 = { 12, 0 }");
+    QTest::newRow("2x2, second row empty") << QList<int>{2, 5} << QList<int>{0, 0}
+                                           << QStringLiteral("<br />Exact Fisher 2x2 test <b>P-VALUE = 1</b>  for "
+                                                             "input vectors:<br />x1 = { 2, 5 }<br />x2 = { 0, 0 }");
+}
+
+void FisherSmallTests::runUsesDirectSum()
+{
+    QFETCH(QList<int>, x1);
+    QFETCH(QList<int>, x2);
+    QFETCH(QString, message);
+    TestInput in;
+    in.total = 0;
+    for (qsizetype j = 0; j < x1.size(); ++j) {
+        in.bufC[size_t(j)] = x1[j];
+        in.bufD[size_t(j)] = x1[j] + x2[j];
+        in.total += x1[j] + x2[j];
+    }
+    in.testSize = in.nCols = int(x1.size());
+    in.nRows = 2;
+    QList<int> progressCalls;
+    calcProgressValue = 0;
+    const FisherRun run = runFisherTest(in, [&](int m) { progressCalls << m; });
+    QCOMPARE(run.message, message);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.variant, 0);
+    QCOMPARE(progressCalls, (QList<int>{int(x1.size()), -1}));
+    QCOMPARE(calcProgressValue, int(x1.size()));
+}
+
+void FisherSmallTests::stopBeforeSum()
+{
+    TestInput in;
+    in.bufC[0] = 5;
+    in.bufC[1] = 0;
+    in.bufD[0] = 5;
+    in.bufD[1] = 5;
+    in.total = 10;
+    in.testSize = in.nCols = 2;
+    in.nRows = 2;
+    const FisherRun run = runFisherTest(in, [](int m) {
+        if (m >= 1)
+            calcStopFlag = 1;
+    });
+    QCOMPARE(run.status, 10);
+    QCOMPARE(run.isError, 10);
+    QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
+    QVERIFY(std::isnan(run.pValue));
+}
+
+QTEST_GUILESS_MAIN(FisherSmallTests)
+#include "test_fishersmall.moc"
