@@ -162,6 +162,10 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     settings.yates = options.yates;
     settings.accuracy = options.accuracy;
     settings.report = options.report;
+    settings.monteCarloSamples = options.monteCarloSamples;
+    settings.seedGiven = options.seedGiven;
+    settings.seed = options.seed;
+    settings.threads = options.threads;
     // Every engine's run takes its budget from this limit.
     if (options.maxMemoryMb > 0)
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);

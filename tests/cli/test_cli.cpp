@@ -92,6 +92,9 @@ private slots:
     void usageErrors();
     void interruptStopsTheRun();
     void maxMemoryCapsOneRun();
+    void monteCarlo_data();
+    void monteCarlo();
+    void monteCarloSeeds();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -764,6 +767,13 @@ void TestCli::usageErrors_data()
     QTest::newRow("accuracy text") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy"), QStringLiteral("max"), file};
     QTest::newRow("max-memory 0") << QStringList{QStringLiteral("fisher"), QStringLiteral("--max-memory=0"), file};
     QTest::newRow("max-memory text") << QStringList{QStringLiteral("hwe"), QStringLiteral("--max-memory"), QStringLiteral("2G"), file};
+    QTest::newRow("monte-carlo for interact") << QStringList{QStringLiteral("interact"), QStringLiteral("--monte-carlo=1000"), file};
+    QTest::newRow("monte-carlo 0") << QStringList{QStringLiteral("fisher"), QStringLiteral("--monte-carlo"), QStringLiteral("0"), file};
+    QTest::newRow("monte-carlo with accuracy") << QStringList{QStringLiteral("fisher"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--accuracy=3"), file};
+    QTest::newRow("seed without monte-carlo") << QStringList{QStringLiteral("hwe"), QStringLiteral("--seed=4"), file};
+    QTest::newRow("negative seed") << QStringList{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--seed=-4"), file};
+    QTest::newRow("seed past 2^53") << QStringList{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--seed=9007199254740992"), file};
+    QTest::newRow("threads 0") << QStringList{QStringLiteral("chi2"), QStringLiteral("--threads"), QStringLiteral("0"), file};
     QTest::newRow("values two files") << QStringList{QStringLiteral("values"), file, file};
     QTest::newRow("convert one file") << QStringList{QStringLiteral("convert"), file};
     QTest::newRow("convert to txt") << QStringList{QStringLiteral("convert"), file, QStringLiteral("out.txt")};
@@ -837,6 +847,74 @@ void TestCli::maxMemoryCapsOneRun()
     QCOMPARE(result.json(0).value(QStringLiteral("message")).toString(), QStringLiteral("Not enouph memory error=11"));
     QCOMPARE(result.json(1).value(QStringLiteral("status")).toInt(), 0);
     QCOMPARE(sixDigits(result.json(1).value(QStringLiteral("p")).toDouble()), QStringLiteral("0.00599401"));
+}
+
+void TestCli::monteCarlo_data()
+{
+    QTest::addColumn<QString>("test");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<double>("exact");
+    QTest::addColumn<QString>("headline");
+    // The exact P-values of the same tables (examples above, and the
+    // 2 x 2 chi-squared table's 31 tables with its margins).
+    QTest::newRow("fisher") << "fisher" << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
+                            << "Monte Carlo Fisher 2x3 test";
+    QTest::newRow("hwe") << "hwe" << QByteArray("10\t5\n\t3\n") << 0.254198 << "Monte Carlo Hardy-Weinberg 2x2 test";
+    QTest::newRow("chi2") << "chi2" << QByteArray("10\t20\n30\t40\n") << 0.504476 << "Monte Carlo chi-squared test";
+}
+
+// --monte-carlo B: the fields of the estimate, P = (count + 1) / (B + 1),
+// an interval that holds the exact P, and the same line for a seed on one
+// thread or two.
+void TestCli::monteCarlo()
+{
+    QFETCH(QString, test);
+    QFETCH(QByteArray, table);
+    QFETCH(double, exact);
+    QFETCH(QString, headline);
+    const QString file = write(test + QStringLiteral("-mc.tsv"), table);
+    const QStringList arguments{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
+                                QStringLiteral("--seed=20240601"), file};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
+    QCOMPARE(one.exitCode, 0);
+    const QJsonObject line = one.json();
+    QCOMPARE(line.value(QStringLiteral("status")).toInt(), 0);
+    QCOMPARE(line.value(QStringLiteral("method")).toString(), QStringLiteral("monte-carlo"));
+    QCOMPARE(line.value(QStringLiteral("samples")).toInt(), 30000);
+    QCOMPARE(line.value(QStringLiteral("seed")).toInteger(), qint64(20240601));
+    const double p = line.value(QStringLiteral("p")).toDouble();
+    const double count = p * 30001.0 - 1.0;
+    QVERIFY2(std::fabs(count - std::round(count)) < 1e-6, qPrintable(QString::number(p, 'g', 17)));
+    const QJsonArray interval = line.value(QStringLiteral("ci99")).toArray();
+    QCOMPARE(interval.size(), 2);
+    QVERIFY(interval.at(0).toDouble() <= exact && exact <= interval.at(1).toDouble());
+    QCOMPARE(interval.at(0).toDouble() <= count / 30000.0 && count / 30000.0 <= interval.at(1).toDouble(), true);
+    QVERIFY(!line.contains(QStringLiteral("variant")));
+
+    const CliRun two = run(arguments + QStringList{QStringLiteral("--threads"), QStringLiteral("2")});
+    QCOMPARE(two.out, one.out);
+
+    const CliRun report = run(arguments + QStringList{QStringLiteral("--report")});
+    QCOMPARE(report.exitCode, 0);
+    QVERIFY2(report.out.contains(headline.toUtf8()), report.out.constData());
+    QVERIFY(report.out.contains("30000 samples, seed 20240601)"));
+}
+
+// Without --seed each block draws a seed and reports it; given, it repeats.
+void TestCli::monteCarloSeeds()
+{
+    const QString file = write(QStringLiteral("seeds.tsv"), "5\t0\t1\n0\t5\t4\n\n10\t5\n\t3\n");
+    const CliRun drawn = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"), file});
+    QCOMPARE(drawn.lines().size(), 2);
+    QCOMPARE(drawn.json(0).value(QStringLiteral("status")).toString(), QStringLiteral("rejected"));
+    const QJsonObject line = drawn.json(1);
+    QCOMPARE(line.value(QStringLiteral("status")).toInt(), 0);
+    QVERIFY(line.value(QStringLiteral("seed")).isDouble());
+    const qint64 seed = line.value(QStringLiteral("seed")).toInteger(-1);
+    QVERIFY(seed >= 0);
+    const CliRun again = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"),
+                              QStringLiteral("--seed=%1").arg(seed), file});
+    QCOMPARE(again.lines().at(1), drawn.lines().at(1));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
