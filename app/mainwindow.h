@@ -93,6 +93,8 @@ private slots:
     void saveResults();
     void clearResults();
     void undoClearResults();
+    void updateUndoActions();
+    void historyCleanChanged(bool clean);
 
 private:
     // Window and status bar.
@@ -120,6 +122,9 @@ private:
     QString dialogFolder() const;
     void rememberFolder(const QString &fileName);
     QString withDefaultSuffix(const QString &fileName, const QString &suffix);
+    // Where Save As starts: the last folder, or for a table opened from
+    // text, a document of the same name beside it.
+    QString saveAsStart() const;
     // Desktop integration.
     void placeForFirstStart();
     void openDroppedFile(const QString &fileName);
@@ -152,6 +157,9 @@ private:
     QAction *recentFileActions[MaxRecentFiles] = {};
     QAction *separatorAction = nullptr;
     QString lastFolder;
+    // The document came from a text table: Save asks for a name and type
+    // instead of writing the text file back unasked.
+    bool saveAsksForName = false;
     // The report as it was before the last Clear, until the next entry.
     QString clearedResults;
 
@@ -176,6 +184,8 @@ private:
     QAction *saveAction = nullptr;
     QAction *saveAsAction = nullptr;
     QAction *exitAction = nullptr;
+    QAction *undoAction = nullptr;
+    QAction *redoAction = nullptr;
     QAction *cutAction = nullptr;
     QAction *copyAction = nullptr;
     QAction *pasteAction = nullptr;

@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QToolBar>
+#include <QUndoStack>
 
 void MainWindow::createActions()
 {
@@ -73,6 +74,23 @@ void MainWindow::createActions()
     exitAction->setShortcut(QKeySequence(tr("Ctrl+Q")));
     exitAction->setStatusTip(tr("Exit the application"));
     connect(exitAction, SIGNAL(triggered()), this, SLOT(close()));
+
+    // Greyed, and named after the step they undo or redo, as the history
+    // moves (updateUndoActions).
+    undoAction = new QAction(tr("&Undo"), this);
+    undoAction->setShortcut(QKeySequence::Undo);
+    undoAction->setStatusTip(tr("Undo the last change to the cells"));
+    connect(undoAction, SIGNAL(triggered()), spreadsheet, SLOT(undo()));
+
+    redoAction = new QAction(tr("&Redo"), this);
+    redoAction->setShortcuts({ QKeySequence(tr("Ctrl+Shift+Z")), QKeySequence(tr("Ctrl+Y")) });
+    redoAction->setStatusTip(tr("Redo the change last undone"));
+    connect(redoAction, SIGNAL(triggered()), spreadsheet, SLOT(redo()));
+
+    QUndoStack *history = spreadsheet->undoStack();
+    connect(history, SIGNAL(indexChanged(int)), this, SLOT(updateUndoActions()));
+    connect(history, SIGNAL(cleanChanged(bool)), this, SLOT(historyCleanChanged(bool)));
+    updateUndoActions();
 
     cutAction = new QAction(tr("Cu&t"), this);
     cutAction->setIcon(QIcon(QStringLiteral(":/images/cut.png")));
@@ -151,6 +169,26 @@ void MainWindow::createActions()
     createResultsActions();
 }
 
+void MainWindow::updateUndoActions()
+{
+    const QUndoStack *history = spreadsheet->undoStack();
+    const QString undoText = history->undoText();
+    const QString redoText = history->redoText();
+    undoAction->setText(undoText.isEmpty() ? tr("&Undo") : tr("&Undo %1").arg(undoText));
+    redoAction->setText(redoText.isEmpty() ? tr("&Redo") : tr("&Redo %1").arg(redoText));
+    undoAction->setEnabled(history->canUndo());
+    redoAction->setEnabled(history->canRedo());
+}
+
+// Undoing back to the state last saved (or loaded) takes the modified mark
+// away; leaving it in either direction brings the mark back.
+void MainWindow::historyCleanChanged(bool clean)
+{
+    // Qt warns about every change while the start-up title has no "[*]".
+    if (isWindowModified() == clean)
+        setWindowModified(!clean);
+}
+
 void MainWindow::createMenus()
 {
     fileMenu = menuBar()->addMenu(tr("&File"));
@@ -165,6 +203,9 @@ void MainWindow::createMenus()
     fileMenu->addAction(exitAction);
 
     editMenu = menuBar()->addMenu(tr("&Edit"));
+    editMenu->addAction(undoAction);
+    editMenu->addAction(redoAction);
+    editMenu->addSeparator();
     editMenu->addAction(cutAction);
     editMenu->addAction(copyAction);
     editMenu->addAction(pasteAction);

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "spreadsheet.h"
+#include "textdocument.h"
 #include "uiprompts.h"
 
 #include <QAction>
@@ -10,12 +11,29 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QUndoStack>
 
 namespace {
 
 QSettings velmoraSettings()
 {
     return QSettings(QStringLiteral("Orvanta"), QStringLiteral("Velmora"));
+}
+
+QString openFilters()
+{
+    return MainWindow::tr("Spreadsheet files (*.sp)") + QStringLiteral(";;")
+        + MainWindow::tr("Text tables (*.csv *.tsv *.txt)") + QStringLiteral(";;")
+        + MainWindow::tr("Spreadsheet files and text tables (*.sp *.csv *.tsv *.txt)");
+}
+
+// The document first: a type the user picks, never one taken unasked.
+QString saveFilters()
+{
+    return MainWindow::tr("Spreadsheet files (*.sp)") + QStringLiteral(";;")
+        + MainWindow::tr("Comma-separated values (*.csv)") + QStringLiteral(";;")
+        + MainWindow::tr("Tab-separated values (*.tsv)") + QStringLiteral(";;")
+        + MainWindow::tr("Text files, tab-separated (*.txt)");
 }
 
 } // namespace
@@ -32,7 +50,7 @@ void MainWindow::open()
 {
     if (okToContinue()) {
         const QString fileName = UiPrompts::current().openFileName(
-            this, tr("Open Spreadsheet"), dialogFolder(), tr("Spreadsheet files (*.sp)"));
+            this, tr("Open Spreadsheet"), dialogFolder(), openFilters());
         if (!fileName.isEmpty()) {
             rememberFolder(fileName);
             loadFile(fileName);
@@ -42,7 +60,7 @@ void MainWindow::open()
 
 bool MainWindow::save()
 {
-    if (curFile.isEmpty())
+    if (curFile.isEmpty() || saveAsksForName)
         return saveAs();
     return saveFile(curFile);
 }
@@ -50,7 +68,7 @@ bool MainWindow::save()
 bool MainWindow::saveAs()
 {
     QString fileName = UiPrompts::current().saveFileName(
-        this, tr("Save Spreadsheet"), dialogFolder(), tr("Spreadsheet files (*.sp)"));
+        this, tr("Save Spreadsheet"), saveAsStart(), saveFilters());
     if (fileName.isEmpty())
         return false;
     rememberFolder(fileName);
@@ -93,21 +111,31 @@ bool MainWindow::okToContinue()
 
 bool MainWindow::loadFile(const QString &fileName)
 {
-    if (!spreadsheet->readSheet(fileName)) {
+    const bool text = TextDocument::isTextTableName(fileName);
+    const bool loaded = text
+        ? spreadsheet->readTextTable(fileName, TextDocument::separatorFor(fileName))
+        : spreadsheet->readSheet(fileName);
+    if (!loaded) {
         statusBar()->showMessage(tr("Loading canceled"), 2000);
         return false;
     }
     setCurrentFile(fileName);
+    saveAsksForName = text;
     statusBar()->showMessage(tr("File loaded"), 2000);
     return true;
 }
 
 bool MainWindow::saveFile(const QString &fileName)
 {
-    if (!spreadsheet->writeSheet(fileName)) {
+    // The name's suffix decides the type: the user chose it in Save As.
+    const bool saved = TextDocument::isTextTableName(fileName)
+        ? spreadsheet->writeTextTable(fileName, TextDocument::separatorFor(fileName))
+        : spreadsheet->writeSheet(fileName);
+    if (!saved) {
         statusBar()->showMessage(tr("Saving canceled"), 2000);
         return false;
     }
+    spreadsheet->undoStack()->setClean();
     setCurrentFile(fileName);
     statusBar()->showMessage(tr("File saved"), 2000);
     return true;
@@ -116,6 +144,7 @@ bool MainWindow::saveFile(const QString &fileName)
 void MainWindow::setCurrentFile(const QString &fileName)
 {
     curFile = fileName;
+    saveAsksForName = false;
     setWindowModified(false);
     QString shownName = tr("Untitled");
     if (!curFile.isEmpty()) {
@@ -143,6 +172,14 @@ QString MainWindow::dialogFolder() const
     if (!documents.isEmpty() && QFileInfo(documents).isDir())
         return documents;
     return QDir::homePath();
+}
+
+QString MainWindow::saveAsStart() const
+{
+    if (!saveAsksForName)
+        return dialogFolder();
+    const QFileInfo table(curFile);
+    return table.absoluteDir().filePath(table.completeBaseName() + QStringLiteral(".sp"));
 }
 
 void MainWindow::rememberFolder(const QString &fileName)

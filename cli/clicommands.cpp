@@ -6,12 +6,11 @@
 #include "gridsize.h"
 #include "membudget.h"
 #include "progressline.h"
-#include "safefilewriter.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "stderrprompts.h"
 #include "testinput.h"
-#include "texttablewriter.h"
+#include "textdocument.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -117,38 +116,12 @@ CellBlock tableArea(const TextTable &table)
 // grid cannot hold is named within its file.
 QString readFailure(const InputFile &input)
 {
-    const TextTableReader &reader = *input.tables;
-    if (reader.errorLine() > 0)
-        return input.name + QStringLiteral(": ") + reader.errorString();
-    return reader.errorString();
+    return TextDocument::readFailure(*input.tables, input.name);
 }
 
 QString noTable(const QString &name)
 {
     return QStringLiteral("%1 holds no table").arg(name);
-}
-
-QString writeProblem(const TextTableWrite &written)
-{
-    const QString cell = CellBlock::cellName(written.row, written.column);
-    switch (written.problem) {
-    case TextTableWrite::Problem::TabOrLineBreak:
-        return QStringLiteral("cell %1 holds a tab or a line break, which a .tsv file cannot hold; "
-                              "convert to .csv instead")
-            .arg(cell);
-    case TextTableWrite::Problem::TooLong:
-        return QStringLiteral("cell %1 holds more than %2 characters, more than a text table's "
-                              "field may; keep it as a .sp document")
-            .arg(cell)
-            .arg(GridSize::MaxTextLength);
-    case TextTableWrite::Problem::LoneSurrogate:
-        return QStringLiteral("cell %1 holds half of a UTF-16 surrogate pair, which UTF-8 cannot "
-                              "encode; keep it as a .sp document")
-            .arg(cell);
-    case TextTableWrite::Problem::None:
-        break;
-    }
-    return QString();
 }
 
 } // namespace
@@ -279,64 +252,22 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet
     // The feeder has told standard error why.
     if (!input.error.isEmpty())
         return ExitFailed;
-    CellBlock used;
-    if (input.document) {
-        used = feeder.usedBlock();
-    } else {
+    if (!input.document) {
         // An empty text is an empty grid: a document without cells comes
         // back from its text file.
-        TextTableReader &reader = *input.tables;
         TextTable table;
-        reader.next(table);
-        // A document is one grid; tables that a batch file separates by
-        // empty lines would be merged or lost. The rest is read only to
-        // count them.
-        for (TextTable more; reader.next(more);) {
-        }
-        if (reader.failed()) {
-            printError(readFailure(input));
-            return ExitFailed;
-        }
-        if (reader.tablesRead() > 1) {
-            printError(QStringLiteral("%1 holds %2 tables separated by empty lines; a document "
-                                      "holds one")
-                           .arg(inName)
-                           .arg(reader.tablesRead()));
-            return ExitFailed;
-        }
         QString error;
-        if (!feeder.place(table, &error)) {
+        if (!TextDocument::readOne(*input.tables, inName, table, &error)
+            || !feeder.place(table, &error)) {
             printError(error);
             return ExitFailed;
         }
-        used = table.usedBlock();
     }
 
-    if (isDocumentName(outName)) {
-        prompts.clear();
+    // Written as the window saves: through the safe writer, never half a
+    // file, never over a FIFO or a device.
+    prompts.clear();
+    if (isDocumentName(outName))
         return sheet.writeSheet(outName) ? ExitOk : ExitFailed;
-    }
-
-    std::vector<QStringList> rows;
-    if (!used.isEmpty()) {
-        rows.resize(std::size_t(used.bottom) + 1);
-        for (int row = 0; row <= used.bottom; ++row) {
-            for (int column = 0; column <= used.right; ++column)
-                rows[std::size_t(row)].append(sheet.cellFormula(row, column));
-        }
-    }
-    const FieldSeparator separator = isCsvName(outName) ? FieldSeparator::Comma : FieldSeparator::Tab;
-    QString text;
-    const TextTableWrite written = formatTextTable(rows, separator, text);
-    if (!written.ok()) {
-        printError(writeProblem(written));
-        return ExitFailed;
-    }
-    // Written as documents are: never half, never over a FIFO or a device.
-    QString reason;
-    if (!SafeFileWriter::write(outName, text.toUtf8(), &reason)) {
-        printError(QStringLiteral("Cannot write file %1:\n%2.").arg(outName, reason));
-        return ExitFailed;
-    }
-    return ExitOk;
+    return sheet.writeTextTable(outName, TextDocument::separatorFor(outName)) ? ExitOk : ExitFailed;
 }

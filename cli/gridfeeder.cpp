@@ -4,6 +4,7 @@
 #include "devicereads.h"
 #include "spreadsheet.h"
 #include "stderrprompts.h"
+#include "textdocument.h"
 
 #include <QtEndian>
 
@@ -64,7 +65,7 @@ InputFile GridFeeder::open(const QString &name)
         return input;
     }
     const FieldSeparator separator =
-        !fromStdin && isCsvName(name) ? FieldSeparator::Comma : FieldSeparator::Tab;
+        fromStdin ? FieldSeparator::Tab : TextDocument::separatorFor(name);
     input.tables = std::make_unique<TextTableReader>(*file, separator, name);
     input.file = std::move(file);
     return input;
@@ -87,17 +88,9 @@ void GridFeeder::clearPlaced()
 bool GridFeeder::place(const TextTable &table, QString *error)
 {
     if (!table.fitsGrid()) {
-        const CellBlock &used = table.usedBlock();
         clearPlaced();
-        if (error) {
-            *error = QStringLiteral("The table (line %1) does not fit the grid: it reaches %2 rows "
-                                    "and %3 columns, the grid has %4 and %5")
-                         .arg(table.firstLine())
-                         .arg(used.bottom + 1)
-                         .arg(used.right + 1)
-                         .arg(Spreadsheet::RowCount)
-                         .arg(Spreadsheet::ColumnCount);
-        }
+        if (error)
+            *error = TextDocument::doesNotFit(table);
         return false;
     }
 

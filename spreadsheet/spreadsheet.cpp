@@ -1,10 +1,25 @@
 #include "spreadsheet.h"
 
 #include "cell.h"
+#include "celldelegate.h"
+
+#include <QUndoStack>
+
+namespace {
+
+// Steps kept in the history. A step of the whole grid holds two texts for
+// each of its 25,974 cells; a hundred of them stay within a few hundred
+// megabytes.
+constexpr int kUndoLimit = 100;
+
+} // namespace
 
 Spreadsheet::Spreadsheet(QWidget *parent) : QTableWidget(parent)
 {
     autoRecalc = true;
+    history = new QUndoStack(this);
+    history->setUndoLimit(kUndoLimit);
+    setItemDelegate(new CellDelegate(this));
     setItemPrototype(new Cell);
     setSelectionMode(ContiguousSelection);
     connect(this, SIGNAL(itemChanged(QTableWidgetItem*)), this, SLOT(somethingChanged()));
@@ -71,6 +86,7 @@ void Spreadsheet::clearSheet()
         setHorizontalHeaderItem(i, item);
     }
     setCurrentCell(0, 0);
+    history->clear();
     emit contentChanged();
 }
 
@@ -129,6 +145,8 @@ void Spreadsheet::setAutoRecalculate(bool recalc)
 
 void Spreadsheet::somethingChanged()
 {
+    if (batchDepth > 0)
+        return;
     if (autoRecalc)
         recalculate();
     else

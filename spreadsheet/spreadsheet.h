@@ -1,12 +1,16 @@
 #pragma once
 
+#include "cellchange.h"
 #include "gridsize.h"
+#include "texttable.h"
 
 #include <QTableWidget>
 
 class Cell;
 class QIODevice;
+class QUndoStack;
 class RowCompare;
+struct CellBlock;
 
 // The data-entry grid: 999 rows by 26 columns (A1 to Z999) of Cell items
 // created on demand.
@@ -30,13 +34,37 @@ public:
     // What a sort reorders: the selection, or the used block when nothing
     // is selected.
     QTableWidgetSelectionRange sortRange();
+    // Empties the grid and its history.
     void clearSheet();
     bool readSheet(const QString &fileName);
     // Reads a document from an open device (standard input, say); `name`
     // is what the messages call it.
     bool readSheet(QIODevice &device, const QString &name);
     bool writeSheet(const QString &fileName);
+    // A text table as the whole grid, its first field in A1: tab-separated,
+    // or comma-separated as `separator` says. A file of several tables (empty
+    // lines between them) or one larger than the grid is refused, the grid
+    // unchanged.
+    bool readTextTable(const QString &fileName, FieldSeparator separator);
+    // The grid from A1 to its last non-empty row and column as a text table.
+    // A cell that such a file cannot carry is named and refused.
+    bool writeTextTable(const QString &fileName, FieldSeparator separator);
     void sortSelection(const RowCompare &compare);
+
+    // The history of the edits: typing, paste, cut, delete and sort, one
+    // step each. Loading a document or starting a new one empties it.
+    QUndoStack *undoStack() const { return history; }
+    // What the user typed into a cell's editor: one step of the history;
+    // none when the cell already holds that text.
+    void typeIntoCell(int row, int column, const QString &text);
+
+    enum class ChangeSide { Before, After };
+    // Writes one side of the changes in one batch, then recalculates and
+    // announces the change once; the history's steps undo and redo so.
+    void applyChanges(const CellChanges &changes, ChangeSide side);
+    // Scrolls the block's top-left cell into view, so that an undone or
+    // redone step shows where it changed the grid.
+    void showChangedBlock(const CellBlock &block);
 
     QString cellText(int row, int column) const;
     QString cellFormula(int row, int column) const;
@@ -59,6 +87,10 @@ public slots:
     void setAutoRecalculate(bool recalc);
     void findNext(const QString &str, Qt::CaseSensitivity cs);
     void findPrevious(const QString &str, Qt::CaseSensitivity cs);
+    // An edit still open in a cell is undone first: it is dropped, as
+    // Escape drops it. Redo keeps it.
+    void undo();
+    void redo();
 
 signals:
     void modified();
@@ -72,7 +104,19 @@ private slots:
 
 private:
     Cell *cell(int row, int column) const;
+    // Adds the change of (row, column) to `text` (to no item when `present`
+    // is false), unless it would change nothing.
+    void recordChange(CellChanges &changes, int row, int column, bool present,
+                      const QString &text) const;
+    void pushChanges(const QString &name, CellChanges changes);
+    void deleteSelection(const QString &name);
+    // The cell editor that is open, or null.
+    QWidget *openEditor() const;
 
     bool autoRecalc = true;
     quint64 generation = 1;
+    QUndoStack *history = nullptr;
+    // Above zero while a batch writes cells: their single changes are not
+    // announced one by one.
+    int batchDepth = 0;
 };

@@ -22,7 +22,7 @@ constexpr int kMaxPasteWidth = 999;
 void Spreadsheet::cut()
 {
     copy();
-    del();
+    deleteSelection(tr("Cut"));
 }
 
 void Spreadsheet::copy()
@@ -63,9 +63,14 @@ void Spreadsheet::paste()
     const int rowsToPaste
         = singleCell && numRows > 1 && rows.last().isEmpty() ? numRows - 1 : numRows;
 
+    // The whole paste is one step of the history, written in one batch.
+    CellChanges changes;
     for (int i = 0; i < rowsToPaste; ++i) {
         const QStringList columns = rows.at(i).split(u'\t', Qt::KeepEmptyParts, Qt::CaseSensitive);
         if (columns.size() + range.leftColumn() > kMaxPasteWidth) {
+            // The rows before this one stay pasted.
+            if (!changes.empty())
+                pushChanges(tr("Paste"), std::move(changes));
             UiPrompts::current().information(this, tr("Velmora"),
                 tr("The information cannot be pasted because the copy has to many columns"));
             return;
@@ -79,31 +84,32 @@ void Spreadsheet::paste()
         for (int j = 0; j < numColumns; ++j) {
             const int column = range.leftColumn() + j;
             if (column < ColumnCount)
-                setCellFormula(row, column, columns.at(j));
+                recordChange(changes, row, column, true, columns.at(j));
         }
     }
-    somethingChanged();
+    pushChanges(tr("Paste"), std::move(changes));
 }
 
 void Spreadsheet::del()
 {
-    // takeItem finds the item by its position; deleting an item still in the
-    // grid makes the model search all 25,974 positions for it, per item.
-    bool deleted = false;
+    deleteSelection(tr("Delete"));
+}
+
+void Spreadsheet::deleteSelection(const QString &name)
+{
+    CellChanges changes;
     const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
     for (const QTableWidgetSelectionRange &range : ranges) {
         for (int row = range.topRow(); row <= range.bottomRow(); ++row) {
             for (int column = range.leftColumn(); column <= range.rightColumn(); ++column) {
-                if (QTableWidgetItem *taken = takeItem(row, column)) {
-                    delete taken;
-                    deleted = true;
-                }
+                if (item(row, column))
+                    recordChange(changes, row, column, false, QString());
             }
         }
     }
-    // Removing items emits no itemChanged, so the change is announced here.
-    if (deleted)
-        somethingChanged();
+    // Nothing to delete: no step, no change announced.
+    if (!changes.empty())
+        pushChanges(name, std::move(changes));
 }
 
 void Spreadsheet::findNext(const QString &str, Qt::CaseSensitivity cs)
@@ -172,16 +178,17 @@ void Spreadsheet::sortSelection(const RowCompare &compare)
 
     // An empty text that lands on an empty position creates no item there:
     // a sort that moves nothing leaves the grid as it was.
+    CellChanges changes;
     for (int i = 0; i < range.rowCount(); ++i) {
         const QStringList &row = rows.at(i);
         for (int j = 0; j < range.columnCount(); ++j) {
             const int r = range.topRow() + i;
             const int c = range.leftColumn() + j;
-            if (!row.at(j).isEmpty() || item(r, c))
-                setCellFormula(r, c, row.at(j));
+            recordChange(changes, r, c, !row.at(j).isEmpty() || item(r, c), row.at(j));
         }
     }
 
     clearSelection();
-    somethingChanged();
+    // A step even when nothing moved: the sort is announced all the same.
+    pushChanges(tr("Sort"), std::move(changes));
 }

@@ -275,6 +275,14 @@ void takeAll(Shooter &shooter)
         shooter.save(shooter.withResultsContextMenu(*window), QStringLiteral("results-context-menu"));
     }
 
+    // The Edit menu after a count was typed: Undo names the step.
+    {
+        auto window = shooter.openExample(chi2);
+        window->sheet()->typeIntoCell(1, 1, QStringLiteral("50"));
+        Shooter::settle();
+        shooter.save(shooter.withMenuBarMenu(*window, QStringLiteral("&Edit")), QStringLiteral("menu-edit"));
+    }
+
     // The Fisher dialog with its accuracy setting.
     {
         const examples::Example &fisher = exampleNamed("fisher-2xn.sp");

@@ -8,3 +8,10 @@ add_test(NAME open_argument_x11
     COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_open_argument.sh
         $<TARGET_FILE:velmora> ${PROJECT_SOURCE_DIR}/examples/chi-squared.sp)
 set_tests_properties(open_argument_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+
+# Typing, Ctrl+Z and Ctrl+S with a real keyboard under Xvfb.
+add_test(NAME undo_save_x11
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_undo_save.sh
+        $<TARGET_FILE:velmora> ${PROJECT_SOURCE_DIR}/examples/chi-squared.sp
+        ${CMAKE_CURRENT_SOURCE_DIR}/xkeys.py)
+set_tests_properties(undo_save_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)

@@ -102,8 +102,8 @@ void TestActions::menus_data()
     QTest::newRow("file, no recent file")
         << "&File" << strings({"&New", "&Open...", "&Save", "Save &As...", "-", "E&xit"});
     QTest::newRow("edit") << "&Edit"
-                          << strings({"Cu&t", "&Copy", "&Paste", "&Delete", "&Select", "-",
-                                         "&Find...", "&Go to Cell..."});
+                          << strings({"&Undo", "&Redo", "-", "Cu&t", "&Copy", "&Paste", "&Delete",
+                                         "&Select", "-", "&Find...", "&Go to Cell..."});
     QTest::newRow("view") << "&View"
                           << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate"});
     QTest::newRow("analyse") << "&Analyse"
@@ -140,7 +140,7 @@ void TestActions::fileMenuWithRecentFile()
              (strings({"&New", "&Open...", "&Save", "Save &As...", "-", "&1 counts.sp", "-",
                           "E&xit"})));
     const QMenu *edit = menuTitled(window, QStringLiteral("&Edit"));
-    const QMenu *select = edit->actions().at(4)->menu();
+    const QMenu *select = edit->actions().at(7)->menu();
     QVERIFY(select);
     QCOMPARE(visibleItems(select), (strings({"&Row", "&Column", "&All"})));
 }
@@ -174,6 +174,10 @@ void TestActions::actionDetails_data()
                              << "Save the spreadsheet under a new name" << false << false;
     QTest::newRow("exit") << "E&xit" << QKeySequence(QStringLiteral("Ctrl+Q")) << "Exit the application"
                           << false << false;
+    QTest::newRow("undo") << "&Undo" << QKeySequence(QKeySequence::Undo)
+                          << "Undo the last change to the cells" << false << false;
+    QTest::newRow("redo") << "&Redo" << QKeySequence(QStringLiteral("Ctrl+Shift+Z"))
+                          << "Redo the change last undone" << false << false;
     QTest::newRow("cut") << "Cu&t" << QKeySequence(QKeySequence::Cut)
                          << "Cut the current selection's contents to the clipboard" << true << false;
     QTest::newRow("copy") << "&Copy" << QKeySequence(QKeySequence::Copy)

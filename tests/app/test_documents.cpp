@@ -217,7 +217,10 @@ void TestDocuments::saveAsksForNameOnlyWhenUntitled()
     // (or home), never in the folder the program was started from.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString start = QFileInfo(documents).isDir() ? documents : QDir::homePath();
-    QCOMPARE(prompts.asked.first().text, start + QStringLiteral("|Spreadsheet files (*.sp)"));
+    QCOMPARE(prompts.asked.first().text,
+        start
+            + QStringLiteral("|Spreadsheet files (*.sp);;Comma-separated values (*.csv);;"
+                             "Tab-separated values (*.tsv);;Text files, tab-separated (*.txt)"));
     QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
     QVERIFY(!window.isWindowModified());
 
@@ -362,7 +365,7 @@ void TestDocuments::openFailureChangesNothing()
             QStringLiteral("warning"), QStringLiteral("open"), QStringLiteral("warning") }));
     QCOMPARE(prompts.asked.at(1).title, QStringLiteral("Open Spreadsheet"));
     // The folder of the document opened before.
-    QCOMPARE(prompts.asked.at(1).text, docs.path() + QStringLiteral("|Spreadsheet files (*.sp)"));
+    QVERIFY(prompts.asked.at(1).text.startsWith(docs.path() + QStringLiteral("|Spreadsheet files (*.sp);;")));
     QCOMPARE(prompts.lastText(), message.contains(u'%') ? message.arg(bad) : message);
     QCOMPARE(statusMessage(window), QStringLiteral("Loading canceled"));
     QCOMPARE(window.windowTitle(), QStringLiteral("good.sp[*] - Velmora"));

@@ -28,6 +28,7 @@
 #include <QtTest>
 
 using windowtest::fill;
+using windowtest::typeInto;
 
 namespace {
 
@@ -55,31 +56,6 @@ SelDialog *openTest(MainWindow &window, const QTableWidgetSelectionRange &block,
     select(window.sheet(), block);
     windowtest::trigger(window, menuText);
     return window.selectionDialog();
-}
-
-// Types `text` into a cell through the grid's own editor (F2, the text,
-// Enter), as a user would, leaving the selection as it is. The editor
-// commits from the event loop; only posted events are handled here, so a
-// re-check that the change schedules is still pending on return.
-void typeInto(Spreadsheet *sheet, int row, int column, const QString &text)
-{
-    sheet->selectionModel()->setCurrentIndex(sheet->model()->index(row, column),
-                                             QItemSelectionModel::NoUpdate);
-    QTest::keyClick(sheet, Qt::Key_F2);
-    QLineEdit *editor = nullptr;
-    const QList<QLineEdit *> editors = sheet->viewport()->findChildren<QLineEdit *>();
-    for (QLineEdit *candidate : editors)
-        if (candidate->isVisible())
-            editor = candidate;
-    QVERIFY(editor);
-    editor->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(editor, Qt::Key_Delete);
-    else
-        QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(sheet->cellFormula(row, column), text);
 }
 
 QString report(const MainWindow &window)
