@@ -39,7 +39,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
     window() {
         i=0
         while [ $i -lt 150 ]; do
-            id=$(xwininfo -root -tree | grep "\"$1\"" | head -n 1 | awk "{print \$1}")
+            id=$(xwininfo -root -tree | grep -F "\"$1\"" | head -n 1 | awk "{print \$1}")
             if [ -n "$id" ]; then
                 echo "$id"
                 return 0
