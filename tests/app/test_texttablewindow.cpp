@@ -25,12 +25,6 @@ void trigger(MainWindow &window, const QString &text)
     QVERIFY2(windowtest::trigger(window, text), qPrintable(text));
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestTextTableWindow final : public QObject
@@ -162,13 +156,13 @@ void TestTextTableWindow::saveOfATableAsksForAType()
     QCOMPARE(prompts.asked.first().text, dir.filePath(QStringLiteral("study.sp")) + u'|' + kSaveFilters);
     QCOMPARE(prompts.unplanned, 1);
     QVERIFY(window.isWindowModified());
-    QCOMPARE(bytesOf(csv), table);
+    QCOMPARE(windowtest::fileBytes(csv), table);
 
     const QString document = dir.filePath(QStringLiteral("study.sp"));
     prompts.fileAnswers.enqueue(document);
     trigger(window, QStringLiteral("&Save"));
-    QCOMPARE(bytesOf(csv), table);
-    QVERIFY(bytesOf(document).startsWith(QByteArray::fromHex("7F51C883")));
+    QCOMPARE(windowtest::fileBytes(csv), table);
+    QVERIFY(windowtest::fileBytes(document).startsWith(QByteArray::fromHex("7F51C883")));
     QCOMPARE(window.windowTitle(), QStringLiteral("study.sp[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
 
@@ -190,7 +184,7 @@ void TestTextTableWindow::saveOfATableAsksForAType()
     prompts.buttonAnswers.enqueue(QMessageBox::Yes);
     QVERIFY(!closing.close());
     QCOMPARE(prompts.kinds(), windowtest::strings({ "warning", "save" }));
-    QCOMPARE(bytesOf(second), QByteArray("5\t6\n"));
+    QCOMPARE(windowtest::fileBytes(second), QByteArray("5\t6\n"));
 }
 
 void TestTextTableWindow::saveAsText_data()
@@ -216,7 +210,7 @@ void TestTextTableWindow::saveAsText()
     prompts.fileAnswers.enqueue(path);
     trigger(window, QStringLiteral("Save &As..."));
     QCOMPARE(prompts.asked.first().text.section(u'|', 1), kSaveFilters);
-    QCOMPARE(bytesOf(path), expected);
+    QCOMPARE(windowtest::fileBytes(path), expected);
     QCOMPARE(window.windowTitle(), name + QStringLiteral("[*] - Velmora"));
     QVERIFY(!window.isWindowModified());
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("File saved"));
@@ -225,7 +219,7 @@ void TestTextTableWindow::saveAsText()
     prompts.asked.clear();
     trigger(window, QStringLiteral("&Save"));
     QVERIFY(prompts.asked.isEmpty());
-    QCOMPARE(bytesOf(path), expected + QByteArray("x\n"));
+    QCOMPARE(windowtest::fileBytes(path), expected + QByteArray("x\n"));
 }
 
 // A formula with a tab or a line break cannot go into a tab-separated
@@ -252,7 +246,7 @@ void TestTextTableWindow::tabSeparatedRefusal()
     const QString csv = dir.filePath(QStringLiteral("accepted.csv"));
     prompts.fileAnswers.enqueue(csv);
     trigger(window, QStringLiteral("Save &As..."));
-    QCOMPARE(bytesOf(csv), QByteArray("1,\"two\nlines\"\n"));
+    QCOMPARE(windowtest::fileBytes(csv), QByteArray("1,\"two\nlines\"\n"));
     QCOMPARE(prompts.unplanned, 0);
 }
 

@@ -65,12 +65,6 @@ QStringList block(const Spreadsheet *sheet, int top, int left, int rows, int col
     return list;
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Edit)
@@ -320,7 +314,7 @@ void TestUndoWindow::undoneEditSavesTheSameBytes()
         prompts.fileAnswers.enqueue(path);
         trigger(first, QStringLiteral("&Save"));
     }
-    const QByteArray original = bytesOf(path);
+    const QByteArray original = windowtest::fileBytes(path);
     QVERIFY(original.size() > 4);
 
     MainWindow window;
@@ -334,7 +328,7 @@ void TestUndoWindow::undoneEditSavesTheSameBytes()
     undoAction(window)->trigger();
     QVERIFY(!window.isWindowModified());
     trigger(window, QStringLiteral("&Save"));
-    QCOMPARE(bytesOf(path), original);
+    QCOMPARE(windowtest::fileBytes(path), original);
     QCOMPARE(prompts.unplanned, 0);
 }
 

@@ -2,13 +2,13 @@
 
 // Small helpers shared by the main window's tests.
 
+#include "../spreadsheet/celltyping.h"
 #include "mainwindow.h"
 #include "spreadsheet.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QLineEdit>
-#include <QtTest>
+#include <QFile>
 #include <QStringList>
 #include <QTimer>
 
@@ -51,29 +51,13 @@ inline void fill(Spreadsheet *sheet, int top, int left,
     }
 }
 
-// Types `text` into a cell through the grid's own editor (F2, the text,
-// Enter), as a user would, leaving the selection as it is. The editor
-// commits from the event loop; only posted events are handled here, so a
-// re-check that the change schedules is still pending on return.
-inline void typeInto(Spreadsheet *sheet, int row, int column, const QString &text)
+using celltyping::typeInto;
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
 {
-    sheet->selectionModel()->setCurrentIndex(sheet->model()->index(row, column),
-                                             QItemSelectionModel::NoUpdate);
-    QTest::keyClick(sheet, Qt::Key_F2);
-    QLineEdit *editor = nullptr;
-    const QList<QLineEdit *> editors = sheet->viewport()->findChildren<QLineEdit *>();
-    for (QLineEdit *candidate : editors)
-        if (candidate->isVisible())
-            editor = candidate;
-    QVERIFY(editor);
-    editor->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(editor, Qt::Key_Delete);
-    else
-        QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(sheet->cellFormula(row, column), text);
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 inline QStringList strings(std::initializer_list<const char *> texts)

@@ -1,6 +1,7 @@
 // The grid's history: every kind of edit is one step that undo and redo
 // replay exactly, in one batch, with the change announced once.
 #include "celleditcommand.h"
+#include "celltyping.h"
 #include "editprompts.h"
 #include "rowcompare.h"
 #include "spreadsheet.h"
@@ -17,32 +18,13 @@
 
 namespace {
 
+using celltyping::typeInto;
 using Edit = std::function<void(Spreadsheet &)>;
 
 void select(Spreadsheet &sheet, int top, int left, int bottom, int right)
 {
     sheet.clearSelection();
     sheet.setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
-}
-
-// Types into (row, column) through the cell's own editor, as a user does,
-// and commits with Return.
-void typeInto(Spreadsheet &sheet, int row, int column, const QString &text)
-{
-    sheet.setCurrentCell(row, column);
-    const QModelIndex index = sheet.model()->index(row, column);
-    sheet.edit(index);
-    auto *editor = qobject_cast<QLineEdit *>(sheet.indexWidget(index));
-    QVERIFY(editor);
-    editor->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(editor, Qt::Key_Delete);
-    else
-        QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
-    // The editor commits from the event loop.
-    QCoreApplication::sendPostedEvents();
-    QVERIFY(!sheet.indexWidget(index));
 }
 
 // Every position's content, "-" for a position without an item, so that an
@@ -122,13 +104,13 @@ void TestUndo::eachEditIsOneStep_data()
     QTest::addColumn<int>("cells"); // positions the step changes
 
     QTest::newRow("typing into a filled cell")
-        << Edit([](Spreadsheet &s) { typeInto(s, 1, 0, QStringLiteral("42")); })
+        << Edit([](Spreadsheet &s) { typeInto(&s, 1, 0, QStringLiteral("42")); })
         << QStringLiteral("Typing in A2") << 1;
     QTest::newRow("typing into an empty cell")
-        << Edit([](Spreadsheet &s) { typeInto(s, 7, 4, QStringLiteral("=A2*2")); })
+        << Edit([](Spreadsheet &s) { typeInto(&s, 7, 4, QStringLiteral("=A2*2")); })
         << QStringLiteral("Typing in E8") << 1;
     QTest::newRow("erasing a cell in its editor")
-        << Edit([](Spreadsheet &s) { typeInto(s, 1, 1, QString()); })
+        << Edit([](Spreadsheet &s) { typeInto(&s, 1, 1, QString()); })
         << QStringLiteral("Typing in B2") << 1;
     // B2:C3 over b, =A2+1, a and the empty item: the empty item gets "y".
     QTest::newRow("paste")
@@ -206,8 +188,8 @@ void TestUndo::editsThatChangeNothing()
     Spreadsheet sheet;
     sheet.show();
     fillExample(sheet);
-    typeInto(sheet, 1, 0, QStringLiteral("3"));
-    typeInto(sheet, 20, 20, QString());
+    typeInto(&sheet, 1, 0, QStringLiteral("3"));
+    typeInto(&sheet, 20, 20, QString());
     QCOMPARE(sheet.item(20, 20), nullptr);
     select(sheet, 10, 10, 12, 12);
     sheet.del();
@@ -286,7 +268,7 @@ void TestUndo::undoRecalculatesAsAnEdit()
     sheet.setCellFormula(0, 0, QStringLiteral("5"));
     sheet.setCellFormula(0, 1, QStringLiteral("=A1*10"));
     QCOMPARE(sheet.cellText(0, 1), QStringLiteral("50"));
-    typeInto(sheet, 0, 0, QStringLiteral("7"));
+    typeInto(&sheet, 0, 0, QStringLiteral("7"));
     QCOMPARE(sheet.cellText(0, 1), QStringLiteral("70"));
     sheet.undo();
     QCOMPARE(sheet.cellText(0, 1), QStringLiteral("50"));
@@ -329,7 +311,7 @@ void TestUndo::openEditorIsUndoneFirst()
 {
     Spreadsheet sheet;
     sheet.show();
-    typeInto(sheet, 0, 0, QStringLiteral("1"));
+    typeInto(&sheet, 0, 0, QStringLiteral("1"));
     const QModelIndex b1 = sheet.model()->index(0, 1);
     sheet.setCurrentCell(0, 1);
     sheet.edit(b1);
@@ -353,7 +335,7 @@ void TestUndo::newAndLoadedGridsHaveNoHistory()
     EditPrompts prompts;
     Spreadsheet sheet;
     sheet.show();
-    typeInto(sheet, 0, 0, QStringLiteral("1"));
+    typeInto(&sheet, 0, 0, QStringLiteral("1"));
     const QString path = dir.filePath(QStringLiteral("doc.sp"));
     QVERIFY(sheet.writeSheet(path));
     QCOMPARE(sheet.undoStack()->count(), 1);
@@ -365,7 +347,7 @@ void TestUndo::newAndLoadedGridsHaveNoHistory()
     QCOMPARE(sheet.undoStack()->count(), 0);
     QVERIFY(sheet.undoStack()->isClean());
 
-    typeInto(sheet, 0, 0, QStringLiteral("2"));
+    typeInto(&sheet, 0, 0, QStringLiteral("2"));
     sheet.clearSheet();
     QCOMPARE(sheet.undoStack()->count(), 0);
     QVERIFY(!sheet.undoStack()->canUndo());
@@ -375,11 +357,11 @@ void TestUndo::newEditDropsTheRedoSteps()
 {
     Spreadsheet sheet;
     sheet.show();
-    typeInto(sheet, 0, 0, QStringLiteral("1"));
-    typeInto(sheet, 0, 0, QStringLiteral("2"));
+    typeInto(&sheet, 0, 0, QStringLiteral("1"));
+    typeInto(&sheet, 0, 0, QStringLiteral("2"));
     sheet.undo();
     QCOMPARE(sheet.undoStack()->redoText(), QStringLiteral("Typing in A1"));
-    typeInto(sheet, 1, 0, QStringLiteral("3"));
+    typeInto(&sheet, 1, 0, QStringLiteral("3"));
     QVERIFY(!sheet.undoStack()->canRedo());
     sheet.undo();
     sheet.undo();
