@@ -29,6 +29,7 @@ const QStringList kPictures = {
     QStringLiteral("window-results.png"),
     QStringLiteral("menu-results.png"),
     QStringLiteral("results-context-menu.png"),
+    QStringLiteral("menu-edit.png"),
     QStringLiteral("dialog-fisher-2xn.png"),
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),
