@@ -95,8 +95,10 @@ public slots:
 signals:
     void modified();
     // What some cell shows may have changed: an edit, a paste, a deletion,
-    // a sort, a recalculation, a new or loaded document. Emitted once per
-    // changed cell during block operations; listeners coalesce.
+    // a sort, an undo or redo, a recalculation, a new or loaded document.
+    // An edit or a step of the history announces itself once, however many
+    // cells it changes; a *.sp document loads cell by cell. Listeners
+    // coalesce.
     void contentChanged();
 
 private slots:

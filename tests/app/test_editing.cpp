@@ -57,19 +57,6 @@ void clickCell(Spreadsheet *sheet, int row, int column, Qt::KeyboardModifiers mo
     QTest::mouseClick(sheet->viewport(), Qt::LeftButton, modifiers, rect.center());
 }
 
-// Rows of the range, fields joined by commas.
-QStringList readRange(const Spreadsheet *sheet, int top, int left, int rowCount, int columnCount)
-{
-    QStringList rows;
-    for (int i = 0; i < rowCount; ++i) {
-        QStringList fields;
-        for (int j = 0; j < columnCount; ++j)
-            fields << sheet->cellFormula(top + i, left + j);
-        rows << fields.join(u',');
-    }
-    return rows;
-}
-
 } // namespace
 
 class TestEditing final : public QObject
@@ -139,7 +126,7 @@ void TestEditing::clipboardKeys()
     sheet->setCellFormula(5, 2, QString());
     clickCell(sheet, 5, 2); // C6
     QTest::keyClick(sheet, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(readRange(sheet, 5, 2, 2, 2),
+    QCOMPARE(windowtest::rangeFormulas(sheet, 5, 2, 2, 2),
         (QStringList { QStringLiteral("1,=A1*2"), QStringLiteral("x,y") }));
 
     clickCell(sheet, 0, 0);
@@ -157,7 +144,7 @@ void TestEditing::clipboardKeys()
     sheet->setCellFormula(0, 0, QString());
     clickCell(sheet, 0, 0);
     QTest::keyClick(sheet, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(readRange(sheet, 0, 0, 2, 2),
+    QCOMPARE(windowtest::rangeFormulas(sheet, 0, 0, 2, 2),
         (QStringList { QStringLiteral("1,=A1*2"), QStringLiteral("x,y") }));
     QCOMPARE(sheet->cellText(0, 1), QStringLiteral("2"));
     QVERIFY(window->isWindowModified());
@@ -276,7 +263,7 @@ void TestEditing::sortByOneKey()
     QVERIFY(answer.answered);
     QCOMPARE(
         offered, (QStringList { QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E") }));
-    QCOMPARE(readRange(sheet, 0, 2, 4, 3),
+    QCOMPARE(windowtest::rangeFormulas(sheet, 0, 2, 4, 3),
         (QStringList { QStringLiteral("4,,d"), QStringLiteral("1,10,a"), QStringLiteral("3,100,c"),
             QStringLiteral("2,9,b") }));
     QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("outside"));
@@ -316,7 +303,7 @@ void TestEditing::sortByMoreKeys()
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
     QVERIFY(hiddenAtFirst);
-    QCOMPARE(readRange(sheet, 0, 0, 5, 3),
+    QCOMPARE(windowtest::rangeFormulas(sheet, 0, 0, 5, 3),
         (QStringList { QStringLiteral("x,3,2"), QStringLiteral("x,1,1"), QStringLiteral("x,2,1"),
             QStringLiteral("y,1,1"), QStringLiteral("y,0,0") }));
 }
@@ -336,7 +323,7 @@ void TestEditing::sortCancelled()
     action(*window, QStringLiteral("&Sort..."))->trigger();
     QVERIFY(answer.answered);
     QCOMPARE(
-        readRange(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
+        windowtest::rangeFormulas(sheet, 0, 0, 2, 1), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
     QVERIFY(!window->isWindowModified());
     QCOMPARE(sheet->selectionRange().rowCount(), 2);
 }
@@ -358,7 +345,7 @@ void TestEditing::sortWithoutSelection()
     QVERIFY(answer.answered);
     QVERIFY(prompts->messages.isEmpty());
     QCOMPARE(offered, (QStringList { QStringLiteral("B"), QStringLiteral("C") }));
-    QCOMPARE(readRange(sheet, 1, 1, 2, 2),
+    QCOMPARE(windowtest::rangeFormulas(sheet, 1, 1, 2, 2),
         (QStringList { QStringLiteral("a,2"), QStringLiteral("b,") }));
     QVERIFY(window->isWindowModified());
 

@@ -52,19 +52,6 @@ QAction *redoAction(const MainWindow &window)
     return window.menuBar()->actions().at(1)->menu()->actions().at(1);
 }
 
-// Rows of the block's formula texts, fields joined by commas.
-QStringList block(const Spreadsheet *sheet, int top, int left, int rows, int columns)
-{
-    QStringList list;
-    for (int r = 0; r < rows; ++r) {
-        QStringList fields;
-        for (int c = 0; c < columns; ++c)
-            fields << sheet->cellFormula(top + r, left + c);
-        list << fields.join(u',');
-    }
-    return list;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Edit)
@@ -157,10 +144,10 @@ void TestUndoWindow::eachEditThroughTheWindow()
     window.show();
     Spreadsheet *sheet = window.sheet();
     windowtest::fill(sheet, 1, 1, { { "10", "20" }, { "30", "40" } });
-    const QStringList before = block(sheet, 1, 1, 2, 2);
+    const QStringList before = windowtest::rangeFormulas(sheet, 1, 1, 2, 2);
 
     edit(window);
-    QCOMPARE(block(sheet, 1, 1, 2, 2), after);
+    QCOMPARE(windowtest::rangeFormulas(sheet, 1, 1, 2, 2), after);
     QCOMPARE(sheet->undoStack()->count(), 1);
     QCOMPARE(undoAction(window)->text(), QStringLiteral("&Undo ") + name);
     QVERIFY(undoAction(window)->isEnabled());
@@ -168,14 +155,14 @@ void TestUndoWindow::eachEditThroughTheWindow()
     QVERIFY(!redoAction(window)->isEnabled());
 
     undoAction(window)->trigger();
-    QCOMPARE(block(sheet, 1, 1, 2, 2), before);
+    QCOMPARE(windowtest::rangeFormulas(sheet, 1, 1, 2, 2), before);
     QCOMPARE(undoAction(window)->text(), QStringLiteral("&Undo"));
     QVERIFY(!undoAction(window)->isEnabled());
     QCOMPARE(redoAction(window)->text(), QStringLiteral("&Redo ") + name);
     QVERIFY(redoAction(window)->isEnabled());
 
     redoAction(window)->trigger();
-    QCOMPARE(block(sheet, 1, 1, 2, 2), after);
+    QCOMPARE(windowtest::rangeFormulas(sheet, 1, 1, 2, 2), after);
     QCOMPARE(prompts.unplanned, 0);
 }
 

@@ -53,6 +53,20 @@ inline void fill(Spreadsheet *sheet, int top, int left,
 
 using celltyping::typeInto;
 
+// Rows of a block's formula texts, fields joined by commas.
+inline QStringList rangeFormulas(const Spreadsheet *sheet, int top, int left, int rowCount,
+                                 int columnCount)
+{
+    QStringList rows;
+    for (int i = 0; i < rowCount; ++i) {
+        QStringList fields;
+        for (int j = 0; j < columnCount; ++j)
+            fields << sheet->cellFormula(top + i, left + j);
+        rows << fields.join(u',');
+    }
+    return rows;
+}
+
 // The whole content of a file; empty when it cannot be read.
 inline QByteArray fileBytes(const QString &path)
 {
