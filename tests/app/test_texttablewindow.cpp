@@ -6,7 +6,12 @@
 #include "spreadsheet.h"
 #include "windowtesthelpers.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QSettings>
+#include <QTimer>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -41,6 +46,8 @@ private slots:
     void saveAsText_data();
     void saveAsText();
     void tabSeparatedRefusal();
+    void realDialogProposesTheDocument_data();
+    void realDialogProposesTheDocument();
 
 private:
     QTemporaryDir settingsDir;
@@ -248,6 +255,56 @@ void TestTextTableWindow::tabSeparatedRefusal()
     trigger(window, QStringLiteral("Save &As..."));
     QCOMPARE(windowtest::fileBytes(csv), QByteArray("1,\"two\nlines\"\n"));
     QCOMPARE(prompts.unplanned, 0);
+}
+
+void TestTextTableWindow::realDialogProposesTheDocument_data()
+{
+    QTest::addColumn<int>("chosen"); // the type picked; -1 keeps the proposal
+    QTest::addColumn<QString>("returned");
+    QTest::newRow("proposal accepted") << -1 << QStringLiteral("study.sp");
+    QTest::newRow("CSV picked, name typed") << 1 << QStringLiteral("study.csv");
+}
+
+// The real Save As dialog behind the prompts opens in the table's folder
+// with the document's name filled in, and the suffix follows the type.
+void TestTextTableWindow::realDialogProposesTheDocument()
+{
+    QFETCH(int, chosen);
+    QFETCH(QString, returned);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QString proposed;
+    QString shownFolder;
+    QTimer driver;
+    driver.setInterval(20);
+    connect(&driver, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !proposed.isNull())
+            return;
+        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        if (!types || !name) {
+            dialog->reject();
+            return;
+        }
+        proposed = name->text();
+        shownFolder = dialog->directory().absolutePath();
+        if (chosen >= 0) {
+            for (int i = 0; i < chosen; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            name->clear();
+            QTest::keyClicks(name, QStringLiteral("study"));
+        }
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    driver.start();
+    QWidget parent;
+    const QString answer = UiPrompts::current().saveFileName(
+        &parent, QStringLiteral("Save"), folder.filePath(QStringLiteral("study.sp")), kSaveFilters);
+    driver.stop();
+    QCOMPARE(proposed, QStringLiteral("study.sp"));
+    QCOMPARE(shownFolder, QDir(folder.path()).absolutePath());
+    QCOMPARE(answer, folder.filePath(returned));
 }
 
 QTEST_MAIN(TestTextTableWindow)
