@@ -145,7 +145,6 @@ void MainWindow::setCurrentFile(const QString &fileName)
 {
     curFile = fileName;
     saveAsksForName = false;
-    setWindowModified(false);
     QString shownName = tr("Untitled");
     if (!curFile.isEmpty()) {
         rememberFolder(curFile);
@@ -155,6 +154,8 @@ void MainWindow::setCurrentFile(const QString &fileName)
         updateRecentFileActions();
     }
     setWindowTitle(tr("%1[*] - %2").arg(shownName, tr("Velmora")));
+    // After the title, which holds the mark's placeholder.
+    setWindowModified(false);
 }
 
 QString MainWindow::strippedName(const QString &fullFileName)
