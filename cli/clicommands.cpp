@@ -1,20 +1,24 @@
 #include "clicommands.h"
 
+#include "batchworkers.h"
 #include "blockrun.h"
 #include "calcpoll.h"
 #include "gridfeeder.h"
 #include "gridsize.h"
+#include "lineoutput.h"
 #include "membudget.h"
 #include "progressline.h"
 #include "safefilewriter.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "stderrprompts.h"
+#include "tablebatchrun.h"
 #include "testinput.h"
 #include "texttablewriter.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <unistd.h>
+#include <thread>
 
 namespace {
 
@@ -28,39 +32,6 @@ void printError(const QString &message)
 {
     writeText(stderr, QStringLiteral("velmora-cli: ") + message + u'\n');
     std::fflush(stderr);
-}
-
-// Result lines go to standard output; when it is the terminal that also
-// shows the progress line, the line is taken away first.
-class LineOutput final
-{
-public:
-    explicit LineOutput(ProgressLine &progress)
-        : progress(progress), sharesTerminal(::isatty(STDOUT_FILENO) != 0)
-    {
-    }
-
-    void write(const QString &line)
-    {
-        if (sharesTerminal)
-            progress.erase();
-        writeText(stdout, line + u'\n');
-        if (sharesTerminal)
-            std::fflush(stdout);
-    }
-
-private:
-    ProgressLine &progress;
-    const bool sharesTerminal;
-};
-
-// The blocks of one table: those asked for, or the bounding box of its
-// cells (for risk clusters without the names' row and column).
-std::vector<CellBlock> blocksOf(const CliOptions &options, const CellBlock &used)
-{
-    if (!options.ranges.empty())
-        return options.ranges;
-    return {options.testKind == TestCluster ? used.withoutNames() : used};
 }
 
 // The displayed texts of the grid from A1 to the last row and column with
@@ -175,8 +146,14 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     const ProgressDisplay display = [&progress](int maximum) { progress.engineProgress(maximum); };
     bool allOk = true;
 
+    // Tables of a text file are tested in parallel; a document is one grid.
+    const int threads = options.threads > 0 ? options.threads
+                                            : int(std::max(1u, std::thread::hardware_concurrency()));
+    BatchWorkers workers(threads);
+    TableBatchRun batchRun(settings, options.ranges, feeder, grid, progress, output, workers);
+
     auto runBlocks = [&](const BlockPlace &place, const CellBlock &used) {
-        for (const CellBlock &block : blocksOf(options, used)) {
+        for (const CellBlock &block : TableBatchRun::blocksOf(settings, options.ranges, used)) {
             if (calcStopFlag)
                 return;
             progress.setBlock(place.table, block.text());
@@ -204,17 +181,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
         }
         progress.setFile(name, -1);
         TextTableReader &reader = *input.tables;
-        TextTable table;
-        while (!calcStopFlag && reader.next(table)) {
-            place.table = int(reader.tablesRead());
-            QString error;
-            if (!feeder.place(table, &error)) {
-                output.write(errorLine(settings, place, error));
-                allOk = false;
-                continue;
-            }
-            runBlocks(place, table.usedBlock());
-        }
+        allOk = batchRun.run(reader, name) && allOk;
         if (calcStopFlag)
             break;
         // What stops a file's tables, or a file without any, is told for
