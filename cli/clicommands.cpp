@@ -124,8 +124,7 @@ QString writeProblem(const TextTableWrite &written)
 
 } // namespace
 
-int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                   ProgressLine &progress)
+int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &progress)
 {
     TestSettings settings;
     settings.kind = options.testKind;
@@ -142,7 +141,6 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);
 
     LineOutput output(progress);
-    const SpreadsheetCellSource grid(&sheet);
     const ProgressDisplay display = [&progress](int maximum) { progress.engineProgress(maximum); };
     bool allOk = true;
 
@@ -150,14 +148,14 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     const int threads = options.threads > 0 ? options.threads
                                             : int(std::max(1u, std::thread::hardware_concurrency()));
     BatchWorkers workers(threads);
-    TableBatchRun batchRun(settings, options.ranges, feeder, grid, progress, output, workers);
+    TableBatchRun batchRun(settings, options.ranges, feeder, progress, output, workers);
 
     auto runBlocks = [&](const BlockPlace &place, const CellBlock &used) {
         for (const CellBlock &block : TableBatchRun::blocksOf(settings, options.ranges, used)) {
             if (calcStopFlag)
                 return;
             progress.setBlock(place.table, block.text());
-            const BlockOutcome outcome = runBlock(grid, block, settings, place, display);
+            const BlockOutcome outcome = runBlock(feeder.cells(), block, settings, place, display);
             output.write(outcome.line);
             allOk = allOk && outcome.ok;
         }
@@ -203,7 +201,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     return allOk ? ExitOk : ExitFailed;
 }
 
-int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet)
+int runValuesCommand(const CliOptions &options, GridFeeder &feeder)
 {
     const QString &name = options.files.at(0);
     const InputFile input = feeder.open(name);
@@ -211,7 +209,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
     if (!input.error.isEmpty())
         return ExitFailed;
     if (input.document) {
-        writeText(stdout, valuesText(sheet, wholeGrid()));
+        writeText(stdout, valuesText(feeder.sheet(), wholeGrid()));
         std::fflush(stdout);
         return ExitOk;
     }
@@ -227,7 +225,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
             status = ExitFailed;
             continue;
         }
-        writeText(stdout, valuesText(sheet, tableArea(table)));
+        writeText(stdout, valuesText(feeder.sheet(), tableArea(table)));
     }
     std::fflush(stdout);
     if (reader.failed() || reader.tablesRead() == 0) {
@@ -237,9 +235,9 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
     return status;
 }
 
-int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                      StderrPrompts &prompts)
+int runConvertCommand(const CliOptions &options, GridFeeder &feeder, StderrPrompts &prompts)
 {
+    Spreadsheet &sheet = feeder.sheet();
     const QString &inName = options.files.at(0);
     const QString &outName = options.files.at(1);
     const InputFile input = feeder.open(inName);

@@ -19,9 +19,9 @@ constexpr qsizetype kKeptCharacters = 64 * 1024;
 } // namespace
 
 TableBatchRun::TableBatchRun(const TestSettings &settings, const std::vector<CellBlock> &blocks,
-                             GridFeeder &feeder, const CellSource &grid, ProgressLine &progress,
-                             LineOutput &output, BatchWorkers &workers)
-    : settings(settings), blocks(blocks), feeder(feeder), grid(grid), progress(progress),
+                             GridFeeder &feeder, ProgressLine &progress, LineOutput &output,
+                             BatchWorkers &workers)
+    : settings(settings), blocks(blocks), feeder(feeder), progress(progress),
       output(output), workers(workers)
 {
 }
@@ -112,6 +112,10 @@ bool TableBatchRun::runOnMain(Slot &slot)
 {
     const BlockPlace place{file, slot.number};
     if (!slot.plain) {
+        // The grid brings the application object, which the workers' texts
+        // consult: it is made while they are idle.
+        if (!feeder.hasSheet())
+            workers.finish();
         QString error;
         if (!feeder.place(slot.table, &error)) {
             output.write(errorLine(settings, place, error));
@@ -120,7 +124,7 @@ bool TableBatchRun::runOnMain(Slot &slot)
         }
     }
     const PlainTableSource plainSource(slot.table);
-    const CellSource &source = slot.plain ? static_cast<const CellSource &>(plainSource) : grid;
+    const CellSource &source = slot.plain ? static_cast<const CellSource &>(plainSource) : feeder.cells();
     const ProgressDisplay display = [this](int maximum) { progress.engineProgress(maximum); };
     for (const CellBlock &block : blocksOf(settings, blocks, slot.table.usedBlock())) {
         if (calcStopFlag)

@@ -32,7 +32,7 @@ public:
 
     // blocks: the blocks of every table (empty: each table's own block).
     TableBatchRun(const TestSettings &settings, const std::vector<CellBlock> &blocks,
-                  GridFeeder &feeder, const CellSource &grid, ProgressLine &progress,
+                  GridFeeder &feeder, ProgressLine &progress,
                   LineOutput &output, BatchWorkers &workers);
 
     // Runs every table the reader gives; false when any table's block was
@@ -81,7 +81,6 @@ private:
     const TestSettings &settings;
     const std::vector<CellBlock> &blocks;
     GridFeeder &feeder;
-    const CellSource &grid;
     ProgressLine &progress;
     LineOutput &output;
     BatchWorkers &workers;

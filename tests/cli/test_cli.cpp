@@ -75,6 +75,8 @@ private slots:
     void documentsAndRanges();
     void inputForms();
     void batchOfGenotypeTables();
+    void batchSameForAnyThreads_data();
+    void batchSameForAnyThreads();
     void rejectedBlocks();
     void valuesShowsDisplayedTexts();
     void emptyTextsAreEmptyCells();
@@ -354,6 +356,94 @@ void TestCli::batchOfGenotypeTables()
         QCOMPARE(alone.json().value(QStringLiteral("p")).toDouble(),
                  QJsonDocument::fromJson(lines.at(i)).object().value(QStringLiteral("p")).toDouble());
     }
+}
+
+void TestCli::batchSameForAnyThreads_data()
+{
+    QTest::addColumn<QString>("test");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("hwe") << QStringLiteral("hwe") << QStringList();
+    QTest::newRow("hwe report") << QStringLiteral("hwe") << QStringList{QStringLiteral("--report")};
+    QTest::newRow("fisher") << QStringLiteral("fisher") << QStringList();
+    QTest::newRow("chi2 range") << QStringLiteral("chi2")
+                                << QStringList{QStringLiteral("--range"), QStringLiteral("A1:B2"),
+                                               QStringLiteral("--range"), QStringLiteral("A1:C2")};
+}
+
+// A few hundred tables of every kind mixed (plain counts, formulas, text,
+// refusals, networks, a table wider than the grid): one line per table and
+// block, in input order, the same bytes on one thread as on several, and a
+// table written with formulas gives what its plain twin gives.
+void TestCli::batchSameForAnyThreads()
+{
+    QFETCH(QString, test);
+    QFETCH(QStringList, options);
+    const bool hwe = test == u"hwe";
+    // A Hardy-Weinberg table, or the 2 x N table of the other tests.
+    auto pick = [hwe](const QByteArray &triangle, const QByteArray &twoRows) { return hwe ? triangle : twoRows; };
+    QByteArray batch;
+    int tables = 0;
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray a = QByteArray::number(5 + i % 37);
+        const QByteArray b = QByteArray::number(3 + (i * 7) % 41);
+        const QByteArray c = QByteArray::number(1 + (i * 13) % 29);
+        switch (i % 10) {
+        case 3:  // the same counts through formulas
+            batch += pick("=" + a + "*1\t=A1-" + a + "+" + b + "\n\t=(" + c + ")\n",
+                           "=" + a + "\t" + b + "\t=B1\n" + c + "\t=1+1\t" + a + "\n");
+            break;
+        case 5:  // text in the table
+            batch += "x" + a + "\t" + b + "\n\t" + c + "\n";
+            break;
+        case 6:  // refused: below the diagonal, or an empty column
+            batch += pick(a + "\t" + b + "\n1\t" + c + "\n", "0\t" + a + "\t" + b + "\n0\t" + c + "\t1\n");
+            break;
+        case 7:  // three alleles or columns: more than the quick sums
+            batch += pick(a + "\t" + b + "\t2\n\t" + c + "\t1\n\t\t4\n",
+                           a + "\t" + b + "\t2\t5\n" + c + "\t1\t4\t3\n");
+            break;
+        case 9:
+            if (i == 99) {  // wider than the grid
+                batch += QByteArray("1\t").repeated(30) + "1\n";
+                break;
+            }
+            Q_FALLTHROUGH();
+        default:
+            batch += pick(a + "\t" + b + "\n\t" + c + "\n", a + "\t" + b + "\t" + a + "\n" + c + "\t" + a + "\t" + b + "\n");
+        }
+        batch += "\n";
+        ++tables;
+    }
+    const QString file = write(QStringLiteral("mixed.tsv"), batch);
+    const int blocks = options.count(QStringLiteral("--range")) > 0 ? options.count(QStringLiteral("--range")) : 1;
+    QByteArray first;
+    for (const char *threads : {"1", "2", "3"}) {
+        const CliRun result = run(QStringList{test, QStringLiteral("--threads"), QString::fromLatin1(threads)}
+                                  + options + QStringList{file});
+        QCOMPARE(result.exitStatus, QProcess::NormalExit);
+        QCOMPARE(result.exitCode, 1);  // some tables are refused
+        if (first.isEmpty()) {
+            first = result.out;
+            QCOMPARE(result.lines().size(), tables * blocks - (blocks - 1));
+        } else {
+            QCOMPARE(result.out, first);
+        }
+    }
+    if (!options.isEmpty())
+        return;
+    const CliRun result = run({test, file});
+    QCOMPARE(result.out, first);  // every core by default
+    const QList<QByteArray> lines = result.lines();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonObject line = QJsonDocument::fromJson(lines.at(i)).object();
+        QCOMPARE(line.value(QStringLiteral("table")).toInt(), i + 1);
+    }
+    // Table 4 (formulas) has the counts of table 4 written plainly.
+    const QByteArray a = QByteArray::number(5 + 3), b = QByteArray::number(3 + 21), c = QByteArray::number(1 + 39 % 29);
+    const QByteArray twin = pick(a + "\t" + b + "\n\t" + c + "\n", a + "\t" + b + "\t" + b + "\n" + c + "\t2\t" + a + "\n");
+    const CliRun alone = run({test, QStringLiteral("-")}, twin);
+    QCOMPARE(result.json(3).value(QStringLiteral("p")).toDouble(), alone.json().value(QStringLiteral("p")).toDouble());
+    QVERIFY(!alone.json().value(QStringLiteral("p")).isNull());
 }
 
 // A rejected block says why, in the check's words, and the others still
