@@ -69,6 +69,13 @@ int cliMain(int argc, char **argv)
         return ExitOk;
     }
 
+    // A batch writes a line per table: into a file or a pipe in large
+    // blocks rather than the default few kilobytes (a terminal keeps its
+    // line buffering, and the tool flushes before it ends).
+    static char outputBuffer[1 << 20];
+    if (!::isatty(STDOUT_FILENO))
+        std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+
     // The grid is a widget: it needs an application, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

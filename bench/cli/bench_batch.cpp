@@ -20,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -109,8 +110,10 @@ void readAndClassify(benchmark::State &state)
     setRate(state);
 }
 
-// Check, test and JSON line of each table, from its text.
-void runFromText(benchmark::State &state)
+// Runs every table once per iteration through `source(table)`, the cells
+// the check reads.
+template <typename Source>
+void runEach(benchmark::State &state, Source &&source)
 {
     const bool fisher = state.range(0) != 0;
     const std::vector<TextTable> &tables = readTables(fisher);
@@ -120,37 +123,36 @@ void runFromText(benchmark::State &state)
         int number = 0;
         for (const TextTable &table : tables) {
             const BlockOutcome outcome =
-                runBlock(PlainTableSource(table), table.usedBlock(), settings,
+                runBlock(source(table), table.usedBlock(), settings,
                          BlockPlace{QStringLiteral("batch.tsv"), ++number}, ProgressDisplay(), input,
-                         BlockThread::Worker);
+                         BlockThread::Main);
             benchmark::DoNotOptimize(outcome.line.size());
         }
     }
     setRate(state);
 }
 
+// Check, test and JSON line of each table, from its text.
+void runFromText(benchmark::State &state)
+{
+    std::optional<PlainTableSource> source;
+    runEach(state, [&source](const TextTable &table) -> const CellSource & {
+        return source.emplace(table);
+    });
+}
+
 // The same through the grid: placed, recalculated and read as cells.
 void runThroughGrid(benchmark::State &state)
 {
-    const bool fisher = state.range(0) != 0;
-    const std::vector<TextTable> &tables = readTables(fisher);
-    const TestSettings settings = settingsFor(fisher);
     Spreadsheet sheet;
     StderrPrompts prompts;
     GridFeeder feeder(sheet, prompts);
     const SpreadsheetCellSource grid(&sheet);
-    for (auto _ : state) {
-        int number = 0;
-        for (const TextTable &table : tables) {
-            QString error;
-            feeder.place(table, &error);
-            const BlockOutcome outcome = runBlock(grid, table.usedBlock(), settings,
-                                                  BlockPlace{QStringLiteral("batch.tsv"), ++number},
-                                                  ProgressDisplay());
-            benchmark::DoNotOptimize(outcome.line.size());
-        }
-    }
-    setRate(state);
+    runEach(state, [&](const TextTable &table) -> const CellSource & {
+        QString error;
+        feeder.place(table, &error);
+        return grid;
+    });
 }
 
 // Every table from its text on the workers (range(1) threads).
