@@ -93,6 +93,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void interruptStopsTheRun();
+    void interruptStopsTheBatchInOrder();
     void maxMemoryCapsOneRun();
     void monteCarlo_data();
     void monteCarlo();
@@ -102,6 +103,7 @@ private:
     QString write(const QString &name, const QByteArray &content);
     CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray(),
                const std::function<void(QProcess &)> &prepare = {});
+    CliRun interrupt(const QString &file);
 
     QTemporaryDir dir;
 };
@@ -881,19 +883,15 @@ void TestCli::usageErrors()
 
 // Ctrl+C ends the running engine at its next poll: the block is reported
 // stopped, the tables after it are not run, and the exit status is 1.
-void TestCli::interruptStopsTheRun()
+// Starts velmora-cli fisher on `file`, waits until it catches SIGINT and its
+// engine has had a moment, sends Ctrl+C and returns what it printed.
+CliRun TestCli::interrupt(const QString &file)
 {
-    // A 2 x 100 exact Fisher table with large counts runs far longer than
-    // this test waits.
-    QByteArray slow;
-    for (int i = 0; i < 100; ++i)
-        slow += QByteArray::number(20 + (i * 37) % 41) + '\t' + QByteArray::number(20 + (i * 53) % 43) + '\n';
-    const QString file = write(QStringLiteral("slow.tsv"), slow + "\n5\t0\n0\t5\n");
-
     QProcess process;
     process.start(QStringLiteral(VELMORA_CLI_PATH), {QStringLiteral("fisher"), file});
-    QVERIFY(process.waitForStarted());
-    // Wait until the process catches SIGINT, then give the engine a moment.
+    CliRun result;
+    if (!process.waitForStarted())
+        return result;
     const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
     bool caught = false;
     for (int i = 0; i < 600 && !caught; ++i) {
@@ -907,19 +905,66 @@ void TestCli::interruptStopsTheRun()
         if (!caught)
             QTest::qWait(50);
     }
-    QVERIFY(caught);
+    if (!caught)
+        return result;
     QTest::qWait(300);
-    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 1);
-    const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+    if (::kill(pid_t(process.processId()), SIGINT) != 0 || !process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+namespace {
+
+// A 2 x 100 exact Fisher table with large counts runs far longer than the
+// tests wait.
+QByteArray slowFisherTable()
+{
+    QByteArray slow;
+    for (int i = 0; i < 100; ++i)
+        slow += QByteArray::number(20 + (i * 37) % 41) + '\t' + QByteArray::number(20 + (i * 53) % 43) + '\n';
+    return slow;
+}
+
+} // namespace
+
+void TestCli::interruptStopsTheRun()
+{
+    const CliRun result = interrupt(write(QStringLiteral("slow.tsv"), slowFisherTable() + "\n5\t0\n0\t5\n"));
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 1);
+    const QList<QByteArray> lines = result.lines();
     QCOMPARE(lines.size(), 1);
-    const QJsonObject line = QJsonDocument::fromJson(lines.first()).object();
+    const QJsonObject line = result.json();
     QCOMPARE(line.value(QStringLiteral("status")).toInt(), 10);
     QVERIFY(line.value(QStringLiteral("stopped")).toBool());
     QCOMPARE(line.value(QStringLiteral("message")).toString(), QStringLiteral("Program is stopped by user"));
-    QVERIFY(process.readAllStandardError().contains("stopped"));
+    QVERIFY(result.err.contains("stopped"));
+}
+
+// Stopped in the middle of a batch run on every core: the tables before the
+// stopped one are printed in order, none after it.
+void TestCli::interruptStopsTheBatchInOrder()
+{
+    QByteArray quick;
+    for (int i = 0; i < 500; ++i)
+        quick += QByteArray::number(i % 7) + '\t' + QByteArray::number(1 + i % 5) + '\n' + QByteArray::number(2 + i % 3)
+                 + "\t4\n\n";
+    const CliRun result = interrupt(write(QStringLiteral("batch-slow.tsv"), quick + slowFisherTable() + '\n' + quick));
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 1);
+    const QList<QByteArray> lines = result.lines();
+    QCOMPARE(lines.size(), 501);
+    for (int i = 0; i < 500; ++i) {
+        QCOMPARE(result.json(i).value(QStringLiteral("table")).toInt(), i + 1);
+        QCOMPARE(result.json(i).value(QStringLiteral("status")).toInt(-1), 0);
+    }
+    QCOMPARE(result.json(500).value(QStringLiteral("table")).toInt(), 501);
+    QVERIFY(result.json(500).value(QStringLiteral("stopped")).toBool());
+    QVERIFY(result.err.contains("stopped"));
 }
 
 // --max-memory caps each run: a table that needs far more ends with the
