@@ -5,6 +5,8 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "fishersmall.h"
+#include "hwtwoallele.h"
 #include "jsonline.h"
 #include "montecarlorun.h"
 #include "testinput.h"
@@ -89,6 +91,28 @@ RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, 
     return run;
 }
 
+// Whether a checked block runs at once and touches nothing shared.
+bool quickOnAnyThread(const TestSettings &settings, const TestInput &input)
+{
+    if (settings.monteCarloSamples > 0)
+        return false;
+    switch (settings.kind) {
+    case TestChi2:
+        return true;
+    case TestFisher:
+        return input.accuracy == 0
+               && fishersmall::qualifies(input.bufC.data(), input.bufD.data(), input.testSize, input.total);
+    case TestHardyW: {
+        const int K = input.testSize;
+        qint64 homA = 0, het = 0, homB = 0;
+        return K >= 2 && qint64(K) * K <= qint64(input.bufA.size())
+               && hwtwoallele::fromTable(K, input.bufA.data(), &homA, &het, &homB);
+    }
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 QString plainText(const QString &html)
@@ -128,12 +152,23 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
                       const BlockPlace &place, const ProgressDisplay &progress)
 {
     TestInput input;
+    return runBlock(grid, block, settings, place, progress, input, BlockThread::Main);
+}
+
+BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
+                      const BlockPlace &place, const ProgressDisplay &progress, TestInput &input,
+                      BlockThread thread)
+{
     input.nCols = block.columns();
     input.nRows = block.rows();
     input.leftCol = block.isEmpty() ? 0 : block.left;
     input.topRow = block.isEmpty() ? 0 : block.top;
     input.yates = settings.yates;
     input.accuracy = settings.accuracy;
+    input.total = 0;
+    input.testSize = 0;
+    input.chi2Sum = 0;
+    input.monteCarloSamples = 0;
 
     BlockOutcome outcome;
     const CheckResult check = checkTestRange(settings.kind, grid, input);
@@ -150,6 +185,14 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         return outcome;
     }
 
+    if (thread == BlockThread::Worker && !quickOnAnyThread(settings, input)) {
+        outcome.deferred = true;
+        return outcome;
+    }
+
+    // JSON shows the figures alone; the entry's text is built only for
+    // --report and for failures.
+    const ReportText text = settings.report ? ReportText::Full : ReportText::FiguresOnly;
     RunReport report;
     JsonLine own;  // the test's own figures
     if (settings.monteCarloSamples > 0) {
@@ -163,13 +206,13 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             break;
         }
         case TestFisher: {
-            const FisherRun run = runFisherTest(input, progress);
+            const FisherRun run = runFisherTest(input, progress, text);
             report = run;
             own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
         }
         case TestHardyW: {
-            report = runHardyWeinbergTest(input, progress);
+            report = runHardyWeinbergTest(input, progress, nullptr, text);
             own.add("alleles", input.testSize);
             break;
         }

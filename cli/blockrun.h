@@ -3,6 +3,7 @@
 #include "cellblock.h"
 #include "cellsource.h"
 #include "runreport.h"
+#include "testinput.h"
 
 #include <QString>
 
@@ -31,13 +32,27 @@ struct BlockOutcome
 {
     bool ok = false;      // checked, run, and status 0
     bool stopped = false; // the run was stopped by Ctrl+C
+    bool deferred = false; // not run: the block needs the main thread
     QString line;         // one JSON object, or one Results entry
 };
+
+// Where a block runs. A batch worker runs only what is quick and shares no
+// state: the checks, chi-squared, and the exact two-allele Hardy-Weinberg and
+// Fisher 2 x 2 and 2 x 3 sums. Anything else (a network, which takes the
+// whole memory budget and shows progress, a Monte Carlo run with its own
+// threads, an approximate Fisher run) is deferred to the main thread.
+enum class BlockThread { Main, Worker };
 
 // Checks the block of the grid as the test dialog does and, when the check
 // passes, runs the test as the application does.
 BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
                       const BlockPlace &place, const ProgressDisplay &progress);
+
+// The same with the caller's input record, reused from block to block so
+// that its work arrays are allocated once.
+BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
+                      const BlockPlace &place, const ProgressDisplay &progress, TestInput &input,
+                      BlockThread thread);
 
 // The line for a file or table that could not be tested at all (unreadable,
 // or larger than the grid); table 0 stands for the whole file.

@@ -1,19 +1,23 @@
 #include "clicommands.h"
 
+#include "batchworkers.h"
 #include "blockrun.h"
 #include "calcpoll.h"
 #include "gridfeeder.h"
 #include "gridsize.h"
+#include "lineoutput.h"
 #include "membudget.h"
 #include "progressline.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "stderrprompts.h"
+#include "tablebatchrun.h"
 #include "testinput.h"
 #include "textdocument.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <unistd.h>
+#include <thread>
 
 namespace {
 
@@ -27,39 +31,6 @@ void printError(const QString &message)
 {
     writeText(stderr, QStringLiteral("velmora-cli: ") + message + u'\n');
     std::fflush(stderr);
-}
-
-// Result lines go to standard output; when it is the terminal that also
-// shows the progress line, the line is taken away first.
-class LineOutput final
-{
-public:
-    explicit LineOutput(ProgressLine &progress)
-        : progress(progress), sharesTerminal(::isatty(STDOUT_FILENO) != 0)
-    {
-    }
-
-    void write(const QString &line)
-    {
-        if (sharesTerminal)
-            progress.erase();
-        writeText(stdout, line + u'\n');
-        if (sharesTerminal)
-            std::fflush(stdout);
-    }
-
-private:
-    ProgressLine &progress;
-    const bool sharesTerminal;
-};
-
-// The blocks of one table: those asked for, or the bounding box of its
-// cells (for risk clusters without the names' row and column).
-std::vector<CellBlock> blocksOf(const CliOptions &options, const CellBlock &used)
-{
-    if (!options.ranges.empty())
-        return options.ranges;
-    return {options.testKind == TestCluster ? used.withoutNames() : used};
 }
 
 // The displayed texts of the grid from A1 to the last row and column with
@@ -126,8 +97,7 @@ QString noTable(const QString &name)
 
 } // namespace
 
-int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                   ProgressLine &progress)
+int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &progress)
 {
     TestSettings settings;
     settings.kind = options.testKind;
@@ -144,16 +114,21 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);
 
     LineOutput output(progress);
-    const SpreadsheetCellSource grid(&sheet);
     const ProgressDisplay display = [&progress](int maximum) { progress.engineProgress(maximum); };
     bool allOk = true;
 
+    // Tables of a text file are tested in parallel; a document is one grid.
+    const int threads = options.threads > 0 ? options.threads
+                                            : int(std::max(1u, std::thread::hardware_concurrency()));
+    BatchWorkers workers(threads);
+    TableBatchRun batchRun(settings, options.ranges, feeder, progress, output, workers);
+
     auto runBlocks = [&](const BlockPlace &place, const CellBlock &used) {
-        for (const CellBlock &block : blocksOf(options, used)) {
+        for (const CellBlock &block : TableBatchRun::blocksOf(settings, options.ranges, used)) {
             if (calcStopFlag)
                 return;
             progress.setBlock(place.table, block.text());
-            const BlockOutcome outcome = runBlock(grid, block, settings, place, display);
+            const BlockOutcome outcome = runBlock(feeder.cells(), block, settings, place, display);
             output.write(outcome.line);
             allOk = allOk && outcome.ok;
         }
@@ -177,17 +152,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
         }
         progress.setFile(name, -1);
         TextTableReader &reader = *input.tables;
-        TextTable table;
-        while (!calcStopFlag && reader.next(table)) {
-            place.table = int(reader.tablesRead());
-            QString error;
-            if (!feeder.place(table, &error)) {
-                output.write(errorLine(settings, place, error));
-                allOk = false;
-                continue;
-            }
-            runBlocks(place, table.usedBlock());
-        }
+        allOk = batchRun.run(reader, name) && allOk;
         if (calcStopFlag)
             break;
         // What stops a file's tables, or a file without any, is told for
@@ -209,7 +174,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     return allOk ? ExitOk : ExitFailed;
 }
 
-int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet)
+int runValuesCommand(const CliOptions &options, GridFeeder &feeder)
 {
     const QString &name = options.files.at(0);
     const InputFile input = feeder.open(name);
@@ -217,7 +182,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
     if (!input.error.isEmpty())
         return ExitFailed;
     if (input.document) {
-        writeText(stdout, valuesText(sheet, wholeGrid()));
+        writeText(stdout, valuesText(feeder.sheet(), wholeGrid()));
         std::fflush(stdout);
         return ExitOk;
     }
@@ -233,7 +198,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
             status = ExitFailed;
             continue;
         }
-        writeText(stdout, valuesText(sheet, tableArea(table)));
+        writeText(stdout, valuesText(feeder.sheet(), tableArea(table)));
     }
     std::fflush(stdout);
     if (reader.failed() || reader.tablesRead() == 0) {
@@ -243,9 +208,9 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
     return status;
 }
 
-int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                      StderrPrompts &prompts)
+int runConvertCommand(const CliOptions &options, GridFeeder &feeder, StderrPrompts &prompts)
 {
+    Spreadsheet &sheet = feeder.sheet();
     const QString &inName = options.files.at(0);
     const QString &outName = options.files.at(1);
     const InputFile input = feeder.open(inName);

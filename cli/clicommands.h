@@ -4,7 +4,6 @@
 
 class GridFeeder;
 class ProgressLine;
-class Spreadsheet;
 class StderrPrompts;
 
 // Exit statuses of the tool.
@@ -16,11 +15,9 @@ enum CliExit {
 
 // The three commands, on a grid that the feeder fills. Each writes its
 // results to standard output and returns the exit status.
-int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                   ProgressLine &progress);
-int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet);
-int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet,
-                      StderrPrompts &prompts);
+int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &progress);
+int runValuesCommand(const CliOptions &options, GridFeeder &feeder);
+int runConvertCommand(const CliOptions &options, GridFeeder &feeder, StderrPrompts &prompts);
 
 // The whole tool: reads the arguments, sets up the offscreen application,
 // the prompts and the Ctrl+C handler, and runs the command.

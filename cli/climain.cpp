@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -68,6 +69,13 @@ int cliMain(int argc, char **argv)
         return ExitOk;
     }
 
+    // A batch writes a line per table: into a file or a pipe in large
+    // blocks rather than the default few kilobytes (a terminal keeps its
+    // line buffering, and the tool flushes before it ends).
+    static char outputBuffer[1 << 20];
+    if (!::isatty(STDOUT_FILENO))
+        std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+
     // The grid is a widget: it needs an application, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -76,35 +84,45 @@ int cliMain(int argc, char **argv)
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
     qInstallMessageHandler(printMessage);
     // The application object sees no argument of ours, so none can be taken
-    // for a Qt option.
+    // for a Qt option. It is made with the grid, when a document, a formula
+    // or text first needs one; a batch of plain counts runs without either.
     int qtArgc = 1;
     char *qtArgv[] = {argv[0], nullptr};
-    QApplication application(qtArgc, qtArgv);
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<Spreadsheet> sheet;
     // calcApplication stays null: polls only read the stop flag.
 
     StderrPrompts prompts;
     UiPrompts::install(&prompts);
     int status = ExitOk;
     {
-        Spreadsheet sheet;
-        GridFeeder feeder(sheet, prompts);
+        GridFeeder feeder(
+            [&]() -> Spreadsheet & {
+                if (!sheet) {
+                    application = std::make_unique<QApplication>(qtArgc, qtArgv);
+                    sheet = std::make_unique<Spreadsheet>();
+                }
+                return *sheet;
+            },
+            prompts);
         installInterruptHandler();
         switch (parse.options.command) {
         case CliOptions::Command::Test: {
             ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
-            status = runTestCommand(parse.options, feeder, sheet, progress);
+            status = runTestCommand(parse.options, feeder, progress);
             break;
         }
         case CliOptions::Command::Values:
-            status = runValuesCommand(parse.options, feeder, sheet);
+            status = runValuesCommand(parse.options, feeder);
             break;
         case CliOptions::Command::Convert:
-            status = runConvertCommand(parse.options, feeder, sheet, prompts);
+            status = runConvertCommand(parse.options, feeder, prompts);
             break;
         case CliOptions::Command::Help:
             break;
         }
     }
+    sheet.reset();
     UiPrompts::install(nullptr);
     std::fflush(stdout);
     return status;

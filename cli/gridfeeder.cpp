@@ -3,6 +3,7 @@
 #include "clioptions.h"
 #include "devicereads.h"
 #include "spreadsheet.h"
+#include "spreadsheetcellsource.h"
 #include "stderrprompts.h"
 #include "textdocument.h"
 
@@ -16,9 +17,32 @@ constexpr quint32 kDocumentMagic = 0x7F51C883;
 
 } // namespace
 
-GridFeeder::GridFeeder(Spreadsheet &sheet, StderrPrompts &prompts) : sheet(sheet), prompts(prompts)
+GridFeeder::GridFeeder(Spreadsheet &sheet, StderrPrompts &prompts)
+    : GridFeeder([&sheet]() -> Spreadsheet & { return sheet; }, prompts)
 {
-    sheet.setAutoRecalculate(false);
+}
+
+GridFeeder::GridFeeder(std::function<Spreadsheet &()> makeSheet, StderrPrompts &prompts)
+    : makeSheet(std::move(makeSheet)), prompts(prompts)
+{
+}
+
+GridFeeder::~GridFeeder() = default;
+
+Spreadsheet &GridFeeder::sheet()
+{
+    if (!grid) {
+        grid = &makeSheet();
+        grid->setAutoRecalculate(false);
+    }
+    return *grid;
+}
+
+const CellSource &GridFeeder::cells()
+{
+    if (!gridCells)
+        gridCells = std::make_unique<SpreadsheetCellSource>(&sheet());
+    return *gridCells;
 }
 
 void GridFeeder::loadDocument(InputFile &input, QIODevice *device)
@@ -27,14 +51,14 @@ void GridFeeder::loadDocument(InputFile &input, QIODevice *device)
     placed.clear();
     wholeGridDirty = true;
     prompts.clear();
-    const bool loaded = device ? sheet.readSheet(*device, input.name) : sheet.readSheet(input.name);
+    const bool loaded = device ? sheet().readSheet(*device, input.name) : sheet().readSheet(input.name);
     if (!loaded) {
         input.error = prompts.lastMessage();
         if (input.error.isEmpty())
             input.error = QStringLiteral("Cannot read %1").arg(input.name);
-        sheet.clearSheet();
+        sheet().clearSheet();
     }
-    sheet.recalculate();
+    sheet().recalculate();
 }
 
 InputFile GridFeeder::open(const QString &name)
@@ -74,13 +98,13 @@ InputFile GridFeeder::open(const QString &name)
 void GridFeeder::clearPlaced()
 {
     if (wholeGridDirty) {
-        sheet.clearSheet();
+        sheet().clearSheet();
         wholeGridDirty = false;
         placed.clear();
         return;
     }
     for (int position : placed)
-        delete sheet.takeItem(position / Spreadsheet::ColumnCount,
+        delete sheet().takeItem(position / Spreadsheet::ColumnCount,
                               position % Spreadsheet::ColumnCount);
     placed.clear();
 }
@@ -99,7 +123,7 @@ bool GridFeeder::place(const TextTable &table, QString *error)
     std::vector<int> previous;
     previous.swap(placed);
     if (wholeGridDirty) {
-        sheet.clearSheet();
+        sheet().clearSheet();
         wholeGridDirty = false;
         previous.clear();
     }
@@ -113,23 +137,23 @@ bool GridFeeder::place(const TextTable &table, QString *error)
             if (field.isEmpty())
                 continue;
             const int position = r * Spreadsheet::ColumnCount + c;
-            sheet.setCellFormula(r, c, field.toString());
+            sheet().setCellFormula(r, c, field.toString());
             placed.push_back(position);
             stamps[std::size_t(position)] = stamp;
         }
     }
     for (int position : previous) {
         if (stamps[std::size_t(position)] != stamp)
-            delete sheet.takeItem(position / Spreadsheet::ColumnCount,
+            delete sheet().takeItem(position / Spreadsheet::ColumnCount,
                                   position % Spreadsheet::ColumnCount);
     }
-    sheet.recalculate();
+    sheet().recalculate();
     return true;
 }
 
-CellBlock GridFeeder::usedBlock() const
+CellBlock GridFeeder::usedBlock()
 {
-    const QTableWidgetSelectionRange used = sheet.usedRange();
+    const QTableWidgetSelectionRange used = sheet().usedRange();
     CellBlock block;
     if (used.rowCount() > 0) {
         block.include(used.topRow(), used.leftColumn());

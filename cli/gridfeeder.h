@@ -8,9 +8,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+class CellSource;
 class Spreadsheet;
 class StderrPrompts;
 
@@ -33,6 +35,15 @@ class GridFeeder final
 {
 public:
     GridFeeder(Spreadsheet &sheet, StderrPrompts &prompts);
+    // The grid is made by `makeSheet` when it is first needed: a batch of
+    // plain counts never needs it, nor the application object behind it.
+    GridFeeder(std::function<Spreadsheet &()> makeSheet, StderrPrompts &prompts);
+    ~GridFeeder();
+
+    Spreadsheet &sheet();
+    bool hasSheet() const { return grid != nullptr; }
+    // The checks' view of the grid.
+    const CellSource &cells();
 
     // Opens a file: a *.sp name, or any file whose first bytes are the
     // document's magic number, is loaded as a document; everything else is
@@ -45,13 +56,15 @@ public:
     bool place(const TextTable &table, QString *error);
 
     // The bounding box of the cells whose formula is not empty.
-    CellBlock usedBlock() const;
+    CellBlock usedBlock();
 
 private:
     void clearPlaced();
     void loadDocument(InputFile &input, QIODevice *device);
 
-    Spreadsheet &sheet;
+    std::function<Spreadsheet &()> makeSheet;
+    Spreadsheet *grid = nullptr;
+    std::unique_ptr<CellSource> gridCells;
     StderrPrompts &prompts;
     std::vector<int> placed;       // positions the last table filled
     bool wholeGridDirty = false;   // a document was loaded since

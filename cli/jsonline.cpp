@@ -3,20 +3,79 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <charconv>
 #include <cmath>
 
+namespace {
+
+// Appends an integer without a temporary string.
+template <typename Int>
+void appendInteger(QString &out, Int value)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    out += QLatin1StringView(digits, end.ptr - digits);
+}
+
+// Appends `value` as a JSON string.
+void appendQuoted(QString &out, QStringView value)
+{
+    out += u'"';
+    const QChar *data = value.data();
+    const qsizetype size = value.size();
+    qsizetype plainFrom = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = data[i].unicode();
+        if (c >= 0x20 && c != u'"' && c != u'\\')
+            continue;
+        out.append(data + plainFrom, i - plainFrom);
+        plainFrom = i + 1;
+        switch (c) {
+        case u'"':
+            out += QLatin1StringView("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1StringView("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1StringView("\\n");
+            break;
+        case u'\r':
+            out += QLatin1StringView("\\r");
+            break;
+        case u'\t':
+            out += QLatin1StringView("\\t");
+            break;
+        default:
+            out += QStringLiteral("\\u%1").arg(c, 4, 16, QChar(u'0'));
+        }
+    }
+    out.append(data + plainFrom, size - plainFrom);
+    out += u'"';
+}
+
+} // namespace
+
+JsonLine::JsonLine()
+{
+    // One line of a batch fits, so that it grows at most once.
+    body.reserve(160);
+}
+
+// Keys are the tool's own identifiers, which need no escaping.
 void JsonLine::key(const char *name)
 {
     if (!body.isEmpty())
         body += u',';
-    body += quoted(QString::fromLatin1(name));
-    body += u':';
+    body += u'"';
+    body += QLatin1StringView(name);
+    body += QLatin1StringView("\":");
 }
 
 JsonLine &JsonLine::add(const char *name, const QString &value)
 {
     key(name);
-    body += quoted(value);
+    appendQuoted(body, value);
     return *this;
 }
 
@@ -28,21 +87,21 @@ JsonLine &JsonLine::add(const char *name, const char *value)
 JsonLine &JsonLine::add(const char *name, int value)
 {
     key(name);
-    body += QString::number(value);
+    appendInteger(body, value);
     return *this;
 }
 
 JsonLine &JsonLine::add(const char *name, qint64 value)
 {
     key(name);
-    body += QString::number(value);
+    appendInteger(body, value);
     return *this;
 }
 
 JsonLine &JsonLine::add(const char *name, bool value)
 {
     key(name);
-    body += value ? QStringLiteral("true") : QStringLiteral("false");
+    body += value ? QLatin1StringView("true") : QLatin1StringView("false");
     return *this;
 }
 
@@ -56,7 +115,7 @@ JsonLine &JsonLine::addNumber(const char *name, double value)
 JsonLine &JsonLine::addNull(const char *name)
 {
     key(name);
-    body += QStringLiteral("null");
+    body += QLatin1StringView("null");
     return *this;
 }
 
@@ -86,32 +145,7 @@ QString JsonLine::quoted(const QString &value)
 {
     QString out;
     out.reserve(value.size() + 2);
-    out += u'"';
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case u'"':
-            out += QStringLiteral("\\\"");
-            break;
-        case u'\\':
-            out += QStringLiteral("\\\\");
-            break;
-        case u'\n':
-            out += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            out += QStringLiteral("\\r");
-            break;
-        case u'\t':
-            out += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
-            else
-                out += c;
-        }
-    }
-    out += u'"';
+    appendQuoted(out, value);
     return out;
 }
 

@@ -11,6 +11,8 @@
 class JsonLine final
 {
 public:
+    JsonLine();
+
     JsonLine &add(const char *key, const QString &value);
     JsonLine &add(const char *key, const char *value);
     JsonLine &add(const char *key, int value);

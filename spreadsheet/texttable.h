@@ -37,6 +37,9 @@ public:
     const CellBlock &usedBlock() const { return used; }
     bool fitsGrid() const;
 
+    // The characters of the kept fields together.
+    qsizetype characters() const { return text.size(); }
+
     void clear();
 
 private:

@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include <climits>
 #include <cmath>
 #include <cstddef>
 
 namespace {
+
+// Every count read is logged at debug level; a category lets a batch that
+// filters these out skip their formatting.
+Q_LOGGING_CATEGORY(lcChecks, "velmora.checks")
 
 // The dialog shows these texts, so they are translated in its context.
 QString trDialog(const char *text)
@@ -67,7 +72,7 @@ Read readCount(const CellSource &grid, int row, int column, int &value)
     const int v = text.toInt(&ok, 10);
     if (!ok || v < 0)
         return Read::Bad;
-    qDebug() << " value=" << v;
+    qCDebug(lcChecks) << " value=" << v;
     value = v;
     return Read::Ok;
 }
@@ -264,7 +269,7 @@ CheckResult checkHardyW(const CellSource &grid, TestInput &in)
             if (j < i) {
                 if (grid.hasItem(row, column))
                     return fail(trDialog("<font color=\"red\">Left botton nonempty cell</font>"));
-                qDebug() << " value=" << v;
+                qCDebug(lcChecks) << " value=" << v;
             } else {
                 const Read read = readCount(grid, row, column, v);
                 if (read != Read::Ok)

@@ -9,6 +9,8 @@ QCoreApplication *calcApplication = nullptr;
 volatile int calcStopFlag = 0;
 int calcProgressValue = 0;
 
+Q_LOGGING_CATEGORY(lcCalc, "velmora.calc")
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLoggingCategory>
+
 class QCoreApplication;
 
 // Process-wide state of a running calculation. Everything runs on the GUI
@@ -13,6 +15,16 @@ extern int calcProgressValue;
 // events (at most every few milliseconds, so that a poll with nothing due is
 // cheap) and returns the stop flag, 0 to go on and nonzero to stop.
 int pollCalcEvents();
+
+// Sets calcProgressValue; batch runs set it from several threads at once.
+inline void setCalcProgressValue(int value)
+{
+    __atomic_store_n(&calcProgressValue, value, __ATOMIC_RELAXED);
+}
+
+// The engines' diagnostics (debug level): a category, so that a run that
+// filters them out pays one flag test per message instead of formatting it.
+Q_DECLARE_LOGGING_CATEGORY(lcCalc)
 
 // Forces the next poll to process events at once (tests, and the start of a
 // progress display).

@@ -16,6 +16,11 @@ struct RunReport
     double pValue = qQNaN();  // NaN when the run gave none
 };
 
+// How much of a report a run builds: the whole entry, or for a run that
+// succeeds only its figures (a batch that prints the P-value alone need not
+// format the entry's text for every table). A failure always has its text.
+enum class ReportText { Full, FiguresOnly };
+
 // Starts (maximum >= 1) or ends (below 1) a progress display around the
 // engine; may be empty.
 using ProgressDisplay = std::function<void(int maximum)>;

@@ -49,7 +49,7 @@ Chi2Run runChi2Test(const TestInput &in, const CellSource &grid)
     Chi2Run run;
     run.x2 = in.chi2Sum;
     run.df = in.testSize;
-    qDebug() << "chi2sum=" << run.x2 << " df=" << run.df;
+    qCDebug(lcCalc) << "chi2sum=" << run.x2 << " df=" << run.df;
 
     QString echo;
     for (int r = 0; r < in.nRows; ++r) {
@@ -74,13 +74,13 @@ Chi2Run runChi2Test(const TestInput &in, const CellSource &grid)
 }
 
 RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progress,
-                               MemoryBudget *budget)
+                               MemoryBudget *budget, ReportText text)
 {
     RunReport run;
     const int K = in.testSize;
     const bool fits = K >= 2 && static_cast<qint64>(K) * K <= static_cast<qint64>(in.bufA.size());
     QString echo;
-    if (fits)
+    if (fits && text == ReportText::Full)
         for (int i = 0; i < K; ++i)
             echo += QStringLiteral("<br /> { ") + numberRow(in.bufA.data() + static_cast<size_t>(i) * K, K)
                     + QStringLiteral(" }");
@@ -97,15 +97,15 @@ RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progr
         // table, summed directly (same P as the network, far faster).
         status = pollCalcEvents() ? int(hwtwoallele::Stopped) : hwtwoallele::pValue(homA, het, homB, &p);
         if (status == hwtwoallele::Finished)
-            calcProgressValue = K * hwexact::kProgressPerStage;
+            setCalcProgressValue(K * hwexact::kProgressPerStage);
     } else if (fits) {
         hwexact engine(&status, K, in.bufA.data(), &p, budget);
         peak = engine.peakMemory();
     }
     if (status != hwexact::Finished)
-        qDebug() << "constructor hardy-weinbrg error=" << status;
+        qCDebug(lcCalc) << "constructor hardy-weinbrg error=" << status;
     p = reportedProbability(p);
-    qDebug() << "Pvalue=" << p << " dtime=" << static_cast<qint64>(std::time(nullptr) - start)
+    qCDebug(lcCalc) << "Pvalue=" << p << " dtime=" << static_cast<qint64>(std::time(nullptr) - start)
              << " sec" << " peak=" << peak << " bytes";
     if (progress)
         progress(-1);
@@ -115,9 +115,10 @@ RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progr
     switch (status) {
     case hwexact::Finished:
         run.pValue = p;
-        run.message =
-            tr("<br /> Hardy-Weinberg %1x%1 test <b>P-VALUE = %2</b>  for input vectors:").arg(K).arg(p)
-            + echo;
+        if (text == ReportText::Full)
+            run.message =
+                tr("<br /> Hardy-Weinberg %1x%1 test <b>P-VALUE = %2</b>  for input vectors:").arg(K).arg(p)
+                + echo;
         break;
     case hwexact::Stopped:
         run.message = tr("<br />Program is stopped by user");
@@ -150,7 +151,7 @@ RunReport runGeneInteractionTest(const TestInput &in, MemoryBudget *budget)
     if (fits)
         interact engine(&status, N, M, in.bufA.data(), in.bufB.data(), &p, budget);
     p = reportedProbability(p);
-    qDebug() << "Interact Pvalue=" << p;
+    qCDebug(lcCalc) << "Interact Pvalue=" << p;
 
     run.status = status;
     run.isError = status != interact::Finished ? 1 : 0;

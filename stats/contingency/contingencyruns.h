@@ -34,7 +34,7 @@ Chi2Run runChi2Test(const TestInput &in, const CellSource &grid);
 // one, or one derived from the memory available now); 2: a table no check
 // accepts.
 RunReport runHardyWeinbergTest(const TestInput &in, const ProgressDisplay &progress,
-                               MemoryBudget *budget = nullptr);
+                               MemoryBudget *budget = nullptr, ReportText text = ReportText::Full);
 
 // Gene-interaction test of the two M x N tables in in.bufA and in.bufB,
 // M = in.nRows / 2, N = in.nCols. No progress display; the engine polls

@@ -22,7 +22,7 @@ constexpr int kMaxDigits = 9;
 
 } // namespace
 
-FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
+FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress, ReportText text)
 {
     FisherRun result;
     result.accuracy = in.accuracy;
@@ -35,9 +35,14 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
     const int *x1 = in.bufC.data();
     const int *c = in.bufD.data();
 
-    QString line1 = QStringLiteral("<br />x1 = { ");
-    QString line2 = QStringLiteral("<br />x2 = { ");
-    if (shapeOk) {
+    const bool full = text == ReportText::Full;
+    QString line1;
+    QString line2;
+    if (full) {
+        line1 = QStringLiteral("<br />x1 = { ");
+        line2 = QStringLiteral("<br />x2 = { ");
+    }
+    if (shapeOk && full) {
         for (int j = 0; j < N; ++j) {
             line1 += QString::number(x1[j]);
             line2 += QString::number(qint64(c[j]) - x1[j]);
@@ -45,11 +50,13 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
                 line1 += QStringLiteral(", ");
                 line2 += QStringLiteral(", ");
             }
-            qDebug().nospace() << " i=" << j << " x=" << x1[j] << " col=" << c[j];
+            qCDebug(lcCalc).nospace() << " i=" << j << " x=" << x1[j] << " col=" << c[j];
         }
     }
-    line1 += QStringLiteral(" }");
-    line2 += QStringLiteral(" }");
+    if (full) {
+        line1 += QStringLiteral(" }");
+        line2 += QStringLiteral(" }");
+    }
 
     if (progress)
         progress(N);
@@ -82,7 +89,7 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
         variantName = QStringLiteral("Exact");
         status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
         if (status == fishersmall::Finished)
-            calcProgressValue = N;
+            setCalcProgressValue(N);
     } else {
         variantName = QStringLiteral("Exact");
         dfex<double> exact(in.total, status);
@@ -92,9 +99,9 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
             status = exact.run(x1, c, N, pValue);
     }
     if (status != 0)
-        qDebug().nospace() << "nfisher error=" << status;
+        qCDebug(lcCalc).nospace() << "nfisher error=" << status;
     pValue = status != 0 ? 0.0 : reportedProbability(pValue);
-    qDebug().nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
+    qCDebug(lcCalc).nospace() << "Pvalue=" << pValue << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
 
     if (progress)
         progress(-1);
@@ -105,6 +112,8 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
         result.message = tr("<br />Program is stopped by user");
     } else if (status != 0) {
         result.message = tr("<br />Not enouph memory error=%1").arg(status);
+    } else if (!full) {
+        result.pValue = pValue;
     } else {
         result.pValue = pValue;
         result.message = tr("<br />%3 Fisher 2x%2 test <b>P-VALUE = %1</b>  for input vectors:")

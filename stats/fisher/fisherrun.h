@@ -17,4 +17,5 @@ struct FisherRun : RunReport
     int accuracy = 0;  // the digits asked for
 };
 
-FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress);
+FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress,
+                        ReportText text = ReportText::Full);

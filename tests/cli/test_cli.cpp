@@ -75,6 +75,8 @@ private slots:
     void documentsAndRanges();
     void inputForms();
     void batchOfGenotypeTables();
+    void batchSameForAnyThreads_data();
+    void batchSameForAnyThreads();
     void rejectedBlocks();
     void valuesShowsDisplayedTexts();
     void emptyTextsAreEmptyCells();
@@ -91,6 +93,7 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void interruptStopsTheRun();
+    void interruptStopsTheBatchInOrder();
     void maxMemoryCapsOneRun();
     void monteCarlo_data();
     void monteCarlo();
@@ -100,6 +103,7 @@ private:
     QString write(const QString &name, const QByteArray &content);
     CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray(),
                const std::function<void(QProcess &)> &prepare = {});
+    CliRun interrupt(const QString &file);
 
     QTemporaryDir dir;
 };
@@ -354,6 +358,94 @@ void TestCli::batchOfGenotypeTables()
         QCOMPARE(alone.json().value(QStringLiteral("p")).toDouble(),
                  QJsonDocument::fromJson(lines.at(i)).object().value(QStringLiteral("p")).toDouble());
     }
+}
+
+void TestCli::batchSameForAnyThreads_data()
+{
+    QTest::addColumn<QString>("test");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("hwe") << QStringLiteral("hwe") << QStringList();
+    QTest::newRow("hwe report") << QStringLiteral("hwe") << QStringList{QStringLiteral("--report")};
+    QTest::newRow("fisher") << QStringLiteral("fisher") << QStringList();
+    QTest::newRow("chi2 range") << QStringLiteral("chi2")
+                                << QStringList{QStringLiteral("--range"), QStringLiteral("A1:B2"),
+                                               QStringLiteral("--range"), QStringLiteral("A1:C2")};
+}
+
+// A few hundred tables of every kind mixed (plain counts, formulas, text,
+// refusals, networks, a table wider than the grid): one line per table and
+// block, in input order, the same bytes on one thread as on several, and a
+// table written with formulas gives what its plain twin gives.
+void TestCli::batchSameForAnyThreads()
+{
+    QFETCH(QString, test);
+    QFETCH(QStringList, options);
+    const bool hwe = test == u"hwe";
+    // A Hardy-Weinberg table, or the 2 x N table of the other tests.
+    auto pick = [hwe](const QByteArray &triangle, const QByteArray &twoRows) { return hwe ? triangle : twoRows; };
+    QByteArray batch;
+    int tables = 0;
+    for (int i = 0; i < 300; ++i) {
+        const QByteArray a = QByteArray::number(5 + i % 37);
+        const QByteArray b = QByteArray::number(3 + (i * 7) % 41);
+        const QByteArray c = QByteArray::number(1 + (i * 13) % 29);
+        switch (i % 10) {
+        case 3:  // the same counts through formulas
+            batch += pick("=" + a + "*1\t=A1-" + a + "+" + b + "\n\t=(" + c + ")\n",
+                           "=" + a + "\t" + b + "\t=B1\n" + c + "\t=1+1\t" + a + "\n");
+            break;
+        case 5:  // text in the table
+            batch += "x" + a + "\t" + b + "\n\t" + c + "\n";
+            break;
+        case 6:  // refused: below the diagonal, or an empty column
+            batch += pick(a + "\t" + b + "\n1\t" + c + "\n", "0\t" + a + "\t" + b + "\n0\t" + c + "\t1\n");
+            break;
+        case 7:  // three alleles or columns: more than the quick sums
+            batch += pick(a + "\t" + b + "\t2\n\t" + c + "\t1\n\t\t4\n",
+                           a + "\t" + b + "\t2\t5\n" + c + "\t1\t4\t3\n");
+            break;
+        case 9:
+            if (i == 99) {  // wider than the grid
+                batch += QByteArray("1\t").repeated(30) + "1\n";
+                break;
+            }
+            Q_FALLTHROUGH();
+        default:
+            batch += pick(a + "\t" + b + "\n\t" + c + "\n", a + "\t" + b + "\t" + a + "\n" + c + "\t" + a + "\t" + b + "\n");
+        }
+        batch += "\n";
+        ++tables;
+    }
+    const QString file = write(QStringLiteral("mixed.tsv"), batch);
+    const int blocks = options.count(QStringLiteral("--range")) > 0 ? options.count(QStringLiteral("--range")) : 1;
+    QByteArray first;
+    for (const char *threads : {"1", "2", "3"}) {
+        const CliRun result = run(QStringList{test, QStringLiteral("--threads"), QString::fromLatin1(threads)}
+                                  + options + QStringList{file});
+        QCOMPARE(result.exitStatus, QProcess::NormalExit);
+        QCOMPARE(result.exitCode, 1);  // some tables are refused
+        if (first.isEmpty()) {
+            first = result.out;
+            QCOMPARE(result.lines().size(), tables * blocks - (blocks - 1));
+        } else {
+            QCOMPARE(result.out, first);
+        }
+    }
+    if (!options.isEmpty())
+        return;
+    const CliRun result = run({test, file});
+    QCOMPARE(result.out, first);  // every core by default
+    const QList<QByteArray> lines = result.lines();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QJsonObject line = QJsonDocument::fromJson(lines.at(i)).object();
+        QCOMPARE(line.value(QStringLiteral("table")).toInt(), i + 1);
+    }
+    // Table 4 (formulas) has the counts of table 4 written plainly.
+    const QByteArray a = QByteArray::number(5 + 3), b = QByteArray::number(3 + 21), c = QByteArray::number(1 + 39 % 29);
+    const QByteArray twin = pick(a + "\t" + b + "\n\t" + c + "\n", a + "\t" + b + "\t" + b + "\n" + c + "\t2\t" + a + "\n");
+    const CliRun alone = run({test, QStringLiteral("-")}, twin);
+    QCOMPARE(result.json(3).value(QStringLiteral("p")).toDouble(), alone.json().value(QStringLiteral("p")).toDouble());
+    QVERIFY(!alone.json().value(QStringLiteral("p")).isNull());
 }
 
 // A rejected block says why, in the check's words, and the others still
@@ -791,19 +883,15 @@ void TestCli::usageErrors()
 
 // Ctrl+C ends the running engine at its next poll: the block is reported
 // stopped, the tables after it are not run, and the exit status is 1.
-void TestCli::interruptStopsTheRun()
+// Starts velmora-cli fisher on `file`, waits until it catches SIGINT and its
+// engine has had a moment, sends Ctrl+C and returns what it printed.
+CliRun TestCli::interrupt(const QString &file)
 {
-    // A 2 x 100 exact Fisher table with large counts runs far longer than
-    // this test waits.
-    QByteArray slow;
-    for (int i = 0; i < 100; ++i)
-        slow += QByteArray::number(20 + (i * 37) % 41) + '\t' + QByteArray::number(20 + (i * 53) % 43) + '\n';
-    const QString file = write(QStringLiteral("slow.tsv"), slow + "\n5\t0\n0\t5\n");
-
     QProcess process;
     process.start(QStringLiteral(VELMORA_CLI_PATH), {QStringLiteral("fisher"), file});
-    QVERIFY(process.waitForStarted());
-    // Wait until the process catches SIGINT, then give the engine a moment.
+    CliRun result;
+    if (!process.waitForStarted())
+        return result;
     const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
     bool caught = false;
     for (int i = 0; i < 600 && !caught; ++i) {
@@ -817,19 +905,66 @@ void TestCli::interruptStopsTheRun()
         if (!caught)
             QTest::qWait(50);
     }
-    QVERIFY(caught);
+    if (!caught)
+        return result;
     QTest::qWait(300);
-    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 1);
-    const QList<QByteArray> lines = process.readAllStandardOutput().trimmed().split('\n');
+    if (::kill(pid_t(process.processId()), SIGINT) != 0 || !process.waitForFinished(60000))
+        return result;
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+namespace {
+
+// A 2 x 100 exact Fisher table with large counts runs far longer than the
+// tests wait.
+QByteArray slowFisherTable()
+{
+    QByteArray slow;
+    for (int i = 0; i < 100; ++i)
+        slow += QByteArray::number(20 + (i * 37) % 41) + '\t' + QByteArray::number(20 + (i * 53) % 43) + '\n';
+    return slow;
+}
+
+} // namespace
+
+void TestCli::interruptStopsTheRun()
+{
+    const CliRun result = interrupt(write(QStringLiteral("slow.tsv"), slowFisherTable() + "\n5\t0\n0\t5\n"));
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 1);
+    const QList<QByteArray> lines = result.lines();
     QCOMPARE(lines.size(), 1);
-    const QJsonObject line = QJsonDocument::fromJson(lines.first()).object();
+    const QJsonObject line = result.json();
     QCOMPARE(line.value(QStringLiteral("status")).toInt(), 10);
     QVERIFY(line.value(QStringLiteral("stopped")).toBool());
     QCOMPARE(line.value(QStringLiteral("message")).toString(), QStringLiteral("Program is stopped by user"));
-    QVERIFY(process.readAllStandardError().contains("stopped"));
+    QVERIFY(result.err.contains("stopped"));
+}
+
+// Stopped in the middle of a batch run on every core: the tables before the
+// stopped one are printed in order, none after it.
+void TestCli::interruptStopsTheBatchInOrder()
+{
+    QByteArray quick;
+    for (int i = 0; i < 500; ++i)
+        quick += QByteArray::number(i % 7) + '\t' + QByteArray::number(1 + i % 5) + '\n' + QByteArray::number(2 + i % 3)
+                 + "\t4\n\n";
+    const CliRun result = interrupt(write(QStringLiteral("batch-slow.tsv"), quick + slowFisherTable() + '\n' + quick));
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QCOMPARE(result.exitCode, 1);
+    const QList<QByteArray> lines = result.lines();
+    QCOMPARE(lines.size(), 501);
+    for (int i = 0; i < 500; ++i) {
+        QCOMPARE(result.json(i).value(QStringLiteral("table")).toInt(), i + 1);
+        QCOMPARE(result.json(i).value(QStringLiteral("status")).toInt(-1), 0);
+    }
+    QCOMPARE(result.json(500).value(QStringLiteral("table")).toInt(), 501);
+    QVERIFY(result.json(500).value(QStringLiteral("stopped")).toBool());
+    QVERIFY(result.err.contains("stopped"));
 }
 
 // --max-memory caps each run: a table that needs far more ends with the

@@ -1,0 +1,57 @@
+// The helper threads of a batch: every item runs once, in any batch and with
+// any number of threads, and finish() returns only when all have run.
+#include "batchworkers.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <vector>
+
+class TestBatchWorkers final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyItemOnce_data();
+    void everyItemOnce();
+    void emptyBatches();
+};
+
+void TestBatchWorkers::everyItemOnce_data()
+{
+    QTest::addColumn<int>("threads");
+    QTest::newRow("caller alone") << 1;
+    QTest::newRow("two") << 2;
+    QTest::newRow("more than cores") << 7;
+    QTest::newRow("zero means the caller") << 0;
+}
+
+void TestBatchWorkers::everyItemOnce()
+{
+    QFETCH(int, threads);
+    BatchWorkers workers(threads);
+    QCOMPARE(workers.helperCount(), std::max(0, threads - 1));
+    for (int batch = 0; batch < 200; ++batch) {
+        const int count = (batch * 37) % 101;
+        std::vector<std::atomic<int>> runs(std::size_t(count) + 1);
+        workers.start([&runs](int item) { runs[std::size_t(item)].fetch_add(1); }, count);
+        // The caller's own work while the helpers run.
+        workers.finish();
+        for (int item = 0; item < count; ++item)
+            QCOMPARE(runs[std::size_t(item)].load(), 1);
+        QCOMPARE(runs[std::size_t(count)].load(), 0);
+    }
+}
+
+void TestBatchWorkers::emptyBatches()
+{
+    BatchWorkers workers(3);
+    workers.finish();  // nothing started
+    int runs = 0;
+    workers.start([&runs](int) { ++runs; }, 0);
+    workers.finish();
+    QCOMPARE(runs, 0);
+}
+
+QTEST_APPLESS_MAIN(TestBatchWorkers)
+#include "test_batchworkers.moc"
