@@ -23,6 +23,7 @@ class QTimer;
 class QToolBar;
 class SelDialog;
 class Spreadsheet;
+struct TestInput;
 
 // The one top-level window: the grid, the Results dock, the actions, menus
 // and toolbars, the status bar with the calculation controls, and the test
@@ -131,6 +132,7 @@ private:
     void runCluster();
     void runHardyW();
     void runGeneInter();
+    void runMonteCarlo(int kind, const TestInput &input);
 
     QTimer *calcTimer = nullptr;
     SelDialog *selDialog = nullptr;

@@ -3,6 +3,7 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "montecarlorun.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 
@@ -10,20 +11,48 @@
 
 // The five drivers: each copies the dialog's checked input, so that the
 // dialog may re-check the selection during a run without changing what the
-// engine reads, then runs the shared run-and-report function.
+// engine reads, then runs the shared run-and-report function. Fisher,
+// chi-squared and Hardy-Weinberg run by simulation when the dialog asks for
+// samples; an exact run that runs out of memory or is stopped points to
+// that.
 
 void MainWindow::runFisher()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        runMonteCarlo(TestFisher, input);
+        return;
+    }
     runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        return runFisherTest(input, progress);
+        RunReport report = runFisherTest(input, progress);
+        if (report.isError)
+            report.message += monteCarloHint();
+        return report;
+    });
+}
+
+void MainWindow::runMonteCarlo(int kind, const TestInput &input)
+{
+    MonteCarloSettings settings;
+    settings.samples = input.monteCarloSamples;
+    settings.seed = drawMonteCarloSeed();
+    // Chi-squared reads its counts from the cells the check read.
+    const CellSnapshot cells = selDialog->checkedCells;
+    runAndReport([kind, &input, &cells, &settings](const ProgressDisplay &progress) -> RunReport {
+        return runMonteCarloTest(kind, input, cells, settings, progress);
     });
 }
 
 void MainWindow::runChi2()
 {
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        selDialog->testKind = TestNone;
+        runMonteCarlo(TestChi2, input);
+        selDialog->yatesCheck->hide();
+        return;
+    }
     // The echo shows the cells the check read, the numbers behind chi2Sum.
     const CellSnapshot cells = selDialog->checkedCells;
     runAndReport([&input, &cells](const ProgressDisplay &) -> RunReport {
@@ -51,8 +80,15 @@ void MainWindow::runHardyW()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
+    if (input.monteCarloSamples > 0) {
+        runMonteCarlo(TestHardyW, input);
+        return;
+    }
     runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        return runHardyWeinbergTest(input, progress);
+        RunReport report = runHardyWeinbergTest(input, progress);
+        if (report.isError)
+            report.message += monteCarloHint();
+        return report;
     });
 }
 

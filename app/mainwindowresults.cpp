@@ -2,6 +2,7 @@
 
 #include "reporttext.h"
 #include "runreport.h"
+#include "safefilewriter.h"
 #include "uiprompts.h"
 
 #include <QAction>
@@ -12,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QStatusBar>
 
@@ -118,13 +118,11 @@ bool MainWindow::writeResults(const QString &fileName)
     const QString report = resultsLabel->text();
     const QByteArray bytes
         = (plain ? reporttext::plainText(report) : reporttext::htmlPage(report)).toUtf8();
-    // Written aside and renamed into place: a failed write keeps an older
-    // file of the same name whole.
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    // As documents are written: never half a file, never over a FIFO or a
+    // device, through symbolic links.
+    QString reason;
+    if (SafeFileWriter::write(fileName, bytes, &reason))
         return true;
-    const QString reason = file.errorString();
-    file.cancelWriting();
     UiPrompts::current().warning(this, tr("Velmora"),
         tr("Cannot write file %1:\n%2.").arg(QDir::toNativeSeparators(fileName), reason),
         QMessageBox::Ok);

@@ -6,6 +6,7 @@
 #include "contingencyruns.h"
 #include "fisherrun.h"
 #include "jsonline.h"
+#include "montecarlorun.h"
 #include "testinput.h"
 
 #include <QRegularExpression>
@@ -66,6 +67,26 @@ QString clusterFigures(const ClusterRun &run, const TestInput &input)
     summary += u']';
     clusters.addRaw("summary", summary);
     return clusters.text();
+}
+
+// A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
+// `own`.
+RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, TestInput &input,
+                          const ProgressDisplay &progress, JsonLine &own)
+{
+    MonteCarloSettings monteCarlo;
+    monteCarlo.samples = settings.monteCarloSamples;
+    monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
+    monteCarlo.threads = settings.threads;
+    input.monteCarloSamples = settings.monteCarloSamples;
+    const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
+    own.add("method", "monte-carlo").add("samples", run.samples).add("seed", qint64(run.seed));
+    own.addRaw("ci99", u'[' + JsonLine::number(run.low) + u',' + JsonLine::number(run.high) + u']');
+    if (settings.kind == TestChi2)
+        own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
+    else if (settings.kind == TestHardyW)
+        own.add("alleles", input.testSize);
+    return run;
 }
 
 } // namespace
@@ -131,38 +152,42 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
 
     RunReport report;
     JsonLine own;  // the test's own figures
-    switch (settings.kind) {
-    case TestChi2: {
-        const Chi2Run run = runChi2Test(input, grid);
-        report = run;
-        own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
-        break;
-    }
-    case TestFisher: {
-        const FisherRun run = runFisherTest(input, progress);
-        report = run;
-        own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
-        break;
-    }
-    case TestHardyW: {
-        report = runHardyWeinbergTest(input, progress);
-        own.add("alleles", input.testSize);
-        break;
-    }
-    case TestGeneInter: {
-        report = runGeneInteractionTest(input);
-        own.add("rows", input.nRows / 2).add("columns", input.nCols);
-        break;
-    }
-    case TestCluster: {
-        const ClusterRun run = runRiskCluster(input, progress);
-        report = run;
-        if (run.status == 0)
-            own.addRaw("clusters", clusterFigures(run, input));
-        break;
-    }
-    default:
-        break;
+    if (settings.monteCarloSamples > 0) {
+        report = monteCarloBlock(grid, settings, input, progress, own);
+    } else {
+        switch (settings.kind) {
+        case TestChi2: {
+            const Chi2Run run = runChi2Test(input, grid);
+            report = run;
+            own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
+            break;
+        }
+        case TestFisher: {
+            const FisherRun run = runFisherTest(input, progress);
+            report = run;
+            own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
+            break;
+        }
+        case TestHardyW: {
+            report = runHardyWeinbergTest(input, progress);
+            own.add("alleles", input.testSize);
+            break;
+        }
+        case TestGeneInter: {
+            report = runGeneInteractionTest(input);
+            own.add("rows", input.nRows / 2).add("columns", input.nCols);
+            break;
+        }
+        case TestCluster: {
+            const ClusterRun run = runRiskCluster(input, progress);
+            report = run;
+            if (run.status == 0)
+                own.addRaw("clusters", clusterFigures(run, input));
+            break;
+        }
+        default:
+            break;
+        }
     }
 
     // An engine that gave up while Ctrl+C was pending was stopped by it.

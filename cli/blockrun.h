@@ -14,6 +14,10 @@ struct TestSettings
     bool yates = false;
     int accuracy = 0;
     bool report = false;  // the Results entry instead of JSON
+    qint64 monteCarloSamples = 0;  // fisher, hwe, chi2: estimate by simulation
+    bool seedGiven = false;        // false: every block draws its own seed
+    quint64 seed = 0;
+    int threads = 0;               // 0: one per core
 };
 
 // Where a block comes from, for its output line.

@@ -3,14 +3,15 @@
 #include "blockrun.h"
 #include "calcpoll.h"
 #include "gridfeeder.h"
+#include "gridsize.h"
 #include "membudget.h"
 #include "progressline.h"
+#include "safefilewriter.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "stderrprompts.h"
 #include "testinput.h"
-
-#include <QSaveFile>
+#include "texttablewriter.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -52,11 +53,6 @@ private:
     ProgressLine &progress;
     const bool sharesTerminal;
 };
-
-QString cellName(int row, int column)
-{
-    return QChar(u'A' + column) + QString::number(row + 1);
-}
 
 // The blocks of one table: those asked for, or the bounding box of its
 // cells (for risk clusters without the names' row and column).
@@ -105,18 +101,54 @@ CellBlock wholeGrid()
     return block;
 }
 
+// The rows and columns of a table as read (the reader keeps no more than
+// the grid holds).
 CellBlock tableArea(const TextTable &table)
 {
     CellBlock block;
-    qsizetype width = 0;
-    for (const QStringList &row : table.rows)
-        width = qMax(width, row.size());
-    if (table.rows.empty() || width == 0)
+    if (table.rowCount() == 0 || table.columnCount() == 0)
         return block;
     block.include(0, 0);
-    block.include(qMin(int(table.rows.size()), Spreadsheet::RowCount) - 1,
-                  qMin(int(width), Spreadsheet::ColumnCount) - 1);
+    block.include(table.rowCount() - 1, table.columnCount() - 1);
     return block;
+}
+
+// Why the tables of a file stopped, for standard error: a line that the
+// grid cannot hold is named within its file.
+QString readFailure(const InputFile &input)
+{
+    const TextTableReader &reader = *input.tables;
+    if (reader.errorLine() > 0)
+        return input.name + QStringLiteral(": ") + reader.errorString();
+    return reader.errorString();
+}
+
+QString noTable(const QString &name)
+{
+    return QStringLiteral("%1 holds no table").arg(name);
+}
+
+QString writeProblem(const TextTableWrite &written)
+{
+    const QString cell = CellBlock::cellName(written.row, written.column);
+    switch (written.problem) {
+    case TextTableWrite::Problem::TabOrLineBreak:
+        return QStringLiteral("cell %1 holds a tab or a line break, which a .tsv file cannot hold; "
+                              "convert to .csv instead")
+            .arg(cell);
+    case TextTableWrite::Problem::TooLong:
+        return QStringLiteral("cell %1 holds more than %2 characters, more than a text table's "
+                              "field may; keep it as a .sp document")
+            .arg(cell)
+            .arg(GridSize::MaxTextLength);
+    case TextTableWrite::Problem::LoneSurrogate:
+        return QStringLiteral("cell %1 holds half of a UTF-16 surrogate pair, which UTF-8 cannot "
+                              "encode; keep it as a .sp document")
+            .arg(cell);
+    case TextTableWrite::Problem::None:
+        break;
+    }
+    return QString();
 }
 
 } // namespace
@@ -130,6 +162,10 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     settings.yates = options.yates;
     settings.accuracy = options.accuracy;
     settings.report = options.report;
+    settings.monteCarloSamples = options.monteCarloSamples;
+    settings.seedGiven = options.seedGiven;
+    settings.seed = options.seed;
+    settings.threads = options.threads;
     // Every engine's run takes its budget from this limit.
     if (options.maxMemoryMb > 0)
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);
@@ -153,7 +189,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
     for (const QString &name : options.files) {
         if (calcStopFlag)
             break;
-        const InputFile input = feeder.read(name);
+        InputFile input = feeder.open(name);
         BlockPlace place{name, 0};
         if (!input.error.isEmpty()) {
             output.write(errorLine(settings, place, input.error));
@@ -166,18 +202,29 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
             runBlocks(place, feeder.usedBlock());
             continue;
         }
-        if (input.tables.empty())
-            printError(QStringLiteral("%1 holds no table").arg(name));
-        progress.setFile(name, int(input.tables.size()));
-        for (std::size_t i = 0; i < input.tables.size() && !calcStopFlag; ++i) {
-            place.table = int(i) + 1;
+        progress.setFile(name, -1);
+        TextTableReader &reader = *input.tables;
+        TextTable table;
+        while (!calcStopFlag && reader.next(table)) {
+            place.table = int(reader.tablesRead());
             QString error;
-            if (!feeder.place(input.tables[i], &error)) {
+            if (!feeder.place(table, &error)) {
                 output.write(errorLine(settings, place, error));
                 allOk = false;
                 continue;
             }
-            runBlocks(place, input.tables[i].usedBlock());
+            runBlocks(place, table.usedBlock());
+        }
+        if (calcStopFlag)
+            break;
+        // What stops a file's tables, or a file without any, is told for
+        // the whole file.
+        place.table = 0;
+        if (reader.failed() || reader.tablesRead() == 0) {
+            const QString message = reader.failed() ? reader.errorString() : noTable(name);
+            printError(reader.failed() ? readFailure(input) : message);
+            output.write(errorLine(settings, place, message));
+            allOk = false;
         }
     }
     std::fflush(stdout);
@@ -192,7 +239,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &s
 int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet &sheet)
 {
     const QString &name = options.files.at(0);
-    const InputFile input = feeder.read(name);
+    const InputFile input = feeder.open(name);
     // The feeder has told standard error why.
     if (!input.error.isEmpty())
         return ExitFailed;
@@ -202,18 +249,24 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet 
         return ExitOk;
     }
     int status = ExitOk;
-    for (std::size_t i = 0; i < input.tables.size(); ++i) {
+    TextTableReader &reader = *input.tables;
+    TextTable table;
+    while (reader.next(table)) {
         QString error;
-        if (i > 0)
+        if (reader.tablesRead() > 1)
             writeText(stdout, QStringLiteral("\n"));
-        if (!feeder.place(input.tables[i], &error)) {
+        if (!feeder.place(table, &error)) {
             printError(error);
             status = ExitFailed;
             continue;
         }
-        writeText(stdout, valuesText(sheet, tableArea(input.tables[i])));
+        writeText(stdout, valuesText(sheet, tableArea(table)));
     }
     std::fflush(stdout);
+    if (reader.failed() || reader.tablesRead() == 0) {
+        printError(reader.failed() ? readFailure(input) : noTable(name));
+        status = ExitFailed;
+    }
     return status;
 }
 
@@ -222,7 +275,7 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet
 {
     const QString &inName = options.files.at(0);
     const QString &outName = options.files.at(1);
-    const InputFile input = feeder.read(inName);
+    const InputFile input = feeder.open(inName);
     // The feeder has told standard error why.
     if (!input.error.isEmpty())
         return ExitFailed;
@@ -230,16 +283,27 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet
     if (input.document) {
         used = feeder.usedBlock();
     } else {
+        // An empty text is an empty grid: a document without cells comes
+        // back from its text file.
+        TextTableReader &reader = *input.tables;
+        TextTable table;
+        reader.next(table);
         // A document is one grid; tables that a batch file separates by
-        // empty lines would be merged or lost.
-        if (input.tables.size() > 1) {
+        // empty lines would be merged or lost. The rest is read only to
+        // count them.
+        for (TextTable more; reader.next(more);) {
+        }
+        if (reader.failed()) {
+            printError(readFailure(input));
+            return ExitFailed;
+        }
+        if (reader.tablesRead() > 1) {
             printError(QStringLiteral("%1 holds %2 tables separated by empty lines; a document "
                                       "holds one")
                            .arg(inName)
-                           .arg(input.tables.size()));
+                           .arg(reader.tablesRead()));
             return ExitFailed;
         }
-        const TextTable table = input.tables.empty() ? TextTable() : input.tables.front();
         QString error;
         if (!feeder.place(table, &error)) {
             printError(error);
@@ -263,20 +327,15 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, Spreadsheet
     }
     const FieldSeparator separator = isCsvName(outName) ? FieldSeparator::Comma : FieldSeparator::Tab;
     QString text;
-    int badRow = 0;
-    int badColumn = 0;
-    if (!formatTextTable(rows, separator, text, &badRow, &badColumn)) {
-        printError(QStringLiteral("cell %1 holds a tab or a line break, which a .tsv file cannot "
-                                  "hold; convert to .csv instead")
-                       .arg(cellName(badRow, badColumn)));
+    const TextTableWrite written = formatTextTable(rows, separator, text);
+    if (!written.ok()) {
+        printError(writeProblem(written));
         return ExitFailed;
     }
-    // The same care as for documents: the old file stays until the new
-    // one is complete.
-    QSaveFile file(outName);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        printError(QStringLiteral("Cannot write file %1:\n%2.").arg(outName, file.errorString()));
+    // Written as documents are: never half, never over a FIFO or a device.
+    QString reason;
+    if (!SafeFileWriter::write(outName, text.toUtf8(), &reason)) {
+        printError(QStringLiteral("Cannot write file %1:\n%2.").arg(outName, reason));
         return ExitFailed;
     }
     return ExitOk;

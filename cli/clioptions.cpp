@@ -21,6 +21,11 @@ constexpr TestName kTests[] = {
 constexpr int kMaxAccuracy = 9;
 // Beyond any machine's memory; keeps the byte count far from overflow.
 constexpr qint64 kMaxMemoryMb = qint64(1) << 30;
+// Days of work on the largest tables; keeps every count far from overflow.
+constexpr qint64 kMaxSamples = 1000000000;
+constexpr int kMaxThreads = 1024;
+// Every JSON reader reads a seed up to 2^53 - 1 back exactly.
+constexpr quint64 kMaxSeed = (quint64(1) << 53) - 1;
 
 CliParse failure(const QString &error)
 {
@@ -61,7 +66,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         QString name, value;
         bool hasValue = false;
         splitOption(argument, name, value, hasValue);
-        const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory";
+        const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
+                                || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -90,6 +96,25 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             if (!ok || mb < 1 || mb > kMaxMemoryMb)
                 return failure(QStringLiteral("--max-memory takes a number of megabytes, 1 or more"));
             options.maxMemoryMb = mb;
+        } else if (name == u"--monte-carlo") {
+            bool ok = false;
+            const qint64 samples = value.toLongLong(&ok, 10);
+            if (!ok || samples < 1 || samples > kMaxSamples)
+                return failure(QStringLiteral("--monte-carlo takes a number of samples, 1 to %1").arg(kMaxSamples));
+            options.monteCarloSamples = samples;
+        } else if (name == u"--seed") {
+            bool ok = false;
+            const quint64 seed = value.toULongLong(&ok, 10);
+            if (!ok || seed > kMaxSeed || value.startsWith(u'-') || value.startsWith(u'+'))
+                return failure(QStringLiteral("--seed takes a whole number from 0 to %1").arg(kMaxSeed));
+            options.seed = seed;
+            options.seedGiven = true;
+        } else if (name == u"--threads") {
+            bool ok = false;
+            const int threads = value.toInt(&ok, 10);
+            if (!ok || threads < 1 || threads > kMaxThreads)
+                return failure(QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads));
+            options.threads = threads;
         } else if (name == u"--report") {
             options.report = true;
         } else {
@@ -102,6 +127,14 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--yates applies to chi2 only"));
     if (accuracyGiven && options.testKind != TestFisher)
         return failure(QStringLiteral("--accuracy applies to fisher only"));
+    const bool simulates = options.monteCarloSamples > 0;
+    if (simulates && options.testKind != TestFisher && options.testKind != TestHardyW
+        && options.testKind != TestChi2)
+        return failure(QStringLiteral("--monte-carlo applies to fisher, hwe and chi2"));
+    if (simulates && accuracyGiven)
+        return failure(QStringLiteral("--accuracy and --monte-carlo exclude each other"));
+    if (options.seedGiven && !simulates)
+        return failure(QStringLiteral("--seed applies with --monte-carlo only"));
     if (options.files.isEmpty())
         return failure(QStringLiteral("no FILE given"));
 
@@ -197,12 +230,14 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
-        "                       [--report] FILE...\n"
+        "                       [--monte-carlo B [--seed S]] [--threads T] [--report] FILE...\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
         "table (tab-separated, or comma-separated in a .csv file); - reads standard input.\n"
         "Tables separated by empty lines are tested one after another. --yates: chi2 only;\n"
         "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n"
-        "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n");
+        "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n"
+        "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
+        "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n");
 }

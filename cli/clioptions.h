@@ -20,6 +20,10 @@ struct CliOptions
     int accuracy = 0;        // Fisher: guaranteed digits, 0 for exact
     bool report = false;     // print the Results entry instead of JSON
     qint64 maxMemoryMb = 0;  // a cap on one run's memory; 0: 3/4 of what is available
+    qint64 monteCarloSamples = 0;  // fisher, hwe, chi2: a Monte Carlo estimate; 0: exact
+    bool seedGiven = false;  // false: each Monte Carlo run draws its own seed
+    quint64 seed = 0;
+    int threads = 0;         // threads a run may use; 0: one per core
     QStringList files;       // Test: the inputs; Values: one; Convert: in, out
 };
 

@@ -1,21 +1,17 @@
 #include "gridfeeder.h"
 
 #include "clioptions.h"
+#include "devicereads.h"
 #include "spreadsheet.h"
 #include "stderrprompts.h"
 
-#include <QFile>
-#include <QTemporaryFile>
 #include <QtEndian>
+
+#include <cstdio>
 
 namespace {
 
 constexpr quint32 kDocumentMagic = 0x7F51C883;
-
-bool startsWithMagic(const QByteArray &bytes)
-{
-    return bytes.size() >= 4 && qFromBigEndian<quint32>(bytes.constData()) == kDocumentMagic;
-}
 
 } // namespace
 
@@ -24,67 +20,53 @@ GridFeeder::GridFeeder(Spreadsheet &sheet, StderrPrompts &prompts) : sheet(sheet
     sheet.setAutoRecalculate(false);
 }
 
-InputFile GridFeeder::read(const QString &name)
+void GridFeeder::loadDocument(InputFile &input, QIODevice *device)
+{
+    input.document = true;
+    placed.clear();
+    wholeGridDirty = true;
+    prompts.clear();
+    const bool loaded = device ? sheet.readSheet(*device, input.name) : sheet.readSheet(input.name);
+    if (!loaded) {
+        input.error = prompts.lastMessage();
+        if (input.error.isEmpty())
+            input.error = QStringLiteral("Cannot read %1").arg(input.name);
+        sheet.clearSheet();
+    }
+    sheet.recalculate();
+}
+
+InputFile GridFeeder::open(const QString &name)
 {
     InputFile input;
     input.name = name;
     const bool fromStdin = name == u"-";
-
-    auto loadDocument = [&](const QString &path) {
-        input.document = true;
-        placed.clear();
-        wholeGridDirty = true;
-        prompts.clear();
-        if (!sheet.readSheet(path)) {
-            input.error = prompts.lastMessage();
-            if (input.error.isEmpty())
-                input.error = QStringLiteral("Cannot read %1").arg(name);
-            sheet.clearSheet();
-        }
-        sheet.recalculate();
-    };
-
     if (!fromStdin && isDocumentName(name)) {
-        loadDocument(name);
+        loadDocument(input, nullptr);
         return input;
     }
 
-    QFile file;
-    const bool opened = fromStdin ? file.open(stdin, QIODevice::ReadOnly)
-                                  : (file.setFileName(name), file.open(QIODevice::ReadOnly));
-    // Told the way the grid tells a document's read errors.
-    auto readFailure = [&]() {
+    auto file = std::make_unique<QFile>();
+    const bool opened = fromStdin ? file->open(stdin, QIODevice::ReadOnly)
+                                  : (file->setFileName(name), file->open(QIODevice::ReadOnly));
+    // The first bytes tell a document; peeking leaves them to the reader.
+    const QByteArray magic = opened ? peekFully(*file, sizeof(quint32)) : QByteArray();
+    if (!opened || file->error() != QFileDevice::NoError) {
+        // Told the way the grid tells a document's read errors.
         prompts.warning(nullptr, QStringLiteral("Velmora"),
-                        QStringLiteral("Cannot read file %1:\n%2.").arg(name, file.errorString()),
+                        QStringLiteral("Cannot read file %1:\n%2.").arg(name, file->errorString()),
                         QMessageBox::Ok);
         input.error = prompts.lastMessage();
         return input;
-    };
-    if (!opened)
-        return readFailure();
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return readFailure();
-    if (startsWithMagic(bytes)) {
-        if (!fromStdin) {
-            loadDocument(name);
-            return input;
-        }
-        // The grid reads documents from files only.
-        QTemporaryFile copy;
-        if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
-            input.error = QStringLiteral("Cannot keep standard input: %1").arg(copy.errorString());
-            return input;
-        }
-        loadDocument(copy.fileName());
+    }
+    if (magic.size() == sizeof(quint32) && qFromBigEndian<quint32>(magic.constData()) == kDocumentMagic) {
+        loadDocument(input, file.get());
         return input;
     }
-
-    QString text = QString::fromUtf8(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    input.tables = parseTextTables(text, !fromStdin && isCsvName(name) ? FieldSeparator::Comma
-                                                                        : FieldSeparator::Tab);
+    const FieldSeparator separator =
+        !fromStdin && isCsvName(name) ? FieldSeparator::Comma : FieldSeparator::Tab;
+    input.tables = std::make_unique<TextTableReader>(*file, separator, name);
+    input.file = std::move(file);
     return input;
 }
 
@@ -104,14 +86,13 @@ void GridFeeder::clearPlaced()
 
 bool GridFeeder::place(const TextTable &table, QString *error)
 {
-    const CellBlock used = table.usedBlock();
-    if (!used.isEmpty()
-        && (used.bottom >= Spreadsheet::RowCount || used.right >= Spreadsheet::ColumnCount)) {
+    if (!table.fitsGrid()) {
+        const CellBlock &used = table.usedBlock();
         clearPlaced();
         if (error) {
             *error = QStringLiteral("The table (line %1) does not fit the grid: it reaches %2 rows "
                                     "and %3 columns, the grid has %4 and %5")
-                         .arg(table.firstLine)
+                         .arg(table.firstLine())
                          .arg(used.bottom + 1)
                          .arg(used.right + 1)
                          .arg(Spreadsheet::RowCount)
@@ -132,13 +113,14 @@ bool GridFeeder::place(const TextTable &table, QString *error)
     if (stamps.empty())
         stamps.assign(std::size_t(Spreadsheet::RowCount) * Spreadsheet::ColumnCount, 0);
     ++stamp;
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
-        const QStringList &fields = table.rows[r];
-        for (qsizetype c = 0; c < fields.size(); ++c) {
-            if (fields.at(c).isEmpty())
+    for (int r = 0; r < table.rowCount(); ++r) {
+        const int fields = table.fieldCount(r);
+        for (int c = 0; c < fields; ++c) {
+            const QStringView field = table.field(r, c);
+            if (field.isEmpty())
                 continue;
-            const int position = int(r) * Spreadsheet::ColumnCount + int(c);
-            sheet.setCellFormula(int(r), int(c), fields.at(c));
+            const int position = r * Spreadsheet::ColumnCount + c;
+            sheet.setCellFormula(r, c, field.toString());
             placed.push_back(position);
             stamps[std::size_t(position)] = stamp;
         }

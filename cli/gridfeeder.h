@@ -2,22 +2,27 @@
 
 #include "cellblock.h"
 #include "texttable.h"
+#include "texttablereader.h"
 
+#include <QFile>
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 class Spreadsheet;
 class StderrPrompts;
 
-// One FILE argument, read.
+// One FILE argument, opened.
 struct InputFile
 {
     QString name;                  // as given; "-" for standard input
     bool document = false;         // a *.sp document, now in the grid
-    std::vector<TextTable> tables; // the tables of a text file
     QString error;                 // why it could not be read, or empty
+    // A text file: its tables, read one at a time.
+    std::unique_ptr<QFile> file;
+    std::unique_ptr<TextTableReader> tables;
 };
 
 // Fills the one grid of the tool: loads documents and places text tables,
@@ -29,11 +34,11 @@ class GridFeeder final
 public:
     GridFeeder(Spreadsheet &sheet, StderrPrompts &prompts);
 
-    // Reads a file: a *.sp name, or any file whose first bytes are the
+    // Opens a file: a *.sp name, or any file whose first bytes are the
     // document's magic number, is loaded as a document; everything else is
-    // a text table, tab-separated, or comma-separated when the name ends in
-    // .csv.
-    InputFile read(const QString &name);
+    // a text file, tab-separated, or comma-separated when the name ends in
+    // .csv, whose tables the returned reader hands out.
+    InputFile open(const QString &name);
 
     // Places a table. False, with the reason, when it does not fit the
     // 26 x 999 grid; the grid is then empty.
@@ -44,6 +49,7 @@ public:
 
 private:
     void clearPlaced();
+    void loadDocument(InputFile &input, QIODevice *device);
 
     Spreadsheet &sheet;
     StderrPrompts &prompts;

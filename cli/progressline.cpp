@@ -117,6 +117,8 @@ void ProgressLine::draw()
     QString line = QStringLiteral("velmora-cli ") + test + QStringLiteral(": ") + file;
     if (tableCount > 1)
         line += QStringLiteral(" table %1/%2").arg(table).arg(tableCount);
+    else if (tableCount < 0 && table > 1)
+        line += QStringLiteral(" table %1").arg(table);
     if (!block.isEmpty())
         line += u' ' + block;
     if (engineMaximum > 0) {

@@ -26,7 +26,8 @@ public:
     bool isEnabled() const { return enabled; }
 
     // What is being worked on: the file with its table count (0 for a
-    // document), then each table and block.
+    // document, -1 for a text file read as it goes), then each table and
+    // block.
     void setFile(const QString &file, int tables);
     void setBlock(int table, const QString &block);
     // The ProgressDisplay callback: maximum >= 1 starts an engine's stage

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "gridsize.h"
+
 #include <QTableWidget>
 
 class Cell;
+class QIODevice;
 class RowCompare;
 
 // The data-entry grid: 999 rows by 26 columns (A1 to Z999) of Cell items
@@ -12,8 +15,8 @@ class Spreadsheet final : public QTableWidget
     Q_OBJECT
 
 public:
-    static constexpr int RowCount = 999;
-    static constexpr int ColumnCount = 26;
+    static constexpr int RowCount = GridSize::Rows;
+    static constexpr int ColumnCount = GridSize::Columns;
 
     explicit Spreadsheet(QWidget *parent = nullptr);
 
@@ -29,6 +32,9 @@ public:
     QTableWidgetSelectionRange sortRange();
     void clearSheet();
     bool readSheet(const QString &fileName);
+    // Reads a document from an open device (standard input, say); `name`
+    // is what the messages call it.
+    bool readSheet(QIODevice &device, const QString &name);
     bool writeSheet(const QString &fileName);
     void sortSelection(const RowCompare &compare);
 

@@ -4,16 +4,17 @@
 // as quint32, then UTF-16BE code units; 0xFFFFFFFF is a null string).
 #include "spreadsheet.h"
 
+#include "devicereads.h"
+#include "safefilewriter.h"
 #include "uiprompts.h"
 
 #include <QApplication>
 #include <QDataStream>
 #include <QFile>
-#include <QSaveFile>
+#include <QHash>
 #include <QtEndian>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -21,6 +22,9 @@ constexpr quint32 kMagicNumber = 0x7F51C883;
 constexpr int kStreamVersion = QDataStream::Qt_4_3;
 constexpr int kRecordHeaderSize = 8;
 constexpr quint32 kNullStringLength = 0xFFFFFFFF;
+// Text bytes read at a time: a length field never decides an allocation
+// before the bytes it announces have arrived.
+constexpr qint64 kTextChunkBytes = 64 * 1024;
 
 // Shows the wait cursor for its lifetime, so that no return path leaves it
 // on.
@@ -33,78 +37,88 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-// One record inside the grid: where its text starts in the file.
-struct Record
+enum class ReadOutcome { Complete, Damaged, TooLarge, Failed };
+
+// The texts of a document by position (row * ColumnCount + column), the
+// last record for a position winning. A position holds one text at a time,
+// so what is kept never exceeds the grid's contents, however many records
+// repeat a position; a small document costs a small table.
+using DocumentCells = QHash<int, QString>;
+
+// Reads one record's text of `length` bytes (even, not the null length).
+ReadOutcome readText(QIODevice &device, quint32 length, QByteArray &chunk, QString &text)
 {
-    qint32 position; // row * ColumnCount + column
-    qint32 units; // UTF-16 code units, or kNullText for the stream's null string
-    qsizetype offset;
-};
-
-constexpr qint32 kNullText = -1;
-
-// Walks every record after the magic number without building any string.
-// False when the file is damaged: it ends inside a record header, or a text
-// length is odd or runs past the end. Records outside the grid are checked
-// and then dropped. Every record takes at least 8 bytes of the file, so the
-// index, reserved once, stays within twice the file's size.
-bool indexRecords(const QByteArray &bytes, std::vector<Record> &records)
-{
-    const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
-    const qsizetype size = bytes.size();
-    qsizetype pos = sizeof(quint32);
-    if (size < pos) // shortened since its magic number was checked
-        return false;
-    records.reserve(size_t(size - pos) / kRecordHeaderSize);
-    while (pos < size) {
-        if (size - pos < kRecordHeaderSize)
-            return false;
-        const quint16 row = qFromBigEndian<quint16>(data + pos);
-        const quint16 column = qFromBigEndian<quint16>(data + pos + 2);
-        const quint32 length = qFromBigEndian<quint32>(data + pos + 4);
-        pos += kRecordHeaderSize;
-
-        Record record { row * Spreadsheet::ColumnCount + column, kNullText, pos };
-        if (length != kNullStringLength) {
-            // Compared against what is left before any arithmetic, so a huge
-            // length can neither overflow nor reserve memory.
-            if (length % 2 != 0 || length > quint64(size - pos))
-                return false;
-            record.units = qint32(length / 2);
-            pos += qsizetype(length);
-        }
-        if (row < Spreadsheet::RowCount && column < Spreadsheet::ColumnCount)
-            records.push_back(record);
+    const qint64 units = length / 2;
+    // From a file of known size the length was checked against what is left.
+    if (!device.isSequential())
+        text.reserve(qsizetype(units));
+    for (qint64 done = 0; done < units;) {
+        const qint64 take = std::min<qint64>(units - done, kTextChunkBytes / 2);
+        if (chunk.size() < kTextChunkBytes)
+            chunk.resize(kTextChunkBytes);
+        const qint64 got = readFully(device, chunk.data(), 2 * take);
+        if (got < 0)
+            return ReadOutcome::Failed;
+        if (got < 2 * take)
+            return ReadOutcome::Damaged;
+        text.resize(qsizetype(done + take));
+        qFromBigEndian<char16_t>(chunk.constData(), qsizetype(take), text.data() + done);
+        done += take;
     }
-    return true;
+    return ReadOutcome::Complete;
 }
 
-QString decodeText(const QByteArray &bytes, const Record &record)
+// Reads every record after the magic number. Damaged: the input ends inside
+// a record, or a text length is odd or runs past the end of a file. Records
+// outside the grid are read and then dropped.
+ReadOutcome readRecords(QIODevice &device, DocumentCells &cells)
 {
-    if (record.units == kNullText)
-        return QString();
-    QString text(record.units, Qt::Uninitialized);
-    qFromBigEndian<char16_t>(bytes.constData() + record.offset, record.units, text.data());
-    return text;
+    const qint64 fileSize = device.isSequential() ? -1 : device.size();
+    qint64 consumed = sizeof(quint32);
+    QByteArray chunk;
+    QString scratch;  // the text of a record outside the grid
+    for (;;) {
+        uchar header[kRecordHeaderSize];
+        const qint64 got = readFully(device, reinterpret_cast<char *>(header), kRecordHeaderSize);
+        if (got < 0)
+            return ReadOutcome::Failed;
+        if (got == 0)
+            return ReadOutcome::Complete;
+        if (got < kRecordHeaderSize)
+            return ReadOutcome::Damaged;
+        consumed += kRecordHeaderSize;
+        const quint16 row = qFromBigEndian<quint16>(header);
+        const quint16 column = qFromBigEndian<quint16>(header + 2);
+        const quint32 length = qFromBigEndian<quint32>(header + 4);
+
+        // A position read again reuses its text's storage, so a stream that
+        // repeats one cell costs no allocation per record.
+        const bool inGrid = row < Spreadsheet::RowCount && column < Spreadsheet::ColumnCount;
+        QString &text = inGrid ? cells[row * Spreadsheet::ColumnCount + column] : scratch;
+        if (length == kNullStringLength) {
+            text = QString();
+        } else {
+            // Compared against what is left before anything is read, so a
+            // huge length can neither overflow nor reserve memory.
+            if (length % 2 != 0 || (fileSize >= 0 && length > fileSize - consumed))
+                return ReadOutcome::Damaged;
+            if (length > GridSize::MaxDocumentBytes - consumed)
+                return ReadOutcome::TooLarge;
+            text.resize(0);
+            const ReadOutcome outcome = readText(device, length, chunk, text);
+            if (outcome != ReadOutcome::Complete)
+                return outcome;
+            consumed += length;
+        }
+        if (consumed > GridSize::MaxDocumentBytes)
+            return ReadOutcome::TooLarge;
+    }
 }
 
 } // namespace
 
 bool Spreadsheet::writeSheet(const QString &fileName)
 {
-    // Written beside the old file and renamed over it only when complete, so
-    // a failed save never leaves the previous document truncated.
-    QSaveFile file(fileName);
-    const auto reportFailure = [&](const QString &reason) {
-        UiPrompts::current().warning(this, tr("Velmora"),
-            tr("Cannot write file %1:\n%2.").arg(file.fileName(), reason), QMessageBox::Ok);
-        return false;
-    };
-    // Unbuffered, so that every failing write reports its own reason rather
-    // than a buffer flush with none.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return reportFailure(file.errorString());
-
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -121,64 +135,62 @@ bool Spreadsheet::writeSheet(const QString &fileName)
         }
     }
 
-    // A short write (a disk filling up) is retried, so the next attempt
-    // reports why it failed.
-    for (qsizetype done = 0; done < bytes.size();) {
-        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return reportFailure(reason);
-        }
-        done += qsizetype(written);
+    QString reason;
+    if (!SafeFileWriter::write(fileName, bytes, &reason)) {
+        UiPrompts::current().warning(this, tr("Velmora"),
+            tr("Cannot write file %1:\n%2.").arg(fileName, reason), QMessageBox::Ok);
+        return false;
     }
-    if (!file.commit())
-        return reportFailure(file.errorString());
     return true;
 }
 
 bool Spreadsheet::readSheet(const QString &fileName)
 {
     QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        UiPrompts::current().warning(this, tr("Velmora"),
+            tr("Cannot read file %1:\n%2.").arg(file.fileName(), file.errorString()),
+            QMessageBox::Ok);
+        return false;
+    }
+    return readSheet(file, file.fileName());
+}
+
+bool Spreadsheet::readSheet(QIODevice &device, const QString &name)
+{
     const auto refuse = [this](const QString &text) {
         UiPrompts::current().warning(this, tr("Velmora"), text, QMessageBox::Ok);
         return false;
     };
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(tr("Cannot read file %1:\n%2.").arg(file.fileName(), file.errorString()));
 
     // The magic number first, so that a large file of another kind is
-    // rejected without being read into memory.
-    const QByteArray magic = file.peek(sizeof(quint32));
-    if (magic.size() < qsizetype(sizeof(quint32))
-        || qFromBigEndian<quint32>(magic.constData()) != kMagicNumber)
+    // rejected without being read.
+    char magic[sizeof(quint32)];
+    if (readFully(device, magic, sizeof magic) != qint64(sizeof magic)
+        || qFromBigEndian<quint32>(magic) != kMagicNumber)
         return refuse(tr("The file is not a Spreadsheet file."));
+    if (!device.isSequential() && device.size() > GridSize::MaxDocumentBytes)
+        return refuse(tr("The file %1 is larger than the grid can use.").arg(name));
 
     // Every record is checked before the grid is touched: a damaged file
     // must not replace the user's grid by part of a document.
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return refuse(tr("Cannot read file %1:\n%2.").arg(file.fileName(), file.errorString()));
-    std::vector<Record> records;
-    if (!indexRecords(bytes, records))
-        return refuse(tr("The file %1 is damaged.").arg(file.fileName()));
+    DocumentCells cells;
+    switch (readRecords(device, cells)) {
+    case ReadOutcome::Complete:
+        break;
+    case ReadOutcome::Damaged:
+        return refuse(tr("The file %1 is damaged.").arg(name));
+    case ReadOutcome::TooLarge:
+        return refuse(tr("The file %1 is larger than the grid can use.").arg(name));
+    case ReadOutcome::Failed:
+        return refuse(tr("Cannot read file %1:\n%2.").arg(name, device.errorString()));
+    }
 
-    // Of several records for one position the last in the file wins; only
-    // that one is set, so a file of many repeats costs no grid update each.
-    // Offsets grow through the file, so they order repeats without a stable
-    // sort's extra buffer.
-    std::sort(records.begin(), records.end(), [](const Record &a, const Record &b) {
-        return a.position != b.position ? a.position < b.position : a.offset < b.offset;
-    });
-
+    QList<int> positions = cells.keys();
+    std::sort(positions.begin(), positions.end());
     clearSheet();
     WaitCursor waitCursor;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const Record &record = records[i];
-        if (i + 1 < records.size() && records[i + 1].position == record.position)
-            continue;
-        setCellFormula(record.position / ColumnCount, record.position % ColumnCount,
-            decodeText(bytes, record));
-    }
+    for (int position : positions)
+        setCellFormula(position / ColumnCount, position % ColumnCount, cells.value(position));
     return true;
 }

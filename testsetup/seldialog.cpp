@@ -59,12 +59,27 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     connect(yatesCheck, SIGNAL(stateChanged(int)), this, SLOT(slotTestRange()));
     yatesCheck->hide();
     promptLabel = new QLabel(this);
+    monteCarloBox = new QWidget(this);
+    auto *monteCarloLayout = new QHBoxLayout(monteCarloBox);
+    monteCarloLayout->setContentsMargins(0, 0, 0, 0);
+    monteCarloCheck = new QCheckBox(tr("Monte Carlo"), monteCarloBox);
+    samplesSpin = new QSpinBox(monteCarloBox);
+    samplesSpin->setRange(1000, 1000000000);
+    samplesSpin->setSingleStep(10000);
+    samplesSpin->setGroupSeparatorShown(true);
+    samplesSpin->setSuffix(tr(" samples"));
+    samplesSpin->setValue(kDefaultSamples);
+    monteCarloLayout->addWidget(monteCarloCheck);
+    monteCarloLayout->addWidget(samplesSpin);
+    connect(monteCarloCheck, SIGNAL(toggled(bool)), this, SLOT(slotMonteCarlo()));
+    connect(samplesSpin, SIGNAL(valueChanged(int)), this, SLOT(slotMonteCarlo()));
 
     auto *layout = new QGridLayout(this);
     layout->addWidget(promptLabel, 0, 0, 1, 2);
     layout->addWidget(digitsLabel, 1, 0);
     layout->addWidget(accuracyBox, 1, 1);
     layout->addWidget(yatesCheck, 2, 0);
+    layout->addWidget(monteCarloBox, 2, 1);
     layout->addWidget(rangeLabel, 3, 0);
     layout->addWidget(rangeEdit, 3, 1);
     layout->addWidget(selectionLabel, 4, 0);
@@ -72,7 +87,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     layout->addWidget(okButton, 5, 0);
     layout->addWidget(cancelButton, 5, 1);
 
+    // Measured with the Monte Carlo row shown, so that the row fits.
     setFixedHeight(sizeHint().height());
+    monteCarloBox->hide();
+    slotMonteCarlo();
     setModal(false);
     testKind = TestNone;
 }
@@ -92,6 +110,11 @@ void SelDialog::showForTest()
         yatesCheck->show();
         yatesCheck->setChecked(false);
     }
+    // Unticked at every opening, like the accuracy.
+    monteCarloBox->setVisible(testKind == TestFisher || testKind == TestChi2 || testKind == TestHardyW);
+    samplesSpin->setValue(kDefaultSamples);
+    monteCarloCheck->setChecked(false);
+    slotMonteCarlo();
     setVisible(true);
 }
 
@@ -173,4 +196,14 @@ void SelDialog::slotSpinText(int value)
     }
     digitsLabel->setText(QStringLiteral("P=0.<B><FONT size=+1>") + bold + QStringLiteral("</FONT></B>")
                          + tail);
+}
+
+void SelDialog::slotMonteCarlo()
+{
+    const bool ticked = monteCarloCheck->isChecked();
+    input.monteCarloSamples = ticked ? samplesSpin->value() : 0;
+    samplesSpin->setEnabled(ticked);
+    // The digits of the exact network do not apply to an estimate.
+    accuracyBox->setEnabled(!ticked);
+    digitsLabel->setEnabled(!ticked);
 }

@@ -28,6 +28,9 @@ public:
     // Shows the option widgets of the current kind, reset, and the dialog.
     void showForTest();
 
+    // The samples that "Monte Carlo" offers at every opening.
+    static constexpr int kDefaultSamples = 100000;
+
     // While a calculation runs, OK refuses to start a second one.
     void setCalculationRunning(bool running) { calculationRunning = running; }
 
@@ -40,6 +43,11 @@ public:
     QSpinBox *accuracySpin = nullptr;
     QLabel *digitsLabel = nullptr;
     QWidget *accuracyBox = nullptr;
+    // Fisher, chi-squared, Hardy-Weinberg: estimate the P-value from this
+    // many random tables instead of computing it exactly.
+    QCheckBox *monteCarloCheck = nullptr;
+    QSpinBox *samplesSpin = nullptr;
+    QWidget *monteCarloBox = nullptr;
     QLabel *promptLabel = nullptr;
     QLineEdit *rangeEdit = nullptr;
     QLabel *messageLabel = nullptr;
@@ -51,6 +59,7 @@ public slots:
 private slots:
     void slotTestRange();
     void slotSpinText(int value);
+    void slotMonteCarlo();
     void scheduleRecheck();
 
 private:

@@ -38,4 +38,7 @@ struct TestInput
     double chi2Sum = 0;  // the chi-squared statistic
     int accuracy = 0;    // Fisher: guaranteed digits, 0 for exact
     bool yates = false;  // chi-squared: Yates correction asked for
+    // Fisher, Hardy-Weinberg, chi-squared: samples of a Monte Carlo
+    // estimate instead of the exact P-value; 0 for the exact test.
+    qint64 monteCarloSamples = 0;
 };

@@ -15,6 +15,8 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kSaveQuestion
@@ -95,6 +97,7 @@ private slots:
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
     void saveFailureChangesNothing();
+    void saveKeepsFifosAndLinks();
     void recentFilesReopenAndMove();
     void moreThanFiveRecentFiles();
     void letterCaseGivesTwoEntries();
@@ -386,6 +389,39 @@ void TestDocuments::saveFailureChangesNothing()
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QVERIFY(window.isWindowModified());
     QVERIFY(shownRecentFiles(window).isEmpty());
+}
+
+// Saving over a FIFO is refused and the FIFO stays; saving through a
+// symbolic link writes the file it names and keeps the link.
+void TestDocuments::saveKeepsFifosAndLinks()
+{
+    DocumentPrompts prompts;
+    MainWindow window;
+    windowtest::action(window, QStringLiteral("&New"))->trigger();
+    window.sheet()->setCellFormula(0, 0, QStringLiteral("kept"));
+    const QString fifo = doc(QStringLiteral("fifo.sp"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    prompts.fileAnswers.enqueue(fifo);
+    windowtest::action(window, QStringLiteral("Save &As..."))->trigger();
+    QCOMPARE(prompts.lastText(), QStringLiteral("Cannot write file %1:\nNot a regular file.").arg(fifo));
+    QCOMPARE(statusMessage(window), QStringLiteral("Saving canceled"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
+    struct stat info {};
+    QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+
+    const QString target = makeDocument(QStringLiteral("target.sp"), QStringLiteral("old"));
+    const QString link = doc(QStringLiteral("link.sp"));
+    QVERIFY(QFile::link(target, link));
+    prompts.fileAnswers.enqueue(link);
+    windowtest::action(window, QStringLiteral("Save &As..."))->trigger();
+    QCOMPARE(statusMessage(window), QStringLiteral("File saved"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("link.sp[*] - Velmora"));
+    QVERIFY(QFileInfo(link).isSymLink());
+    Spreadsheet check;
+    QVERIFY(check.readSheet(target));
+    QCOMPARE(check.cellFormula(0, 0), QStringLiteral("kept"));
+    QCOMPARE(prompts.unplanned, 0);
 }
 
 void TestDocuments::recentFilesReopenAndMove()

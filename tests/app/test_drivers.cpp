@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QtTest>
 
 using windowtest::action;
@@ -65,6 +67,28 @@ bool lastIsError(const MainWindow &window)
 }
 
 const QString kGood = QStringLiteral("<font color=\"green\"> All is good</font>");
+const QString kHint = QStringLiteral(
+    "<br />Tick \"Monte Carlo\" in the test dialog for an estimate of the P-value with a 99% interval");
+
+// Ticks "Monte Carlo" in the open dialog and types the samples.
+void tickMonteCarlo(SelDialog *dialog, const QString &samples)
+{
+    QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+    dialog->samplesSpin->selectAll();
+    QTest::keyClicks(dialog->samplesSpin, samples);
+}
+
+// The 99% interval that a Monte Carlo entry shows, as its text gives it.
+bool shownInterval(const QString &message, double &low, double &high)
+{
+    static const QRegularExpression interval(QStringLiteral("\\(99% interval ([^ ]+) to ([^;]+);"));
+    const QRegularExpressionMatch match = interval.match(message);
+    bool lowOk = false;
+    bool highOk = false;
+    low = match.captured(1).toDouble(&lowOk);
+    high = match.captured(2).toDouble(&highOk);
+    return match.hasMatch() && lowOk && highOk;
+}
 
 } // namespace
 
@@ -88,6 +112,9 @@ private slots:
     void fisherReports_data();
     void fisherReports();
     void fisherStopped();
+    void monteCarloReports_data();
+    void monteCarloReports();
+    void monteCarloBeyondExactReach();
 };
 
 void TestDrivers::initTestCase()
@@ -243,7 +270,7 @@ void TestDrivers::hardyWeinbergStopped()
     QTimer::singleShot(0, stop, [stop] { stop->click(); });
     QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 0, 0, 3, 3), kGood);
     QVERIFY(lastIsError(window));
-    QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user"));
+    QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user") + kHint);
     QVERIFY(!stop->isVisible());
     QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
     QVERIFY(!window.isCalculating());
@@ -312,8 +339,110 @@ void TestDrivers::fisherStopped()
     QTimer::singleShot(0, stop, [stop] { stop->click(); });
     QCOMPARE(runTest(window, QStringLiteral("&Fisher 2xN test..."), 0, 0, 1, 4), kGood);
     QVERIFY(lastIsError(window));
+    QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user") + kHint);
+    QVERIFY(!stop->isVisible());
+}
+
+void TestDrivers::monteCarloReports_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<bool>("triangle");
+    QTest::addColumn<QString>("head");
+    QTest::addColumn<QString>("echo");
+    QTest::addColumn<double>("exact");
+    // The exact P-values: Fisher and Hardy-Weinberg from the exact tests,
+    // chi-squared from the 31 tables with these margins (for a 2 x 2 table
+    // the statistic orders them as Fisher's probabilities do).
+    QTest::newRow("fisher") << "&Fisher 2xN test..." << false << "<br />Monte Carlo Fisher 2x2 test <b>P-VALUE = "
+                            << "<br />x1 = { 10, 30 }<br />x2 = { 20, 40 }" << 0.5044758;
+    QTest::newRow("chi2") << "&Chi-squared test..." << false << "<br />Monte Carlo chi-squared test <b>P-VALUE = "
+                          << "<br />{ 10, 20 }<br />{ 30, 40 }<br />chi2=0.793651 , df=1" << 0.5044758;
+    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << true
+                         << "<br /> Monte Carlo Hardy-Weinberg 2x2 test <b>P-VALUE = "
+                         << "<br /> { 10, 20 }<br /> { 0, 40 }" << 0.0169672;
+}
+
+// Ticking "Monte Carlo" in the dialog runs the estimate: its entry names
+// the method, the samples, the seed and the interval, which holds the
+// exact P.
+void TestDrivers::monteCarloReports()
+{
+    QFETCH(QString, menu);
+    QFETCH(bool, triangle);
+    QFETCH(QString, head);
+    QFETCH(QString, echo);
+    QFETCH(double, exact);
+    MainWindow window;
+    window.show();
+    fill(window.sheet(), 0, 0, {{"10", "20"}, {triangle ? nullptr : "30", "40"}});
+    SelDialog *dialog = window.selectionDialog();
+    QVERIFY(windowtest::trigger(window, menu));
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), true);
+    QCOMPARE(dialog->messageLabel->text(), kGood);
+    tickMonteCarlo(dialog, QStringLiteral("20000"));
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    const QString message = lastMessage(window);
+    QVERIFY2(message.startsWith(head), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("; 20000 samples, seed ")), qPrintable(message));
+    QVERIFY2(message.endsWith(QStringLiteral("  for input vectors:") + echo), qPrintable(message));
+    QVERIFY(!lastIsError(window));
+    QCOMPARE(dialog->testKind, int(TestNone));
+    QVERIFY(!dialog->yatesCheck->isVisible());
+    double low = 0;
+    double high = 0;
+    QVERIFY(shownInterval(message, low, high));
+    QVERIFY(low < high);
+    // The entry shows 4 digits of each end.
+    QVERIFY2(low * (1 - 5e-4) <= exact && exact <= high * (1 + 5e-4), qPrintable(message));
+}
+
+// A 2 x 100 table with thousands of counts, beyond the exact network's
+// reach, run as Monte Carlo from the dialog: the progress bar moves, Stop
+// ends the run with the stop message alone.
+void TestDrivers::monteCarloBeyondExactReach()
+{
+    MainWindow window;
+    window.show();
+    for (int i = 0; i < 100; ++i) {
+        window.sheet()->setCellFormula(i, 0, QString::number(20 + (i * 37) % 41));
+        window.sheet()->setCellFormula(i, 1, QString::number(20 + (i * 53) % 43));
+    }
+    SelDialog *dialog = window.selectionDialog();
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&Fisher 2xN test...")));
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 99, 1), true);
+    QCOMPARE(dialog->messageLabel->text(), kGood);
+    tickMonteCarlo(dialog, QStringLiteral("10000000"));
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(10000000));
+
+    QProgressBar *bar = window.statusBar()->findChild<QProgressBar *>();
+    QPushButton *stop = window.statusBar()->findChild<QPushButton *>();
+    // Watched from inside the run: press Stop once the bar has moved.
+    QElapsedTimer clock;
+    int seen = -1;
+    bool stopVisible = false;
+    QTimer watch;
+    watch.setInterval(50);
+    connect(&watch, &QTimer::timeout, stop, [&] {
+        if (!window.isCalculating())
+            return;
+        stopVisible = stop->isVisible();
+        if (bar->value() >= 1 || clock.elapsed() > 120000) {
+            seen = bar->value();
+            watch.stop();
+            QTest::mouseClick(stop, Qt::LeftButton);
+        }
+    });
+    clock.start();
+    watch.start();
+    QTest::mouseClick(dialog->okButton, Qt::LeftButton);
+    QVERIFY2(seen >= 1, qPrintable(QStringLiteral("the bar showed %1").arg(seen)));
+    QVERIFY(stopVisible);
+    QCOMPARE(bar->maximum(), 100);
+    QVERIFY(lastIsError(window));
     QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user"));
     QVERIFY(!stop->isVisible());
+    QVERIFY(!bar->isVisible());
+    QVERIFY(!window.isCalculating());
 }
 
 QTEST_MAIN(TestDrivers)

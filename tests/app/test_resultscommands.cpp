@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kRule = QStringLiteral("<br /><b>") + QString(57, u'_') + QStringLiteral("</b>");
@@ -332,6 +334,14 @@ void TestResultsCommands::saveFailureIsReported()
     QCOMPARE(prompts.asked.last().buttons, QMessageBox::Ok);
     QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Saving canceled"));
     QVERIFY(!QFile::exists(path));
+
+    // A FIFO in the report's place is refused and stays.
+    const QString fifo = folder.filePath(QStringLiteral("pipe.txt"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    prompts.fileAnswers.enqueue(fifo);
+    windowtest::action(window, kSave)->trigger();
+    QCOMPARE(prompts.lastText(), QStringLiteral("Cannot write file %1:\nNot a regular file.").arg(fifo));
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }
 
 void TestResultsCommands::clearAndUndo()

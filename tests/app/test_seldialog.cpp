@@ -50,6 +50,8 @@ private slots:
     void yatesBox();
     void idleDialogIgnoresSelection();
     void okRunsTheChosenKind();
+    void monteCarloOption_data();
+    void monteCarloOption();
 };
 
 void TestSelDialog::layout()
@@ -62,6 +64,7 @@ void TestSelDialog::layout()
     QCOMPARE(grid->itemAtPosition(1, 0)->widget(), dialog->digitsLabel);
     QCOMPARE(grid->itemAtPosition(1, 1)->widget(), dialog->accuracyBox);
     QCOMPARE(grid->itemAtPosition(2, 0)->widget(), dialog->yatesCheck);
+    QCOMPARE(grid->itemAtPosition(2, 1)->widget(), dialog->monteCarloBox);
     QCOMPARE(qobject_cast<QLabel *>(grid->itemAtPosition(3, 0)->widget())->text(),
              QStringLiteral("Cells &Range"));
     QCOMPARE(grid->itemAtPosition(3, 1)->widget(), dialog->rangeEdit);
@@ -251,6 +254,60 @@ void TestSelDialog::okRunsTheChosenKind()
     QVERIFY(!dialog->isVisible());
     QCOMPARE(dialog->testKind, int(TestNone));
     QVERIFY(!dialog->yatesCheck->isVisible());
+}
+
+void TestSelDialog::monteCarloOption_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("fisher") << "&Fisher 2xN test..." << true;
+    QTest::newRow("chi2") << "&Chi-squared test..." << true;
+    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << true;
+    QTest::newRow("cluster") << "Risk cluster..." << false;
+    QTest::newRow("gene") << "Gene interaction..." << false;
+}
+
+// "Monte Carlo" with its samples, for the three tests that have it; it
+// starts unticked at 100,000 samples at every opening, like the accuracy.
+void TestSelDialog::monteCarloOption()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, offered);
+    MainWindow window;
+    window.show();
+    SelDialog *dialog = window.selectionDialog();
+    trigger(window, action);
+    QCOMPARE(dialog->monteCarloBox->isVisible(), offered);
+    QCOMPARE(dialog->monteCarloCheck->text(), QStringLiteral("Monte Carlo"));
+    QVERIFY(!dialog->monteCarloCheck->isChecked());
+    QCOMPARE(dialog->samplesSpin->value(), 100000);
+    QVERIFY(!dialog->samplesSpin->isEnabled());
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(0));
+    if (!offered)
+        return;
+
+    QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+    QVERIFY(dialog->monteCarloCheck->isChecked());
+    QVERIFY(dialog->samplesSpin->isEnabled());
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(100000));
+    // The digits of the exact network do not apply to an estimate.
+    QCOMPARE(dialog->accuracyBox->isEnabled(), false);
+    dialog->samplesSpin->selectAll();
+    QTest::keyClicks(dialog->samplesSpin, QStringLiteral("2500000"));
+    QCOMPARE(dialog->samplesSpin->value(), 2500000);
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(2500000));
+    QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(0));
+    QVERIFY(dialog->accuracyBox->isEnabled());
+    QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+    dialog->reject();
+
+    // The next opening starts afresh.
+    trigger(window, action);
+    QVERIFY(!dialog->monteCarloCheck->isChecked());
+    QCOMPARE(dialog->samplesSpin->value(), 100000);
+    QCOMPARE(dialog->input.monteCarloSamples, qint64(0));
+    QVERIFY(dialog->accuracyBox->isEnabled());
 }
 
 QTEST_MAIN(TestSelDialog)

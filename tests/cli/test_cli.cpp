@@ -14,6 +14,9 @@
 
 #include <csignal>
 #include <cmath>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -78,14 +81,25 @@ private slots:
     void nulMakesText();
     void convertRoundTrips();
     void convertRefusals();
+    void convertKeepsFifosAndLinks();
+    void failedWritesSayWhy_data();
+    void failedWritesSayWhy();
+    void endlessInputEnds_data();
+    void endlessInputEnds();
+    void filesWithoutTables();
+    void badLinesAndDamagedInputs();
     void usageErrors_data();
     void usageErrors();
     void interruptStopsTheRun();
     void maxMemoryCapsOneRun();
+    void monteCarlo_data();
+    void monteCarlo();
+    void monteCarloSeeds();
 
 private:
     QString write(const QString &name, const QByteArray &content);
-    CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray());
+    CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray(),
+               const std::function<void(QProcess &)> &prepare = {});
 
     QTemporaryDir dir;
 };
@@ -104,10 +118,13 @@ QString TestCli::write(const QString &name, const QByteArray &content)
     return file.fileName();
 }
 
-CliRun TestCli::run(const QStringList &arguments, const QByteArray &input)
+CliRun TestCli::run(const QStringList &arguments, const QByteArray &input,
+                    const std::function<void(QProcess &)> &prepare)
 {
     QProcess process;
     process.setWorkingDirectory(dir.path());
+    if (prepare)
+        prepare(process);
     process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
     CliRun result;
     if (!process.waitForStarted())
@@ -516,6 +533,28 @@ void TestCli::convertRoundTrips()
     QCOMPARE(refused.exitCode, 1);
     QVERIFY(refused.err.contains("A1"));
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.tsv"))));
+
+    // A first cell that starts with U+FEFF, which a reader takes for a
+    // byte-order mark, and the mark elsewhere.
+    const QByteArray marked = documentBytes({{0, 0, QStringLiteral("\uFEFFlabel")}, {0, 1, QStringLiteral("\uFEFF")},
+                                             {1, 0, QStringLiteral("x\uFEFF")}});
+    const QString doc3 = write(QStringLiteral("marked.sp"), marked);
+    for (const QString &middle : {QStringLiteral("marked.tsv"), QStringLiteral("marked.csv")}) {
+        const QString back = dir.filePath(QStringLiteral("back-") + middle + QStringLiteral(".sp"));
+        QCOMPARE(run({QStringLiteral("convert"), doc3, dir.filePath(middle)}).exitCode, 0);
+        QCOMPARE(run({QStringLiteral("convert"), dir.filePath(middle), back}).exitCode, 0);
+        QFile file(back);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), marked);
+    }
+
+    // Half a surrogate pair has no UTF-8 form: refused, not altered.
+    const QString doc4 = write(QStringLiteral("surrogate.sp"),
+                               documentBytes({{2, 1, QStringLiteral("a") + QChar(0xD800)}}));
+    const CliRun lone = run({QStringLiteral("convert"), doc4, dir.filePath(QStringLiteral("s.csv"))});
+    QCOMPARE(lone.exitCode, 1);
+    QVERIFY2(lone.err.contains("cell B3 holds half of a UTF-16 surrogate pair"), lone.err.constData());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("s.csv"))));
 }
 
 void TestCli::convertRefusals()
@@ -540,6 +579,177 @@ void TestCli::convertRefusals()
     QVERIFY(result.err.contains("Cannot write file"));
 }
 
+// Convert writes all three formats as the window saves: a FIFO stays a
+// FIFO, a symbolic link keeps pointing at the file that takes the content.
+void TestCli::convertKeepsFifosAndLinks()
+{
+    const QString table = write(QStringLiteral("small.tsv"), "1\t2\n");
+    for (const QString &suffix : {QStringLiteral(".tsv"), QStringLiteral(".csv"), QStringLiteral(".sp")}) {
+        const QString fifo = dir.filePath(QStringLiteral("fifo") + suffix);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString viaLink = dir.filePath(QStringLiteral("to-fifo") + suffix);
+        QVERIFY(QFile::link(fifo, viaLink));
+        for (const QString &target : {fifo, viaLink}) {
+            const CliRun result = run({QStringLiteral("convert"), table, target});
+            QCOMPARE(result.exitCode, 1);
+            QCOMPARE(result.err, QStringLiteral("velmora-cli: Cannot write file %1:\nNot a regular file.\n")
+                                     .arg(target).toUtf8());
+            struct stat info {};
+            QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
+            QVERIFY(S_ISFIFO(info.st_mode));
+        }
+        QVERIFY(QFileInfo(viaLink).isSymLink());
+
+        const QString file = write(QStringLiteral("real") + suffix, "old");
+        const QString link = dir.filePath(QStringLiteral("link") + suffix);
+        QVERIFY(QFile::link(file, link));
+        QCOMPARE(run({QStringLiteral("convert"), table, link}).exitCode, 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+        const CliRun values = run({QStringLiteral("values"), file});
+        QCOMPARE(values.exitCode, 0);
+        QCOMPARE(values.out, QByteArray("1\t2\n"));
+    }
+}
+
+void TestCli::failedWritesSayWhy_data()
+{
+    QTest::addColumn<QString>("out");
+    QTest::newRow("tsv") << QStringLiteral("full.tsv");
+    QTest::newRow("csv") << QStringLiteral("full.csv");
+    QTest::newRow("document") << QStringLiteral("full.sp");
+}
+
+// A write that fails after the file was opened (a file-size limit, as a
+// full disk would) says what the system says, and the old file stays.
+void TestCli::failedWritesSayWhy()
+{
+    QFETCH(QString, out);
+    QByteArray rows;
+    for (int i = 0; i < 200; ++i)
+        rows += QByteArray::number(i) + "\tsome text to make the file longer\n";
+    const QString table = write(QStringLiteral("long.tsv"), rows);
+    const QString target = write(out, "old");
+    const CliRun result = run({QStringLiteral("convert"), table, target}, QByteArray(), [](QProcess &process) {
+        process.setChildProcessModifier([] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit small{1024, 1024};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        });
+    });
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QStringLiteral("velmora-cli: Cannot write file %1:\nFile too large.\n").arg(target).toUtf8());
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old"));
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(dir.path()).entryList({out + u'*'}), QStringList{out});
+}
+
+void TestCli::endlessInputEnds_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("fromStdin");
+    QTest::newRow("values /dev/zero") << QStringList{QStringLiteral("values"), QStringLiteral("/dev/zero")} << false;
+    QTest::newRow("chi2 - < /dev/zero") << QStringList{QStringLiteral("chi2"), QStringLiteral("-")} << true;
+    QTest::newRow("convert /dev/zero") << QStringList{QStringLiteral("convert"), QStringLiteral("/dev/zero"),
+                                                      QStringLiteral("zero.sp")} << false;
+}
+
+// An input without end is refused at its first line, within a 3 GB limit:
+// an address-space limit, or under AddressSanitizer (which reserves far
+// more address space than that for itself) its resident-memory limit.
+void TestCli::endlessInputEnds()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, fromStdin);
+    constexpr rlim_t kLimit = rlim_t(3) << 30;
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+#if defined(__SANITIZE_ADDRESS__)
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString options = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), options + QStringLiteral(":hard_rss_limit_mb=%1").arg(kLimit >> 20));
+    process.setProcessEnvironment(environment);
+#else
+    process.setChildProcessModifier([] {
+        rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_AS, &limit);
+    });
+#endif
+    if (fromStdin)
+        process.setStandardInputFile(QStringLiteral("/dev/zero"));
+    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
+    QVERIFY(process.waitForStarted());
+    QVERIFY2(process.waitForFinished(10000), "still reading after 10 s");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("Line 1 holds a field of more than 32767 characters"), err.constData());
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.sp"))));
+}
+
+// A file without a table is a failure, whichever way it is empty.
+void TestCli::filesWithoutTables()
+{
+    CliRun result = run({QStringLiteral("chi2"), QStringLiteral("/dev/null")});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QByteArray("velmora-cli: /dev/null holds no table\n"));
+    QCOMPARE(result.json().value(QStringLiteral("status")).toString(), QStringLiteral("error"));
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("/dev/null holds no table"));
+    QVERIFY(result.json().value(QStringLiteral("table")).isNull());
+
+    // The second "-" finds standard input already read.
+    result = run({QStringLiteral("chi2"), QStringLiteral("-"), QStringLiteral("-")}, "10\t20\n30\t40\n");
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines().size(), 2);
+    QCOMPARE(result.json(0).value(QStringLiteral("status")).toInt(-1), 0);
+    QCOMPARE(result.json(1).value(QStringLiteral("message")).toString(), QStringLiteral("- holds no table"));
+
+    const QString blank = write(QStringLiteral("blank.tsv"), "\n  \r\n\n");
+    result = run({QStringLiteral("values"), blank});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(result.err, QStringLiteral("velmora-cli: %1 holds no table\n").arg(blank).toUtf8());
+
+    // An empty grid is a document all the same: it converts.
+    QCOMPARE(run({QStringLiteral("convert"), blank, dir.filePath(QStringLiteral("blank.sp"))}).exitCode, 0);
+    QFile empty(dir.filePath(QStringLiteral("blank.sp")));
+    QVERIFY(empty.open(QIODevice::ReadOnly));
+    QCOMPARE(empty.readAll(), QByteArray::fromHex("7F51C883"));
+}
+
+// A line the grid cannot hold ends its file after the tables before it; a
+// damaged document on standard input is named "-".
+void TestCli::badLinesAndDamagedInputs()
+{
+    const QString file = write(QStringLiteral("long-field.tsv"),
+                               "10\t20\n30\t40\n\n" + QByteArray(40000, '7') + "\t1\n\n10\t20\n30\t40\n");
+    const QString other = write(QStringLiteral("after.tsv"), "10\t20\n30\t40\n");
+    CliRun result = run({QStringLiteral("chi2"), file, other});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.lines().size(), 3);
+    QCOMPARE(result.json(0).value(QStringLiteral("status")).toInt(-1), 0);
+    const QString message = QStringLiteral("Line 4 holds a field of more than 32767 characters, more than a cell holds.");
+    QCOMPARE(result.json(1).value(QStringLiteral("message")).toString(), message);
+    QCOMPARE(result.json(1).value(QStringLiteral("status")).toString(), QStringLiteral("error"));
+    QCOMPARE(result.json(2).value(QStringLiteral("file")).toString(), other);
+    QCOMPARE(result.json(2).value(QStringLiteral("status")).toInt(-1), 0);
+    QCOMPARE(result.err, (QStringLiteral("velmora-cli: %1: ").arg(file) + message + u'\n').toUtf8());
+
+    result = run({QStringLiteral("values"), file});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QByteArray("10\t20\n30\t40\n"));
+
+    const QByteArray damaged = documentBytes({{0, 0, QStringLiteral("10")}}).chopped(1);
+    result = run({QStringLiteral("chi2"), QStringLiteral("-")}, damaged);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("The file - is damaged."));
+    QCOMPARE(result.err, QByteArray("velmora-cli: The file - is damaged.\n"));
+    result = run({QStringLiteral("convert"), QStringLiteral("-"), QStringLiteral("out.tsv")}, damaged);
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QByteArray("velmora-cli: The file - is damaged.\n"));
+}
+
 void TestCli::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -557,6 +767,13 @@ void TestCli::usageErrors_data()
     QTest::newRow("accuracy text") << QStringList{QStringLiteral("fisher"), QStringLiteral("--accuracy"), QStringLiteral("max"), file};
     QTest::newRow("max-memory 0") << QStringList{QStringLiteral("fisher"), QStringLiteral("--max-memory=0"), file};
     QTest::newRow("max-memory text") << QStringList{QStringLiteral("hwe"), QStringLiteral("--max-memory"), QStringLiteral("2G"), file};
+    QTest::newRow("monte-carlo for interact") << QStringList{QStringLiteral("interact"), QStringLiteral("--monte-carlo=1000"), file};
+    QTest::newRow("monte-carlo 0") << QStringList{QStringLiteral("fisher"), QStringLiteral("--monte-carlo"), QStringLiteral("0"), file};
+    QTest::newRow("monte-carlo with accuracy") << QStringList{QStringLiteral("fisher"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--accuracy=3"), file};
+    QTest::newRow("seed without monte-carlo") << QStringList{QStringLiteral("hwe"), QStringLiteral("--seed=4"), file};
+    QTest::newRow("negative seed") << QStringList{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--seed=-4"), file};
+    QTest::newRow("seed past 2^53") << QStringList{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=1000"), QStringLiteral("--seed=9007199254740992"), file};
+    QTest::newRow("threads 0") << QStringList{QStringLiteral("chi2"), QStringLiteral("--threads"), QStringLiteral("0"), file};
     QTest::newRow("values two files") << QStringList{QStringLiteral("values"), file, file};
     QTest::newRow("convert one file") << QStringList{QStringLiteral("convert"), file};
     QTest::newRow("convert to txt") << QStringList{QStringLiteral("convert"), file, QStringLiteral("out.txt")};
@@ -630,6 +847,74 @@ void TestCli::maxMemoryCapsOneRun()
     QCOMPARE(result.json(0).value(QStringLiteral("message")).toString(), QStringLiteral("Not enouph memory error=11"));
     QCOMPARE(result.json(1).value(QStringLiteral("status")).toInt(), 0);
     QCOMPARE(sixDigits(result.json(1).value(QStringLiteral("p")).toDouble()), QStringLiteral("0.00599401"));
+}
+
+void TestCli::monteCarlo_data()
+{
+    QTest::addColumn<QString>("test");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<double>("exact");
+    QTest::addColumn<QString>("headline");
+    // The exact P-values of the same tables (examples above, and the
+    // 2 x 2 chi-squared table's 31 tables with its margins).
+    QTest::newRow("fisher") << "fisher" << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
+                            << "Monte Carlo Fisher 2x3 test";
+    QTest::newRow("hwe") << "hwe" << QByteArray("10\t5\n\t3\n") << 0.254198 << "Monte Carlo Hardy-Weinberg 2x2 test";
+    QTest::newRow("chi2") << "chi2" << QByteArray("10\t20\n30\t40\n") << 0.504476 << "Monte Carlo chi-squared test";
+}
+
+// --monte-carlo B: the fields of the estimate, P = (count + 1) / (B + 1),
+// an interval that holds the exact P, and the same line for a seed on one
+// thread or two.
+void TestCli::monteCarlo()
+{
+    QFETCH(QString, test);
+    QFETCH(QByteArray, table);
+    QFETCH(double, exact);
+    QFETCH(QString, headline);
+    const QString file = write(test + QStringLiteral("-mc.tsv"), table);
+    const QStringList arguments{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
+                                QStringLiteral("--seed=20240601"), file};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
+    QCOMPARE(one.exitCode, 0);
+    const QJsonObject line = one.json();
+    QCOMPARE(line.value(QStringLiteral("status")).toInt(), 0);
+    QCOMPARE(line.value(QStringLiteral("method")).toString(), QStringLiteral("monte-carlo"));
+    QCOMPARE(line.value(QStringLiteral("samples")).toInt(), 30000);
+    QCOMPARE(line.value(QStringLiteral("seed")).toInteger(), qint64(20240601));
+    const double p = line.value(QStringLiteral("p")).toDouble();
+    const double count = p * 30001.0 - 1.0;
+    QVERIFY2(std::fabs(count - std::round(count)) < 1e-6, qPrintable(QString::number(p, 'g', 17)));
+    const QJsonArray interval = line.value(QStringLiteral("ci99")).toArray();
+    QCOMPARE(interval.size(), 2);
+    QVERIFY(interval.at(0).toDouble() <= exact && exact <= interval.at(1).toDouble());
+    QCOMPARE(interval.at(0).toDouble() <= count / 30000.0 && count / 30000.0 <= interval.at(1).toDouble(), true);
+    QVERIFY(!line.contains(QStringLiteral("variant")));
+
+    const CliRun two = run(arguments + QStringList{QStringLiteral("--threads"), QStringLiteral("2")});
+    QCOMPARE(two.out, one.out);
+
+    const CliRun report = run(arguments + QStringList{QStringLiteral("--report")});
+    QCOMPARE(report.exitCode, 0);
+    QVERIFY2(report.out.contains(headline.toUtf8()), report.out.constData());
+    QVERIFY(report.out.contains("30000 samples, seed 20240601)"));
+}
+
+// Without --seed each block draws a seed and reports it; given, it repeats.
+void TestCli::monteCarloSeeds()
+{
+    const QString file = write(QStringLiteral("seeds.tsv"), "5\t0\t1\n0\t5\t4\n\n10\t5\n\t3\n");
+    const CliRun drawn = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"), file});
+    QCOMPARE(drawn.lines().size(), 2);
+    QCOMPARE(drawn.json(0).value(QStringLiteral("status")).toString(), QStringLiteral("rejected"));
+    const QJsonObject line = drawn.json(1);
+    QCOMPARE(line.value(QStringLiteral("status")).toInt(), 0);
+    QVERIFY(line.value(QStringLiteral("seed")).isDouble());
+    const qint64 seed = line.value(QStringLiteral("seed")).toInteger(-1);
+    QVERIFY(seed >= 0);
+    const CliRun again = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"),
+                              QStringLiteral("--seed=%1").arg(seed), file});
+    QCOMPARE(again.lines().at(1), drawn.lines().at(1));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,2 +1,2 @@
 velmora_add_test(test_sheetfile SOURCES test_sheetfile.cpp LIBS velmora_spreadsheet)
-velmora_add_test(test_sheetfile_fuzz SOURCES test_sheetfile_fuzz.cpp documentprompts.h LIBS velmora_spreadsheet)
+velmora_add_test(test_sheetfile_fuzz SOURCES test_sheetfile_fuzz.cpp documentprompts.h allocationtracking.h LIBS velmora_spreadsheet)

@@ -2,6 +2,7 @@
 // a write can fail without harming the grid or the file on disk.
 #include "documentprompts.h"
 #include "spreadsheet.h"
+#include "textdevices.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -11,6 +12,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +62,15 @@ QByteArray rawRecord(quint16 row, quint16 column, quint32 length, const QByteArr
     return be16(row) + be16(column) + be32(length) + payload;
 }
 
+// The kind of a directory entry itself, a symbolic link not followed.
+mode_t entryType(const QString &path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    return info.st_mode & S_IFMT;
+}
+
 // Every formula of the grid, position by position.
 QMap<int, QString> contents(const Spreadsheet &sheet)
 {
@@ -98,6 +110,11 @@ private slots:
     void failedWriteKeepsOldFile_data();
     void failedWriteKeepsOldFile();
     void saveReplacesLongerFile();
+    void saveRefusesWhatIsNotAFile_data();
+    void saveRefusesWhatIsNotAFile();
+    void saveWritesThroughLinks();
+    void readFromDevice();
+    void documentLargerThanTheGrid();
 
 private:
     QTemporaryDir dir;
@@ -440,6 +457,150 @@ void TestSheetFile::saveReplacesLongerFile()
     Spreadsheet sheet;
     QVERIFY(sheet.writeSheet(file));
     QCOMPARE(readBytes(file), kMagic);
+}
+
+void TestSheetFile::saveRefusesWhatIsNotAFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    const QString notAFile = QStringLiteral("Not a regular file");
+    QTest::newRow("fifo") << QStringLiteral("fifo") << notAFile;
+    QTest::newRow("link to a fifo") << QStringLiteral("link to fifo") << notAFile;
+    QTest::newRow("folder") << QStringLiteral("folder") << notAFile;
+    QTest::newRow("link loop") << QStringLiteral("loop") << QStringLiteral("Too many levels of symbolic links");
+}
+
+// Renaming a new file over a FIFO or a device would remove it: such a
+// target is refused and stays what it was.
+void TestSheetFile::saveRefusesWhatIsNotAFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    DocumentPrompts prompts;
+    QTemporaryDir own;
+    QVERIFY(own.isValid());
+    const QString fifo = own.filePath(QStringLiteral("pipe.sp"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QString target = fifo;
+    if (kind == u"link to fifo") {
+        target = own.filePath(QStringLiteral("link.sp"));
+        QVERIFY(QFile::link(QStringLiteral("pipe.sp"), target));
+    } else if (kind == u"folder") {
+        target = own.filePath(QStringLiteral("folder.sp"));
+        QVERIFY(QDir(own.path()).mkdir(QStringLiteral("folder.sp")));
+    } else if (kind == u"loop") {
+        target = own.filePath(QStringLiteral("a.sp"));
+        QVERIFY(QFile::link(QStringLiteral("b.sp"), target));
+        QVERIFY(QFile::link(QStringLiteral("a.sp"), own.filePath(QStringLiteral("b.sp"))));
+    }
+    const QStringList before = QDir(own.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+
+    Spreadsheet sheet;
+    sheet.setCellFormula(0, 0, QStringLiteral("1"));
+    QVERIFY(!sheet.writeSheet(target));
+    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
+    QCOMPARE(prompts.lastText(), QStringLiteral("Cannot write file %1:\n%2.").arg(target, reason));
+    QCOMPARE(entryType(fifo), mode_t(S_IFIFO));
+    if (target != fifo && kind != u"folder")
+        QCOMPARE(entryType(target), mode_t(S_IFLNK));
+    // Nothing left beside it.
+    QCOMPARE(QDir(own.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
+}
+
+// A symbolic link keeps pointing where it did; the file it names takes the
+// document, even one the link names before it exists.
+void TestSheetFile::saveWritesThroughLinks()
+{
+    DocumentPrompts prompts;
+    QTemporaryDir own;
+    QVERIFY(own.isValid());
+    QVERIFY(QDir(own.path()).mkdir(QStringLiteral("real")));
+    const QString file = own.filePath(QStringLiteral("real/doc.sp"));
+    QVERIFY(writeBytes(file, QByteArrayLiteral("old")));
+    const QString link = own.filePath(QStringLiteral("link.sp"));
+    const QString chain = own.filePath(QStringLiteral("chain.sp"));
+    QVERIFY(QFile::link(QStringLiteral("real/doc.sp"), link));
+    QVERIFY(QFile::link(QStringLiteral("link.sp"), chain));
+    QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    Spreadsheet sheet;
+    sheet.setCellFormula(0, 0, QStringLiteral("x"));
+    QVERIFY(sheet.writeSheet(chain));
+    const QByteArray written = kMagic + record(0, 0, QStringLiteral("x"));
+    QCOMPARE(readBytes(file), written);
+    QCOMPARE(entryType(link), mode_t(S_IFLNK));
+    QCOMPARE(entryType(chain), mode_t(S_IFLNK));
+    QCOMPARE(entryType(file), mode_t(S_IFREG));
+    QCOMPARE(QFile(file).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+             QFileDevice::Permissions());
+
+    const QString dangling = own.filePath(QStringLiteral("new.sp"));
+    QVERIFY(QFile::link(QStringLiteral("real/new.sp"), dangling));
+    QVERIFY(sheet.writeSheet(dangling));
+    QCOMPARE(entryType(dangling), mode_t(S_IFLNK));
+    QCOMPARE(readBytes(own.filePath(QStringLiteral("real/new.sp"))), written);
+    QVERIFY(prompts.asked.isEmpty());
+}
+
+// Standard input and other streams: the same document as from a file,
+// whatever pieces it arrives in, and named as the caller names it.
+void TestSheetFile::readFromDevice()
+{
+    DocumentPrompts prompts;
+    const QByteArray document = kMagic + record(0, 0, QStringLiteral("1")) + record(2, 3, QStringLiteral("=A1*2"))
+        + record(0, 0, QString(300, u'z'));
+    for (qint64 piece : { qint64(1), qint64(7), qint64(1) << 20 }) {
+        TrickleDevice device(document, piece);
+        Spreadsheet sheet;
+        QVERIFY(sheet.readSheet(device, QStringLiteral("-")));
+        QCOMPARE(contents(sheet),
+            (QMap<int, QString> { { 0, QString(300, u'z') }, { 2 * 26 + 3, QStringLiteral("=A1*2") } }));
+    }
+
+    Spreadsheet sheet;
+    sheet.setCellFormula(5, 5, QStringLiteral("keep"));
+    TrickleDevice damaged(document.left(document.size() - 1), 5);
+    QVERIFY(!sheet.readSheet(damaged, QStringLiteral("-")));
+    QCOMPARE(prompts.lastText(), QStringLiteral("The file - is damaged."));
+    // A length beyond the rest of a stream is only found out by reading,
+    // which allocates no more than has arrived; one beyond the largest
+    // document is refused at once.
+    TrickleDevice longLength(kMagic + rawRecord(0, 0, 0x10000000, "ab"), 3);
+    QVERIFY(!sheet.readSheet(longLength, QStringLiteral("-")));
+    QCOMPARE(prompts.lastText(), QStringLiteral("The file - is damaged."));
+    TrickleDevice hugeLength(kMagic + rawRecord(0, 0, 0x7FFFFFFE, "ab"), 3);
+    QVERIFY(!sheet.readSheet(hugeLength, QStringLiteral("-")));
+    QCOMPARE(prompts.lastText(), QStringLiteral("The file - is larger than the grid can use."));
+    QCOMPARE(contents(sheet), (QMap<int, QString> { { 5 * 26 + 5, QStringLiteral("keep") } }));
+}
+
+// A document larger than every cell holding the longest text: a file is
+// refused by its size before it is read, a stream once that much has come.
+void TestSheetFile::documentLargerThanTheGrid()
+{
+    DocumentPrompts prompts;
+    Spreadsheet sheet;
+    sheet.setCellFormula(0, 0, QStringLiteral("keep"));
+    const QString file = path(QStringLiteral("huge.sp"));
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(kMagic), 4);
+        // Sparse: no disk space is taken.
+        QVERIFY(out.resize(GridSize::MaxDocumentBytes + 1));
+    }
+    QVERIFY(!sheet.readSheet(file));
+    QCOMPARE(prompts.lastText(), QStringLiteral("The file %1 is larger than the grid can use.").arg(file));
+    QFile::remove(file);
+
+    // Endless records of the longest text for A1: only the last is kept.
+    const QString longest(GridSize::MaxTextLength, u'x');
+    TrickleDevice endless(record(0, 0, longest), 1 << 20, true, kMagic);
+    QVERIFY(!sheet.readSheet(endless, QStringLiteral("-")));
+    QCOMPARE(prompts.lastText(), QStringLiteral("The file - is larger than the grid can use."));
+    QVERIFY(endless.served() <= GridSize::MaxDocumentBytes + (1 << 20));
+    QVERIFY(endless.served() >= GridSize::MaxDocumentBytes - 2 * record(0, 0, longest).size());
+    QCOMPARE(contents(sheet), (QMap<int, QString> { { 0, QStringLiteral("keep") } }));
 }
 
 QTEST_MAIN(TestSheetFile)

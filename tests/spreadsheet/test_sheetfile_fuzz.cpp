@@ -2,6 +2,7 @@
 // hang or allocate in proportion to a length field, must load exactly what
 // a QDataStream reading of a complete file gives, and must leave the grid
 // untouched whenever it refuses a file.
+#include "allocationtracking.h"
 #include "documentprompts.h"
 #include "spreadsheet.h"
 
@@ -10,37 +11,11 @@
 #include <QtEndian>
 #include <QtTest>
 
-#include <atomic>
 #include <random>
-
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime's allocator interface; GCC ships the runtime
-// without its header.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(
-    void (*mallocHook)(const volatile void *, size_t), void (*freeHook)(const volatile void *));
-#define VELMORA_TRACK_ALLOCATIONS 1
-#endif
 
 namespace {
 
 constexpr quint32 kMagic = 0x7F51C883;
-
-#ifdef VELMORA_TRACK_ALLOCATIONS
-std::atomic<bool> tracking { false };
-std::atomic<size_t> largestAllocation { 0 };
-std::atomic<size_t> allocatedTotal { 0 };
-
-void onMalloc(const volatile void *, size_t size)
-{
-    if (!tracking.load(std::memory_order_relaxed))
-        return;
-    allocatedTotal.fetch_add(size, std::memory_order_relaxed);
-    size_t seen = largestAllocation.load(std::memory_order_relaxed);
-    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) { }
-}
-
-void onFree(const volatile void *) { }
-#endif
 
 // What a file should load as, decided by reading it with QDataStream and
 // checking the stream's status: nullopt for a file that must be refused.
@@ -226,7 +201,7 @@ void TestSheetFileFuzz::initTestCase()
 {
     QVERIFY(dir.isValid());
 #ifdef VELMORA_TRACK_ALLOCATIONS
-    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    allocations::install();
 #endif
 }
 
@@ -277,25 +252,23 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
         touches = 0;
 
 #ifdef VELMORA_TRACK_ALLOCATIONS
-        largestAllocation = 0;
-        allocatedTotal = 0;
-        tracking = true;
+        allocations::start();
 #endif
         const bool ok = sheet.readSheet(file);
 #ifdef VELMORA_TRACK_ALLOCATIONS
-        tracking = false;
+        allocations::stop();
         // Whatever the length fields say: the file itself, the position
         // table and the grid's own bookkeeping.
         const size_t fileSize = size_t(bytes.size());
-        if (largestAllocation > 2 * fileSize + (1u << 20))
+        if (allocations::largest > 2 * fileSize + (1u << 20))
             QFAIL(qPrintable(QStringLiteral("case %1: allocation of %2 bytes for a file of %3")
                                  .arg(i)
-                                 .arg(largestAllocation.load())
+                                 .arg(allocations::largest.load())
                                  .arg(fileSize)));
-        if (!ok && allocatedTotal > 4 * fileSize + (2u << 20))
+        if (!ok && allocations::total > 4 * fileSize + (2u << 20))
             QFAIL(qPrintable(QStringLiteral("case %1: %2 bytes allocated to refuse a file of %3")
                                  .arg(i)
-                                 .arg(allocatedTotal.load())
+                                 .arg(allocations::total.load())
                                  .arg(fileSize)));
 #endif
 

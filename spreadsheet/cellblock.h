@@ -20,6 +20,9 @@ struct CellBlock
     // "B2:D7"; the empty string for an empty block.
     QString text() const;
 
+    // The name of one cell, such as "D7" (0-based row and column).
+    static QString cellName(int row, int column);
+
     // Reads a range text: a column letter and a row number 1 to 999 at each
     // corner, letters in either case; corners in any order. Nothing for any
     // other text.

@@ -1,19 +1,15 @@
 #include "cellblock.h"
 
-#include "spreadsheet.h"
+#include "gridsize.h"
 
 #include <QRegularExpression>
 
 #include <algorithm>
 
-namespace {
-
-QString cellName(int row, int column)
+QString CellBlock::cellName(int row, int column)
 {
     return QChar(u'A' + column) + QString::number(row + 1);
 }
-
-} // namespace
 
 QString CellBlock::text() const
 {
@@ -33,7 +29,7 @@ std::optional<CellBlock> CellBlock::parse(const QString &text)
     const int row1 = match.captured(2).toInt() - 1;
     const int column2 = match.captured(3).toUpper().at(0).unicode() - u'A';
     const int row2 = match.captured(4).toInt() - 1;
-    if (row1 >= Spreadsheet::RowCount || row2 >= Spreadsheet::RowCount)
+    if (row1 >= GridSize::Rows || row2 >= GridSize::Rows)
         return std::nullopt;
     CellBlock block;
     block.top = std::min(row1, row2);

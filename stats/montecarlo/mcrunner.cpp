@@ -1,0 +1,164 @@
+#include "mcrunner.h"
+
+#include "calcpoll.h"
+#include "mcmodel.h"
+#include "mcstream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The stop flag is looked at this often within a chunk.
+constexpr qint64 kStopCheckSamples = 256;
+
+struct SharedRun
+{
+    SharedRun(const mcmodel &model, qint64 samples, qint64 chunks, quint64 seed)
+        : model(model), samples(samples), chunks(chunks), seed(seed)
+    {
+    }
+
+    const mcmodel &model;
+    const qint64 samples;
+    const qint64 chunks;
+    const quint64 seed;
+
+    std::atomic<qint64> nextChunk{0};
+    std::atomic<qint64> chunksDone{0};
+    // Integer sums do not depend on the order in which chunks finish.
+    std::atomic<qint64> extreme{0};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> failed{false};
+    std::atomic<bool> outOfMemory{false};
+
+    std::mutex mutex;
+    std::condition_variable finished;
+    int running = 0;
+
+    void work();
+    void runChunks();
+};
+
+void SharedRun::runChunks()
+{
+    const std::unique_ptr<mcsampler> sampler = model.sampler();
+    for (qint64 taken = 0; taken < chunks; ++taken) {
+        const qint64 chunk = nextChunk.fetch_add(1);
+        if (chunk >= chunks || stop.load(std::memory_order_relaxed))
+            return;
+        std::mt19937_64 engine = mcstream::chunkEngine(seed, chunk);
+        const qint64 first = chunk * mcstream::kChunkSamples;
+        const qint64 count = std::min(mcstream::kChunkSamples, samples - first);
+        qint64 found = 0;
+        for (qint64 i = 0; i < count; ++i) {
+            if (i % kStopCheckSamples == 0 && stop.load(std::memory_order_relaxed))
+                return;
+            if (sampler->drawExtreme(engine))
+                ++found;
+        }
+        if (sampler->failed()) {
+            failed = true;
+            stop = true;
+            return;
+        }
+        extreme.fetch_add(found);
+        chunksDone.fetch_add(1);
+    }
+}
+
+void SharedRun::work()
+{
+    try {
+        runChunks();
+    } catch (const std::bad_alloc &) {
+        outOfMemory = true;
+        stop = true;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        --running;
+    }
+    finished.notify_all();
+}
+
+} // namespace
+
+int defaultThreadCount()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int threads,
+                      int progressMaximum)
+{
+    mccount result;
+    if (samples < 1)
+        return result;
+    const qint64 chunks = (samples + mcstream::kChunkSamples - 1) / mcstream::kChunkSamples;
+    SharedRun run(model, samples, chunks, seed);
+    const qint64 wanted = std::min<qint64>(threads > 0 ? threads : defaultThreadCount(), chunks);
+
+    std::vector<std::thread> pool;
+    try {
+        pool.reserve(size_t(wanted));
+    } catch (const std::bad_alloc &) {
+        result.status = mccount::NoThreads;
+        return result;
+    }
+    for (qint64 t = 0; t < wanted; ++t) {
+        {
+            const std::lock_guard<std::mutex> lock(run.mutex);
+            ++run.running;
+        }
+        try {
+            pool.emplace_back([&run] { run.work(); });
+        } catch (const std::system_error &) {
+            // Fewer threads give the same count, only later.
+            const std::lock_guard<std::mutex> lock(run.mutex);
+            --run.running;
+            break;
+        }
+    }
+    if (pool.empty()) {
+        result.status = mccount::NoThreads;
+        return result;
+    }
+
+    // The workers never touch the GUI: this thread polls for it, and for
+    // the stop flag, while it waits.
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(run.mutex);
+            if (run.finished.wait_for(lock, std::chrono::milliseconds(10), [&run] { return run.running == 0; }))
+                break;
+        }
+        if (pollCalcEvents() != 0)
+            run.stop = true;
+        calcProgressValue = int(run.chunksDone.load() * progressMaximum / chunks);
+    }
+    for (std::thread &thread : pool)
+        thread.join();
+    calcProgressValue = int(run.chunksDone.load() * progressMaximum / chunks);
+
+    if (run.failed)
+        result.status = mccount::SamplerFailed;
+    else if (run.outOfMemory)
+        result.status = mccount::NoThreads;
+    else if (run.chunksDone.load() < chunks)
+        result.status = mccount::Stopped;
+    else
+        result.status = mccount::Finished;
+    if (result.status == mccount::Finished) {
+        result.samples = samples;
+        result.extreme = run.extreme.load();
+    }
+    return result;
+}

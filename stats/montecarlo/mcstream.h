@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <cstdint>
+#include <random>
+
+// The random streams of a Monte Carlo run. The samples are cut into chunks
+// of kChunkSamples; chunk i draws from its own std::mt19937_64, seeded
+// through std::seed_seq with the run's seed and i. Both algorithms are fixed
+// by the C++ standard, so a seed gives the same samples on any machine, and
+// since a chunk's stream does not depend on which thread runs it, on any
+// number of threads.
+namespace mcstream {
+
+// Part of the reproducibility contract: changing it changes every result.
+constexpr qint64 kChunkSamples = 4096;
+
+inline std::mt19937_64 chunkEngine(quint64 seed, qint64 chunk)
+{
+    const quint64 index = static_cast<quint64>(chunk);
+    // The constant keeps these streams apart from any other use of the seed.
+    std::seed_seq words{std::uint32_t(seed), std::uint32_t(seed >> 32), std::uint32_t(index),
+                        std::uint32_t(index >> 32), std::uint32_t(0x4d43u)};
+    return std::mt19937_64(words);
+}
+
+// A uniform double in [0, 1) from the top 53 bits of one output: every
+// value a multiple of 2^-53, the same on every platform (the standard
+// distributions are not).
+inline double uniform(std::mt19937_64 &engine)
+{
+    return static_cast<double>(engine() >> 11) * (1.0 / 9007199254740992.0);
+}
+
+} // namespace mcstream
