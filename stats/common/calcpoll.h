@@ -14,6 +14,11 @@ extern int calcProgressValue;
 // cheap) and returns the stop flag, 0 to go on and nonzero to stop.
 int pollCalcEvents();
 
+// Called at every poll when set (tests: the progress value as the engines
+// leave it at each unit of work).
+using CalcPollObserver = void (*)();
+extern CalcPollObserver calcPollObserver;
+
 // Forces the next poll to process events at once (tests, and the start of a
 // progress display).
 void resetCalcPollClock();

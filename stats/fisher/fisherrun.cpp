@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -51,8 +52,9 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
     line1 += QStringLiteral(" }");
     line2 += QStringLiteral(" }");
 
+    const int progressMaximum = std::max(1, N) * basef<path>::kProgressPerColumn;
     if (progress)
-        progress(N);
+        progress(progressMaximum);
 
     QString accuracyLine;
     QString variantName;
@@ -81,8 +83,6 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
         // 2 x 2 and 2 x 3 tables are summed directly, without a network.
         variantName = QStringLiteral("Exact");
         status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
-        if (status == fishersmall::Finished)
-            calcProgressValue = N;
     } else {
         variantName = QStringLiteral("Exact");
         dfex<double> exact(in.total, status);
@@ -91,6 +91,8 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress)
         if (status == 0)
             status = exact.run(x1, c, N, pValue);
     }
+    if (status == 0)
+        calcProgressValue = progressMaximum;
     if (status != 0)
         qDebug().nospace() << "nfisher error=" << status;
     pValue = status != 0 ? 0.0 : reportedProbability(pValue);
