@@ -9,9 +9,8 @@
 // hwe: the genotype counts of the lower triangle, row by row, separated by
 // spaces, commas or bars (1236 | 120, 3 | ...). fisher: a text table of two
 // rows (tab- or space-separated counts), or of N rows of two counts. A run
-// that passes --cap_s is
-// stopped through the stop flag. The last line gives the status and the
-// whole time; "BACK" marks a sample below the one before.
+// that passes --cap_s is stopped through the stop flag. The last line gives
+// the status and the whole time; "BACK" marks a sample below the one before.
 #include "calcpoll.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
