@@ -8,6 +8,7 @@
 QCoreApplication *calcApplication = nullptr;
 volatile int calcStopFlag = 0;
 int calcProgressValue = 0;
+CalcPollObserver calcPollObserver = nullptr;
 
 Q_LOGGING_CATEGORY(lcCalc, "velmora.calc")
 
@@ -25,6 +26,8 @@ Clock::time_point nextProcessing{};
 
 int pollCalcEvents()
 {
+    if (calcPollObserver)
+        calcPollObserver();
     if (calcApplication) {
         const auto now = Clock::now();
         if (now >= nextProcessing) {

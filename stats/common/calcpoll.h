@@ -26,6 +26,11 @@ inline void setCalcProgressValue(int value)
 // filters them out pays one flag test per message instead of formatting it.
 Q_DECLARE_LOGGING_CATEGORY(lcCalc)
 
+// Called at every poll when set (tests: the progress value as the engines
+// leave it at each unit of work).
+using CalcPollObserver = void (*)();
+extern CalcPollObserver calcPollObserver;
+
 // Forces the next poll to process events at once (tests, and the start of a
 // progress display).
 void resetCalcPollClock();

@@ -24,6 +24,10 @@ constexpr double kThresholdTolerance = 1e-10;
 // widens by a bound on that rounding (per summed term, relative to the
 // largest magnitude a score can reach).
 constexpr double kRoundingPerTerm = 4 * DBL_EPSILON;
+// The foreseen growth of the stage after next, at most this many times the
+// next one: a small stage that forms much is no guide to a large one, and
+// the last stages settle more than they form.
+constexpr double kMaxGrowth = 64.0;
 // Work between two polls (a settled choice counts one, plus one for each
 // partial table it touches): one node of a large table can take seconds,
 // and Stop must answer within a moment.
@@ -135,6 +139,7 @@ int hwexact::run(int K, const int *table, double *P)
         if (!m_current[0].scores.push_back(hwscore{0.0, 1.0}))
             halt(OutOfMemory);
 
+        m_progress.start(K * kProgressPerStage);
         for (int k = K; k >= 1; --k) {
             m_k = k;
             if (k - 1 >= 3 && !m_nextIndex.reset(k - 1, m_alleleCounts.data()))
@@ -147,12 +152,14 @@ int hwexact::run(int K, const int *table, double *P)
             for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal)
                 m_stageUnits += nodeUnits(static_cast<qint64>(ordinal));
             m_unitsDone = 0.0;
+            m_nextUnits = 0.0;
             for (size_t ordinal = 0; ordinal < m_current.size(); ++ordinal) {
                 m_nodeUnits = nodeUnits(static_cast<qint64>(ordinal));
-                showProgress(0.0);
+                m_nodeShown = 0.0;
                 if (pollCalcEvents())
                     halt(Stopped);
                 processNode(static_cast<qint64>(ordinal));
+                showProgress(1.0);
                 m_unitsDone += m_nodeUnits;
             }
             // The next stage's nodes become the current ones.
@@ -163,8 +170,8 @@ int hwexact::run(int K, const int *table, double *P)
             std::swap(m_currentCharged, m_nextCharged);
             std::swap(m_currentIndex, m_nextIndex);
             m_nextIndex.clear();
-            calcProgressValue = (K - k + 1) * kProgressPerStage;
         }
+        m_progress.finish();
     } catch (const Halt &stop) {
         releaseAll();
         return stop.status;
@@ -343,26 +350,45 @@ void hwexact::enumerateLevel(int j, int left, double score)
     m_shareWidth = width * static_cast<double>(upper - lower + 1);
 }
 
-// The work of a node, roughly: (1 + its partial tables) times the number
-// of ways to spread c copies of its last allele over k - 1 partners,
-// C(c + k - 2, k - 2) (an upper bound, good enough to weigh nodes).
+// The work of a node, roughly: (1 + its partial tables) times its choices.
 double hwexact::nodeUnits(qint64 ordinal) const
 {
-    const int *counts = m_currentIndex.key(ordinal);
-    const double c = counts[m_k - 1];
-    double ways = 1.0;
-    for (int i = 1; i <= m_k - 2; ++i)
-        ways *= (c + i) / i;
-    return (1.0 + static_cast<double>(m_current[static_cast<size_t>(ordinal)].scores.size())) * ways;
+    const hwnode &node = m_current[static_cast<size_t>(ordinal)];
+    const double choices = node.choices > 0.0 ? node.choices : choiceCount(m_currentIndex.key(ordinal), m_k);
+    return (1.0 + static_cast<double>(node.scores.size())) * choices;
 }
 
-// Stages done, plus the share of this stage's work done: the value moves
-// within a stage, which may take minutes, and not only between stages.
+// The ways to spread the c copies of a node's last allele over its k - 1
+// partners, roughly: C(c + k - 2, k - 2), and no more than the product of
+// the partners' room (good enough to weigh nodes against each other).
+double hwexact::choiceCount(const int *counts, int k)
+{
+    const int c = counts[k - 1];
+    double spread = 1.0;
+    double room = 1.0 + c / 2;
+    for (int i = 1; i <= k - 2; ++i) {
+        spread *= static_cast<double>(c + i) / i;
+        room *= 1.0 + std::min(counts[i], c);
+    }
+    return std::max(1.0, std::min(spread, room));
+}
+
+// Moves the value by the part of the current node newly done, against what
+// is left of the stage and the next stage as foreseen: what its nodes hold
+// so far, in proportion to the share of this stage done (and, when a stage
+// with nodes follows it, as many times more again, as stages grow).
 void hwexact::showProgress(double nodeShare)
 {
-    const double share = (m_unitsDone + nodeShare * m_nodeUnits) / m_stageUnits;
-    const int within = std::min(kProgressPerStage - 1, static_cast<int>(share * kProgressPerStage));
-    calcProgressValue = (m_K - m_k) * kProgressPerStage + std::max(0, within);
+    const double shown = nodeShare * m_nodeUnits;
+    if (!(shown > m_nodeShown))
+        return;
+    const double work = shown - m_nodeShown;
+    m_nodeShown = shown;
+    const double done = std::max(1e-3, (m_unitsDone + shown) / m_stageUnits);
+    double next = m_nextUnits / done;
+    if (m_k - 2 >= 3)
+        next *= 1.0 + std::min(kMaxGrowth, next / m_stageUnits);
+    m_progress.advance(work, std::max(0.0, m_stageUnits - m_unitsDone - shown) + next);
 }
 
 void hwexact::pollInside(quint64 work)
@@ -450,6 +476,8 @@ void hwexact::settleNode(const int *childCounts, double columnScore)
         const double *lnFact = m_lnFact.data();
         for (int j = 0; j < width; ++j)
             fresh.remaining += childCounts[j];
+        fresh.choices = choiceCount(childCounts, width);
+        m_nextUnits += fresh.choices;
         fresh.logWeight = hwCompletionLogWeight(childCounts, width, lnFact);
         // The total weight also bounds the largest single completion.
         fresh.maxScore = std::min(hwMaxScoreBound(childCounts, width, lnFact), fresh.logWeight);
@@ -468,8 +496,13 @@ void hwexact::settleNode(const int *childCounts, double columnScore)
         if (!child.scores.push_back(hwscore{m_scores[i].score + columnScore, m_scores[i].weight}))
             halt(OutOfMemory);
     }
+    if (possible > certain)
+        m_nextUnits += child.choices * static_cast<double>(possible - certain);
     // Merge equal scores as they pile up, so a node holds about as many
     // entries as it has distinct scores.
-    if (child.scores.size() >= std::max(kMinMergeSize, 2 * child.mergedSize))
+    if (child.scores.size() >= std::max(kMinMergeSize, 2 * child.mergedSize)) {
+        const size_t before = child.scores.size();
         mergeScores(child);
+        m_nextUnits -= child.choices * static_cast<double>(before - child.scores.size());
+    }
 }

@@ -5,6 +5,7 @@
 #include "hwnode.h"
 #include "hwnodeindex.h"
 #include "hwtail.h"
+#include "workprogress.h"
 
 #include <QtGlobal>
 
@@ -43,9 +44,11 @@ public:
         OutOfMemory = 11
     };
 
-    // calcProgressValue runs from 0 to K * kProgressPerStage: each stage
-    // adds kProgressPerStage, in steps as its nodes are done.
-    static constexpr int kProgressPerStage = 1000;
+    // calcProgressValue runs from 0 to K * kProgressPerStage, with the share
+    // of the work done (as estimated: stages differ by orders of magnitude,
+    // so the value is not tied to them); fine enough to move within a
+    // stage that takes hours.
+    static constexpr int kProgressPerStage = 100000;
 
     hwexact(int *status, int K, const int *table, double *P, MemoryBudget *budget = nullptr);
     ~hwexact();
@@ -74,6 +77,7 @@ private:
     void pollInside(quint64 work);
     void showProgress(double nodeShare);
     double nodeUnits(qint64 ordinal) const;
+    static double choiceCount(const int *counts, int k);
     [[noreturn]] void halt(int status);
 
     std::unique_ptr<MemoryBudget> m_ownBudget;
@@ -111,9 +115,15 @@ private:
     size_t m_scoreCount = 0;
     CountedVector<double> m_prefixWeight; // sum_{i<=j} w_i exp(v_i - v_j)
     quint64 m_work = 0;                // since the last poll
-    double m_stageUnits = 1.0;         // work of the stage, for the progress value
+    // Progress: the work of the stage (per node, its choices times its
+    // partial tables), of the nodes done, of the current node and the part
+    // of it shown; and of the next stage's nodes as far as they are formed.
+    workprogress m_progress;
+    double m_stageUnits = 1.0;
     double m_unitsDone = 0.0;
     double m_nodeUnits = 0.0;
+    double m_nodeShown = 0.0;
+    double m_nextUnits = 0.0;
     double m_shareBase = 0.0;          // of the node's choices, before the current one
     double m_shareWidth = 1.0;         // of the node's choices, the current one's
 };

@@ -24,4 +24,5 @@ struct hwnode
     double minScore = 0.0;     // every completion adds at least this
     CountedVector<hwscore> scores;
     size_t mergedSize = 0;     // size after the last merge of equal scores
+    double choices = 0.0;      // of its expansion, an estimate (for progress)
 };

@@ -179,6 +179,7 @@ int basef<T>::runStages()
     int k = m_N;
     qint64 nk = m_n;
     bool runStage = false;  // the current lists are m_curRuns
+    m_progress.start(m_N * kProgressPerColumn);
     while (k >= 1) {
         const int ck = m_cols[k - 1];
 
@@ -202,8 +203,10 @@ int basef<T>::runStages()
         }
 
         // The last columns, summed from the other side when that is cheaper.
-        if (!runStage && useTail(k, curCount))
+        if (!runStage && useTail(k, curCount)) {
+            startStageProgress(k, curCount, true);
             return runTail(k, curCount);
+        }
 
         // b. The next stage's nodes, empty.
         const int nextCount = largest - smallest + 1;
@@ -250,13 +253,17 @@ int basef<T>::runStages()
         // f. Every node that still has undecided partial tables.
         freeRuns(m_nextRuns, m_nextRunBytes);
         m_nextRuns.resize(size_t(nextCount));
+        startStageProgress(k, curCount, false);
         for (int i = 0; i < curCount; ++i) {
             if (m_cur[i].entryCount != 0 || k == m_N) {
+                const double work = nodeWork(i);
                 const int s = processNode(k, i, smallest);
                 if (s != 0)
                     return s + 9;
+                noteWork(work);
             }
         }
+        startMergeProgress();
         if (m_subsetBytes > 0) {
             m_subsetSP->clear();
             m_budget.release(m_subsetBytes);
@@ -289,7 +296,6 @@ int basef<T>::runStages()
 
         // g. Next stage.
         std::swap(m_cur, m_next);
-        calcProgressValue = m_N - k + 1;
         nk -= ck;
         --k;
     }
@@ -436,13 +442,13 @@ int basef<T>::runTail(int k, int curCount)
         m_pMaybe = q;
         m_tail->clear();
         m_budget.release(bytes);
+        const double work = nodeWork(i);
         freeList(nd.past);
+        noteWork(work);
     }
     m_budget.release(m_tailBytes);
     m_tailBytes = 0;
     m_finalStage = k;
-    if (status == 0)
-        calcProgressValue = m_N;
     return status;
 }
 
@@ -595,6 +601,7 @@ bool basef<T>::carry(int nxt, int cur, qint64 begin, qint64 end, double shift, q
         runs.reserve(grown);
     }
     runs.push_back(carriedRun{cur, begin, end, shift, step, 0, 0, 0, 0});
+    m_carried += double(end - begin);
     return true;
 }
 
@@ -635,6 +642,7 @@ int basef<T>::keepListsForRuns(int curCount)
             sums[j + 1] = sum;
         }
         m_keptRef[size_t(i)] = ref;
+        noteWork(double(list.size()));
         if (pollCalcEvents())
             return 1;
     }

@@ -7,6 +7,7 @@
 #include "shortpath.h"
 #include "subsetsp.h"
 #include "tailsum.h"
+#include "workprogress.h"
 
 #include <QtGlobal>
 
@@ -52,6 +53,9 @@ public:
     static constexpr int kMaxColumns = 100;
     // A merge or a sweep over this many elements polls for a stop once.
     static constexpr qint64 kMergePollStride = qint64(1) << 20;
+    // The progress display's maximum is N times this: fine enough that the
+    // value moves within a stage, which may take most of a run.
+    static constexpr int kProgressPerColumn = 10000;
 
     // capacity: the grand total. status: 0 = ready; 3 = a buffer could not
     // be allocated or would not fit the memory budget (checked before the
@@ -228,6 +232,12 @@ private:
     void freeRuns(std::vector<runList> &runs, qint64 &bytes);
     void freeKeptLists();
     void freeAllLists();
+    // Progress (basefprogress.cpp).
+    void startStageProgress(int k, int curCount, bool tail);
+    void startMergeProgress();
+    double nodeWork(int index) const;
+    void noteWork(double work);
+    double stageWorkLeft() const;
 
     int m_capacity = 0;
     MemoryBudget m_budget;
@@ -275,6 +285,18 @@ private:
 
     qint64 m_listElements = 0;
     qint64 m_peakElements = 0;
+
+    // The work of the current stage, in list elements and arcs: what is
+    // left of its nodes (or of the tail's), of its merge, and the elements
+    // carried so far, from which the merge and the next stage are foreseen.
+    workprogress m_progress;
+    int m_progressStage = 0;
+    bool m_progressTail = false;
+    double m_stageEntries = 0.0;
+    double m_nodesDone = 0.0;
+    double m_nodesLeft = 0.0;
+    double m_mergeLeft = -1.0;  // -1 until the merge starts
+    double m_carried = 0.0;
     std::chrono::steady_clock::time_point m_nextMemoryCheck{};
 };
 

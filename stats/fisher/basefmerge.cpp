@@ -45,6 +45,10 @@ int basef<T>::mergeStage(int curCount, int nextCount)
             const int s = mergeInto(m_next[j].past, runs);
             if (s != 0)
                 return s;
+            double merged = 0.0;
+            for (const carriedRun &run : runs)
+                merged += double(run.end - run.begin);
+            noteWork(merged);
         }
         for (int i : freedAfter[size_t(j)])
             freeList(m_cur[i].past);

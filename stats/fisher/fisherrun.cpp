@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -58,8 +59,9 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress, Re
         line2 += QStringLiteral(" }");
     }
 
+    const int progressMaximum = std::max(1, N) * basef<path>::kProgressPerColumn;
     if (progress)
-        progress(N);
+        progress(progressMaximum);
 
     QString accuracyLine;
     QString variantName;
@@ -88,8 +90,6 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress, Re
         // 2 x 2 and 2 x 3 tables are summed directly, without a network.
         variantName = QStringLiteral("Exact");
         status = pollCalcEvents() ? int(fishersmall::Stopped) : fishersmall::pValue(x1, c, N, &pValue);
-        if (status == fishersmall::Finished)
-            setCalcProgressValue(N);
     } else {
         variantName = QStringLiteral("Exact");
         dfex<double> exact(in.total, status);
@@ -98,6 +98,8 @@ FisherRun runFisherTest(const TestInput &in, const ProgressDisplay &progress, Re
         if (status == 0)
             status = exact.run(x1, c, N, pValue);
     }
+    if (status == 0)
+        setCalcProgressValue(progressMaximum);
     if (status != 0)
         qCDebug(lcCalc).nospace() << "nfisher error=" << status;
     pValue = status != 0 ? 0.0 : reportedProbability(pValue);

@@ -176,8 +176,9 @@ void FisherTests::report()
     QCOMPARE(run.isError, 0);
     QCOMPARE(run.variant, message.startsWith(QStringLiteral("<br />Exact")) ? 0 : 1);
     QCOMPARE(run.accuracy, accuracy);
-    QCOMPARE(m_progress, (QList<int>{int(x1.size()), -1}));
-    QCOMPARE(calcProgressValue, int(x1.size()));
+    const int maximum = int(x1.size()) * basef<path>::kProgressPerColumn;
+    QCOMPARE(m_progress, (QList<int>{maximum, -1}));
+    QCOMPARE(calcProgressValue, maximum);
 }
 
 // Tables with a single completion: P = 1 in both variants.
@@ -317,7 +318,7 @@ void FisherTests::stoppedBeforeStart()
         QVERIFY(run.isError != 0);
         QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
         QVERIFY(std::isnan(run.pValue));
-        QCOMPARE(m_progress, (QList<int>{3, -1}));
+        QCOMPARE(m_progress, (QList<int>{3 * basef<path>::kProgressPerColumn, -1}));
         calcStopFlag = 0;
     }
 }
@@ -346,7 +347,7 @@ void FisherTests::stoppedWhileRunning()
     });
     QCOMPARE(run.status, 10);
     QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
-    QCOMPARE(m_progress, (QList<int>{25, -1}));
+    QCOMPARE(m_progress, (QList<int>{25 * basef<path>::kProgressPerColumn, -1}));
     QVERIFY2(clock.elapsed() < 20000, "the stop was not seen at the next poll");
 }
 
