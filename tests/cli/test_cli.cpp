@@ -4,67 +4,17 @@
 // tests/cli/cli_reference.py, which enumerates every table with the
 // observed margins in exact rational arithmetic; they are compared at the
 // six significant digits that a report shows.
-#include <QDataStream>
+#include "clitestbase.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QtTest>
 
 #include <csignal>
 #include <cmath>
-#include <functional>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
-namespace {
+using namespace clitest;
 
-struct CliRun
-{
-    int exitCode = -1;
-    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-    QByteArray out;
-    QByteArray err;
-
-    QList<QByteArray> lines() const
-    {
-        QList<QByteArray> result = out.split('\n');
-        if (!result.isEmpty() && result.last().isEmpty())
-            result.removeLast();
-        return result;
-    }
-
-    QJsonObject json(int index = 0) const
-    {
-        const QList<QByteArray> all = lines();
-        if (index >= all.size())
-            return QJsonObject();
-        return QJsonDocument::fromJson(all.at(index)).object();
-    }
-};
-
-QString sixDigits(double value)
-{
-    return QString::number(value, 'g', 6);
-}
-
-// A document as the application writes it: the magic number, then one
-// record per non-empty cell in row-major order.
-QByteArray documentBytes(const QList<std::tuple<int, int, QString>> &cells)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_4_3);
-    out << quint32(0x7F51C883);
-    for (const auto &[row, column, text] : cells)
-        out << quint16(row) << quint16(column) << text;
-    return bytes;
-}
-
-} // namespace
-
-class TestCli final : public QObject
+class TestCli final : public CliTestBase
 {
     Q_OBJECT
 
@@ -81,15 +31,6 @@ private slots:
     void valuesShowsDisplayedTexts();
     void emptyTextsAreEmptyCells();
     void nulMakesText();
-    void convertRoundTrips();
-    void convertRefusals();
-    void convertKeepsFifosAndLinks();
-    void failedWritesSayWhy_data();
-    void failedWritesSayWhy();
-    void endlessInputEnds_data();
-    void endlessInputEnds();
-    void filesWithoutTables();
-    void badLinesAndDamagedInputs();
     void usageErrors_data();
     void usageErrors();
     void interruptStopsTheRun();
@@ -100,48 +41,13 @@ private slots:
     void monteCarloSeeds();
 
 private:
-    QString write(const QString &name, const QByteArray &content);
-    CliRun run(const QStringList &arguments, const QByteArray &input = QByteArray(),
-               const std::function<void(QProcess &)> &prepare = {});
     CliRun interrupt(const QString &file);
-
-    QTemporaryDir dir;
 };
 
 void TestCli::initTestCase()
 {
     QVERIFY(dir.isValid());
     QVERIFY(QFileInfo(QStringLiteral(VELMORA_CLI_PATH)).isExecutable());
-}
-
-QString TestCli::write(const QString &name, const QByteArray &content)
-{
-    QFile file(dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        qFatal("cannot write the test file");
-    return file.fileName();
-}
-
-CliRun TestCli::run(const QStringList &arguments, const QByteArray &input,
-                    const std::function<void(QProcess &)> &prepare)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    if (prepare)
-        prepare(process);
-    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
-    CliRun result;
-    if (!process.waitForStarted())
-        return result;
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(300000);
-    result.exitCode = process.exitCode();
-    result.exitStatus = process.exitStatus();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
 }
 
 void TestCli::examples_data()
@@ -587,259 +493,6 @@ void TestCli::nulMakesText()
     result = run({QStringLiteral("values"), formulas});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QByteArray("####\t1\0009\t####\n", 14));
-}
-
-// A document through .tsv and .csv and back is the same file, byte for
-// byte: formulas, quotes, commas, spaces, other scripts, an empty row and
-// the grid's far corner.
-void TestCli::convertRoundTrips()
-{
-    const QByteArray original = documentBytes({
-        {1, 0, QStringLiteral("=B3*2")},
-        {1, 1, QStringLiteral("'quoted \"text\", with comma")},
-        {1, 3, QStringLiteral(" ")},
-        {2, 1, QStringLiteral("12.5")},
-        {4, 2, QStringLiteral("Größe \u20ac")},
-        {998, 25, QStringLiteral("=A2+1")},
-    });
-    const QString doc = write(QStringLiteral("original.sp"), original);
-    for (const QString &middle : {QStringLiteral("middle.tsv"), QStringLiteral("middle.csv")}) {
-        const QString back = dir.filePath(QStringLiteral("back-") + middle + QStringLiteral(".sp"));
-        QCOMPARE(run({QStringLiteral("convert"), doc, dir.filePath(middle)}).exitCode, 0);
-        QCOMPARE(run({QStringLiteral("convert"), dir.filePath(middle), back}).exitCode, 0);
-        QFile file(back);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), original);
-    }
-    // A line break in a formula travels in a .csv file only.
-    const QByteArray multiline = documentBytes({{0, 0, QStringLiteral("two\nlines")}, {0, 1, QStringLiteral("x")}});
-    const QString doc2 = write(QStringLiteral("multiline.sp"), multiline);
-    QCOMPARE(run({QStringLiteral("convert"), doc2, dir.filePath(QStringLiteral("m.csv"))}).exitCode, 0);
-    QCOMPARE(run({QStringLiteral("convert"), dir.filePath(QStringLiteral("m.csv")),
-                  dir.filePath(QStringLiteral("m.sp"))}).exitCode, 0);
-    QFile back(dir.filePath(QStringLiteral("m.sp")));
-    QVERIFY(back.open(QIODevice::ReadOnly));
-    QCOMPARE(back.readAll(), multiline);
-
-    const CliRun refused = run({QStringLiteral("convert"), doc2, dir.filePath(QStringLiteral("m.tsv"))});
-    QCOMPARE(refused.exitCode, 1);
-    QVERIFY(refused.err.contains("A1"));
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("m.tsv"))));
-
-    // A first cell that starts with U+FEFF, which a reader takes for a
-    // byte-order mark, and the mark elsewhere.
-    const QByteArray marked = documentBytes({{0, 0, QStringLiteral("\uFEFFlabel")}, {0, 1, QStringLiteral("\uFEFF")},
-                                             {1, 0, QStringLiteral("x\uFEFF")}});
-    const QString doc3 = write(QStringLiteral("marked.sp"), marked);
-    for (const QString &middle : {QStringLiteral("marked.tsv"), QStringLiteral("marked.csv")}) {
-        const QString back = dir.filePath(QStringLiteral("back-") + middle + QStringLiteral(".sp"));
-        QCOMPARE(run({QStringLiteral("convert"), doc3, dir.filePath(middle)}).exitCode, 0);
-        QCOMPARE(run({QStringLiteral("convert"), dir.filePath(middle), back}).exitCode, 0);
-        QFile file(back);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), marked);
-    }
-
-    // Half a surrogate pair has no UTF-8 form: refused, not altered.
-    const QString doc4 = write(QStringLiteral("surrogate.sp"),
-                               documentBytes({{2, 1, QStringLiteral("a") + QChar(0xD800)}}));
-    const CliRun lone = run({QStringLiteral("convert"), doc4, dir.filePath(QStringLiteral("s.csv"))});
-    QCOMPARE(lone.exitCode, 1);
-    QVERIFY2(lone.err.contains("cell B3 holds half of a UTF-16 surrogate pair"), lone.err.constData());
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("s.csv"))));
-}
-
-void TestCli::convertRefusals()
-{
-    // Several tables cannot become one document.
-    const QString batch = write(QStringLiteral("batch2.tsv"), "1\n\n2\n");
-    CliRun result = run({QStringLiteral("convert"), batch, dir.filePath(QStringLiteral("batch2.sp"))});
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("batch2.sp"))));
-
-    // A missing input is told once, on standard error.
-    result = run({QStringLiteral("convert"), dir.filePath(QStringLiteral("absent.sp")),
-                  dir.filePath(QStringLiteral("absent.tsv"))});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.err.count("Cannot read file"), 1);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("absent.tsv"))));
-
-    // An unwritable target keeps nothing half-written and says why.
-    const QString table = write(QStringLiteral("one.tsv"), "1\t2\n");
-    result = run({QStringLiteral("convert"), table, dir.filePath(QStringLiteral("no/such/folder/x.sp"))});
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.err.contains("Cannot write file"));
-}
-
-// Convert writes all three formats as the window saves: a FIFO stays a
-// FIFO, a symbolic link keeps pointing at the file that takes the content.
-void TestCli::convertKeepsFifosAndLinks()
-{
-    const QString table = write(QStringLiteral("small.tsv"), "1\t2\n");
-    for (const QString &suffix : {QStringLiteral(".tsv"), QStringLiteral(".csv"), QStringLiteral(".sp")}) {
-        const QString fifo = dir.filePath(QStringLiteral("fifo") + suffix);
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString viaLink = dir.filePath(QStringLiteral("to-fifo") + suffix);
-        QVERIFY(QFile::link(fifo, viaLink));
-        for (const QString &target : {fifo, viaLink}) {
-            const CliRun result = run({QStringLiteral("convert"), table, target});
-            QCOMPARE(result.exitCode, 1);
-            QCOMPARE(result.err, QStringLiteral("velmora-cli: Cannot write file %1:\nNot a regular file.\n")
-                                     .arg(target).toUtf8());
-            struct stat info {};
-            QCOMPARE(::lstat(QFile::encodeName(fifo).constData(), &info), 0);
-            QVERIFY(S_ISFIFO(info.st_mode));
-        }
-        QVERIFY(QFileInfo(viaLink).isSymLink());
-
-        const QString file = write(QStringLiteral("real") + suffix, "old");
-        const QString link = dir.filePath(QStringLiteral("link") + suffix);
-        QVERIFY(QFile::link(file, link));
-        QCOMPARE(run({QStringLiteral("convert"), table, link}).exitCode, 0);
-        QVERIFY(QFileInfo(link).isSymLink());
-        const CliRun values = run({QStringLiteral("values"), file});
-        QCOMPARE(values.exitCode, 0);
-        QCOMPARE(values.out, QByteArray("1\t2\n"));
-    }
-}
-
-void TestCli::failedWritesSayWhy_data()
-{
-    QTest::addColumn<QString>("out");
-    QTest::newRow("tsv") << QStringLiteral("full.tsv");
-    QTest::newRow("csv") << QStringLiteral("full.csv");
-    QTest::newRow("document") << QStringLiteral("full.sp");
-}
-
-// A write that fails after the file was opened (a file-size limit, as a
-// full disk would) says what the system says, and the old file stays.
-void TestCli::failedWritesSayWhy()
-{
-    QFETCH(QString, out);
-    QByteArray rows;
-    for (int i = 0; i < 200; ++i)
-        rows += QByteArray::number(i) + "\tsome text to make the file longer\n";
-    const QString table = write(QStringLiteral("long.tsv"), rows);
-    const QString target = write(out, "old");
-    const CliRun result = run({QStringLiteral("convert"), table, target}, QByteArray(), [](QProcess &process) {
-        process.setChildProcessModifier([] {
-            ::signal(SIGXFSZ, SIG_IGN);
-            rlimit small{1024, 1024};
-            ::setrlimit(RLIMIT_FSIZE, &small);
-        });
-    });
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.err, QStringLiteral("velmora-cli: Cannot write file %1:\nFile too large.\n").arg(target).toUtf8());
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("old"));
-    // No temporary file is left beside it.
-    QCOMPARE(QDir(dir.path()).entryList({out + u'*'}), QStringList{out});
-}
-
-void TestCli::endlessInputEnds_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("fromStdin");
-    QTest::newRow("values /dev/zero") << QStringList{QStringLiteral("values"), QStringLiteral("/dev/zero")} << false;
-    QTest::newRow("chi2 - < /dev/zero") << QStringList{QStringLiteral("chi2"), QStringLiteral("-")} << true;
-    QTest::newRow("convert /dev/zero") << QStringList{QStringLiteral("convert"), QStringLiteral("/dev/zero"),
-                                                      QStringLiteral("zero.sp")} << false;
-}
-
-// An input without end is refused at its first line, within a 3 GB limit:
-// an address-space limit, or under AddressSanitizer (which reserves far
-// more address space than that for itself) its resident-memory limit.
-void TestCli::endlessInputEnds()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(bool, fromStdin);
-    constexpr rlim_t kLimit = rlim_t(3) << 30;
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-#if defined(__SANITIZE_ADDRESS__)
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    const QString options = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"), options + QStringLiteral(":hard_rss_limit_mb=%1").arg(kLimit >> 20));
-    process.setProcessEnvironment(environment);
-#else
-    process.setChildProcessModifier([] {
-        rlimit limit{kLimit, kLimit};
-        ::setrlimit(RLIMIT_AS, &limit);
-    });
-#endif
-    if (fromStdin)
-        process.setStandardInputFile(QStringLiteral("/dev/zero"));
-    process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
-    QVERIFY(process.waitForStarted());
-    QVERIFY2(process.waitForFinished(10000), "still reading after 10 s");
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 1);
-    const QByteArray err = process.readAllStandardError();
-    QVERIFY2(err.contains("Line 1 holds a field of more than 32767 characters"), err.constData());
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.sp"))));
-}
-
-// A file without a table is a failure, whichever way it is empty.
-void TestCli::filesWithoutTables()
-{
-    CliRun result = run({QStringLiteral("chi2"), QStringLiteral("/dev/null")});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.err, QByteArray("velmora-cli: /dev/null holds no table\n"));
-    QCOMPARE(result.json().value(QStringLiteral("status")).toString(), QStringLiteral("error"));
-    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("/dev/null holds no table"));
-    QVERIFY(result.json().value(QStringLiteral("table")).isNull());
-
-    // The second "-" finds standard input already read.
-    result = run({QStringLiteral("chi2"), QStringLiteral("-"), QStringLiteral("-")}, "10\t20\n30\t40\n");
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.lines().size(), 2);
-    QCOMPARE(result.json(0).value(QStringLiteral("status")).toInt(-1), 0);
-    QCOMPARE(result.json(1).value(QStringLiteral("message")).toString(), QStringLiteral("- holds no table"));
-
-    const QString blank = write(QStringLiteral("blank.tsv"), "\n  \r\n\n");
-    result = run({QStringLiteral("values"), blank});
-    QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.out.isEmpty());
-    QCOMPARE(result.err, QStringLiteral("velmora-cli: %1 holds no table\n").arg(blank).toUtf8());
-
-    // An empty grid is a document all the same: it converts.
-    QCOMPARE(run({QStringLiteral("convert"), blank, dir.filePath(QStringLiteral("blank.sp"))}).exitCode, 0);
-    QFile empty(dir.filePath(QStringLiteral("blank.sp")));
-    QVERIFY(empty.open(QIODevice::ReadOnly));
-    QCOMPARE(empty.readAll(), QByteArray::fromHex("7F51C883"));
-}
-
-// A line the grid cannot hold ends its file after the tables before it; a
-// damaged document on standard input is named "-".
-void TestCli::badLinesAndDamagedInputs()
-{
-    const QString file = write(QStringLiteral("long-field.tsv"),
-                               "10\t20\n30\t40\n\n" + QByteArray(40000, '7') + "\t1\n\n10\t20\n30\t40\n");
-    const QString other = write(QStringLiteral("after.tsv"), "10\t20\n30\t40\n");
-    CliRun result = run({QStringLiteral("chi2"), file, other});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.lines().size(), 3);
-    QCOMPARE(result.json(0).value(QStringLiteral("status")).toInt(-1), 0);
-    const QString message = QStringLiteral("Line 4 holds a field of more than 32767 characters, more than a cell holds.");
-    QCOMPARE(result.json(1).value(QStringLiteral("message")).toString(), message);
-    QCOMPARE(result.json(1).value(QStringLiteral("status")).toString(), QStringLiteral("error"));
-    QCOMPARE(result.json(2).value(QStringLiteral("file")).toString(), other);
-    QCOMPARE(result.json(2).value(QStringLiteral("status")).toInt(-1), 0);
-    QCOMPARE(result.err, (QStringLiteral("velmora-cli: %1: ").arg(file) + message + u'\n').toUtf8());
-
-    result = run({QStringLiteral("values"), file});
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.out, QByteArray("10\t20\n30\t40\n"));
-
-    const QByteArray damaged = documentBytes({{0, 0, QStringLiteral("10")}}).chopped(1);
-    result = run({QStringLiteral("chi2"), QStringLiteral("-")}, damaged);
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.json().value(QStringLiteral("message")).toString(), QStringLiteral("The file - is damaged."));
-    QCOMPARE(result.err, QByteArray("velmora-cli: The file - is damaged.\n"));
-    result = run({QStringLiteral("convert"), QStringLiteral("-"), QStringLiteral("out.tsv")}, damaged);
-    QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.err, QByteArray("velmora-cli: The file - is damaged.\n"));
 }
 
 void TestCli::usageErrors_data()
