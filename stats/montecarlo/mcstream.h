@@ -25,6 +25,21 @@ inline std::mt19937_64 chunkEngine(quint64 seed, qint64 chunk)
     return std::mt19937_64(words);
 }
 
+// The seed of one member of a family of runs that share the user's seed:
+// a table of a batch (key: its number in its file), a variant of a genotype
+// file (key: a hash of its identity). Made with the chunk streams' scheme,
+// so members get independent streams and each member's stream depends only
+// on (seed, key), never on threads, chunks of a file or order.
+inline quint64 derivedSeed(quint64 seed, quint64 key)
+{
+    // Its own constant keeps these seeds apart from the chunk streams.
+    std::seed_seq words{std::uint32_t(seed), std::uint32_t(seed >> 32), std::uint32_t(key),
+                        std::uint32_t(key >> 32), std::uint32_t(0x5345u)};
+    std::uint32_t out[2];
+    words.generate(out, out + 2);
+    return (quint64(out[0]) << 32) | out[1];
+}
+
 // A uniform double in [0, 1) from the top 53 bits of one output: every
 // value a multiple of 2^-53, the same on every platform (the standard
 // distributions are not).
