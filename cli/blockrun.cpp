@@ -71,6 +71,15 @@ QString clusterFigures(const ClusterRun &run, const TestInput &input)
     return clusters.text();
 }
 
+// Where a picture's block comes from, for its title.
+QString placeText(const BlockPlace &place, const CellBlock &block)
+{
+    const QString file = place.file == u"-" ? QStringLiteral("standard input") : place.file;
+    if (place.document)
+        return QStringLiteral("%1 of %2").arg(block.text(), file);
+    return QStringLiteral("%1, table %2 of %3").arg(block.text()).arg(place.table).arg(file);
+}
+
 // A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
 // `own`.
 RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, TestInput &input,
@@ -195,6 +204,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     const ReportText text = settings.report ? ReportText::Full : ReportText::FiguresOnly;
     RunReport report;
     JsonLine own;  // the test's own figures
+    const bool plot = settings.plot;
     if (settings.monteCarloSamples > 0) {
         report = monteCarloBlock(grid, settings, input, progress, own);
     } else {
@@ -202,18 +212,24 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         case TestChi2: {
             const Chi2Run run = runChi2Test(input, grid);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = chi2Picture(input, grid, run, placeText(place, block));
             own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
             break;
         }
         case TestFisher: {
             const FisherRun run = runFisherTest(input, progress, text);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = fisherPicture(input, run, placeText(place, block));
             own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
         }
         case TestHardyW: {
             report = runHardyWeinbergTest(input, progress, nullptr, text);
             own.add("alleles", input.testSize);
+            if (plot && report.status == 0)
+                outcome.picture = hardyWeinbergPicture(input, report, placeText(place, block));
             break;
         }
         case TestGeneInter: {
@@ -224,6 +240,8 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         case TestCluster: {
             const ClusterRun run = runRiskCluster(input, progress);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = clusterPicture(input, run, placeText(place, block));
             if (run.status == 0)
                 own.addRaw("clusters", clusterFigures(run, input));
             break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockpicture.h"
 #include "cellblock.h"
 #include "cellsource.h"
 #include "runreport.h"
@@ -19,6 +20,7 @@ struct TestSettings
     bool seedGiven = false;        // false: every block draws its own seed
     quint64 seed = 0;
     int threads = 0;               // 0: one per core
+    bool plot = false;             // build each block's picture
 };
 
 // Where a block comes from, for its output line.
@@ -26,6 +28,7 @@ struct BlockPlace
 {
     QString file;
     int table = 1;        // 1-based within the file
+    bool document = false; // a *.sp document (one table)
 };
 
 struct BlockOutcome
@@ -34,6 +37,7 @@ struct BlockOutcome
     bool stopped = false; // the run was stopped by Ctrl+C
     bool deferred = false; // not run: the block needs the main thread
     QString line;         // one JSON object, or one Results entry
+    PicturePtr picture;   // with settings.plot, for a block that ran
 };
 
 // Where a block runs. A batch worker runs only what is quick and shares no

@@ -26,6 +26,9 @@ constexpr qint64 kMaxSamples = 1000000000;
 constexpr int kMaxThreads = 1024;
 // Every JSON reader reads a seed up to 2^53 - 1 back exactly.
 constexpr quint64 kMaxSeed = (quint64(1) << 53) - 1;
+// A picture's side in pixels: large enough to read, small enough to hold.
+constexpr int kMinPlotSide = 100;
+constexpr int kMaxPlotSide = 8000;
 
 CliParse failure(const QString &error)
 {
@@ -49,8 +52,39 @@ void splitOption(const QString &argument, QString &name, QString &value, bool &h
     value = hasValue ? argument.mid(eq + 1) : QString();
 }
 
+// --plot and --plot-size, common to the tests and qq; false when the
+// option is neither. error is set when it is one but is wrong.
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
+{
+    if (name == u"--plot") {
+        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
+        options.plot = value;
+        return true;
+    }
+    if (name == u"--plot-size") {
+        const QStringList sides = value.split(u'x');
+        bool wideOk = false;
+        bool highOk = false;
+        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
+        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
+        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
+            || height > kMaxPlotSide)
+            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
+                        .arg(kMinPlotSide)
+                        .arg(kMaxPlotSide);
+        options.plotWidth = width;
+        options.plotHeight = height;
+        return true;
+    }
+    return false;
+}
+
 CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
+    bool plotSizeGiven = false;
     bool optionsEnded = false;
     bool accuracyGiven = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -67,7 +101,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         bool hasValue = false;
         splitOption(argument, name, value, hasValue);
         const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
-                                || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads";
+                                || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
+                                || name == u"--plot" || name == u"--plot-size";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -76,7 +111,12 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             return failure(QStringLiteral("%1 takes no value").arg(name));
         }
 
-        if (name == u"--range") {
+        QString plotError;
+        if (parsePlotOption(name, value, options, plotError)) {
+            if (!plotError.isEmpty())
+                return failure(plotError);
+            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+        } else if (name == u"--range") {
             const std::optional<CellBlock> block = CellBlock::parse(value);
             if (!block)
                 return failure(QStringLiteral("bad range \"%1\" (write it like B2:D7)").arg(value));
@@ -135,9 +175,54 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--accuracy and --monte-carlo exclude each other"));
     if (options.seedGiven && !simulates)
         return failure(QStringLiteral("--seed applies with --monte-carlo only"));
+    if (plotSizeGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-size applies with --plot only"));
+    if (!options.plot.isEmpty() && options.testKind == TestGeneInter)
+        return failure(QStringLiteral("--plot applies to chi2, fisher, hwe and cluster"));
     if (options.files.isEmpty())
         return failure(QStringLiteral("no FILE given"));
 
+    CliParse parse;
+    parse.ok = true;
+    parse.options = options;
+    return parse;
+}
+
+// qq FILE [--plot OUT] [--plot-size WxH]
+CliParse parseQq(const QStringList &arguments, CliOptions options)
+{
+    bool optionsEnded = false;
+    bool plotSizeGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
+            options.files.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString name, value;
+        bool hasValue = false;
+        splitOption(argument, name, value, hasValue);
+        if (name != u"--plot" && name != u"--plot-size")
+            return failure(QStringLiteral("unknown option %1").arg(argument));
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return failure(QStringLiteral("%1 needs a value").arg(name));
+            value = arguments.at(++i);
+        }
+        QString error;
+        parsePlotOption(name, value, options, error);
+        if (!error.isEmpty())
+            return failure(error);
+        plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+    }
+    if (plotSizeGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-size applies with --plot only"));
+    if (options.files.size() != 1)
+        return failure(QStringLiteral("qq takes one FILE"));
     CliParse parse;
     parse.ok = true;
     parse.options = options;
@@ -215,6 +300,10 @@ CliParse parseCommandLine(const QStringList &arguments)
         }
         return parse;
     }
+    if (command == u"qq") {
+        options.command = CliOptions::Command::Qq;
+        return parseQq(arguments, options);
+    }
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -230,7 +319,9 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
-        "                       [--monte-carlo B [--seed S]] [--threads T] [--report] FILE...\n"
+        "                       [--monte-carlo B [--seed S]] [--threads T] [--report]\n"
+        "                       [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]] FILE...\n"
+        "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
@@ -239,5 +330,9 @@ QString usageText()
         "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n"
         "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n"
         "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
-        "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n");
+        "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n"
+        "--plot: the picture of the table (a batch: the folder OUT with OUT/table-N.ext for\n"
+        "the N-th line); --plot-size: its pixels (default 1200x800).\n"
+        "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
+        "and the genomic-control lambda on standard output.\n");
 }

@@ -10,7 +10,7 @@
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Help };
+    enum class Command { Test, Values, Convert, Qq, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -24,7 +24,10 @@ struct CliOptions
     bool seedGiven = false;  // false: each Monte Carlo run draws its own seed
     quint64 seed = 0;
     int threads = 0;         // threads a run may use; 0: one per core
-    QStringList files;       // Test: the inputs; Values: one; Convert: in, out
+    QString plot;            // --plot OUT.png|.svg|.pdf; empty: no picture
+    int plotWidth = 1200;    // --plot-size WxH, in pixels
+    int plotHeight = 800;
+    QStringList files;       // Test: the inputs; Values, Qq: one; Convert: in, out
 };
 
 struct CliParse

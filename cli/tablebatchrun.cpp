@@ -49,6 +49,7 @@ void TableBatchRun::read(TextTableReader &reader, Batch &batch)
         slot.state = State::Waiting;
         slot.ok = true;
         slot.out.resize(0);
+        slot.pictures.clear();
         characters += slot.table.characters();
         ++batch.count;
     }
@@ -82,12 +83,15 @@ void TableBatchRun::runOnWorker(Slot &slot)
             runBlock(source, block, settings, place, ProgressDisplay(), input, BlockThread::Worker);
         if (outcome.deferred) {
             slot.out.resize(0);
+            slot.pictures.clear();
             slot.ok = true;
             slot.state = State::Deferred;
             return false;
         }
         slot.out += outcome.line.toUtf8();
         slot.out += '\n';
+        if (settings.plot)
+            slot.pictures.push_back(outcome.picture);
         slot.ok = slot.ok && outcome.ok;
         if (outcome.stopped) {
             slot.state = State::Ended;
@@ -132,7 +136,7 @@ bool TableBatchRun::runOnMain(Slot &slot)
         progress.setBlock(slot.number, block.text());
         const BlockOutcome outcome =
             runBlock(source, block, settings, place, display, mainInput, BlockThread::Main);
-        output.write(outcome.line);
+        output.write(outcome.line, outcome.picture);
         allOk = allOk && outcome.ok;
     }
     return !calcStopFlag;
@@ -144,11 +148,11 @@ bool TableBatchRun::write(Batch &batch)
         Slot &slot = batch.entries[std::size_t(i)];
         switch (slot.state) {
         case State::Done:
-            output.writeLines(slot.out);
+            output.writeLines(slot.out, slot.pictures);
             allOk = allOk && slot.ok;
             break;
         case State::Ended:
-            output.writeLines(slot.out);
+            output.writeLines(slot.out, slot.pictures);
             allOk = false;
             return false;
         case State::Waiting:
@@ -157,6 +161,7 @@ bool TableBatchRun::write(Batch &batch)
                 return false;
             break;
         }
+        slot.pictures.clear();
         if (slot.table.characters() > kKeptCharacters)
             slot.table = TextTable();
     }

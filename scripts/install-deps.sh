@@ -3,7 +3,7 @@
 # when any of them is missing. Uses sudo when not root.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools libgl-dev libbenchmark-dev
+packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libbenchmark-dev
           xvfb xauth x11-utils desktop-file-utils shared-mime-info fonts-dejavu-core)
 
 missing=()

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "picturemodel.h"
+
+#include <QString>
+
+#include <memory>
+
+class CellSource;
+struct ClusterRun;
+struct Chi2Run;
+struct FisherRun;
+struct RunReport;
+struct TestInput;
+
+// The picture of a block that ran, built from its checked input and the
+// run's figures, for --plot. The title names the test and the block
+// (`place`: "A1:C2, table 3 of snps.tsv").
+using PicturePtr = std::shared_ptr<const pictures::Picture>;
+
+PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place);
+PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place);
+PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place);
+PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
