@@ -72,20 +72,26 @@ Axis Axis::log10(double low, double high, int targetTicks)
     const int lastDecade = int(std::ceil(std::log10(high)));
     const int decades = std::max(1, lastDecade - firstDecade);
     const int every = std::max(1, (decades + std::max(1, targetTicks) - 1) / std::max(1, targetTicks));
-    // Within a short range the powers of ten alone are too few.
-    const bool between = decades * 3 <= targetTicks;
-    for (int d = firstDecade; d <= lastDecade; ++d) {
-        const double power = std::pow(10.0, d);
-        const double candidates[] = {power, 2.0 * power, 5.0 * power};
-        for (int c = 0; c < (between ? 3 : 1); ++c) {
-            const double value = candidates[c];
-            if (c == 0 && (d - firstDecade) % every != 0)
+    // The powers of ten alone, or with more steps between them where the
+    // range holds fewer than three of them: the sparsest that gives three.
+    static const std::vector<double> steps[] = {{1.0}, {1.0, 2.0, 5.0}, {1.0, 1.5, 2.0, 3.0, 5.0, 7.0}};
+    for (const std::vector<double> &mantissas : steps) {
+        axis.m_ticks.clear();
+        axis.m_labels.clear();
+        for (int d = firstDecade; d <= lastDecade; ++d) {
+            const double power = std::pow(10.0, d);
+            if (mantissas.size() == 1 && (d - firstDecade) % every != 0)
                 continue;
-            if (value < low * (1.0 - 1e-9) || value > high * (1.0 + 1e-9))
-                continue;
-            axis.m_ticks.push_back(value);
-            axis.m_labels.append(tickLabel(value, std::max(0, -d)));
+            for (const double mantissa : mantissas) {
+                const double value = mantissa * power;
+                if (value < low * (1.0 - 1e-9) || value > high * (1.0 + 1e-9))
+                    continue;
+                axis.m_ticks.push_back(value);
+                axis.m_labels.append(tickLabel(value, std::max(0, -d + (mantissa == 1.5 ? 1 : 0))));
+            }
         }
+        if (axis.m_ticks.size() >= 3)
+            break;
     }
     return axis;
 }

@@ -18,8 +18,9 @@ public:
     // About targetTicks ticks at 1, 2, 2.5 or 5 times a power of ten; the
     // range is widened to the outer ticks.
     static Axis linear(double low, double high, int targetTicks);
-    // Ticks at powers of ten, with 2 and 5 between them over a short range
-    // and every n-th power over a long one; low and high are kept (> 0).
+    // Ticks at powers of ten (every n-th over a long range), with 2 and 5
+    // between them, or more, where that gives fewer than three; low and
+    // high are kept (> 0).
     static Axis log10(double low, double high, int targetTicks);
 
     double low() const { return m_low; }
