@@ -30,8 +30,10 @@ public:
     static int accepted(qint64 individuals, qint64 alleleCount, double level, HwBandPoint *point);
 
     // The band over every allele count, or, when there are more than
-    // maxPoints (at least 2) of them, maxPoints counts spread evenly from 0
-    // to 2n with `include` (the observed count) added. Sorted by allele count.
+    // maxPoints (at least 2) of them, about maxPoints counts spread evenly
+    // from 0 to 2n, each with its mirror image 2n - c (whose interval is
+    // the same: swapping the alleles leaves the tables alike), and
+    // `include` (the observed count) with its mirror. Sorted by allele count.
     static int band(qint64 individuals, double level, int maxPoints, qint64 include,
                     std::vector<HwBandPoint> *points);
 };

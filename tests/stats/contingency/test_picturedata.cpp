@@ -87,12 +87,20 @@ void TestPictureData::bandSpreadsItsPoints()
 {
     std::vector<HwBandPoint> band;
     QCOMPARE(hwband::band(1000000, kLevel, 100, 123457, &band), int(hwband::Finished));
-    QCOMPARE(band.size(), std::size_t(101));
+    QVERIFY(band.size() >= 100 && band.size() <= 102);
     QCOMPARE(band.front().alleleCount, qint64(0));
     QCOMPARE(band.back().alleleCount, qint64(2000000));
-    QVERIFY(std::is_sorted(band.begin(), band.end(),
-                           [](const HwBandPoint &a, const HwBandPoint &b) { return a.alleleCount < b.alleleCount; }));
     QVERIFY(std::any_of(band.begin(), band.end(), [](const HwBandPoint &p) { return p.alleleCount == 123457; }));
+    // Sorted, symmetric, and each interval the one the count has alone.
+    for (std::size_t i = 0; i < band.size(); ++i) {
+        const HwBandPoint &mirror = band[band.size() - 1 - i];
+        QCOMPARE(band[i].alleleCount + mirror.alleleCount, qint64(2000000));
+        QCOMPARE(band[i].hetLow, mirror.hetLow);
+        QVERIFY(i == 0 || band[i - 1].alleleCount < band[i].alleleCount);
+        HwBandPoint alone;
+        hwband::accepted(1000000, band[i].alleleCount, kLevel, &alone);
+        QCOMPARE(band[i].hetHigh, alone.hetHigh);
+    }
     QCOMPARE(hwband::band(10, kLevel, 100, 3, &band), int(hwband::Finished));
     QCOMPARE(band.size(), std::size_t(21));
 }
