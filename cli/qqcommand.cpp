@@ -134,9 +134,8 @@ int runQqCommand(const CliOptions &options)
     const QString file = standardInput ? QStringLiteral("standard input") : name;
     model.title = read.test.isEmpty() ? QStringLiteral("Q-Q plot of the P-values of %1").arg(file)
                                       : QStringLiteral("Q-Q plot of the %1 P-values of %2").arg(read.test, file);
-    model.subtitle = QStringLiteral("%1 P-values; genomic-control \u03bb = %2; grey: pointwise 95% band")
-                         .arg(QLocale(QLocale::English).toString(points.count))
-                         .arg(QString::number(points.lambda, 'f', 6));
+    model.subtitle = QStringLiteral("%1 P-values against their expectation (i \u2212 0.5)/n without association")
+                         .arg(QLocale(QLocale::English).toString(points.count));
     model.count = points.count;
     model.lambda = points.lambda;
     model.expected = std::move(points.expected);
