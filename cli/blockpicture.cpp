@@ -6,6 +6,7 @@
 #include "contingencyruns.h"
 #include "fisherrun.h"
 #include "hwband.h"
+#include "picturebuilders.h"
 #include "testinput.h"
 
 #include <cmath>
@@ -22,16 +23,6 @@ QString number(double value)
     return QString::number(value, 'g', 6);
 }
 
-QString columnName(int column)
-{
-    return QString(QChar(char16_t(u'A' + column)));
-}
-
-QString rowName(int row)
-{
-    return QString::number(row + 1);
-}
-
 std::vector<qint64> readCounts(const TestInput &input, const CellSource &grid)
 {
     std::vector<qint64> counts;
@@ -42,37 +33,15 @@ std::vector<qint64> readCounts(const TestInput &input, const CellSource &grid)
     return counts;
 }
 
-// The bars of a table whose rows and columns are the grid's: the longer
-// side along x, the shorter one as colours (fewer colours to tell apart).
 PicturePtr tablePicture(const TestInput &input, const std::vector<qint64> &counts, const QString &title,
                         const QString &subtitle)
 {
     const CellResiduals cells = tableResiduals(input.nRows, input.nCols, counts);
     if (cells.rows == 0)
         return nullptr;
-    pictures::ContingencyModel model;
-    model.title = title;
-    model.subtitle = subtitle;
-    const bool rowsAsSeries = input.nRows <= input.nCols;
-    const int series = rowsAsSeries ? input.nRows : input.nCols;
-    const int groups = rowsAsSeries ? input.nCols : input.nRows;
-    model.groupAxis = rowsAsSeries ? QStringLiteral("Column of the block") : QStringLiteral("Row of the block");
-    for (int g = 0; g < groups; ++g)
-        model.groups.append(rowsAsSeries ? columnName(input.leftCol + g) : rowName(input.topRow + g));
-    for (int s = 0; s < series; ++s)
-        model.series.append(rowsAsSeries ? QStringLiteral("Row %1").arg(rowName(input.topRow + s))
-                                         : QStringLiteral("Column %1").arg(columnName(input.leftCol + s)));
-    for (int s = 0; s < series; ++s) {
-        for (int g = 0; g < groups; ++g) {
-            const int r = rowsAsSeries ? s : g;
-            const int c = rowsAsSeries ? g : s;
-            const std::size_t i = std::size_t(r) * std::size_t(input.nCols) + std::size_t(c);
-            model.observed.push_back(cells.observed[i]);
-            model.expected.push_back(cells.expected[i]);
-            model.residual.push_back(cells.residual[i]);
-        }
-    }
-    return std::make_shared<const pictures::Picture>(std::move(model));
+    const pictures::GridBlock block{input.topRow, input.leftCol, input.nRows, input.nCols};
+    return std::make_shared<const pictures::Picture>(
+        pictures::tableBars(block, cells.observed, cells.expected, cells.residual, title, subtitle));
 }
 
 } // namespace
@@ -113,32 +82,24 @@ PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, co
 {
     const int K = input.testSize;
     const QString title = QStringLiteral("Exact Hardy-Weinberg test, ") + place;
-    QStringList alleles;
-    for (int i = 0; i < K; ++i)
-        alleles.append(QStringLiteral("A%1").arg(i + 1));
     if (K == 2) {
-        pictures::TernaryModel model;
-        model.title = title;
-        model.alleles = alleles;
-        model.homFirst = input.bufA[0];
-        model.het = input.bufA[1];
-        model.homSecond = input.bufA[3];
-        model.level = kLevel;
-        const qint64 n = model.homFirst + model.het + model.homSecond;
-        const qint64 second = 2 * model.homSecond + model.het;
+        const qint64 homFirst = input.bufA[0];
+        const qint64 het = input.bufA[1];
+        const qint64 homSecond = input.bufA[3];
+        const qint64 n = homFirst + het + homSecond;
         std::vector<HwBandPoint> band;
-        if (hwband::band(n, kLevel, kBandPoints, second, &band) == hwband::Finished) {
+        std::vector<pictures::BandCounts> counts;
+        if (hwband::band(n, kLevel, kBandPoints, 2 * homSecond + het, &band) == hwband::Finished)
             for (const HwBandPoint &point : band)
-                model.band.push_back({double(point.alleleCount) / double(2 * n), double(point.hetLow) / double(n),
-                                      double(point.hetHigh) / double(n)});
-        }
-        model.subtitle = QStringLiteral("P = %1; n = %2: %3 A1A1, %4 A1A2, %5 A2A2")
-                             .arg(number(run.pValue))
-                             .arg(n)
-                             .arg(model.homFirst)
-                             .arg(model.het)
-                             .arg(model.homSecond);
-        return std::make_shared<const pictures::Picture>(std::move(model));
+                counts.push_back({point.alleleCount, point.hetLow, point.hetHigh});
+        const QString subtitle = QStringLiteral("P = %1; n = %2: %3 A1A1, %4 A1A2, %5 A2A2")
+                                     .arg(number(run.pValue))
+                                     .arg(n)
+                                     .arg(homFirst)
+                                     .arg(het)
+                                     .arg(homSecond);
+        return std::make_shared<const pictures::Picture>(
+            pictures::deFinetti(homFirst, het, homSecond, counts, kLevel, title, subtitle));
     }
     std::vector<qint64> upper(std::size_t(K) * std::size_t(K), 0);
     for (int i = 0; i < K; ++i)
@@ -147,15 +108,10 @@ PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, co
     const CellResiduals cells = genotypeResiduals(K, upper);
     if (cells.rows == 0)
         return nullptr;
-    pictures::GenotypeHeatMapModel model;
-    model.title = title;
-    model.subtitle = QStringLiteral("P = %1; O observed and E expected genotypes, colour (O \u2212 E)/\u221aE")
-                         .arg(number(run.pValue));
-    model.alleles = alleles;
-    model.observed = cells.observed;
-    model.expected = cells.expected;
-    model.residual = cells.residual;
-    return std::make_shared<const pictures::Picture>(std::move(model));
+    const QString subtitle =
+        QStringLiteral("P = %1; O observed and E expected genotypes, colour (O \u2212 E)/\u221aE").arg(number(run.pValue));
+    return std::make_shared<const pictures::Picture>(
+        pictures::genotypeHeatMap(K, cells.observed, cells.expected, cells.residual, title, subtitle));
 }
 
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place)
