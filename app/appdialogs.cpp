@@ -2,6 +2,7 @@
 
 #include "preferencesdialog.h"
 #include "recoverydialog.h"
+#include "recoverystore.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -13,7 +14,7 @@ AppDialogs *installed = nullptr;
 AppDialogs::Recovery AppDialogs::recoverDocuments(QWidget *parent,
                                                   const QList<RecoveryCopy> &copies)
 {
-    RecoveryDialog dialog(copies, parent);
+    RecoveryDialog dialog(copies, RecoveryStore::shared().folder(), parent);
     dialog.exec();
     return dialog.choice();
 }

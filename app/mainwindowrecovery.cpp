@@ -16,7 +16,7 @@ void MainWindow::createAutosave()
 {
     autosaver = new Autosaver(this, RecoveryStore::shared());
 
-    preferencesAction = new QAction(tr("Pre&ferences..."), this);
+    preferencesAction = new QAction(tr("Pr&eferences..."), this);
     preferencesAction->setMenuRole(QAction::PreferencesRole);
     preferencesAction->setStatusTip(tr("Change the autosave interval"));
     connect(preferencesAction, &QAction::triggered, this, &MainWindow::editPreferences);

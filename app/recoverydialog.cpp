@@ -2,11 +2,14 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 QStringList RecoveryDialog::rowTexts(const RecoveryCopy &copy)
 {
@@ -15,27 +18,32 @@ QStringList RecoveryDialog::rowTexts(const RecoveryCopy &copy)
     const QString time = known
         ? copy.savedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
         : QString();
-    const QString state = copy.isDamaged()
-        ? tr("Cannot be read: %1 It is kept as %2.")
-              .arg(copy.damage, QDir::toNativeSeparators(copy.copyFile.isEmpty()
-                                                             ? copy.stem + QStringLiteral(".*")
-                                                             : copy.copyFile))
-        : tr("Can be restored");
+    const QString kept = copy.copyFile.isEmpty() ? copy.stem + QStringLiteral(".*")
+                                                 : QFileInfo(copy.copyFile).fileName();
+    const QString state = copy.isDamaged() ? tr("Cannot be read. %1 Kept as %2.").arg(copy.damage, kept)
+                                           : tr("Can be restored");
     return { name, time, state };
 }
 
-RecoveryDialog::RecoveryDialog(const QList<RecoveryCopy> &copies, QWidget *parent)
+RecoveryDialog::RecoveryDialog(const QList<RecoveryCopy> &copies, const QString &folder,
+                               QWidget *parent)
     : QDialog(parent)
 {
     setWindowTitle(tr("Recover Documents"));
-    auto *intro = new QLabel(
-        tr("Velmora ended without saving these documents. Restore opens each one as its last "
-           "recovery copy holds it, marked modified; Save then writes it to its own file."));
+    QString text = tr("Velmora ended without saving these documents. Restore opens each one as its "
+                      "last recovery copy holds it, marked modified; Save then writes it to its "
+                      "own file.");
+    if (std::any_of(copies.begin(), copies.end(), [](const RecoveryCopy &c) { return c.isDamaged(); }))
+        text += u'\n'
+            + tr("A copy that cannot be read stays in %1 until you discard it.")
+                  .arg(QDir::toNativeSeparators(folder));
+    auto *intro = new QLabel(text);
     intro->setWordWrap(true);
 
     auto *list = new QTreeWidget;
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setFocusPolicy(Qt::NoFocus);
     list->setHeaderLabels({ tr("Document"), tr("Copy saved"), tr("State") });
     bool anyRestorable = false;
     for (const RecoveryCopy &copy : copies) {
@@ -70,5 +78,5 @@ RecoveryDialog::RecoveryDialog(const QList<RecoveryCopy> &copies, QWidget *paren
     layout->addWidget(intro);
     layout->addWidget(list);
     layout->addWidget(buttons);
-    resize(640, 280);
+    resize(680, 260);
 }

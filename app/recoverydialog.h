@@ -6,14 +6,16 @@
 
 // "Recover Documents": the copies that instances which ended without
 // cleaning up left behind, each with its document's name and the time of
-// the copy; a copy that cannot be read is named with the reason. Restore
-// (the default), Discard or Later; closing the dialog is Later.
+// the copy; a copy that cannot be read is named with the reason and the
+// file that is kept in `folder`. Restore (the default), Discard or Later;
+// closing the dialog is Later.
 class RecoveryDialog final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit RecoveryDialog(const QList<RecoveryCopy> &copies, QWidget *parent = nullptr);
+    RecoveryDialog(const QList<RecoveryCopy> &copies, const QString &folder,
+                   QWidget *parent = nullptr);
 
     AppDialogs::Recovery choice() const { return chosen; }
 

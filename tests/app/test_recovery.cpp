@@ -410,7 +410,7 @@ void TestRecovery::intervalSetting()
     MainWindow window;
     typeShown(window, 0, 0, "7");
     QCOMPARE(window.autosave()->isArmed(), seconds > 0);
-    QVERIFY(trigger(window, QStringLiteral("Pre&ferences...")));
+    QVERIFY(trigger(window, QStringLiteral("Pr&eferences...")));
     QCOMPARE(Autosaver::intervalSetting(), 0);
     QVERIFY(!window.autosave()->isArmed());
 }
