@@ -39,96 +39,75 @@ cd "$scratch/work"
 # Every wait lasts up to 30 seconds (a sanitizer build is slow); the steps
 # reached are logged, and the first that fails ends the run.
 xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
-    velmora=$1 xkeys=$2 log=$3/velmora.log recovery=$4 original=$3/original.sp
-    # The ids of the windows with any of these titles; a window class
-    # tells them from the client leader, which has the application name.
-    titled() {
+    velmora=$1 xkeys=$2 log=$3/velmora.log recovery=$4 original=$3/original.sp pids=
+    # Ids of the windows with any of these titles; a window class tells them
+    # from the client leader, which has the application name.
+    ids() {
         tree=$(xwininfo -root -tree)
-        for title in "$@"; do
-            echo "$tree" | grep -F "\"$title\": (\"" | awk "{print \$1}"
-        done
+        for title; do echo "$tree" | grep -F "\"$title\": (\"" | awk "{print \$1}"; done
     }
-    window() {
-        i=0
-        while [ $i -lt 150 ]; do
-            id=$(titled "$@" | head -n 1)
-            [ -n "$id" ] && { echo "$id"; return 0; }
-            sleep 0.2; i=$((i + 1))
-        done
-        return 1
-    }
+    shown() { [ -n "$(ids "$@")" ]; }
     copies() { ls "$recovery" 2>/dev/null | grep -c "\.sp\$" || true; }
-    # Waits for $1 copies, or with "-" for no more than $2.
-    await_copies() {
+    has_copies() { [ "$(copies)" -ge "$1" ]; }
+    no_copy() { [ "$(copies)" -eq 0 ]; }
+    ended() { ! kill -0 "$1" 2>/dev/null; }
+    await() {
         i=0
-        while if [ "$1" = - ]; then [ "$(copies)" -gt "$2" ]; else [ "$(copies)" -lt "$1" ]; fi; do
-            [ $i -lt 150 ] || return 1
-            sleep 0.2; i=$((i + 1))
-        done
+        until "$@"; do [ $i -lt 150 ] || return 1; sleep 0.2; i=$((i + 1)); done
     }
-    await_exit() {
-        i=0
-        while kill -0 "$1" 2>/dev/null; do
-            [ $i -lt 150 ] || return 1
-            sleep 0.2; i=$((i + 1))
-        done
-    }
-    pids=
+    window() { await shown "$@" && ids "$@" | head -n 1; }
+    start() { "$velmora" "$@" >>"$log" 2>&1 & pid=$!; pids="$pids $pid"; }
     fail() { echo "FAILED: $1"; kill -KILL $pids 2>/dev/null; exit 1; }
     untouched() { cmp -s "$original" study.sp || fail "study.sp was written before Save"; }
 
-    "$velmora" study.sp >>"$log" 2>&1 & a=$!
-    pids="$pids $a"
+    start study.sp; a=$pid
     ida=$(window "study.sp - Velmora") || fail "A did not open study.sp"
     python3 "$xkeys" "$ida" 4 2 4 2 Return
-    window "study.sp* - Velmora" >/dev/null || fail "A: the typing did not arrive"
-    await_copies 1 || fail "A wrote no recovery copy"
+    await shown "study.sp* - Velmora" || fail "A: the typing did not arrive"
+    await has_copies 1 || fail "A wrote no recovery copy"
     untouched
     echo "A: typed, copy written"
 
-    "$velmora" >>"$log" 2>&1 & b=$!
-    pids="$pids $b"
+    start; b=$pid
     idb=$(window "Velmora" "Untitled - Velmora") || fail "B did not start"
     sleep 2
-    [ -z "$(titled "Recover Documents")" ] || fail "B offered the copy of A, which is alive"
+    shown "Recover Documents" && fail "B offered the copy of A, which is alive"
     python3 "$xkeys" "$idb" 5 Return
-    await_copies 2 || fail "B wrote no copy of its own"
+    await has_copies 2 || fail "B wrote no copy of its own"
     copyb=$(ls -t "$recovery" | grep "\.sp\$" | head -n 1)
     echo "B: nothing offered, own copy written"
 
     kill -KILL $a
     wait $a 2>/dev/null || true
     untouched
-    "$velmora" >>"$log" 2>&1 & c=$!
-    pids="$pids $c"
+    start; c=$pid
     idr=$(window "Recover Documents") || fail "C did not offer the copy of A"
     echo "C: Recover Documents"
     python3 "$xkeys" "$idr" Return
     idc=$(window "study.sp* - Velmora") || fail "Restore did not open study.sp modified"
     untouched
     sleep 2
-    [ -z "$(titled "Untitled* - Velmora")" ] || fail "C restored the copy of B too"
+    shown "Untitled* - Velmora" && fail "C restored the copy of B too"
     [ -f "$recovery/$copyb" ] || fail "C deleted the live copy of B"
     python3 "$xkeys" "$idc" ctrl+s
-    window "study.sp - Velmora" >/dev/null || fail "Save after Restore did not clear the mark"
+    await shown "study.sp - Velmora" || fail "Save after Restore did not clear the mark"
     echo "C: restored and saved"
 
     python3 "$xkeys" "$idc" ctrl+q
-    await_exit $c || fail "C did not quit"
+    await ended $c || fail "C did not quit"
     python3 "$xkeys" "$idb" ctrl+z
-    await_copies - 0 || fail "B: undoing to the saved state left its copy"
+    await no_copy || fail "B: undoing to the saved state left its copy"
     python3 "$xkeys" "$idb" ctrl+q
-    await_exit $b || fail "B did not quit"
+    await ended $b || fail "B did not quit"
     [ -z "$(ls -A "$recovery")" ] || fail "left in the recovery folder: $(ls -A "$recovery")"
     echo "clean quits: recovery folder empty"
 
-    "$velmora" >>"$log" 2>&1 & d=$!
-    pids="$pids $d"
+    start; d=$pid
     idd=$(window "Velmora" "Untitled - Velmora") || fail "D did not start"
     sleep 2
-    [ -z "$(titled "Recover Documents")" ] || fail "D asked after clean quits"
+    shown "Recover Documents" && fail "D asked after clean quits"
     python3 "$xkeys" "$idd" ctrl+q
-    await_exit $d || fail "D did not quit"
+    await ended $d || fail "D did not quit"
     echo "next start: nothing asked"
 ' sh "$velmora" "$xkeys" "$scratch" "$recovery" >"$scratch/steps" || true
 
