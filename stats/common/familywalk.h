@@ -23,6 +23,7 @@ struct FamilySums
 {
     long double counting = 1.0L;  // members no heavier than the observed one
     long double total = 1.0L;     // every member
+    long double ties = 1.0L;      // the counted members as heavy as the observed one
 };
 
 namespace familywalk {
@@ -42,6 +43,13 @@ constexpr quint64 kStepsPerPoll = quint64(1) << 16;
 inline long double tieLimit(quint64 steps)
 {
     return 1.0L + kTieTolerance + kStepRounding * static_cast<long double>(steps);
+}
+
+// Whether a member that counts (weight at most tieLimit) also ties with the
+// observed one: it is within the same tolerance below it.
+inline bool isTie(long double weight, quint64 steps)
+{
+    return weight * tieLimit(steps) >= 1.0L;
 }
 
 } // namespace familywalk
@@ -72,8 +80,11 @@ bool walkFamilySide(Next &&next, FamilySums &sums,
             return true;
         }
         sums.total += term;
-        if (term <= familywalk::tieLimit(i + 1))
+        if (term <= familywalk::tieLimit(i + 1)) {
             sums.counting += term;
+            if (familywalk::isTie(term, i + 1))
+                sums.ties += term;
+        }
         if (r < 1.0 && term * r <= familywalk::kNegligible * sums.counting * (1.0 - r))
             return true;
     }
@@ -87,4 +98,13 @@ inline double familyProbability(const FamilySums &sums)
     if (std::isinf(sums.total))
         return 0.0;
     return std::min(1.0, static_cast<double>(sums.counting / sums.total));
+}
+
+// Lancaster's mid-p: the members lighter than the observed one and half of
+// those that tie with it, as a probability.
+inline double familyMidP(const FamilySums &sums)
+{
+    if (std::isinf(sums.total))
+        return 0.0;
+    return std::min(1.0, static_cast<double>((sums.counting - 0.5L * sums.ties) / sums.total));
 }

@@ -2,7 +2,7 @@
 
 #include "familywalk.h"
 
-int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P)
+int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P, double *midP)
 {
     if (homA < 0 || het < 0 || homB < 0 || !P)
         return BadInput;
@@ -42,6 +42,8 @@ int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P)
     if (!downDone)
         return Stopped;
     *P = familyProbability(sums);
+    if (midP)
+        *midP = familyMidP(sums);
     return Finished;
 }
 

@@ -56,7 +56,7 @@ public:
     }
 
     // false: stopped.
-    bool run(double *P)
+    bool run(double *P, double *midP)
     {
         // The observed row, summed out in full: its total anchors the rest.
         FamilySums first;
@@ -69,6 +69,7 @@ public:
             return false;
         m_counting = first.counting;
         m_total = first.total;
+        m_ties = first.ties;
         for (const int dir : {+1, -1}) {
             Anchor at{oB, 1.0L, 0};
             Real rowTotal = first.total;
@@ -85,6 +86,8 @@ public:
                 rowTotal *= rho;
                 if (std::isinf(rowTotal)) {
                     *P = 0.0;
+                    if (midP)
+                        *midP = 0.0;
                     return true;
                 }
                 m_total += rowTotal;
@@ -98,6 +101,8 @@ public:
             }
         }
         *P = std::min(1.0, double(m_counting / m_total));
+        if (midP)
+            *midP = std::min(1.0, double((m_counting - 0.5L * m_ties) / m_total));
         return true;
     }
 
@@ -161,14 +166,38 @@ private:
         return at;
     }
 
+    // The weight of the tables from `at` outwards (away from the row's
+    // mode, so the weights fall) that tie with the observed one.
+    Real tiesFrom(qint64 r, Anchor at, int dir)
+    {
+        Real sum = 0.0L;
+        while (familywalk::isTie(at.u, at.chain)) {
+            sum += at.u;
+            qint64 b = at.b;
+            const double ratio = stepB(r, b, dir);
+            if (ratio < 0.0)
+                break;
+            at = {b, at.u * ratio, at.chain + 1};
+            ++m_work;
+        }
+        return sum;
+    }
+
     // Adds the tables of row a that count, from its mode.
     void countRow(qint64 a, Anchor mode, Real rowTotal)
     {
+        const qint64 r = m - a;
         if (mode.u <= familywalk::tieLimit(mode.chain)) {
             m_counting += rowTotal;  // no table of the row is heavier
+            if (familywalk::isTie(mode.u, mode.chain)) {
+                m_ties += tiesFrom(r, mode, +1);
+                qint64 b = mode.b;
+                const double ratio = stepB(r, b, -1);
+                if (ratio >= 0.0)
+                    m_ties += tiesFrom(r, {b, mode.u * ratio, mode.chain + 1}, -1);
+            }
             return;
         }
-        const qint64 r = m - a;
         // The heavier middle, from the mode to the first table that counts
         // on either side.
         Real middle = mode.u;
@@ -192,6 +221,9 @@ private:
                 middle += at.u;
             }
         }
+        for (int side = 0; side < 2; ++side)
+            if (crossRatio[side] >= 0.0)
+                m_ties += tiesFrom(r, cross[side], side == 0 ? +1 : -1);
         const Real rest = rowTotal - middle;
         if (rest >= kSubtractShare * rowTotal) {
             m_counting += rest;
@@ -223,6 +255,7 @@ private:
     qint64 oA = 0, oB = 0;
     Real m_counting = 0.0L;
     Real m_total = 0.0L;
+    Real m_ties = 0.0L;
     quint64 m_work = 0;
 };
 
@@ -241,11 +274,11 @@ bool fishersmall::qualifies(const int *x, const int *c, int N, qint64 total)
     return sum == total;
 }
 
-int fishersmall::pValue(const int *x, const int *c, int N, double *P)
+int fishersmall::pValue(const int *x, const int *c, int N, double *P, double *midP)
 {
     if (N == 3) {
         twoByThree sum(x, c);
-        return sum.run(P) ? Finished : Stopped;
+        return sum.run(P, midP) ? Finished : Stopped;
     }
     // 2 x 2: one more in the first column is one fewer in the second.
     FamilySums sums;
@@ -276,5 +309,7 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P)
             sums))
         return Stopped;
     *P = familyProbability(sums);
+    if (midP)
+        *midP = familyMidP(sums);
     return Finished;
 }

@@ -1,7 +1,7 @@
 // The direct sum of 2 x 2 and 2 x 3 tables (fishersmall): the same P-value
 // as the exact network (dfex<double>) on thousands of random tables, ties
 // included, and as the brute-force walk (bruteforce.h), both to 1e-9
-// relative; and the run function's use of it (same report, same progress
+// relative, and its mid-p as the brute-force walk's; and the run function's use of it (same report, same progress
 // frame, Stop, and the network still for every other table).
 #include "bruteforce.h"
 
@@ -199,6 +199,12 @@ void FisherSmallTests::agreesWithBruteForce()
         const double direct = directP(x, c);
         QVERIFY2(close(direct, expected, 1e-9),
                  qPrintable(describe(x, c) + QStringLiteral(": %1 vs %2").arg(direct, 0, 'g', 17).arg(expected, 0, 'g', 17)));
+        // Mid-p: the strictly less probable tables and half of the ties.
+        const double expectedMid = 0.5 * (expected + bruteforce::pValue(x, c, -1e-10L));
+        double p = 0.0, mid = -1.0;
+        QCOMPARE(fishersmall::pValue(x.data(), c.data(), N, &p, &mid), int(fishersmall::Finished));
+        QVERIFY2(close(mid, expectedMid, 1e-9),
+                 qPrintable(describe(x, c) + QStringLiteral(": mid-p %1 vs %2").arg(mid, 0, 'g', 17).arg(expectedMid, 0, 'g', 17)));
     }
 }
 

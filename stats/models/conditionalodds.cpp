@@ -1,0 +1,280 @@
+#include "conditionalodds.h"
+
+#include "normalquantile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Beyond e^700 a product of the weights' ratios would leave the double
+// range; no table of 32-bit counts has a root there (the estimate of an
+// inner count is below N^2, so its log is below 45).
+constexpr double kMaxLogPsi = 700.0;
+// A root is taken once a Halley step in log psi is this small relative to
+// max(1, |log psi|): the next step would change psi by far less than 1e-15.
+constexpr double kStepTolerance = 1e-10;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// The sums of one evaluation, with offsets j = x - mode, which keep the
+// moments free of cancellation.
+struct Sums
+{
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;  // the whole distribution
+    double t0 = 0.0, t1 = 0.0, t2 = 0.0;            // the tail
+    bool tailResolved = true;  // false: the tail weighs less than kPrecision of the total
+    qint64 mode = 0;
+};
+
+// Which tail an evaluation sums besides the whole: X >= x, X <= x, or none.
+enum class Tail { None, Upper, Lower };
+
+class Distribution final
+{
+public:
+    Distribution(qint64 a, qint64 b, qint64 c, qint64 d)
+        : m(a + c), n(b + d), k(a + b), x(a), lo(std::max<qint64>(0, k - n)), hi(std::min(k, m))
+    {
+    }
+
+    qint64 observed() const { return x; }
+    qint64 least() const { return lo; }
+    qint64 most() const { return hi; }
+
+    Sums evaluate(double logPsi, Tail tail) const
+    {
+        const double psi = std::exp(logPsi);
+        const qint64 mode = modeAt(psi);
+        Sums sums;
+        sums.mode = mode;
+        add(sums, 0.0, 1.0, (tail == Tail::Upper && mode >= x) || (tail == Tail::Lower && mode <= x));
+        walk(sums, mode, psi, tail, +1);
+        walk(sums, mode, psi, tail, -1);
+        return sums;
+    }
+
+private:
+    // w(v + 1) / w(v) at psi = 1.
+    double rho(qint64 v) const
+    {
+        return (double(m - v) * double(k - v)) / (double(v + 1) * double(n - k + v + 1));
+    }
+
+    // The most probable count: the first v whose next weighs less.
+    qint64 modeAt(double psi) const
+    {
+        qint64 low = lo, high = hi;  // the mode lies in [low, high]
+        while (low < high) {
+            const qint64 mid = low + (high - low) / 2;
+            if (psi * rho(mid) < 1.0)
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        return low;
+    }
+
+    static void add(Sums &sums, double j, double t, bool inTail)
+    {
+        const double tj = t * j;
+        sums.s0 += t;
+        sums.s1 += tj;
+        sums.s2 += tj * j;
+        sums.s3 += tj * j * j;
+        if (inTail) {
+            sums.t0 += t;
+            sums.t1 += tj;
+            sums.t2 += tj * j;
+        }
+    }
+
+    // One side of the mode, outwards (dir +1: up, -1: down). The weights
+    // fall along it (log-concavity), so after a term t with ratio r < 1 the
+    // rest weighs at most t r / (1 - r).
+    void walk(Sums &sums, qint64 mode, double psi, Tail tail, int dir) const
+    {
+        const double precision = conditionalodds::kPrecision;
+        double t = 1.0;
+        for (qint64 v = mode;;) {
+            const qint64 next = v + dir;
+            if (next < lo || next > hi)
+                return;
+            const double r = dir > 0 ? psi * rho(v) : 1.0 / (psi * rho(next));
+            t *= r;
+            v = next;
+            const bool inTail = (tail == Tail::Upper && v >= x) || (tail == Tail::Lower && v <= x);
+            add(sums, double(v - mode), t, inTail);
+            if (!(r < 1.0))
+                continue;
+            const double rest = t * r / (1.0 - r);
+            if (rest > precision * sums.s0)
+                continue;
+            // Whether the tail has members further out on this side.
+            const bool tailAhead = (tail == Tail::Upper && (dir > 0 || v > x))
+                                   || (tail == Tail::Lower && (dir < 0 || v < x));
+            if (!tailAhead)
+                return;
+            if (sums.t0 == 0.0) {
+                sums.tailResolved = false;
+                return;
+            }
+            if (rest <= precision * sums.t0)
+                return;
+        }
+    }
+
+    qint64 m, n, k, x, lo, hi;
+};
+
+// A function of log psi that rises through its root, with its first two
+// derivatives; unresolved: only its sign is known.
+struct Point
+{
+    bool resolved = true;
+    double f = 0.0, d1 = 0.0, d2 = 0.0;
+};
+
+// Halley's method in a bracket: a step that leaves the bracket, or a point
+// whose value is unresolved, gives way to bisection, or while one side is
+// still open, to a step that doubles each time.
+template <typename Function>
+bool solve(Function &&function, double start, double *root)
+{
+    double low = -kMaxLogPsi, high = kMaxLogPsi;
+    bool lowKnown = false, highKnown = false;
+    double theta = std::clamp(start, -kMaxLogPsi + 1.0, kMaxLogPsi - 1.0);
+    double expansion = 1.0;
+    for (int i = 0; i < conditionalodds::kMaxIterations; ++i) {
+        const Point p = function(theta);
+        if (p.resolved && p.f == 0.0) {
+            *root = theta;
+            return true;
+        }
+        if (p.f < 0.0) {
+            low = theta;
+            lowKnown = true;
+        } else {
+            high = theta;
+            highKnown = true;
+        }
+        const double tolerance = kStepTolerance * std::max(1.0, std::fabs(theta));
+        double next = qQNaN();
+        if (p.resolved && p.d1 > 0.0) {
+            double step = -p.f / p.d1;
+            const double denominator = 2.0 * p.d1 * p.d1 - p.f * p.d2;
+            // Halley's correction where it stays a correction.
+            if (denominator > 0.0) {
+                const double halley = -2.0 * p.f * p.d1 / denominator;
+                if (std::fabs(halley) <= 2.0 * std::fabs(step))
+                    step = halley;
+            }
+            if (std::fabs(step) <= tolerance) {
+                *root = theta + step;
+                return true;
+            }
+            next = theta + step;
+        }
+        if (!(next > low && next < high)) {
+            if (lowKnown && highKnown) {
+                next = 0.5 * (low + high);
+            } else {
+                next = lowKnown ? theta + expansion : theta - expansion;
+                expansion *= 2.0;
+                if (next <= -kMaxLogPsi || next >= kMaxLogPsi)
+                    return false;
+            }
+        }
+        if (lowKnown && highKnown && high - low <= tolerance) {
+            *root = 0.5 * (low + high);
+            return true;
+        }
+        theta = next;
+    }
+    return false;
+}
+
+} // namespace
+
+int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double confLevel, OddsRatioFigure *out)
+{
+    if (a < 0 || b < 0 || c < 0 || d < 0 || !out || a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
+        return BadInput;
+    // The tails are summed to kPrecision of the total: alpha must lie well above it.
+    const double alpha = (1.0 - confLevel) / 2.0;
+    if (!(confLevel > 0.0 && alpha >= 1e-15))
+        return BadInput;
+
+    const Distribution dist(a, b, c, d);
+    const qint64 x = dist.observed();
+
+    // Starting points: the sample odds ratio and Woolf's limits, 0.5
+    // added to every cell when one is empty.
+    const double half = (a == 0 || b == 0 || c == 0 || d == 0) ? 0.5 : 0.0;
+    const double A = double(a) + half, B = double(b) + half, C = double(c) + half, D = double(d) + half;
+    const double logSample = std::log(A) + std::log(D) - std::log(B) - std::log(C);
+    const double spread = normalUpperQuantile(alpha) * std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
+
+    // The estimate: the mean at psi is a, rising with log psi at the rate
+    // of the variance.
+    OddsRatioFigure figure;
+    double root = 0.0;
+    if (x == dist.least()) {
+        figure.estimate = 0.0;
+    } else if (x == dist.most()) {
+        figure.estimate = kInfinity;
+    } else {
+        const auto mean = [&](double theta) {
+            const Sums s = dist.evaluate(theta, Tail::None);
+            const double mu = s.s1 / s.s0;
+            const double m2 = s.s2 / s.s0;
+            Point p;
+            p.f = mu - double(x - s.mode);
+            p.d1 = m2 - mu * mu;
+            p.d2 = s.s3 / s.s0 - 3.0 * mu * m2 + 2.0 * mu * mu * mu;
+            return p;
+        };
+        if (!solve(mean, logSample, &root))
+            return NoConvergence;
+        figure.estimate = std::exp(root);
+    }
+
+    // The limits: ln P(tail) - ln alpha rises (lower limit, X >= a) or
+    // falls (upper limit, X <= a) with log psi, at the rate of the tail's
+    // mean less the whole mean.
+    const double logAlpha = std::log(alpha);
+    const auto tailPoint = [&](double theta, Tail tail) {
+        const Sums s = dist.evaluate(theta, tail);
+        const double sign = tail == Tail::Upper ? 1.0 : -1.0;
+        Point p;
+        if (!s.tailResolved) {
+            p.resolved = false;
+            p.f = -sign;
+            return p;
+        }
+        const double mu = s.s1 / s.s0;
+        const double tailMu = s.t1 / s.t0;
+        const double variance = s.s2 / s.s0 - mu * mu;
+        const double tailVariance = s.t2 / s.t0 - tailMu * tailMu;
+        p.f = sign * (std::log(s.t0 / s.s0) - logAlpha);
+        p.d1 = sign * (tailMu - mu);
+        p.d2 = sign * (tailVariance - variance);
+        return p;
+    };
+    if (x == dist.least()) {
+        figure.low = 0.0;
+    } else {
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Upper); }, logSample - spread, &root))
+            return NoConvergence;
+        figure.low = std::exp(root);
+    }
+    if (x == dist.most()) {
+        figure.high = kInfinity;
+    } else {
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Lower); }, logSample + spread, &root))
+            return NoConvergence;
+        figure.high = std::exp(root);
+    }
+    *out = figure;
+    return Finished;
+}
