@@ -12,9 +12,13 @@ namespace {
 // range; no table of 32-bit counts has a root there (the estimate of an
 // inner count is below N^2, so its log is below 45).
 constexpr double kMaxLogPsi = 700.0;
-// A root is taken once a Halley step in log psi is this small relative to
-// max(1, |log psi|): the next step would change psi by far less than 1e-15.
-constexpr double kStepTolerance = 1e-10;
+// A root is taken once a step in log psi is this small: the error after a
+// Halley step is of the order of its cube, after a Newton step of its
+// square, so psi is then good to about 1e-12 either way.
+constexpr double kHalleyTolerance = 1e-4;
+constexpr double kNewtonTolerance = 1e-6;
+// Bisection alone ends at this width of the bracket.
+constexpr double kBracketTolerance = 1e-12;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // The sums of one evaluation, with offsets j = x - mode, which keep the
@@ -48,7 +52,9 @@ public:
         const qint64 mode = modeAt(psi);
         Sums sums;
         sums.mode = mode;
-        add(sums, 0.0, 1.0, (tail == Tail::Upper && mode >= x) || (tail == Tail::Lower && mode <= x));
+        sums.s0 = 1.0;
+        if ((tail == Tail::Upper && mode >= x) || (tail == Tail::Lower && mode <= x))
+            sums.t0 = 1.0;
         walk(sums, mode, psi, tail, +1);
         walk(sums, mode, psi, tail, -1);
         return sums;
@@ -75,53 +81,78 @@ private:
         return low;
     }
 
-    static void add(Sums &sums, double j, double t, bool inTail)
-    {
-        const double tj = t * j;
-        sums.s0 += t;
-        sums.s1 += tj;
-        sums.s2 += tj * j;
-        sums.s3 += tj * j * j;
-        if (inTail) {
-            sums.t0 += t;
-            sums.t1 += tj;
-            sums.t2 += tj * j;
-        }
-    }
-
     // One side of the mode, outwards (dir +1: up, -1: down). The weights
     // fall along it (log-concavity), so after a term t with ratio r < 1 the
-    // rest weighs at most t r / (1 - r).
+    // rest weighs at most t r / (1 - r). The factors of the ratio move by
+    // one per step and stay exact in doubles.
     void walk(Sums &sums, qint64 mode, double psi, Tail tail, int dir) const
     {
         const double precision = conditionalodds::kPrecision;
-        double t = 1.0;
-        for (qint64 v = mode;;) {
-            const qint64 next = v + dir;
-            if (next < lo || next > hi)
-                return;
-            const double r = dir > 0 ? psi * rho(v) : 1.0 / (psi * rho(next));
+        double s0 = sums.s0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        double t0 = sums.t0, t1 = 0.0, t2 = 0.0;
+        // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)):
+        // up is the numerator's pair and down the denominator's, at the
+        // step from the current count outwards.
+        double upA = double(m - mode), upB = double(k - mode);
+        double downA = double(mode + 1), downB = double(n - k + mode + 1);
+        if (dir < 0) {
+            // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
+            upA = double(mode);
+            upB = double(n - k + mode);
+            downA = double(m - mode + 1);
+            downB = double(k - mode + 1);
+        }
+        const double scale = dir > 0 ? psi : 1.0 / psi;
+        const double step = dir;
+        double t = 1.0, j = 0.0;
+        const qint64 steps = dir > 0 ? hi - mode : mode - lo;
+        // Tail members lie beyond this offset on this side (inclusive).
+        const double tailFrom = tail == Tail::None ? HUGE_VAL
+                                : (tail == Tail::Upper) == (dir > 0) ? std::max(0.0, double(x - mode) * step)
+                                                                       : -HUGE_VAL;
+        const double tailTo = tail == Tail::None ? -HUGE_VAL
+                              : (tail == Tail::Upper) == (dir > 0) ? HUGE_VAL
+                                                                     : double(x - mode) * step;
+        for (qint64 i = 0; i < steps; ++i) {
+            const double r = scale * (upA * upB) / (downA * downB);
+            upA -= 1.0;
+            upB -= 1.0;
+            downA += 1.0;
+            downB += 1.0;
             t *= r;
-            v = next;
-            const bool inTail = (tail == Tail::Upper && v >= x) || (tail == Tail::Lower && v <= x);
-            add(sums, double(v - mode), t, inTail);
-            if (!(r < 1.0))
-                continue;
-            const double rest = t * r / (1.0 - r);
-            if (rest > precision * sums.s0)
+            j += step;
+            const double distance = j * step;
+            const double inTail = distance >= tailFrom && distance <= tailTo ? 1.0 : 0.0;
+            const double tj = t * j;
+            s0 += t;
+            s1 += tj;
+            s2 += tj * j;
+            s3 += tj * j * j;
+            t0 += inTail * t;
+            t1 += inTail * tj;
+            t2 += inTail * tj * j;
+            // What is left weighs at most t r / (1 - r), compared without a
+            // division.
+            const double rest = t * r;
+            if (!(r < 1.0) || rest > precision * s0 * (1.0 - r))
                 continue;
             // Whether the tail has members further out on this side.
-            const bool tailAhead = (tail == Tail::Upper && (dir > 0 || v > x))
-                                   || (tail == Tail::Lower && (dir < 0 || v < x));
-            if (!tailAhead)
-                return;
-            if (sums.t0 == 0.0) {
+            if (!(distance < tailTo))
+                break;
+            if (t0 == 0.0) {
                 sums.tailResolved = false;
-                return;
+                break;
             }
-            if (rest <= precision * sums.t0)
-                return;
+            if (rest <= precision * t0 * (1.0 - r))
+                break;
         }
+        sums.s0 = s0;
+        sums.s1 += s1;
+        sums.s2 += s2;
+        sums.s3 += s3;
+        sums.t0 = t0;
+        sums.t1 += t1;
+        sums.t2 += t2;
     }
 
     qint64 m, n, k, x, lo, hi;
@@ -158,16 +189,18 @@ bool solve(Function &&function, double start, double *root)
             high = theta;
             highKnown = true;
         }
-        const double tolerance = kStepTolerance * std::max(1.0, std::fabs(theta));
         double next = qQNaN();
         if (p.resolved && p.d1 > 0.0) {
             double step = -p.f / p.d1;
+            double tolerance = kNewtonTolerance;
             const double denominator = 2.0 * p.d1 * p.d1 - p.f * p.d2;
             // Halley's correction where it stays a correction.
             if (denominator > 0.0) {
                 const double halley = -2.0 * p.f * p.d1 / denominator;
-                if (std::fabs(halley) <= 2.0 * std::fabs(step))
+                if (std::fabs(halley) <= 2.0 * std::fabs(step)) {
                     step = halley;
+                    tolerance = kHalleyTolerance;
+                }
             }
             if (std::fabs(step) <= tolerance) {
                 *root = theta + step;
@@ -185,7 +218,7 @@ bool solve(Function &&function, double start, double *root)
                     return false;
             }
         }
-        if (lowKnown && highKnown && high - low <= tolerance) {
+        if (lowKnown && highKnown && high - low <= kBracketTolerance) {
             *root = 0.5 * (low + high);
             return true;
         }
@@ -200,10 +233,9 @@ int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double conf
 {
     if (a < 0 || b < 0 || c < 0 || d < 0 || !out || a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
         return BadInput;
-    // The tails are summed to kPrecision of the total: alpha must lie well above it.
-    const double alpha = (1.0 - confLevel) / 2.0;
-    if (!(confLevel > 0.0 && alpha >= 1e-15))
+    if (!(confLevel > 0.0 && confLevel <= kMaxConfLevel))
         return BadInput;
+    const double alpha = (1.0 - confLevel) / 2.0;
 
     const Distribution dist(a, b, c, d);
     const qint64 x = dist.observed();

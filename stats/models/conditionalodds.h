@@ -21,11 +21,13 @@ class conditionalodds final
 public:
     enum Status {
         Finished = 0,
-        BadInput = 2,       // a negative count, an empty row or column, or L outside (0, 1)
+        BadInput = 2,       // a negative count, an empty row or column, or L outside (0, kMaxConfLevel]
         NoConvergence = 3   // a root not found in kMaxIterations steps
     };
 
-    static constexpr double kPrecision = 1e-17;
+    static constexpr double kPrecision = 1e-12;
+    // The highest level: its tails, (1 - L) / 2, lie far above kPrecision.
+    static constexpr double kMaxConfLevel = 0.999999;
     static constexpr int kMaxIterations = 200;
 
     // Writes *out on Finished only.

@@ -58,7 +58,9 @@ void woolf(qint64 a, qint64 b, qint64 c, qint64 d, double z, OddsRatioFigure *fi
     const double A = double(a) + half, B = double(b) + half, C = double(c) + half, D = double(d) + half;
     const double logOr = std::log(A) + std::log(D) - std::log(B) - std::log(C);
     const double se = std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
-    figure->estimate = std::exp(logOr);
+    // The ratio itself from the products, exact where they are: a ratio
+    // such as 0.96875 must not print as 0.9687.
+    figure->estimate = (A * D) / (B * C);
     figure->low = std::exp(logOr - z * se);
     figure->high = std::exp(logOr + z * se);
 }
@@ -121,7 +123,7 @@ void twoByTwo(TwoByTwoModel &model, const QString &name, const qint64 cases[2], 
 
 bool geneticmodels::valid(const qint64 cases[3], const qint64 controls[3], double confLevel)
 {
-    if (!cases || !controls || !(confLevel > 0.0 && (1.0 - confLevel) / 2.0 >= 1e-15))
+    if (!cases || !controls || !(confLevel > 0.0 && confLevel <= conditionalodds::kMaxConfLevel))
         return false;
     qint64 caseTotal = 0, controlTotal = 0;
     for (int g = 0; g < 3; ++g) {

@@ -20,7 +20,7 @@ public:
 
     // Whether the counts can be analysed: none negative, some cases and
     // some controls, both alleles present, every allele count within an
-    // int, and (1 - L) / 2 at least 1e-15 with 0 < L < 1.
+    // int, and 0 < L <= conditionalodds::kMaxConfLevel.
     static bool valid(const qint64 cases[3], const qint64 controls[3], double confLevel);
 
     // The block's genotype (0 or 2) homozygous for the effect allele: the

@@ -67,7 +67,7 @@ QString modelsReport(const ModelFigures &f)
     QString text;
     // Descriptives, by effect-allele copies.
     text += tableStart();
-    text += row({QString(), tr("0 copies"), tr("1 copy"), tr("2 copies"), tr("Effect allele")}, true);
+    text += row({QString(), tr("0 copies"), tr("1 copy"), tr("2 copies"), tr("Effect allele freq.")}, true);
     text += row({tr("Cases"), counted(f.cases[0], f.casePercent[0]), counted(f.cases[1], f.casePercent[1]),
                  counted(f.cases[2], f.casePercent[2]), QString::number(f.freqCases, 'f', 4)});
     text += row({tr("Controls"), counted(f.controls[0], f.controlPercent[0]),
@@ -102,9 +102,11 @@ QString modelsReport(const ModelFigures &f)
     text += row({tr("Log-additive"), figure(la.pLrt), QString(), QString(), oddsRatio(la.perAllele), QString()});
     text += QStringLiteral("</table>");
 
-    text += tr("P chi2: Pearson (trend: Cochran-Armitage; log-additive: likelihood ratio of the logistic "
-               "regression); P exact: Fisher; mid-p: Lancaster. OR: Woolf's interval (log-additive: per "
-               "allele, Wald); cond. MLE: conditional maximum likelihood, exact interval.");
+    // Short lines: the window does not wrap them.
+    text += tr("P chi2: Pearson; trend: Cochran-Armitage; log-additive: likelihood ratio"
+               "<br />P exact: Fisher; mid-p: Lancaster"
+               "<br />OR: Woolf's interval; log-additive: per allele, Wald interval"
+               "<br />cond. MLE: conditional maximum likelihood, exact interval");
     bool corrected = false;
     for (const TwoByTwoModel *m : {&f.allelic, &f.dominant, &f.recessive, &f.overdominant})
         corrected = corrected || m->sampleCorrected;

@@ -36,7 +36,7 @@ ModelsRun run(const GenotypeCounts &counts, double confLevel, const std::functio
     case geneticmodels::Finished:
         if (text == ReportText::Full) {
             const QString name = homozygoteName(result.figures.effectGenotype);
-            result.message = tr("<br />Genetic models at the %1% confidence level; effect allele: the one "
+            result.message = tr("<br />Genetic models, %1% confidence level<br />Effect allele: the one "
                                 "homozygous in %2")
                                  .arg(percent(confLevel), name)
                              + modelsReport(result.figures);

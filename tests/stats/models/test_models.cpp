@@ -307,7 +307,7 @@ void ModelsTests::report()
     const ModelsRun run = runModelsTest(in);
     QCOMPARE(run.status, 0);
     QVERIFY(run.message.startsWith(QStringLiteral(
-        "<br />Genetic models at the 95% confidence level; effect allele: the one homozygous in column 3 of the "
+        "<br />Genetic models, 95% confidence level<br />Effect allele: the one homozygous in column 3 of the "
         "block (D)<table")));
     QVERIFY(run.message.contains(QStringLiteral("<td>Log-additive</td><td>9.521e-06</td><td></td><td></td>"
                                                 "<td>inf</td>")));
@@ -330,7 +330,7 @@ void ModelsTests::report()
     QCOMPARE(runModelsTest(reversed).message,
              QString(run.message).replace(head, QStringLiteral("homozygous in column 1 of the block (B)")));
     QVERIFY(runModelsTest(rows).message.startsWith(QStringLiteral(
-        "<br />Genetic models at the 90% confidence level; effect allele: the one homozygous in row 3 of the block "
+        "<br />Genetic models, 90% confidence level<br />Effect allele: the one homozygous in row 3 of the block "
         "(row 4)<table")));
 
     GenotypeCounts fromFile;
