@@ -53,10 +53,25 @@ public:
         Sums sums;
         sums.mode = mode;
         sums.s0 = 1.0;
-        if ((tail == Tail::Upper && mode >= x) || (tail == Tail::Lower && mode <= x))
+        if (tail == Tail::None) {
+            walk<false>(sums, mode, psi, +1, 0, 0);
+            walk<false>(sums, mode, psi, -1, 0, 0);
+            return sums;
+        }
+        // The tail's steps from the mode on each side: X >= x lies up from
+        // max(1, x - mode) steps, and down to mode - x steps; X <= x the
+        // other way round.
+        constexpr qint64 kAll = std::numeric_limits<qint64>::max();
+        const qint64 toX = x - mode;
+        if ((tail == Tail::Upper && toX <= 0) || (tail == Tail::Lower && toX >= 0))
             sums.t0 = 1.0;
-        walk(sums, mode, psi, tail, +1);
-        walk(sums, mode, psi, tail, -1);
+        if (tail == Tail::Upper) {
+            walk<true>(sums, mode, psi, +1, std::max<qint64>(1, toX), kAll);
+            walk<true>(sums, mode, psi, -1, 1, -toX);
+        } else {
+            walk<true>(sums, mode, psi, +1, 1, toX);
+            walk<true>(sums, mode, psi, -1, std::max<qint64>(1, -toX), kAll);
+        }
         return sums;
     }
 
@@ -67,16 +82,42 @@ private:
         return (double(m - v) * double(k - v)) / (double(v + 1) * double(n - k + v + 1));
     }
 
-    // The most probable count: the first v whose next weighs less.
+    // The most probable count: the first v whose next weighs less. The
+    // continuous root of psi (m - v)(k - v) = (v + 1)(n - k + v + 1) gives
+    // it to within a count or two; the ratios settle the rest, and a
+    // bisection stands in if they do not (rounding at huge counts).
     qint64 modeAt(double psi) const
     {
+        const auto heavierNext = [&](qint64 v) { return v < hi && psi * rho(v) >= 1.0; };
+        const double A = psi - 1.0;
+        const double B = -(psi * double(m + k) + double(n - k + 2));
+        const double C = psi * double(m) * double(k) - double(n - k + 1);
+        double root;
+        if (std::fabs(A) < 1e-12) {
+            root = -C / B;
+        } else {
+            const double q = -0.5 * (B - std::sqrt(std::max(0.0, B * B - 4.0 * A * C)));
+            const double r1 = q / A, r2 = C / q;
+            root = (r1 >= double(lo) - 1.0 && r1 <= double(hi) + 1.0) ? r1 : r2;
+        }
+        if (std::isfinite(root)) {
+            qint64 v = std::clamp(qint64(std::floor(root)) + 1, lo, hi);
+            for (int i = 0; i < 4; ++i) {
+                if (heavierNext(v))
+                    ++v;
+                else if (v > lo && !heavierNext(v - 1))
+                    --v;
+                else
+                    return v;
+            }
+        }
         qint64 low = lo, high = hi;  // the mode lies in [low, high]
         while (low < high) {
             const qint64 mid = low + (high - low) / 2;
-            if (psi * rho(mid) < 1.0)
-                high = mid;
-            else
+            if (heavierNext(mid))
                 low = mid + 1;
+            else
+                high = mid;
         }
         return low;
     }
@@ -84,19 +125,18 @@ private:
     // One side of the mode, outwards (dir +1: up, -1: down). The weights
     // fall along it (log-concavity), so after a term t with ratio r < 1 the
     // rest weighs at most t r / (1 - r). The factors of the ratio move by
-    // one per step and stay exact in doubles.
-    void walk(Sums &sums, qint64 mode, double psi, Tail tail, int dir) const
+    // one per step and stay exact in doubles. The tail's members on this
+    // side are the steps tailFirst to tailLast; the third moment is summed
+    // only for the estimate (no tail).
+    template <bool kTail>
+    void walk(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
     {
         const double precision = conditionalodds::kPrecision;
-        double s0 = sums.s0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-        double t0 = sums.t0, t1 = 0.0, t2 = 0.0;
-        // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)):
-        // up is the numerator's pair and down the denominator's, at the
-        // step from the current count outwards.
+        // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)),
+        // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
         double upA = double(m - mode), upB = double(k - mode);
         double downA = double(mode + 1), downB = double(n - k + mode + 1);
         if (dir < 0) {
-            // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
             upA = double(mode);
             upB = double(n - k + mode);
             downA = double(m - mode + 1);
@@ -104,16 +144,11 @@ private:
         }
         const double scale = dir > 0 ? psi : 1.0 / psi;
         const double step = dir;
+        const double base = sums.s0, tailBase = sums.t0;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, t0 = 0.0, t1 = 0.0, t2 = 0.0;
         double t = 1.0, j = 0.0;
         const qint64 steps = dir > 0 ? hi - mode : mode - lo;
-        // Tail members lie beyond this offset on this side (inclusive).
-        const double tailFrom = tail == Tail::None ? HUGE_VAL
-                                : (tail == Tail::Upper) == (dir > 0) ? std::max(0.0, double(x - mode) * step)
-                                                                       : -HUGE_VAL;
-        const double tailTo = tail == Tail::None ? -HUGE_VAL
-                              : (tail == Tail::Upper) == (dir > 0) ? HUGE_VAL
-                                                                     : double(x - mode) * step;
-        for (qint64 i = 0; i < steps; ++i) {
+        for (qint64 i = 1; i <= steps; ++i) {
             const double r = scale * (upA * upB) / (downA * downB);
             upA -= 1.0;
             upB -= 1.0;
@@ -121,36 +156,36 @@ private:
             downB += 1.0;
             t *= r;
             j += step;
-            const double distance = j * step;
-            const double inTail = distance >= tailFrom && distance <= tailTo ? 1.0 : 0.0;
             const double tj = t * j;
             s0 += t;
             s1 += tj;
             s2 += tj * j;
-            s3 += tj * j * j;
-            t0 += inTail * t;
-            t1 += inTail * tj;
-            t2 += inTail * tj * j;
+            if (!kTail)
+                s3 += tj * j * j;
+            if (kTail && i >= tailFirst && i <= tailLast) {
+                t0 += t;
+                t1 += tj;
+                t2 += tj * j;
+            }
             // What is left weighs at most t r / (1 - r), compared without a
             // division.
             const double rest = t * r;
-            if (!(r < 1.0) || rest > precision * s0 * (1.0 - r))
+            if (!(r < 1.0) || rest > precision * (base + s0) * (1.0 - r))
                 continue;
-            // Whether the tail has members further out on this side.
-            if (!(distance < tailTo))
-                break;
-            if (t0 == 0.0) {
+            if (!kTail || i >= tailLast)
+                break;  // no tail member further out on this side
+            if (tailBase + t0 == 0.0) {
                 sums.tailResolved = false;
                 break;
             }
-            if (rest <= precision * t0 * (1.0 - r))
+            if (rest <= precision * (tailBase + t0) * (1.0 - r))
                 break;
         }
-        sums.s0 = s0;
+        sums.s0 += s0;
         sums.s1 += s1;
         sums.s2 += s2;
         sums.s3 += s3;
-        sums.t0 = t0;
+        sums.t0 += t0;
         sums.t1 += t1;
         sums.t2 += t2;
     }
