@@ -16,7 +16,9 @@ Each P of --model (GENO, TREND, ALLELIC, DOM, REC; chi-squared), of
 --assoc --ci 0.95, agrees when ours, rounded to PLINK's 4 significant
 digits ("%.4g"), is the number PLINK printed. The effect allele must be
 PLINK's A1 (the block's column 1 in the plain forms, 3 in the reversed),
-except where the two alleles have the same count. A figure PLINK prints as
+except where the two alleles have the same count: there, if it is the other
+allele, our dominant model is PLINK's recessive one and the other way round,
+and PLINK's allelic OR is the inverse of ours (its limits swapped). A figure PLINK prints as
 NA, and one that Velmora does not give (a degenerate model, null in JSON),
 are counted apart. Exit status 0 when every figure both sides give agrees.
 """
@@ -94,15 +96,19 @@ def compare(ours_path, model_path, fisher_path, midp_path, assoc_path):
             for key in ('velmora refused',):
                 counts.setdefault(key, [0, 0, 0, 0])[3] += 1
             continue
+        flipped = line['effect_homozygote_column'] != (1 if i % 2 == 0 else 3)
         if a1 == a2:
             ties += 1
-        elif line['effect_homozygote_column'] != (1 if i % 2 == 0 else 3):
+        elif flipped:
             effect_wrong += 1
+        ours_of = dict(OURS)
+        if flipped:
+            ours_of['DOM'], ours_of['REC'] = OURS['REC'], OURS['DOM']
         for kind, field in (('chi2', 'p_chi2'), ('fisher', 'p_exact'), ('midp', 'p_midp')):
             for test in TESTS:
                 name = f'{test} {kind}'
                 p_text = sources[kind][snp][test][0]
-                model = line[OURS[test]]
+                model = line[ours_of[test]]
                 # PLINK's TREND stays chi-squared in the Fisher variants.
                 value = model['p_chi2'] if test == 'TREND' else model[field]
                 c = counts.setdefault(name, [0, 0, 0, 0])
@@ -116,10 +122,13 @@ def compare(ours_path, model_path, fisher_path, midp_path, assoc_path):
                     c[1] += 1
                     differ.append((snp, name, value, p_text))
         allelic = line['allelic']
-        for name, value, text in zip(('OR', 'L95', 'U95'), [allelic['or']] + allelic['or_ci'], assoc[snp]):
+        figures = [allelic['or']] + allelic['or_ci']
+        if flipped:
+            def inverse(v):
+                return None if v is None else 0.0 if v == 'inf' else 'inf' if v == 0 else 1 / v
+            figures = [inverse(v) for v in (figures[0], figures[2], figures[1])]
+        for name, value, text in zip(('OR', 'L95', 'U95'), figures, assoc[snp]):
             c = counts.setdefault(f'ALLELIC {name}', [0, 0, 0, 0])
-            if a1 == a2:
-                continue  # the effect allele may differ from A1
             if text == 'NA':
                 c[2] += 1
             elif value is None:
@@ -131,7 +140,7 @@ def compare(ours_path, model_path, fisher_path, midp_path, assoc_path):
                 differ.append((snp, f'ALLELIC {name}', value, text))
 
     print(f'{len(ours)} SNPs; effect allele PLINK\'s A1 on all but {effect_wrong} '
-          f'({ties} with equal allele counts not checked)')
+          f'({ties} with equal allele counts, where either allele is right)')
     print(f'{"figure":<16}{"agree":>8}{"differ":>8}{"PLINK NA":>10}{"no figure":>11}')
     for name, (a, d, na, none) in counts.items():
         print(f'{name:<16}{a:>8}{d:>8}{na:>10}{none:>11}')

@@ -89,6 +89,19 @@ private:
     qint64 modeAt(double psi) const
     {
         const auto heavierNext = [&](qint64 v) { return v < hi && psi * rho(v) >= 1.0; };
+        // Successive evaluations are close: the last mode is a count or two
+        // away.
+        if (lastMode >= lo) {
+            qint64 v = lastMode;
+            for (int i = 0; i < 3; ++i) {
+                if (heavierNext(v))
+                    ++v;
+                else if (v > lo && !heavierNext(v - 1))
+                    --v;
+                else
+                    return lastMode = v;
+            }
+        }
         const double A = psi - 1.0;
         const double B = -(psi * double(m + k) + double(n - k + 2));
         const double C = psi * double(m) * double(k) - double(n - k + 1);
@@ -108,7 +121,7 @@ private:
                 else if (v > lo && !heavierNext(v - 1))
                     --v;
                 else
-                    return v;
+                    return lastMode = v;
             }
         }
         qint64 low = lo, high = hi;  // the mode lies in [low, high]
@@ -119,7 +132,7 @@ private:
             else
                 high = mid;
         }
-        return low;
+        return lastMode = low;
     }
 
     // One side of the mode, outwards (dir +1: up, -1: down). The weights
@@ -191,6 +204,7 @@ private:
     }
 
     qint64 m, n, k, x, lo, hi;
+    mutable qint64 lastMode = -1;
 };
 
 // A function of log psi that rises through its root, with its first two

@@ -1,5 +1,7 @@
 #include "normalquantile.h"
 
+#include <QtNumeric>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -20,6 +22,10 @@ double normalUpperQuantile(double p)
 {
     if (!(p > 0.0 && p < 1.0))
         return std::numeric_limits<double>::quiet_NaN();
+    // A batch asks for the same level table after table.
+    thread_local double lastP = qQNaN(), lastZ = qQNaN();
+    if (p == lastP)
+        return lastZ;
     // Abramowitz and Stegun 26.2.23 for the tail at min(p, 1 - p), good to
     // 4.5e-4; then Newton's method on erfc gives the rest.
     const double tail = p < 0.5 ? p : 1.0 - p;
@@ -33,8 +39,11 @@ double normalUpperQuantile(double p)
         // The tail on the small side, where erfc keeps its digits.
         const double step = (z >= 0.0 ? upperTail(z) - p : (1.0 - p) - upperTail(-z)) / phi;
         z += step;
-        if (std::fabs(step) <= 4.0 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::fabs(z)))
+        if (std::fabs(step) <= 4.0 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::fabs(z))) {
+            lastP = p;
+            lastZ = z;
             return z;
+        }
     }
     return std::numeric_limits<double>::quiet_NaN();
 }
