@@ -82,26 +82,12 @@ private:
         return (double(m - v) * double(k - v)) / (double(v + 1) * double(n - k + v + 1));
     }
 
-    // The most probable count: the first v whose next weighs less. The
-    // continuous root of psi (m - v)(k - v) = (v + 1)(n - k + v + 1) gives
-    // it to within a count or two; the ratios settle the rest, and a
-    // bisection stands in if they do not (rounding at huge counts).
+    // The count to walk out from: the continuous root of
+    // psi (m - v)(k - v) = (v + 1)(n - k + v + 1), the most probable count
+    // to within one. The walks need no more: a side that starts a count off
+    // rises for a step, and its sums are the same.
     qint64 modeAt(double psi) const
     {
-        const auto heavierNext = [&](qint64 v) { return v < hi && psi * rho(v) >= 1.0; };
-        // Successive evaluations are close: the last mode is a count or two
-        // away.
-        if (lastMode >= lo) {
-            qint64 v = lastMode;
-            for (int i = 0; i < 3; ++i) {
-                if (heavierNext(v))
-                    ++v;
-                else if (v > lo && !heavierNext(v - 1))
-                    --v;
-                else
-                    return lastMode = v;
-            }
-        }
         const double A = psi - 1.0;
         const double B = -(psi * double(m + k) + double(n - k + 2));
         const double C = psi * double(m) * double(k) - double(n - k + 1);
@@ -113,26 +99,18 @@ private:
             const double r1 = q / A, r2 = C / q;
             root = (r1 >= double(lo) - 1.0 && r1 <= double(hi) + 1.0) ? r1 : r2;
         }
-        if (std::isfinite(root)) {
-            qint64 v = std::clamp(qint64(std::floor(root)) + 1, lo, hi);
-            for (int i = 0; i < 4; ++i) {
-                if (heavierNext(v))
-                    ++v;
-                else if (v > lo && !heavierNext(v - 1))
-                    --v;
-                else
-                    return lastMode = v;
-            }
-        }
-        qint64 low = lo, high = hi;  // the mode lies in [low, high]
+        if (std::isfinite(root))
+            return std::clamp(qint64(std::floor(root)) + 1, lo, hi);
+        // Rounding beyond repair (psi at the ends of its range): bisection.
+        qint64 low = lo, high = hi;
         while (low < high) {
             const qint64 mid = low + (high - low) / 2;
-            if (heavierNext(mid))
+            if (psi * rho(mid) >= 1.0)
                 low = mid + 1;
             else
                 high = mid;
         }
-        return lastMode = low;
+        return low;
     }
 
     // One side of the mode, outwards (dir +1: up, -1: down). The weights
@@ -157,54 +135,68 @@ private:
         }
         const double scale = dir > 0 ? psi : 1.0 / psi;
         const double step = dir;
-        const double base = sums.s0, tailBase = sums.t0;
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0, t0 = 0.0, t1 = 0.0, t2 = 0.0;
-        double t = 1.0, j = 0.0;
         const qint64 steps = dir > 0 ? hi - mode : mode - lo;
-        for (qint64 i = 1; i <= steps; ++i) {
-            const double r = scale * (upA * upB) / (downA * downB);
-            upA -= 1.0;
-            upB -= 1.0;
-            downA += 1.0;
-            downB += 1.0;
-            t *= r;
-            j += step;
-            const double tj = t * j;
-            s0 += t;
-            s1 += tj;
-            s2 += tj * j;
-            if (!kTail)
-                s3 += tj * j * j;
-            if (kTail && i >= tailFirst && i <= tailLast) {
-                t0 += t;
-                t1 += tj;
-                t2 += tj * j;
+        double t = 1.0, j = 0.0;
+        qint64 i = 0;
+        // The walk in segments, each wholly in or out of the tail, so that
+        // the loop keeps only its own sums (in registers) and no branch on
+        // the tail: steps 1 to tailFirst - 1, tailFirst to tailLast, the rest.
+        for (bool done = false; !done && i < steps;) {
+            const bool inTail = kTail && i + 1 >= tailFirst && i + 1 <= tailLast;
+            const qint64 end = !kTail || inTail ? std::min(steps, kTail ? tailLast : steps)
+                               : i + 1 < tailFirst ? std::min(steps, tailFirst - 1)
+                                                   : steps;
+            const double base = sums.s0;
+            const double tailBase = sums.t0;
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            while (i < end) {
+                ++i;
+                const double r = scale * (upA * upB) / (downA * downB);
+                upA -= 1.0;
+                upB -= 1.0;
+                downA += 1.0;
+                downB += 1.0;
+                t *= r;
+                j += step;
+                const double tj = t * j;
+                s0 += t;
+                s1 += tj;
+                s2 += tj * j;
+                if (!kTail)
+                    s3 += tj * j * j;
+                // What is left weighs at most t r / (1 - r), compared
+                // without a division.
+                const double rest = t * r;
+                if (!(r < 1.0) || rest > precision * (base + s0) * (1.0 - r))
+                    continue;
+                if (!kTail || i >= tailLast) {
+                    done = true;  // no tail member further out on this side
+                    break;
+                }
+                const double tailSum = tailBase + (inTail ? s0 : 0.0);
+                if (tailSum == 0.0) {
+                    sums.tailResolved = false;
+                    done = true;
+                    break;
+                }
+                if (rest <= precision * tailSum * (1.0 - r)) {
+                    done = true;
+                    break;
+                }
             }
-            // What is left weighs at most t r / (1 - r), compared without a
-            // division.
-            const double rest = t * r;
-            if (!(r < 1.0) || rest > precision * (base + s0) * (1.0 - r))
-                continue;
-            if (!kTail || i >= tailLast)
-                break;  // no tail member further out on this side
-            if (tailBase + t0 == 0.0) {
-                sums.tailResolved = false;
-                break;
+            sums.s0 += s0;
+            sums.s1 += s1;
+            sums.s2 += s2;
+            sums.s3 += s3;
+            if (inTail) {
+                sums.t0 += s0;
+                sums.t1 += s1;
+                sums.t2 += s2;
             }
-            if (rest <= precision * (tailBase + t0) * (1.0 - r))
-                break;
         }
-        sums.s0 += s0;
-        sums.s1 += s1;
-        sums.s2 += s2;
-        sums.s3 += s3;
-        sums.t0 += t0;
-        sums.t1 += t1;
-        sums.t2 += t2;
     }
 
     qint64 m, n, k, x, lo, hi;
-    mutable qint64 lastMode = -1;
 };
 
 // A function of log psi that rises through its root, with its first two
