@@ -287,6 +287,8 @@ int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double conf
     const double A = double(a) + half, B = double(b) + half, C = double(c) + half, D = double(d) + half;
     const double logSample = std::log(A) + std::log(D) - std::log(B) - std::log(C);
     const double spread = normalUpperQuantile(alpha) * std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
+    if (!std::isfinite(spread))
+        return NoConvergence;
 
     // The estimate: the mean at psi is a, rising with log psi at the rate
     // of the variance.

@@ -38,13 +38,13 @@ double chi2TwoByTwo(qint64 a, qint64 b, qint64 c, qint64 d)
 }
 
 // The upper chi-squared tail, or a failure naming the model.
-double chi2Tail(double x2, int df, const QString &model, Failure &failure)
+double chi2Tail(double x2, int df, const char *model, Failure &failure)
 {
     QString error;
     const double p = chi2PValue(x2, df, &error);
     if (!error.isEmpty() && failure.status == geneticmodels::Finished) {
         failure.status = geneticmodels::NoConvergence;
-        failure.text = tr("%1: %2").arg(model, error);
+        failure.text = tr("%1: %2").arg(tr(model), error);
     }
     return reportedProbability(p);
 }
@@ -66,28 +66,28 @@ void woolf(qint64 a, qint64 b, qint64 c, qint64 d, double z, OddsRatioFigure *fi
 }
 
 // The reason a comparison has no figures: a group of individuals that no
-// case and no control falls into.
-QString noneOf(const QString &group)
+// case and no control falls into. The names stay untranslated until a
+// reason needs them: most tables need none.
+QString noneOf(const char *group)
 {
-    return tr("no %1 in cases or controls").arg(group);
+    return tr("no %1 in cases or controls").arg(tr(group));
 }
 
-QString groupName(int genotype)
+const char *groupName(int genotype)
 {
     switch (genotype) {
     case 0:
-        return tr("non-effect homozygotes");
+        return QT_TRANSLATE_NOOP("MainWindow", "non-effect homozygotes");
     case 1:
-        return tr("heterozygotes");
+        return QT_TRANSLATE_NOOP("MainWindow", "heterozygotes");
     default:
-        return tr("effect homozygotes");
+        return QT_TRANSLATE_NOOP("MainWindow", "effect homozygotes");
     }
 }
 
 // One 2 x 2 model: exposed against unexposed.
-void twoByTwo(TwoByTwoModel &model, const QString &name, const qint64 cases[2], const qint64 controls[2],
-              const QString &exposedGroup, const QString &unexposedGroup, double confLevel, double z,
-              Failure &failure)
+void twoByTwo(TwoByTwoModel &model, const char *name, const qint64 cases[2], const qint64 controls[2],
+              const char *exposedGroup, const char *unexposedGroup, double confLevel, double z, Failure &failure)
 {
     for (int j = 0; j < 2; ++j) {
         model.cases[j] = cases[j];
@@ -115,7 +115,7 @@ void twoByTwo(TwoByTwoModel &model, const QString &name, const qint64 cases[2], 
     if (conditionalodds::compute(a, b, c, d, confLevel, &model.conditional) != conditionalodds::Finished
         && failure.status == geneticmodels::Finished) {
         failure.status = geneticmodels::NoConvergence;
-        failure.text = tr("%1: the conditional odds ratio did not converge").arg(name);
+        failure.text = tr("%1: the conditional odds ratio did not converge").arg(tr(name));
     }
 }
 
@@ -169,6 +169,11 @@ int geneticmodels::compute(const qint64 blockCases[3], const qint64 blockControl
     f.freqCases = double(2 * cs[2] + cs[1]) / double(2 * caseTotal);
     f.freqControls = double(2 * us[2] + us[1]) / double(2 * controlTotal);
     const double z = normalUpperQuantile((1.0 - confLevel) / 2.0);
+    if (!std::isfinite(z)) {
+        if (error)
+            *error = tr("the normal quantile of the level did not converge");
+        return NoConvergence;
+    }
     Failure failure;
 
     if (hwtwoallele::pValue(us[0], us[1], us[2], &f.hweP, &f.hweMidp) != hwtwoallele::Finished)
@@ -194,7 +199,7 @@ int geneticmodels::compute(const qint64 blockCases[3], const qint64 blockControl
             x2 += (double(us[g]) - expectedControls) * (double(us[g]) - expectedControls) / expectedControls;
         }
         f.genotypic.chi2 = x2;
-        f.genotypic.pChi2 = chi2Tail(x2, 2, tr("Genotypic"), failure);
+        f.genotypic.pChi2 = chi2Tail(x2, 2, QT_TRANSLATE_NOOP("MainWindow", "Genotypic"), failure);
         const int x[3] = {int(cs[0]), int(cs[1]), int(cs[2])};
         const int totals[3] = {int(cs[0] + us[0]), int(cs[1] + us[1]), int(cs[2] + us[2])};
         if (fishersmall::pValue(x, totals, 3, &f.genotypic.pExact, &f.genotypic.pMidp) != fishersmall::Finished)
@@ -219,7 +224,7 @@ int geneticmodels::compute(const qint64 blockCases[3], const qint64 blockControl
         } else {
             const long double cross = N * sumYG - R * sumG;
             f.trend.chi2 = double(N * cross * cross / (R * (N - R) * spreadG));
-            f.trend.pChi2 = chi2Tail(f.trend.chi2, 1, tr("Trend"), failure);
+            f.trend.pChi2 = chi2Tail(f.trend.chi2, 1, QT_TRANSLATE_NOOP("MainWindow", "Trend"), failure);
         }
     }
 
@@ -227,26 +232,27 @@ int geneticmodels::compute(const qint64 blockCases[3], const qint64 blockControl
     {
         const qint64 cases[2] = {2 * cs[2] + cs[1], 2 * cs[0] + cs[1]};
         const qint64 controls[2] = {2 * us[2] + us[1], 2 * us[0] + us[1]};
-        twoByTwo(f.allelic, tr("Allelic"), cases, controls, tr("effect alleles"), tr("non-effect alleles"),
+        twoByTwo(f.allelic, QT_TRANSLATE_NOOP("MainWindow", "Allelic"), cases, controls,
+                 QT_TRANSLATE_NOOP("MainWindow", "effect alleles"), QT_TRANSLATE_NOOP("MainWindow", "non-effect alleles"),
                  confLevel, z, failure);
     }
     {
         const qint64 cases[2] = {cs[1] + cs[2], cs[0]};
         const qint64 controls[2] = {us[1] + us[2], us[0]};
-        twoByTwo(f.dominant, tr("Dominant"), cases, controls, tr("carriers"), groupName(0), confLevel, z,
-                 failure);
+        twoByTwo(f.dominant, QT_TRANSLATE_NOOP("MainWindow", "Dominant"), cases, controls,
+                 QT_TRANSLATE_NOOP("MainWindow", "carriers"), groupName(0), confLevel, z, failure);
     }
     {
         const qint64 cases[2] = {cs[2], cs[0] + cs[1]};
         const qint64 controls[2] = {us[2], us[0] + us[1]};
-        twoByTwo(f.recessive, tr("Recessive"), cases, controls, groupName(2), tr("non-carriers or heterozygotes"),
-                 confLevel, z, failure);
+        twoByTwo(f.recessive, QT_TRANSLATE_NOOP("MainWindow", "Recessive"), cases, controls, groupName(2),
+                 QT_TRANSLATE_NOOP("MainWindow", "non-carriers or heterozygotes"), confLevel, z, failure);
     }
     {
         const qint64 cases[2] = {cs[1], cs[0] + cs[2]};
         const qint64 controls[2] = {us[1], us[0] + us[2]};
-        twoByTwo(f.overdominant, tr("Overdominant"), cases, controls, groupName(1), tr("homozygotes"), confLevel,
-                 z, failure);
+        twoByTwo(f.overdominant, QT_TRANSLATE_NOOP("MainWindow", "Overdominant"), cases, controls, groupName(1),
+                 QT_TRANSLATE_NOOP("MainWindow", "homozygotes"), confLevel, z, failure);
     }
     if (failure.status == Stopped)
         return Stopped;

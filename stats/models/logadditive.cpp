@@ -166,6 +166,8 @@ int logadditive::compute(const qint64 cases[3], const qint64 controls[3], double
     const double det = info[0] * info[2] - info[1] * info[1];
     const double se = std::sqrt(info[0] / det);
     const double z = normalUpperQuantile((1.0 - confLevel) / 2.0);
+    if (!std::isfinite(z))
+        return NoConvergence;
     figures.perAllele.estimate = std::exp(b);
     figures.perAllele.low = std::exp(b - z * se);
     figures.perAllele.high = std::exp(b + z * se);
