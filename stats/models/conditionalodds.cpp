@@ -21,7 +21,7 @@ constexpr double kNewtonTolerance = 1e-6;
 constexpr double kBracketTolerance = 1e-12;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-// The sums of one evaluation, with offsets j = x - mode, which keep the
+// The sums of one evaluation, in offsets j = v - mode of the counts v, which keep the
 // moments free of cancellation.
 struct Sums
 {

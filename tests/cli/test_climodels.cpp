@@ -1,4 +1,4 @@
-// velmora-cli models: the JSON fields the issue names and nothing else, "inf"
+// velmora-cli models: its JSON fields and nothing else, "inf"
 // and null where a figure is infinite or missing, the confidence level,
 // refused blocks, the report, and the same lines from the grid and from
 // plain counts, on any number of threads.
