@@ -6,6 +6,7 @@
 #include "contingencyruns.h"
 #include "fisherrun.h"
 #include "hwband.h"
+#include "modelsrun.h"
 #include "picturebuilders.h"
 #include "testinput.h"
 
@@ -128,5 +129,61 @@ PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const Q
         model.dots.push_back({input.factorNames.value(i), run.clusterOfFactor[std::size_t(i)],
                               run.factorRatios[std::size_t(i)], bool(run.factorRatioCorrected[std::size_t(i)])});
     model.clusterRatios = run.clusterRatios;
+    return std::make_shared<const pictures::Picture>(std::move(model));
+}
+
+namespace {
+
+// A forest row of an odds ratio; a row without one says why.
+pictures::ForestRow oddsRow(const QString &label, const OddsRatioFigure &ratio, bool corrected, double p,
+                            const QString &reason)
+{
+    pictures::ForestRow row;
+    row.label = corrected ? label + QStringLiteral(" *") : label;
+    row.pValue = p;
+    if (std::isfinite(ratio.estimate) && ratio.estimate > 0.0) {
+        row.estimate = ratio.estimate;
+        row.low = ratio.low;
+        row.high = ratio.high;
+    } else {
+        row.note = !reason.isEmpty() ? reason
+                   : std::isinf(ratio.estimate) || ratio.estimate == 0.0
+                       ? QStringLiteral("odds ratio %1").arg(ratio.estimate == 0.0 ? QStringLiteral("0") : QStringLiteral("infinite"))
+                       : QStringLiteral("no odds ratio");
+    }
+    return row;
+}
+
+} // namespace
+
+PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place)
+{
+    if (run.status != 0)
+        return nullptr;
+    const ModelFigures &f = run.figures;
+    pictures::ForestModel model;
+    model.title = QStringLiteral("Genetic models, ") + place;
+    // The effect homozygote's place in the block: a column of a 2 x 3
+    // block, a row of a 3 x 2 one.
+    const QString where = input.nRows == 2 ? QStringLiteral("column %1").arg(pictures::columnName(input.leftCol + f.effectGenotype))
+                                          : QStringLiteral("row %1").arg(pictures::rowName(input.topRow + f.effectGenotype));
+    const bool corrected = f.allelic.sampleCorrected || f.dominant.sampleCorrected || f.recessive.sampleCorrected
+                           || f.overdominant.sampleCorrected || f.codominant.hetCorrected || f.codominant.homCorrected;
+    model.subtitle = QStringLiteral("Effect allele: the one homozygous in %1; P: chi-squared (log-additive: likelihood "
+                                    "ratio, codominant: 2 df)%2")
+                         .arg(where, corrected ? QStringLiteral("; * a zero count: 0.5 added to every cell") : QString());
+    model.measure = QStringLiteral("Odds ratio with its %1% interval (log scale)").arg(QString::number(f.confLevel * 100.0, 'g', 10));
+    const auto twoByTwo = [&](const QString &label, const TwoByTwoModel &m) {
+        model.rows.push_back(oddsRow(label, m.sample, m.sampleCorrected, m.pChi2, m.reason));
+    };
+    twoByTwo(QStringLiteral("Allelic"), f.allelic);
+    twoByTwo(QStringLiteral("Dominant"), f.dominant);
+    twoByTwo(QStringLiteral("Recessive"), f.recessive);
+    twoByTwo(QStringLiteral("Overdominant"), f.overdominant);
+    const CodominantFigures &co = f.codominant;
+    model.rows.push_back(oddsRow(QStringLiteral("Codominant, 1 vs 0"), co.het, co.hetCorrected, f.genotypic.pChi2, co.hetReason));
+    model.rows.push_back(oddsRow(QStringLiteral("Codominant, 2 vs 0"), co.hom, co.homCorrected, f.genotypic.pChi2, co.homReason));
+    const LogAdditiveFigures &la = f.logAdditive;
+    model.rows.push_back(oddsRow(QStringLiteral("Log-additive, per allele"), la.perAllele, false, la.pLrt, la.reason));
     return std::make_shared<const pictures::Picture>(std::move(model));
 }

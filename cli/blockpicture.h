@@ -10,6 +10,7 @@ class CellSource;
 struct ClusterRun;
 struct Chi2Run;
 struct FisherRun;
+struct ModelsRun;
 struct RunReport;
 struct TestInput;
 
@@ -22,3 +23,4 @@ PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi
 PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place);
 PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place);
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
+PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place);

@@ -1,5 +1,6 @@
 #include "clioptions.h"
 
+#include "conditionalodds.h"
 #include "testinput.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr TestName kTests[] = {
     {u"hwe", TestHardyW},
     {u"interact", TestGeneInter},
     {u"cluster", TestCluster},
+    {u"models", TestModels},
 };
 
 constexpr int kMaxAccuracy = 9;
@@ -87,6 +89,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
     bool plotSizeGiven = false;
     bool optionsEnded = false;
     bool accuracyGiven = false;
+    bool confLevelGiven = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
@@ -102,7 +105,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         splitOption(argument, name, value, hasValue);
         const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
-                                || name == u"--plot" || name == u"--plot-size";
+                                || name == u"--conf-level" || name == u"--plot" || name == u"--plot-size";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -155,6 +158,14 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             if (!ok || threads < 1 || threads > kMaxThreads)
                 return failure(QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads));
             options.threads = threads;
+        } else if (name == u"--conf-level") {
+            bool ok = false;
+            const double level = value.toDouble(&ok);
+            if (!ok || !(level > 0.0 && level <= conditionalodds::kMaxConfLevel))
+                return failure(QStringLiteral("--conf-level takes a level above 0 and at most %1 (such as 0.95)")
+                                   .arg(conditionalodds::kMaxConfLevel));
+            options.confLevel = level;
+            confLevelGiven = true;
         } else if (name == u"--report") {
             options.report = true;
         } else {
@@ -167,6 +178,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--yates applies to chi2 only"));
     if (accuracyGiven && options.testKind != TestFisher)
         return failure(QStringLiteral("--accuracy applies to fisher only"));
+    if (confLevelGiven && options.testKind != TestModels)
+        return failure(QStringLiteral("--conf-level applies to models only"));
     const bool simulates = options.monteCarloSamples > 0;
     if (simulates && options.testKind != TestFisher && options.testKind != TestHardyW
         && options.testKind != TestChi2)
@@ -178,7 +191,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
     if (plotSizeGiven && options.plot.isEmpty())
         return failure(QStringLiteral("--plot-size applies with --plot only"));
     if (!options.plot.isEmpty() && options.testKind == TestGeneInter)
-        return failure(QStringLiteral("--plot applies to chi2, fisher, hwe and cluster"));
+        return failure(QStringLiteral("--plot applies to chi2, fisher, hwe, cluster and models"));
     if (options.files.isEmpty())
         return failure(QStringLiteral("no FILE given"));
 
@@ -319,18 +332,19 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
-        "                       [--monte-carlo B [--seed S]] [--threads T] [--report]\n"
-        "                       [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]] FILE...\n"
+        "                       [--monte-carlo B [--seed S]] [--conf-level L] [--threads T]\n"
+        "                       [--report] [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]] FILE...\n"
         "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
-        "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
+        "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
         "table (tab-separated, or comma-separated in a .csv file); - reads standard input.\n"
         "Tables separated by empty lines are tested one after another. --yates: chi2 only;\n"
         "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n"
         "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n"
         "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
         "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n"
+        "--conf-level L: models' intervals at level L (default 0.95).\n"
         "--plot: the picture of the table (a batch: the folder OUT with OUT/table-N.ext for\n"
         "the N-th line); --plot-size: its pixels (default 1200x800).\n"
         "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"

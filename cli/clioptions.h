@@ -14,7 +14,7 @@ struct CliOptions
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
-    QString testName;        // as typed: chi2, fisher, hwe, interact, cluster
+    QString testName;        // as typed: chi2, fisher, hwe, interact, cluster, models
     std::vector<CellBlock> ranges;
     bool yates = false;
     int accuracy = 0;        // Fisher: guaranteed digits, 0 for exact
@@ -24,6 +24,7 @@ struct CliOptions
     bool seedGiven = false;  // false: each Monte Carlo run draws its own seed
     quint64 seed = 0;
     int threads = 0;         // threads a run may use; 0: one per core
+    double confLevel = 0.95; // models: the level of every interval
     QString plot;            // --plot OUT.png|.svg|.pdf; empty: no picture
     int plotWidth = 1200;    // --plot-size WxH, in pixels
     int plotHeight = 800;

@@ -10,6 +10,7 @@
 #include "examplecatalog.h"
 #include "mainwindow.h"
 #include "plotshots.h"
+#include "recoverydialog.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 #include "uiprompts.h"
@@ -284,6 +285,23 @@ void takeAll(Shooter &shooter)
         shooter.save(shooter.withMenuBarMenu(*window, QStringLiteral("&Edit")), QStringLiteral("menu-edit"));
     }
 
+    // The question at the start after a crash: a copy to restore, and one
+    // that cannot be read.
+    {
+        RecoveryCopy study;
+        study.originalPath = QStringLiteral("/home/ana/study.sp");
+        study.savedAt = QDateTime(QDate(2026, 3, 14), QTime(15, 42, 7));
+        RecoveryCopy cut;
+        cut.savedAt = QDateTime(QDate(2026, 3, 12), QTime(11, 5, 31));
+        const QString folder = QStringLiteral("~/.local/share/Orvanta/Velmora/recovery");
+        cut.copyFile = folder + QStringLiteral("/5e0c9a1b-1.12.sp");
+        cut.damage = QStringLiteral("The copy is truncated.");
+        RecoveryDialog dialog({ study, cut }, folder);
+        dialog.show();
+        Shooter::settle();
+        shooter.save(dialog.grab(), QStringLiteral("dialog-recover-documents"));
+    }
+
     // The Fisher dialog with its accuracy setting.
     {
         const examples::Example &fisher = exampleNamed("fisher-2xn.sp");
@@ -311,6 +329,32 @@ void takeAll(Shooter &shooter)
         window->resizeDocks({dock}, {500}, Qt::Vertical);
         Shooter::settle();
         shooter.save(dock->grab(), QStringLiteral("results-risk-cluster"));
+    }
+
+    // The genetic models of one SNP, typed into a new document: the report's
+    // tables need the room.
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->resize(kWindowSize.width(), 760);
+        window->show();
+        Spreadsheet *sheet = window->sheet();
+        const char *const cells[3][4] = {
+            {"", "A/A", "A/G", "G/G"}, {"Cases", "98", "412", "490"}, {"Controls", "62", "358", "580"}};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                if (*cells[r][c])
+                    sheet->setCellFormula(r, c, QString::fromUtf8(cells[r][c]));
+        if (QAction *models = Shooter::action(*window, QStringLiteral("Genetic &models...")))
+            models->trigger();
+        sheet->setCurrentCell(1, 1);
+        sheet->clearSelection();
+        sheet->setRangeSelected(QTableWidgetSelectionRange(1, 1, 2, 3), true);
+        Shooter::settle();
+        window->selectionDialog()->okButton->click();
+        QDockWidget *dock = Shooter::resultsDock(*window);
+        window->resizeDocks({dock}, {560}, Qt::Vertical);
+        Shooter::settle();
+        shooter.save(dock->grab(), QStringLiteral("results-models"));
     }
 
     // The block each test expects, as the examples lay it out.

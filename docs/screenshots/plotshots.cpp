@@ -159,6 +159,7 @@ int takePlots(const QString &outDir, const QString &examplesDir)
     shooter.table("342\t436\n\t222\n", TestHardyW, "snp.tsv", "plot-hardy-weinberg");
     shooter.document("hardy-weinberg.sp", TestHardyW, "B2:D4", "plot-genotypes");
     shooter.document("risk-cluster.sp", TestCluster, "B2:G3", "plot-risk-clusters");
+    shooter.document("chi-squared.sp", TestModels, "B2:D3", "plot-genetic-models");
     shooter.qq("plot-qq");
     return shooter.failures();
 }

@@ -56,6 +56,8 @@ void TestCliPlot::onePictureInEachFormat_data()
     QTest::newRow("hwe pdf") << QStringLiteral("hwe") << QByteArray("10\t5\n\t3\n") << QStringLiteral("hwe.PDF") << QStringList() << QByteArray("%PDF-");
     QTest::newRow("hwe 3 alleles") << QStringLiteral("hwe") << QByteArray("10\t5\t3\n\t8\t4\n\t\t6\n") << QStringLiteral("hwe3.png") << QStringList()
                                    << QByteArray("\x89PNG");
+    QTest::newRow("models") << QStringLiteral("models") << QByteArray("30\t50\t20\n45\t45\t10\n")
+                            << QStringLiteral("models.png") << QStringList() << QByteArray("\x89PNG");
     QTest::newRow("cluster sized") << QStringLiteral("cluster") << QByteArray("\tF1\tF2\tF3\tF4\nCases\t10\t20\t5\t0\nControls\t12\t8\t15\t9\n")
                                    << QStringLiteral("cluster.png") << QStringList{QStringLiteral("--plot-size"), QStringLiteral("900x500")}
                                    << QByteArray("\x89PNG");

@@ -30,9 +30,11 @@ const QStringList kPictures = {
     QStringLiteral("menu-results.png"),
     QStringLiteral("results-context-menu.png"),
     QStringLiteral("menu-edit.png"),
+    QStringLiteral("dialog-recover-documents.png"),
     QStringLiteral("dialog-fisher-2xn.png"),
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),
+    QStringLiteral("results-models.png"),
     QStringLiteral("block-chi-squared.png"),
     QStringLiteral("block-fisher-2xn.png"),
     QStringLiteral("block-hardy-weinberg.png"),
@@ -43,6 +45,7 @@ const QStringList kPictures = {
     QStringLiteral("plot-hardy-weinberg.png"),
     QStringLiteral("plot-genotypes.png"),
     QStringLiteral("plot-risk-clusters.png"),
+    QStringLiteral("plot-genetic-models.png"),
     QStringLiteral("plot-qq.png"),
 };
 
