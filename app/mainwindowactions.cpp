@@ -4,24 +4,22 @@
 
 #include <QAction>
 #include <QDockWidget>
-#include <QLabel>
 #include <QMenuBar>
-#include <QScrollArea>
 #include <QToolBar>
 #include <QUndoStack>
 
 void MainWindow::createActions()
 {
-    geneInterAction = new QAction(tr("Gene interaction..."), this);
+    geneInterAction = new QAction(tr("&Gene interaction..."), this);
     geneInterAction->setStatusTip(tr("Test Gene interaction"));
     connect(geneInterAction, SIGNAL(triggered()), this, SLOT(slotMenuGeneInter()));
 
-    hardyWAction = new QAction(tr("Exact Hardy-Weinberg..."), this);
+    hardyWAction = new QAction(tr("Exact &Hardy-Weinberg..."), this);
     hardyWAction->setShortcut(QKeySequence(tr("Ctrl+F6")));
     hardyWAction->setStatusTip(tr("Test Hardy-Weinberg equilibrium"));
     connect(hardyWAction, SIGNAL(triggered()), this, SLOT(slotMenuHardyW()));
 
-    clusterAction = new QAction(tr("Risk cluster..."), this);
+    clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
     connect(clusterAction, SIGNAL(triggered()), this, SLOT(slotMenuCluster()));
@@ -162,9 +160,7 @@ void MainWindow::createActions()
     autoRecalcAction->setStatusTip(tr("Switch auto-recalculation on or off"));
     connect(autoRecalcAction, SIGNAL(toggled(bool)), spreadsheet, SLOT(setAutoRecalculate(bool)));
 
-    aboutAction = new QAction(tr("&About..."), this);
-    aboutAction->setStatusTip(tr("Show the application's About box"));
-    connect(aboutAction, SIGNAL(triggered()), this, SLOT(about()));
+    createHelpActions();
 
     createResultsActions();
 }
@@ -184,7 +180,7 @@ void MainWindow::updateUndoActions()
 // away; leaving it in either direction brings the mark back.
 void MainWindow::historyCleanChanged(bool clean)
 {
-    // Qt warns about every change while the start-up title has no "[*]".
+    // Every change re-checks the title: only a real one is made.
     if (isWindowModified() == clean)
         setWindowModified(!clean);
 }
@@ -229,6 +225,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(chi2Action);
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
+    analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);
 
@@ -242,6 +239,10 @@ void MainWindow::createMenus()
     menuBar()->addSeparator();
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
+    helpMenu->addAction(userGuideAction);
+    helpMenu->addAction(methodsAction);
+    helpMenu->addSeparator();
+    helpMenu->addAction(aboutQtAction);
     helpMenu->addAction(aboutAction);
 }
 
@@ -253,14 +254,11 @@ void MainWindow::createContextMenu()
     spreadsheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The Results window offers the commands of the Results menu, on the
-    // report and on the white space below it alike: the label hands its
-    // right clicks on to the scroll area.
+    // report and on the white space below it alike.
     auto *rule = new QAction(this);
     rule->setSeparator(true);
-    resultsScroll->addActions(
+    resultsView->addActions(
         { copyResultsAction, saveResultsAction, rule, clearResultsAction, undoClearResultsAction });
-    resultsScroll->setContextMenuPolicy(Qt::ActionsContextMenu);
-    resultsLabel->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void MainWindow::createToolBars()

@@ -108,8 +108,8 @@ public:
     // Opens the example's test from the Analyse menu, with its options set.
     SelDialog *openTest(MainWindow &window, const examples::Example &example)
     {
-        static const char *const menuItems[] = {"&Fisher 2xN test...", "&Chi-squared test...", "Risk cluster...",
-                                                "Exact Hardy-Weinberg...", "Gene interaction..."};
+        static const char *const menuItems[] = {"&Fisher 2xN test...", "&Chi-squared test...", "Ris&k cluster...",
+                                                "Exact &Hardy-Weinberg...", "&Gene interaction..."};
         if (QAction *test = action(window, QString::fromUtf8(menuItems[example.kind])))
             test->trigger();
         SelDialog *dialog = window.selectionDialog();

@@ -2,6 +2,7 @@
 // next node become its list.
 #include "basef.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 
 #include <QtAlgorithms>
@@ -49,6 +50,7 @@ int basef<T>::mergeStage(int curCount, int nextCount)
             for (const carriedRun &run : runs)
                 merged += double(run.end - run.begin);
             noteWork(merged);
+            calcActivity.step();
         }
         for (int i : freedAfter[size_t(j)])
             freeList(m_cur[i].past);

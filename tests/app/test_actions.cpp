@@ -107,13 +107,14 @@ void TestActions::menus_data()
     QTest::newRow("view") << "&View"
                           << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate"});
     QTest::newRow("analyse") << "&Analyse"
-                             << strings({"Gene interaction...", "&Fisher 2xN test...",
-                                            "&Chi-squared test...", "Risk cluster...",
-                                            "Exact Hardy-Weinberg...", "&Recalculate", "&Sort..."});
+                             << strings({"&Gene interaction...", "&Fisher 2xN test...",
+                                            "&Chi-squared test...", "Ris&k cluster...",
+                                            "Exact &Hardy-Weinberg...", "-", "&Recalculate", "&Sort..."});
     QTest::newRow("results") << "&Results"
                              << strings({"&Copy Results", "&Save Results As...", "-",
                                             "C&lear Results", "&Undo Clear Results"});
-    QTest::newRow("help") << "&Help" << strings({"&About..."});
+    QTest::newRow("help") << "&Help"
+                          << strings({"&User Guide", "&Methods and Citations", "-", "About &Qt", "&About..."});
 }
 
 void TestActions::menus()
@@ -153,10 +154,10 @@ void TestActions::actionDetails_data()
     QTest::addColumn<bool>("hasIcon");
     QTest::addColumn<bool>("checkable");
 
-    QTest::newRow("gene") << "Gene interaction..." << QKeySequence() << "Test Gene interaction" << false << false;
-    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << QKeySequence(QStringLiteral("Ctrl+F6"))
+    QTest::newRow("gene") << "&Gene interaction..." << QKeySequence() << "Test Gene interaction" << false << false;
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << QKeySequence(QStringLiteral("Ctrl+F6"))
                          << "Test Hardy-Weinberg equilibrium" << false << false;
-    QTest::newRow("cluster") << "Risk cluster..." << QKeySequence(QStringLiteral("Ctrl+F7"))
+    QTest::newRow("cluster") << "Ris&k cluster..." << QKeySequence(QStringLiteral("Ctrl+F7"))
                              << "Risk clusterization" << false << false;
     QTest::newRow("chi2") << "&Chi-squared test..." << QKeySequence(QStringLiteral("Ctrl+F8"))
                           << "Calculate chi-squared test" << false << false;

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -34,7 +33,16 @@ public:
         texts << text;
         return answers.isEmpty() ? answer : answers.takeFirst();
     }
+    // The button that Enter would press, for the questions that name one.
+    QMessageBox::StandardButton warningWithDefault(QWidget *parent, const QString &title, const QString &text,
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton) override
+    {
+        defaults << defaultButton;
+        return warning(parent, title, text, buttons);
+    }
     int warnings = 0;
+    QList<QMessageBox::StandardButton> defaults;
     QStringList texts;
     QList<QMessageBox::StandardButton> answers;
     QMessageBox::StandardButton answer = QMessageBox::No;
@@ -42,7 +50,7 @@ public:
 
 const QString kStopQuestion = QStringLiteral("A test is running. Stop it and close?");
 const QString kSaveQuestion =
-    QStringLiteral("The document has been modified.\nDo you want to save your changes?");
+    QStringLiteral("The document Untitled has been modified.\nDo you want to save your changes?");
 
 // Runs `step` from the event loop of a running calculation (inside its
 // polls), each time the interval has passed, until it returns false.
@@ -77,7 +85,7 @@ QProgressBar *progressBar(const MainWindow &window)
 
 QString report(const MainWindow &window)
 {
-    return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget())->text();
+    return windowtest::reportHtml(window);
 }
 
 // The message of the newest report entry.
@@ -290,6 +298,7 @@ void TestCalcControl::closeDuringRunAsksFirst()
                      {{"2", "12", "30", "22"}, {nullptr, "24", "34", "21"}, {nullptr, nullptr, "54", "20"},
                       {nullptr, nullptr, nullptr, "10"}});
     prompts.texts.clear();
+    prompts.defaults.clear();
     prompts.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Cancel};
     QElapsedTimer sinceNo;
     bool runningAfterNo = false;
@@ -309,7 +318,7 @@ void TestCalcControl::closeDuringRunAsksFirst()
         step = 2;
         return false;
     });
-    QVERIFY(windowtest::trigger(window, QStringLiteral("Exact Hardy-Weinberg...")));
+    QVERIFY(windowtest::trigger(window, QStringLiteral("Exact &Hardy-Weinberg...")));
     sheet->setRangeSelected(QTableWidgetSelectionRange(0, 0, 3, 3), true);
     QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
 
@@ -320,6 +329,9 @@ void TestCalcControl::closeDuringRunAsksFirst()
     // The save question comes after the stop, from the event loop.
     QTRY_COMPARE(prompts.texts.size(), 3);
     QCOMPARE(prompts.texts, (QStringList{kStopQuestion, kStopQuestion, kSaveQuestion}));
+    // Enter answers No to the stop question: a long run is not ended by a
+    // key pressed in passing.
+    QCOMPARE(prompts.defaults, (QList<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
     QVERIFY(window.isVisible());
     QVERIFY(!window.isCalculating());
 
