@@ -193,6 +193,10 @@ void SelDialog::showForTest()
     slotMonteCarlo();
     placeBesideSelection();
     setVisible(true);
+    // In front and with the keyboard, also when it was open behind the
+    // window already.
+    raise();
+    activateWindow();
     // The first option that takes input, or OK, takes the keyboard.
     const QList<QWidget *> stops = optionStops();
     for (QWidget *stop : stops) {

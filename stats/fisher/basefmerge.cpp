@@ -51,6 +51,10 @@ int basef<T>::mergeStage(int curCount, int nextCount)
                 merged += double(run.end - run.begin);
             noteWork(merged);
             calcActivity.step();
+            // Between lists too: a stage of many small lists shows its
+            // merges moving and stops at once.
+            if (pollCalcEvents())
+                return 1;
         }
         for (int i : freedAfter[size_t(j)])
             freeList(m_cur[i].past);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -140,6 +141,7 @@ private slots:
     void stopEndsRunAtNextPoll();
     void secondPressChangesNothing();
     void progressDisplay();
+    void workShownBesideTheBar();
     void slotCalcIgnoresOtherKinds_data();
     void slotCalcIgnoresOtherKinds();
     void noSecondTestWhileRunning();
@@ -230,6 +232,42 @@ void TestCalcControl::progressDisplay()
     QTRY_COMPARE_WITH_TIMEOUT(progressBar(window)->value(), 3, 3000);
     window.showCalcProgress(-1);
     QVERIFY(!progressBar(window)->isVisible());
+}
+
+// A 2 x 12 Fisher table of the kind whose lists outgrow every estimate (at
+// three times these counts the bar creeps for minutes): beside the bar the
+// status bar shows the stage, the nodes or merges of the stage, the memory
+// against the budget and the time, while the run works; gone afterwards.
+void TestCalcControl::workShownBesideTheBar()
+{
+    MainWindow window;
+    window.show();
+    windowtest::fill(window.sheet(), 0, 0,
+                     {{"40", "45", "50", "38", "42", "47", "44", "41", "39", "46", "43", "48"},
+                      {"44", "41", "38", "45", "40", "43", "47", "42", "46", "39", "44", "41"}});
+    QLabel *activity = nullptr;
+    QStringList seen;
+    DuringRun watcher(window, 20, [&] {
+        const QList<QLabel *> labels = window.statusBar()->findChildren<QLabel *>();
+        for (QLabel *label : labels)
+            if (label->isVisible() && label->text().contains(QStringLiteral("memory")))
+                activity = label;
+        if (activity && !seen.contains(activity->text()))
+            seen << activity->text();
+        return true;
+    });
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&Fisher 2xN test...")));
+    window.sheet()->clearSelection();
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 11), true);
+    QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+    QVERIFY2(lastEntry(window).contains(QStringLiteral("P-VALUE")), qPrintable(lastEntry(window)));
+    QVERIFY(activity);
+    static const QRegularExpression shown(QStringLiteral(
+        "^stage ([0-9]+) of 12, (node [0-9]+ of [0-9]+|merged [0-9]+ of [0-9]+ lists), memory [0-9.]+ [kMG]?i?B "
+        "of [0-9.]+ [kMG]?i?B, [0-9]+:[0-5][0-9]$"));
+    for (const QString &text : std::as_const(seen))
+        QVERIFY2(shown.match(text).hasMatch(), qPrintable(text));
+    QVERIFY(!activity->isVisible());
 }
 
 void TestCalcControl::slotCalcIgnoresOtherKinds_data()

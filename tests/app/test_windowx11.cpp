@@ -1,0 +1,233 @@
+// The window as a user meets it under a real X server (run_x11.sh starts
+// Xvfb at 1280 x 900): blocks selected with the mouse, tests and Sort
+// opened from the keyboard, all through real key and mouse events sent by
+// xdotool (XTEST), not through Qt's own event queue. Checks what only a
+// real server shows: where the test dialog opens, where the Results pane
+// scrolls, what Sort of one clicked cell does to the document.
+#include "calcpoll.h"
+#include "mainwindow.h"
+#include "seldialog.h"
+#include "sortdialog.h"
+#include "windowtesthelpers.h"
+
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUndoStack>
+#include <QtTest>
+
+namespace {
+
+// Runs xdotool with these arguments; false when it fails.
+bool xdotool(const QStringList &arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+QPoint centreOf(const Spreadsheet *sheet, int row, int column)
+{
+    const QRect cell = sheet->visualRect(sheet->model()->index(row, column));
+    return sheet->viewport()->mapToGlobal(cell.center());
+}
+
+bool click(const QPoint &at)
+{
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
+                    QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+// Presses at one cell and releases at another, as a drag selects a block.
+bool drag(const QPoint &from, const QPoint &to)
+{
+    const QStringList steps{QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(from.x()),
+                            QString::number(from.y()), QStringLiteral("mousedown"), QStringLiteral("1"),
+                            QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(to.x()),
+                            QString::number(to.y()), QStringLiteral("mouseup"), QStringLiteral("1")};
+    return xdotool(steps);
+}
+
+bool keys(const QStringList &names)
+{
+    return xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} + names);
+}
+
+// The block's cells that the grid shows, on the screen.
+QRect blockOnScreen(const Spreadsheet *sheet, int top, int left, int bottom, int right)
+{
+    const QRect first = sheet->visualRect(sheet->model()->index(top, left));
+    const QRect last = sheet->visualRect(sheet->model()->index(bottom, right));
+    const QRect shown = first.united(last).intersected(sheet->viewport()->rect());
+    return QRect(sheet->viewport()->mapToGlobal(shown.topLeft()), shown.size());
+}
+
+} // namespace
+
+class TestWindowX11 final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void dialogBesideBlockAndAnswerInView();
+    void sortOfOneClickedCell();
+
+private:
+    MainWindow *window = nullptr;
+};
+
+void TestWindowX11::initTestCase()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs a real X server (run_x11.sh)");
+    QStandardPaths::setTestModeEnabled(true);
+    calcApplication = QCoreApplication::instance();
+}
+
+void TestWindowX11::init()
+{
+    window = new MainWindow;
+    window->setGeometry(QRect(QPoint(20, 20), QSize(1200, 820)));
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+void TestWindowX11::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+// The 9 x 9 Hardy-Weinberg table of the first day: dragged with the mouse,
+// Ctrl+F6, Monte Carlo ticked with a click, the samples typed, Enter. The
+// dialog opens beside the block, inside the screen; the report's first
+// line, with the P-value, is at the top of the Results pane.
+void TestWindowX11::dialogBesideBlockAndAnswerInView()
+{
+    Spreadsheet *sheet = window->sheet();
+    // Earlier results above: the pane has to scroll to the new one.
+    for (int i = 0; i < 12; ++i)
+        window->appendResult(QStringLiteral("<br />an earlier run"), 0);
+    // C4:K12, the upper triangle and the diagonal filled.
+    for (int i = 0; i < 9; ++i)
+        for (int j = i; j < 9; ++j)
+            sheet->setCellFormula(3 + i, 2 + j, QString::number((i + 2 * j) % 5 + (i == j ? 4 : 1)));
+    QTest::qWait(100);
+    QVERIFY(drag(centreOf(sheet, 3, 2), centreOf(sheet, 11, 10)));
+    QTRY_COMPARE(sheet->selectedRanges().size(), 1);
+    QTRY_COMPARE(sheet->selectedRanges().first().rowCount(), 9);
+    QVERIFY(keys({QStringLiteral("ctrl+F6")}));
+    SelDialog *dialog = window->selectionDialog();
+    QTRY_VERIFY(dialog->isVisible());
+    QTRY_VERIFY(dialog->isActiveWindow());
+    QCOMPARE(dialog->rangeEdit->text(), QStringLiteral("C4:K12"));
+
+    // Beside the block, all of it on the screen.
+    const QRect block = blockOnScreen(sheet, 3, 2, 11, 10);
+    QTRY_VERIFY2(!dialog->frameGeometry().intersects(block),
+                 qPrintable(QStringLiteral("dialog at %1,%2 over the block at %3,%4 %5x%6")
+                                .arg(dialog->frameGeometry().x()).arg(dialog->frameGeometry().y())
+                                .arg(block.x()).arg(block.y()).arg(block.width()).arg(block.height())));
+    QVERIFY(dialog->screen()->availableGeometry().contains(dialog->frameGeometry()));
+
+    QVERIFY(click(dialog->monteCarloCheck->mapToGlobal(QPoint(8, dialog->monteCarloCheck->height() / 2))));
+    QTRY_VERIFY(dialog->monteCarloCheck->isChecked());
+    QVERIFY(click(dialog->samplesSpin->mapToGlobal(dialog->samplesSpin->rect().center())));
+    QTRY_VERIFY(dialog->samplesSpin->hasFocus());
+    QVERIFY(keys({QStringLiteral("ctrl+a")}));
+    QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("2000")}));
+    QTRY_COMPARE(dialog->samplesSpin->value(), 2000);
+    QVERIFY(keys({QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(windowtest::resultsView(*window)->entries().size(), 13, 60000);
+    QTRY_VERIFY(!window->isCalculating());
+
+    ResultsView *view = windowtest::resultsView(*window);
+    QVERIFY2(windowtest::lastMessage(*window).contains(QStringLiteral("P-VALUE")),
+             qPrintable(windowtest::lastMessage(*window)));
+    // Scrolled to the new entry: its rule at the top, or, where the entry is
+    // shorter than the pane, the whole of it in view down to the end.
+    QScrollBar *bar = view->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    const QTextCursor rule = view->document()->find(QString(57, u'_'), view->document()->characterCount(),
+                                                    QTextDocument::FindBackward);
+    const QTextCursor pValue = view->document()->find(QStringLiteral("P-VALUE"));
+    const int ruleTop = view->cursorRect(rule).top();
+    QVERIFY2(ruleTop >= 0, qPrintable(QString::number(ruleTop)));
+    QVERIFY(ruleTop < view->fontMetrics().lineSpacing() * 2 || bar->value() == bar->maximum());
+    QVERIFY(view->cursorRect(pValue).bottom() < view->viewport()->height());
+    QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+}
+
+// The risk-cluster example: a click on B2, Alt+A then S, Enter. Sort takes
+// the table around B2 without its names row and says so; the rows are
+// sorted, the document marked, one step to undo. The same again moves
+// nothing: no second step.
+void TestWindowX11::sortOfOneClickedCell()
+{
+    window->openArguments({QStringLiteral(VELMORA_SOURCE_DIR "/examples/risk-cluster.sp")});
+    Spreadsheet *sheet = window->sheet();
+    QCOMPARE(sheet->cellFormula(1, 0), QStringLiteral("Patients"));
+    QVERIFY(!window->isWindowModified());
+    QTest::qWait(100);
+
+    QString named;
+    bool answered = false;
+    const auto answerSort = [&] {
+        auto *sort = qobject_cast<SortDialog *>(QApplication::activeModalWidget());
+        if (!sort || answered)
+            return;
+        answered = true;
+        named = sort->rangeLabel->text();
+        // Without a window manager nobody hands the new window the focus.
+        sort->activateWindow();
+        if (QTest::qWaitForWindowActive(sort))
+            keys({QStringLiteral("Return")});
+        else
+            sort->reject();
+    };
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, answerSort);
+    poll.start(100);
+
+    QVERIFY(click(centreOf(sheet, 1, 1)));
+    QTRY_COMPARE(sheet->currentCellName(), QStringLiteral("B2"));
+    QVERIFY(keys({QStringLiteral("alt+a"), QStringLiteral("s")}));
+    QTRY_VERIFY(answered);
+    QVERIFY2(named.contains(QStringLiteral("A2:G3")), qPrintable(named));
+    QTRY_COMPARE(sheet->cellFormula(1, 0), QStringLiteral("Controls"));
+    QCOMPARE(sheet->cellFormula(2, 0), QStringLiteral("Patients"));
+    QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("Smoking"));
+    QVERIFY(window->isWindowModified());
+    QVERIFY(window->windowTitle().startsWith(QStringLiteral("risk-cluster.sp[*]")));
+    QCOMPARE(sheet->undoStack()->count(), 1);
+
+    answered = false;
+    QVERIFY(click(centreOf(sheet, 2, 3)));
+    QTRY_COMPARE(sheet->currentCellName(), QStringLiteral("D3"));
+    QVERIFY(keys({QStringLiteral("alt+a"), QStringLiteral("s")}));
+    QTRY_VERIFY(answered);
+    QTest::qWait(200);
+    QCOMPARE(sheet->undoStack()->count(), 1);
+    QCOMPARE(sheet->cellFormula(1, 0), QStringLiteral("Controls"));
+
+    // Back with Ctrl+Z: the document as it was opened, not modified. (The
+    // window gets the keyboard back as a window manager would give it.)
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(keys({QStringLiteral("ctrl+z")}));
+    QTRY_COMPARE(sheet->cellFormula(1, 0), QStringLiteral("Patients"));
+    QVERIFY(!window->isWindowModified());
+    // Nothing is asked on the way out: the window is deleted, not closed.
+}
+
+QTEST_MAIN(TestWindowX11)
+#include "test_windowx11.moc"
