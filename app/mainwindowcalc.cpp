@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QLabel>
@@ -100,7 +99,7 @@ void MainWindow::slotCalc()
         return;
     // Noted before the driver resets the dialog's kind.
     pendingRun = RunContext{selDialog->testTitle(), selDialog->optionSummary(), selDialog->rangeEdit->text(),
-                            documentName(), QDateTime::currentDateTime()};
+                            documentName(), RunContext::now()};
     switch (selDialog->testKind) {
     case TestFisher:
         runFisher();

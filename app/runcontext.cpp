@@ -2,6 +2,13 @@
 
 #include <QCoreApplication>
 
+QDateTime (*RunContext::clock)() = nullptr;
+
+QDateTime RunContext::now()
+{
+    return clock ? clock() : QDateTime::currentDateTime();
+}
+
 QString RunContext::text() const
 {
     if (isEmpty())

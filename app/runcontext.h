@@ -15,6 +15,10 @@ struct RunContext
     QDateTime started;
 
     bool isEmpty() const { return test.isEmpty(); }
+    // The time a run starts; `clock` replaces the system's where set (the
+    // README's pictures show a fixed time).
+    static QDateTime now();
+    static QDateTime (*clock)();
     // One line, e.g. "Chi-squared test, Yates correction; B2:C3 of
     // chi-squared.sp; 2026-05-01 14:03:22".
     QString text() const;
