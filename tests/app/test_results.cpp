@@ -60,6 +60,7 @@ private slots:
     void contextLineOfARun_data();
     void contextLineOfARun();
     void documentMarks();
+    void picturesUnderAnEntry();
     void thirdOfTheHeightThenRemembered();
 
 private:
@@ -234,6 +235,46 @@ void TestResults::documentMarks()
     QVERIFY(reporttext::plainText(report(window)).endsWith(QStringLiteral("\nDocument: Untitled\n")));
     // The run before the mark is the newest run still: it keeps its colour.
     QVERIFY(report(window).contains(QStringLiteral("color=\"darkblue\"><br /><b>")));
+}
+
+// A picture shown under an entry: found under the mouse, embedded in the
+// report that Copy and Save take, left out of its plain text; the entry's
+// own text stays as it was.
+void TestResults::picturesUnderAnEntry()
+{
+    MainWindow window;
+    window.resize(600, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ResultsView *view = windowtest::resultsView(window);
+    const int entry = view->appendResult(QStringLiteral("<br />with a picture"), 0);
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QCOMPARE(view->addPicture(entry, image, QStringLiteral("plot")), 0);
+    QCOMPARE(view->addPicture(entry + 1, image), -1);
+    QCoreApplication::processEvents();
+
+    const QString html = view->html();
+    QVERIFY(html.startsWith(QStringLiteral("<font size=\"+1\" color=\"darkblue\">") + kRule
+                            + QStringLiteral("<br />with a picture<br /><img src=\"data:image/png;base64,")));
+    QCOMPARE(reporttext::plainText(html), QStringLiteral("\n") + QString(57, u'_') + QStringLiteral("\nwith a picture\n"));
+    QTextDocument shown;
+    shown.setHtml(html);
+    const QTextCursor placeholder = shown.find(QString(QChar::ObjectReplacementCharacter));
+    QVERIFY(placeholder.charFormat().isImageFormat());
+
+    // Where the pane draws it, pictureAt() finds it.
+    const QTextCursor drawn = view->document()->find(QString(QChar::ObjectReplacementCharacter));
+    QVERIFY(!drawn.isNull());
+    QTextCursor before(view->document());
+    before.setPosition(drawn.selectionStart());
+    const QPoint at = view->cursorRect(before).center() + QPoint(20, 0);
+    int foundEntry = -1;
+    int foundPicture = -1;
+    QVERIFY(view->pictureAt(at, &foundEntry, &foundPicture));
+    QCOMPARE(foundEntry, entry);
+    QCOMPARE(foundPicture, 0);
+    QVERIFY(!view->pictureAt(QPoint(2, 2), &foundEntry, &foundPicture));
 }
 
 // At the first start the pane takes a third of the window's height; the
