@@ -263,10 +263,14 @@ void TestCalcControl::workShownBesideTheBar()
     QVERIFY2(lastEntry(window).contains(QStringLiteral("P-VALUE")), qPrintable(lastEntry(window)));
     QVERIFY(activity);
     static const QRegularExpression shown(QStringLiteral(
-        "^stage ([0-9]+) of 12, (node [0-9]+ of [0-9]+|merged [0-9]+ of [0-9]+ lists), memory [0-9.]+ [kMG]?i?B "
+        "^stage ([0-9]+) of ([0-9]+), (node [0-9]+ of [0-9]+|merged [0-9]+ of [0-9]+ lists), memory [0-9.]+ [kMG]?i?B "
         "of [0-9.]+ [kMG]?i?B, [0-9]+:[0-5][0-9]$"));
-    for (const QString &text : std::as_const(seen))
-        QVERIFY2(shown.match(text).hasMatch(), qPrintable(text));
+    for (const QString &text : std::as_const(seen)) {
+        const QRegularExpressionMatch match = shown.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        // The last columns summed at once end the count early.
+        QVERIFY(match.captured(1).toInt() <= match.captured(2).toInt() && match.captured(2).toInt() <= 12);
+    }
     QVERIFY(!activity->isVisible());
 }
 
