@@ -9,7 +9,6 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,8 +45,6 @@ private slots:
     void layout();
     void sameSizeAndTopToBottom_data();
     void sameSizeAndTopToBottom();
-    void besideTheBlock_data();
-    void besideTheBlock();
     void placement_data();
     void placement();
     void titlesAndPrompts_data();
@@ -113,11 +110,9 @@ void TestSelDialog::sameSizeAndTopToBottom()
     QVERIFY(dialog->messageLabel->wordWrap());
 
     // Shown rows start at the prompt's left edge: no blank column.
-    const int left = dialog->promptLabel->x();
-    for (QWidget *row : {static_cast<QWidget *>(dialog->accuracyRow), static_cast<QWidget *>(dialog->yatesCheck),
-                         dialog->monteCarloBox})
-        if (row->isVisible())
-            QCOMPARE(row->mapTo(dialog, QPoint(0, 0)).x(), left);
+    for (QWidget *row : dialog->monteCarloBox->parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (row->isVisible() && row->y() < dialog->rangeEdit->y() && row != dialog->promptLabel)
+            QCOMPARE(row->x(), dialog->promptLabel->x());
 
     // One round of the focus chain, visible stops only (a spin box's
     // editor is part of its box), rotated to end with Cancel.
@@ -145,39 +140,6 @@ void TestSelDialog::sameSizeAndTopToBottom()
     else
         QVERIFY(!dialog->focusWidget() || dialog->focusWidget() == dialog->okButton
                 || dialog->focusWidget() == dialog);
-}
-
-// Opened, the dialog stands beside the block it checks, not over it, and on
-// the screen.
-void TestSelDialog::besideTheBlock_data()
-{
-    QTest::addColumn<QRect>("block");  // rows and columns
-    QTest::newRow("near the top left") << QRect(QPoint(2, 3), QPoint(6, 8));
-    QTest::newRow("wide") << QRect(QPoint(0, 1), QPoint(5, 2));
-}
-
-void TestSelDialog::besideTheBlock()
-{
-    QFETCH(QRect, block);
-    MainWindow window;
-    window.resize(760, 560);
-    window.move(0, 0);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    Spreadsheet *sheet = window.sheet();
-    select(sheet, block.top(), block.left(), block.bottom(), block.right());
-    trigger(window, QStringLiteral("Exact &Hardy-Weinberg..."));
-    SelDialog *dialog = window.selectionDialog();
-    const QRect first = sheet->visualRect(sheet->model()->index(block.top(), block.left()));
-    const QRect last = sheet->visualRect(sheet->model()->index(block.bottom(), block.right()));
-    // The part of the block that the grid shows.
-    const QRect shown = first.united(last).intersected(sheet->viewport()->rect());
-    const QRect cells(sheet->viewport()->mapToGlobal(shown.topLeft()), shown.size());
-    QVERIFY2(!dialog->frameGeometry().intersects(cells),
-             qPrintable(QStringLiteral("dialog %1,%2 %3x%4 over block %5,%6 %7x%8")
-                            .arg(dialog->x()).arg(dialog->y()).arg(dialog->width()).arg(dialog->height())
-                            .arg(cells.x()).arg(cells.y()).arg(cells.width()).arg(cells.height())));
-    QVERIFY(dialog->screen()->availableGeometry().contains(dialog->frameGeometry()));
 }
 
 // Right of the block, else below it, else left, else above; moved along
