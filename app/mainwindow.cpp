@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "autosaver.h"
 #include "spreadsheet.h"
 #include "uiprompts.h"
 
@@ -44,6 +45,7 @@ MainWindow::MainWindow()
     setAcceptDrops(true);
 
     createSelDialog();
+    createAutosave();
 
     calcTimer = new QTimer(this);
     connect(calcTimer, SIGNAL(timeout()), this, SLOT(slotProgress()));
@@ -161,6 +163,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     if (okToContinue()) {
+        // Saved, or closed without saving as the user chose: no copy stays.
+        autosaver->documentClosed();
         writeSettings();
         event->accept();
     } else {

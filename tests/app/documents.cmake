@@ -3,3 +3,5 @@ target_include_directories(test_documents PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/..
 target_compile_definitions(test_documents PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
 velmora_add_test(test_texttablewindow SOURCES test_texttablewindow.cpp LIBS velmora_app)
 target_include_directories(test_texttablewindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+velmora_add_test(test_recovery SOURCES test_recovery.cpp LIBS velmora_app)
+target_include_directories(test_recovery PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
