@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libbenchmark-dev
-          xvfb xauth x11-utils desktop-file-utils shared-mime-info fonts-dejavu-core)
+          xvfb xauth x11-utils xdotool desktop-file-utils shared-mime-info fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do
