@@ -5,17 +5,31 @@
 #include "fisherrun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
+#include "runpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
+
+namespace {
+
+// The block and the document, for a picture's title.
+QString placeOf(const RunContext &run, const QString &file)
+{
+    if (file.isEmpty())
+        return run.range;
+    return QStringLiteral("%1 of %2").arg(run.range, QFileInfo(file).fileName());
+}
+
+} // namespace
 
 // The six drivers: each copies the dialog's checked input, so that the
 // dialog may re-check the selection during a run without changing what the
 // engine reads, then runs the shared run-and-report function. Fisher,
 // chi-squared and Hardy-Weinberg run by simulation when the dialog asks for
 // samples; an exact run that runs out of memory or is stopped points to
-// that.
+// that. A run that succeeds leaves its picture in pendingPicture.
 
 void MainWindow::runFisher()
 {
@@ -25,8 +39,12 @@ void MainWindow::runFisher()
         runMonteCarlo(TestFisher, input);
         return;
     }
-    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        RunReport report = runFisherTest(input, progress);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
+        const FisherRun run = runFisherTest(input, progress);
+        if (run.status == 0)
+            pendingPicture = fisherPicture(input, run, place);
+        RunReport report = run;
         if (report.isError)
             report.message += monteCarloHint();
         return report;
@@ -57,8 +75,12 @@ void MainWindow::runChi2()
     }
     // The echo shows the cells the check read, the numbers behind chi2Sum.
     const CellSnapshot cells = selDialog->checkedCells;
-    runAndReport([&input, &cells](const ProgressDisplay &) -> RunReport {
-        return runChi2Test(input, cells);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &cells, &place](const ProgressDisplay &) -> RunReport {
+        const Chi2Run run = runChi2Test(input, cells);
+        if (run.status == 0)
+            pendingPicture = chi2Picture(input, cells, run, place);
+        return run;
     });
     selDialog->testKind = TestNone;
     selDialog->yatesCheck->hide();
@@ -68,13 +90,16 @@ void MainWindow::runCluster()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
-    runAndReport([this, &input](const ProgressDisplay &progress) -> RunReport {
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
         // Cells set during the run must not trigger a recalculation each.
         const bool switchedOff = toggleAutoRecalcByShortcut(false);
-        RunReport report = runRiskCluster(input, progress);
+        const ClusterRun run = runRiskCluster(input, progress);
         if (switchedOff)
             toggleAutoRecalcByShortcut(true);
-        return report;
+        if (run.status == 0)
+            pendingPicture = clusterPicture(input, run, place);
+        return run;
     });
 }
 
@@ -86,8 +111,11 @@ void MainWindow::runHardyW()
         runMonteCarlo(TestHardyW, input);
         return;
     }
-    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
         RunReport report = runHardyWeinbergTest(input, progress);
+        if (report.status == 0)
+            pendingPicture = hardyWeinbergPicture(input, report, place);
         if (report.isError)
             report.message += monteCarloHint();
         return report;
@@ -105,5 +133,11 @@ void MainWindow::runModels()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
-    runAndReport([&input](const ProgressDisplay &) -> RunReport { return runModelsTest(input); });
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &) -> RunReport {
+        const ModelsRun run = runModelsTest(input);
+        if (run.status == 0)
+            pendingPicture = modelsPicture(input, run, place);
+        return run;
+    });
 }

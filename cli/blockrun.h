@@ -1,6 +1,6 @@
 #pragma once
 
-#include "blockpicture.h"
+#include "runpictures.h"
 #include "cellblock.h"
 #include "cellsource.h"
 #include "runreport.h"

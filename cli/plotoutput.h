@@ -1,6 +1,6 @@
 #pragma once
 
-#include "blockpicture.h"
+#include "runpictures.h"
 
 #include <QFont>
 #include <QSize>

@@ -15,8 +15,10 @@ struct RunReport;
 struct TestInput;
 
 // The picture of a block that ran, built from its checked input and the
-// run's figures, for --plot. The title names the test and the block
-// (`place`: "A1:C2, table 3 of snps.tsv").
+// run's figures, for the Results window and velmora-cli --plot alike. The
+// title names the test and the block (`place`: "B2:D3" in the window,
+// "A1:C2, table 3 of snps.tsv" on the command line). Null when the run
+// gave nothing to draw.
 using PicturePtr = std::shared_ptr<const pictures::Picture>;
 
 PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place);

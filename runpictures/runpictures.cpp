@@ -1,4 +1,4 @@
-#include "blockpicture.h"
+#include "runpictures.h"
 
 #include "cellresiduals.h"
 #include "cellsource.h"
