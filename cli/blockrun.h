@@ -26,6 +26,12 @@ struct BlockPlace
 {
     QString file;
     int table = 1;        // 1-based within the file
+    // A variant of a genotype file: its fields (written as JSON, without
+    // braces) stand in for the table and range, the line names the method
+    // that ran ("method") and a Monte Carlo line reports runSeed, the seed of
+    // the whole run that the variant's own was derived from.
+    const QString *variant = nullptr;
+    quint64 runSeed = 0;
 };
 
 struct BlockOutcome
@@ -33,6 +39,7 @@ struct BlockOutcome
     bool ok = false;      // checked, run, and status 0
     bool stopped = false; // the run was stopped by Ctrl+C
     bool deferred = false; // not run: the block needs the main thread
+    int status = 0;       // the engine's status (0 also for a rejected block)
     QString line;         // one JSON object, or one Results entry
 };
 

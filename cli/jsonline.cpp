@@ -136,6 +136,16 @@ JsonLine &JsonLine::append(const JsonLine &other)
     return *this;
 }
 
+JsonLine &JsonLine::appendFields(QStringView fields)
+{
+    if (!fields.isEmpty()) {
+        if (!body.isEmpty())
+            body += u',';
+        body += fields;
+    }
+    return *this;
+}
+
 QString JsonLine::text() const
 {
     return u'{' + body + u'}';

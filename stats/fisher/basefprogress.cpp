@@ -5,6 +5,8 @@
 // as this one did.
 #include "basef.h"
 
+#include "calcpoll.h"
+
 #include <algorithm>
 
 namespace {
@@ -56,6 +58,7 @@ void basef<T>::startMergeProgress()
 template <typename T>
 void basef<T>::noteWork(double work)
 {
+    countCalcWork(quint64(work));
     if (m_mergeLeft < 0.0) {
         m_nodesDone += work;
         m_nodesLeft = std::max(0.0, m_nodesLeft - work);
