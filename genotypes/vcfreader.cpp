@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <htslib/hts.h>
+#include <htslib/bgzf.h>
 #include <htslib/kstring.h>
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
@@ -34,6 +35,13 @@ qint64 indexedRecords(const hts_idx_t *idx)
         total += qint64(mapped + unmapped);
     }
     return total;
+}
+
+// Whether the compressed stream hit damage: htslib's reading threads report
+// a damaged block as the end of the data, and leave the error here.
+bool streamDamaged(htsFile *fp)
+{
+    return fp->is_bgzf && fp->fp.bgzf && fp->fp.bgzf->errcode != 0;
 }
 
 QString regionHint(const QString &file, bool bcf)
@@ -108,14 +116,18 @@ bool VcfTextReader::readHeader(QString *error)
     };
     int r = next();
     if (r < 0 || std::strncmp(line.s, "##fileformat=VCF", 16) != 0) {
-        *error = r < -1 ? QStringLiteral("%1: cannot be read (damaged compression or a read error)").arg(m_file)
+        *error = r < -1 || streamDamaged(m_h->fp) ? QStringLiteral("%1: cannot be read (damaged compression or a read error)").arg(m_file)
                         : QStringLiteral("%1: not a VCF file (it does not start with ##fileformat=VCF)").arg(m_file);
         return false;
     }
     for (;;) {
         r = next();
         if (r < 0) {
-            *error = QStringLiteral("%1: the header ends without its #CHROM line").arg(m_file);
+            *error = r < -1 || streamDamaged(m_h->fp)
+                         ? QStringLiteral("%1: cannot be read past line %2 (damaged compression or a read error)")
+                               .arg(m_file)
+                               .arg(m_lineNumber)
+                         : QStringLiteral("%1: the header ends without its #CHROM line").arg(m_file);
             return false;
         }
         if (std::strncmp(line.s, "##", 2) == 0)
@@ -181,9 +193,9 @@ bool VcfTextReader::nextLine()
     for (;;) {
         const int r = m_h->itr ? tbx_itr_next(m_h->fp, m_h->tbx, m_h->itr, &m_h->line)
                                : hts_getline(m_h->fp, '\n', &m_h->line);
-        if (r == -1)
+        if (r == -1 && !streamDamaged(m_h->fp))
             return false;
-        if (r < -1) {
+        if (r < 0) {
             return fail(m_h->itr ? QStringLiteral("%1: cannot be read past record %2 of region %3 "
                                                   "(damaged compression or index, or a read error)")
                                        .arg(m_file)
@@ -331,9 +343,9 @@ bool BcfReader::next(void *record)
     bcf1_t *rec = static_cast<bcf1_t *>(record);
     for (;;) {
         const int r = m_h->itr ? bcf_itr_next(m_h->fp, m_h->itr, rec) : bcf_read(m_h->fp, m_h->hdr, rec);
-        if (r == -1)
+        if (r == -1 && !streamDamaged(m_h->fp))
             return false;
-        if (r < -1)
+        if (r < 0)
             return fail(QStringLiteral("%1: record %2 cannot be read (a damaged file or a read error)")
                             .arg(m_file)
                             .arg(m_ordinal + 1));
