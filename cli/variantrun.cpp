@@ -83,7 +83,7 @@ QString variantFields(const VariantTable &table, qint64 number)
 {
     const VariantIdentity &id = table.identity;
     QString out;
-    out.reserve(160);
+    out.reserve(256);
     out += QLatin1StringView("\"variant\":");
     appendInteger(out, number);
     out += QLatin1StringView(",\"chrom\":");

@@ -398,17 +398,17 @@ bool BedReader::skip()
 bool BedReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                        QString *error) const
 {
-    BimFields fields;
+    Field fields[6];
     QString why;
-    if (!parseBimLine(record.text, &fields, &why)) {
+    if (!bimFields(record.text, fields, &identity.pos, &why)) {
         *error = QStringLiteral("%1, line %2: %3").arg(m_bim).arg(record.line).arg(why);
         return false;
     }
-    identity.chrom = fields.chrom;
-    identity.pos = fields.pos;
-    identity.id = fields.id;
-    identity.ref = fields.a2;
-    identity.alts = {fields.a1};
+    setBytes(identity.chrom, fields[0].begin, fields[0].end - fields[0].begin);
+    setBytes(identity.id, fields[1].begin, fields[1].end - fields[1].begin);
+    setBytes(identity.ref, fields[5].begin, fields[5].end - fields[5].begin);
+    identity.alts.resize(1);
+    setBytes(identity.alts.first(), fields[4].begin, fields[4].end - fields[4].begin);
     tally.reset(2, m_groups.groups);
     if (record.data.size() != m_counter.bytesPerVariant()) {
         *error = QStringLiteral("%1: variant %2 (line %3 of %4) has the wrong size")

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <cstring>
 #include <vector>
 
 // Where a variant stands and what its alleles are, as its file gives them.
@@ -15,6 +16,15 @@ struct VariantIdentity
     QByteArray ref;
     QList<QByteArray> alts;    // empty when the file's ALT is "."
 };
+
+// Sets `to` to n bytes, in its own buffer when that is large enough: the
+// identity of each variant of a file is written over the last one's.
+inline void setBytes(QByteArray &to, const char *from, qsizetype n)
+{
+    to.resize(n);
+    if (n > 0)
+        std::memcpy(to.data(), from, std::size_t(n));
+}
 
 // The table a test reads: its shape follows the test.
 enum class TableLayout {

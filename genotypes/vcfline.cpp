@@ -149,22 +149,30 @@ bool decodeVcfLine(const char *line, qsizetype size, int samples, const qint8 *g
         *why = QStringLiteral("REF is empty");
         return false;
     }
-    identity.chrom = QByteArray(fields[0], ends[0] - fields[0]);
+    setBytes(identity.chrom, fields[0], ends[0] - fields[0]);
     identity.pos = pos;
-    identity.id = QByteArray(fields[2], ends[2] - fields[2]);
-    identity.ref = QByteArray(fields[3], ends[3] - fields[3]);
-    identity.alts.clear();
-    const QByteArray alt(fields[4], ends[4] - fields[4]);
-    if (alt.isEmpty()) {
+    setBytes(identity.id, fields[2], ends[2] - fields[2]);
+    setBytes(identity.ref, fields[3], ends[3] - fields[3]);
+    const char *alt = fields[4];
+    const qsizetype altSize = ends[4] - alt;
+    if (altSize == 0) {
         *why = QStringLiteral("ALT is empty");
         return false;
     }
-    if (alt != ".")
-        identity.alts = alt.split(',');
-    for (const QByteArray &a : identity.alts) {
-        if (a.isEmpty()) {
-            *why = QStringLiteral("ALT \"%1\" has an empty allele").arg(QString::fromUtf8(alt));
-            return false;
+    if (altSize == 1 && *alt == '.') {
+        identity.alts.clear();
+    } else {
+        identity.alts.resize(qsizetype(std::count(alt, ends[4], ',')) + 1);
+        const char *from = alt;
+        for (QByteArray &one : identity.alts) {
+            const void *comma = std::memchr(from, ',', std::size_t(ends[4] - from));
+            const char *to = comma ? static_cast<const char *>(comma) : ends[4];
+            if (to == from) {
+                *why = QStringLiteral("ALT \"%1\" has an empty allele").arg(QString::fromUtf8(alt, altSize));
+                return false;
+            }
+            setBytes(one, from, to - from);
+            from = to + 1;
         }
     }
     const int alleles = 1 + int(identity.alts.size());

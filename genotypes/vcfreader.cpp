@@ -454,13 +454,14 @@ bool BcfReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIde
     if (int(rec->n_sample) != samples)
         return failWith(QStringLiteral("%1 samples, %2 expected").arg(rec->n_sample).arg(samples));
 
-    identity.chrom = QByteArray(chrom);
+    const auto set = [](QByteArray &to, const char *text) { setBytes(to, text, qsizetype(std::strlen(text))); };
+    set(identity.chrom, chrom);
     identity.pos = qint64(rec->pos) + 1;
-    identity.id = QByteArray(rec->d.id ? rec->d.id : ".");
-    identity.ref = QByteArray(rec->d.allele[0]);
-    identity.alts.clear();
+    set(identity.id, rec->d.id ? rec->d.id : ".");
+    set(identity.ref, rec->d.allele[0]);
+    identity.alts.resize(rec->n_allele - 1);
     for (int i = 1; i < rec->n_allele; ++i)
-        identity.alts.append(QByteArray(rec->d.allele[i]));
+        set(identity.alts[i - 1], rec->d.allele[i]);
     const int alleles = rec->n_allele;
     tally.reset(alleles, m_groups.groups);
 

@@ -10,6 +10,8 @@
 #include "fisherrun.h"
 #include "testinput.h"
 
+#include <QLoggingCategory>
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -104,4 +106,12 @@ BENCHMARK(BM_FisherNetwork)
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // The engines' debug lines, as velmora-cli drops them.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
