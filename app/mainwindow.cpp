@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "autosaver.h"
 #include "spreadsheet.h"
 #include "uiprompts.h"
 
@@ -45,6 +46,7 @@ MainWindow::MainWindow()
     setAcceptDrops(true);
 
     createSelDialog();
+    createAutosave();
 
     calcTimer = new QTimer(this);
     connect(calcTimer, SIGNAL(timeout()), this, SLOT(slotProgress()));
@@ -156,6 +158,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     if (okToContinue()) {
+        // Saved, or closed without saving as the user chose: no copy stays.
+        autosaver->documentClosed();
         writeSettings();
         event->accept();
     } else {

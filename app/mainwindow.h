@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class Autosaver;
 class FindDialog;
 class QAction;
 class QCloseEvent;
@@ -23,6 +24,7 @@ class QTimer;
 class QToolBar;
 class SelDialog;
 class Spreadsheet;
+struct RecoveryCopy;
 struct TestInput;
 
 // The one top-level window: the grid, the Results dock, the actions, menus
@@ -59,6 +61,16 @@ public:
     // Opens the document named on the command line (the first argument
     // after the program's name), if any.
     void openArguments(const QStringList &arguments);
+
+    // Recovery (mainwindowrecovery.cpp). The document's file, empty when
+    // untitled, and whether Save asks for a name (a table opened from text).
+    const QString &currentFile() const { return curFile; }
+    bool saveAsksName() const { return saveAsksForName; }
+    // Opens a recovery copy as the document, modified and bound to its
+    // original path; false, with the reader's message, when it cannot be
+    // read.
+    bool restoreRecoveryCopy(const RecoveryCopy &copy);
+    Autosaver *autosave() const { return autosaver; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -128,6 +140,9 @@ private:
     // Desktop integration.
     void placeForFirstStart();
     void openDroppedFile(const QString &fileName);
+    // Autosave and Edit > Preferences....
+    void createAutosave();
+    void editPreferences();
     // Calculation control.
     void createSelDialog();
     bool refuseWhileCalculating();
@@ -204,6 +219,9 @@ private:
     QAction *saveResultsAction = nullptr;
     QAction *clearResultsAction = nullptr;
     QAction *undoClearResultsAction = nullptr;
+
+    Autosaver *autosaver = nullptr;
+    QAction *preferencesAction = nullptr;
 
     bool calcRunning = false;
     bool closeAfterRun = false;

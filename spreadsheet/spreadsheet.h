@@ -41,6 +41,9 @@ public:
     // is what the messages call it.
     bool readSheet(QIODevice &device, const QString &name);
     bool writeSheet(const QString &fileName);
+    // The grid as a *.sp document, as writeSheet writes it; no cursor, no
+    // message (autosave writes it quietly).
+    QByteArray documentBytes() const;
     // A text table as the whole grid, its first field in A1: tab-separated,
     // or comma-separated as `separator` says. A file of several tables (empty
     // lines between them) or one larger than the grid is refused, the grid

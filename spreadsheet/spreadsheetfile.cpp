@@ -117,15 +117,13 @@ ReadOutcome readRecords(QIODevice &device, DocumentCells &cells)
 
 } // namespace
 
-bool Spreadsheet::writeSheet(const QString &fileName)
+QByteArray Spreadsheet::documentBytes() const
 {
     QByteArray bytes;
     {
         QDataStream out(&bytes, QIODevice::WriteOnly);
         out.setVersion(kStreamVersion);
         out << kMagicNumber;
-
-        WaitCursor waitCursor;
         for (int row = 0; row < RowCount; ++row) {
             for (int column = 0; column < ColumnCount; ++column) {
                 const QString str = cellFormula(row, column);
@@ -133,6 +131,16 @@ bool Spreadsheet::writeSheet(const QString &fileName)
                     out << quint16(row) << quint16(column) << str;
             }
         }
+    }
+    return bytes;
+}
+
+bool Spreadsheet::writeSheet(const QString &fileName)
+{
+    QByteArray bytes;
+    {
+        WaitCursor waitCursor;
+        bytes = documentBytes();
     }
 
     QString reason;

@@ -9,6 +9,7 @@
 #include "calcpoll.h"
 #include "examplecatalog.h"
 #include "mainwindow.h"
+#include "recoverydialog.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 #include "uiprompts.h"
@@ -281,6 +282,23 @@ void takeAll(Shooter &shooter)
         window->sheet()->typeIntoCell(1, 1, QStringLiteral("50"));
         Shooter::settle();
         shooter.save(shooter.withMenuBarMenu(*window, QStringLiteral("&Edit")), QStringLiteral("menu-edit"));
+    }
+
+    // The question at the start after a crash: a copy to restore, and one
+    // that cannot be read.
+    {
+        RecoveryCopy study;
+        study.originalPath = QStringLiteral("/home/ana/study.sp");
+        study.savedAt = QDateTime(QDate(2026, 3, 14), QTime(15, 42, 7));
+        RecoveryCopy cut;
+        cut.savedAt = QDateTime(QDate(2026, 3, 12), QTime(11, 5, 31));
+        const QString folder = QStringLiteral("~/.local/share/Orvanta/Velmora/recovery");
+        cut.copyFile = folder + QStringLiteral("/5e0c9a1b-1.12.sp");
+        cut.damage = QStringLiteral("The copy is truncated.");
+        RecoveryDialog dialog({ study, cut }, folder);
+        dialog.show();
+        Shooter::settle();
+        shooter.save(dialog.grab(), QStringLiteral("dialog-recover-documents"));
     }
 
     // The Fisher dialog with its accuracy setting.

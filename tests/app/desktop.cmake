@@ -15,3 +15,10 @@ add_test(NAME undo_save_x11
         $<TARGET_FILE:velmora> ${PROJECT_SOURCE_DIR}/examples/chi-squared.sp
         ${CMAKE_CURRENT_SOURCE_DIR}/xkeys.py)
 set_tests_properties(undo_save_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180)
+
+# Autosave, a kill and the recovery at the next start, with real keys under Xvfb.
+add_test(NAME recovery_x11
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_recovery.sh
+        $<TARGET_FILE:velmora> $<TARGET_FILE:velmora-cli>
+        ${PROJECT_SOURCE_DIR}/examples/chi-squared.sp ${CMAKE_CURRENT_SOURCE_DIR}/xkeys.py)
+set_tests_properties(recovery_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)

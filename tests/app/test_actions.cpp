@@ -103,7 +103,8 @@ void TestActions::menus_data()
         << "&File" << strings({"&New", "&Open...", "&Save", "Save &As...", "-", "E&xit"});
     QTest::newRow("edit") << "&Edit"
                           << strings({"&Undo", "&Redo", "-", "Cu&t", "&Copy", "&Paste", "&Delete",
-                                         "&Select", "-", "&Find...", "&Go to Cell..."});
+                                         "&Select", "-", "&Find...", "&Go to Cell...", "-",
+                                         "Pr&eferences..."});
     QTest::newRow("view") << "&View"
                           << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate"});
     QTest::newRow("analyse") << "&Analyse"

@@ -30,6 +30,7 @@ const QStringList kPictures = {
     QStringLiteral("menu-results.png"),
     QStringLiteral("results-context-menu.png"),
     QStringLiteral("menu-edit.png"),
+    QStringLiteral("dialog-recover-documents.png"),
     QStringLiteral("dialog-fisher-2xn.png"),
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),
