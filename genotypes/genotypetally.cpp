@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +24,7 @@ void GenotypeTally::reset(int alleles, int groups)
     m_counting = m_alleles <= kMaxAlleles;
     m_missing = 0;
     m_haploid = 0;
+    std::memset(m_pairs, 0, sizeof m_pairs);
     if (!m_counting) {
         m_counts.clear();
         return;

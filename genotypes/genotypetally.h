@@ -29,6 +29,14 @@ public:
     // a, b in [0, alleleCount()); group in [0, groups).
     void addDiploid(int group, int a, int b)
     {
+        // Two alleles, the usual case: the genotype is a + b, counted in
+        // two alternating sets, so that a run of equal calls does not wait
+        // on one counter.
+        if (m_alleles == 2) {
+            m_flip ^= 1;
+            ++m_pairs[m_flip][group][a + b];
+            return;
+        }
         if (!m_counting)
             return;
         const int lo = a < b ? a : b;
@@ -46,14 +54,17 @@ public:
 private:
     qint64 count(int group, int lo, int hi) const
     {
-        return m_counts[(std::size_t(group) * std::size_t(m_alleles) + std::size_t(lo)) * std::size_t(m_alleles)
-                        + std::size_t(hi)];
+        const qint64 pairs = m_alleles == 2 ? m_pairs[0][group][lo + hi] + m_pairs[1][group][lo + hi] : 0;
+        return pairs + m_counts[(std::size_t(group) * std::size_t(m_alleles) + std::size_t(lo)) * std::size_t(m_alleles)
+                                + std::size_t(hi)];
     }
 
     int m_alleles = 0;
     int m_groups = 1;
     bool m_counting = true;
     std::vector<qint64> m_counts;   // groups x alleles x alleles, lo <= hi used
+    qint64 m_pairs[2][kMaxGroups][3] = {};  // two alleles: by a + b
+    int m_flip = 0;
     qint64 m_missing = 0;
     qint64 m_haploid = 0;
 };

@@ -387,9 +387,23 @@ template <typename Int>
 bool countCalls(const bcf_fmt_t &gt, int samples, int alleles, const qint8 *groupOf, GenotypeTally &tally,
                 GtCodes codes, QString *why)
 {
+    // The usual call, two values both naming an allele of the record (a
+    // value codes (allele + 1) * 2 + phase), is counted at once; anything
+    // else (missing, haploid, more values) the general way.
+    const int limit = (alleles + 1) << 1;
     for (int s = 0; s < samples; ++s) {
         const int group = groupOf[s];
         const uint8_t *q = gt.p + std::size_t(s) * std::size_t(gt.size);
+        if (gt.n == 2) {
+            Int raw[2];
+            std::memcpy(raw, q, sizeof raw);
+            const int v0 = int(raw[0]), v1 = int(raw[1]);
+            if (v0 >= 2 && v1 >= 2 && v0 < limit && v1 < limit) {
+                if (group >= 0)
+                    tally.addDiploid(group, (v0 >> 1) - 1, (v1 >> 1) - 1);
+                continue;
+            }
+        }
         int ploidy = 0;
         bool missing = false;
         int a = 0, b = 0;
