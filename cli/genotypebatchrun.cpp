@@ -59,7 +59,7 @@ void GenotypeBatchRun::read(Batch &batch)
         slot.state = State::Waiting;
         slot.ok = true;
         slot.out.resize(0);
-        bytes += slot.raw.text.size() + slot.raw.data.size();
+        bytes += slot.raw.bytes;
         if (left > 0)
             --left;
         ++batch.count;

@@ -152,6 +152,8 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
     bool overBudget = false;
     {
         const CalcWorkAllowance allowance(budget.exactUnits);
+        // Whatever the table needs runs here, on any thread: the allowance
+        // and the fixed memory share bound it.
         block = runBlock(cells, tableBlock(table), exact, place, ProgressDisplay(), input, BlockThread::Main);
         overBudget = allowance.exhausted();
     }

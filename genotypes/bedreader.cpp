@@ -359,6 +359,7 @@ bool BedReader::advance(RawRecord *record)
     m_bedVariant = variant;
     record->line = m_bimLine;
     record->ordinal = m_ordinal;
+    record->bytes = record->text.size() + record->data.size();
     return true;
 }
 

@@ -22,6 +22,7 @@ struct RawRecord
     std::shared_ptr<void> binary;  // BCF: the record (bcf1_t)
     qint64 line = 0;      // line in the file (VCF text, .bim), 0 where unknown
     qint64 ordinal = 0;   // 1-based among the records read (of the region)
+    qsizetype bytes = 0;  // what the record holds, to bound a batch
 };
 
 struct GenotypeOpenOptions

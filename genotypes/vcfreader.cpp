@@ -229,6 +229,7 @@ bool VcfTextReader::read(RawRecord &record)
     std::memcpy(record.text.data(), m_h->line.s, m_h->line.l);
     record.line = m_h->itr ? 0 : m_lineNumber;
     record.ordinal = ++m_ordinal;
+    record.bytes = record.text.size();
     return true;
 }
 
@@ -362,8 +363,10 @@ bool BcfReader::read(RawRecord &record)
         record.binary = std::shared_ptr<void>(bcf_init(), [](void *p) { bcf_destroy(static_cast<bcf1_t *>(p)); });
     if (!next(record.binary.get()))
         return false;
+    const bcf1_t *rec = static_cast<const bcf1_t *>(record.binary.get());
     record.line = 0;
     record.ordinal = m_ordinal;
+    record.bytes = qsizetype(rec->shared.l + rec->indiv.l);
     return true;
 }
 
