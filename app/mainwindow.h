@@ -87,6 +87,7 @@ private slots:
     void slotMenuCluster();
     void slotMenuChi2();
     void slotMenuFisher();
+    void slotMenuModels();
     void slotProgress();
     void slotStopCalc();
     void slotCalc();
@@ -152,6 +153,7 @@ private:
     void runCluster();
     void runHardyW();
     void runGeneInter();
+    void runModels();
     void runMonteCarlo(int kind, const TestInput &input);
 
     QTimer *calcTimer = nullptr;
@@ -193,6 +195,7 @@ private:
     QAction *clusterAction = nullptr;
     QAction *chi2Action = nullptr;
     QAction *fisherAction = nullptr;
+    QAction *modelsAction = nullptr;
     QAction *showResultsAction = nullptr;
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;

@@ -21,6 +21,11 @@ void MainWindow::createActions()
     hardyWAction->setStatusTip(tr("Test Hardy-Weinberg equilibrium"));
     connect(hardyWAction, SIGNAL(triggered()), this, SLOT(slotMenuHardyW()));
 
+    modelsAction = new QAction(tr("Genetic &models..."), this);
+    modelsAction->setShortcut(QKeySequence(tr("Ctrl+F5")));
+    modelsAction->setStatusTip(tr("Genetic models and odds ratios of a case/control genotype table"));
+    connect(modelsAction, SIGNAL(triggered()), this, SLOT(slotMenuModels()));
+
     clusterAction = new QAction(tr("Risk cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
@@ -229,6 +234,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(chi2Action);
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
+    analyseMenu->addAction(modelsAction);
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);
 

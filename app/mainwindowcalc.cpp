@@ -67,6 +67,11 @@ void MainWindow::slotMenuFisher()
     openTestDialog(TestFisher);
 }
 
+void MainWindow::slotMenuModels()
+{
+    openTestDialog(TestModels);
+}
+
 void MainWindow::slotProgress()
 {
     progressBar->setValue(calcProgressValue);
@@ -96,6 +101,9 @@ void MainWindow::slotCalc()
         break;
     case TestGeneInter:
         runGeneInter();
+        break;
+    case TestModels:
+        runModels();
         break;
     default:
         break;

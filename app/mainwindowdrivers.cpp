@@ -3,13 +3,14 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "modelsrun.h"
 #include "montecarlorun.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 
 #include <QCheckBox>
 
-// The five drivers: each copies the dialog's checked input, so that the
+// The six drivers: each copies the dialog's checked input, so that the
 // dialog may re-check the selection during a run without changing what the
 // engine reads, then runs the shared run-and-report function. Fisher,
 // chi-squared and Hardy-Weinberg run by simulation when the dialog asks for
@@ -97,4 +98,11 @@ void MainWindow::runGeneInter()
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
     runAndReport([&input](const ProgressDisplay &) -> RunReport { return runGeneInteractionTest(input); });
+}
+
+void MainWindow::runModels()
+{
+    selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    runAndReport([&input](const ProgressDisplay &) -> RunReport { return runModelsTest(input); });
 }

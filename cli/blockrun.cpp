@@ -8,6 +8,8 @@
 #include "fishersmall.h"
 #include "hwtwoallele.h"
 #include "jsonline.h"
+#include "modelsjson.h"
+#include "modelsrun.h"
 #include "montecarlorun.h"
 #include "testinput.h"
 
@@ -104,6 +106,7 @@ bool quickOnAnyThread(const TestSettings &settings, const TestInput &input)
         return false;
     switch (settings.kind) {
     case TestChi2:
+    case TestModels:
         return true;
     case TestFisher:
         return input.accuracy == 0
@@ -149,7 +152,9 @@ QString errorLine(const TestSettings &settings, const BlockPlace &place, const Q
         return resultsEntry(QStringLiteral("<br />") + message.toHtmlEscaped(), true);
     JsonLine json = head(settings, place, nullptr);
     json.add("status", "error");
-    json.addNull("p");
+    // A models line has no single P.
+    if (settings.kind != TestModels)
+        json.addNull("p");
     json.add("message", message);
     return json.text();
 }
@@ -175,6 +180,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     input.testSize = 0;
     input.chi2Sum = 0;
     input.monteCarloSamples = 0;
+    input.confLevel = settings.confLevel;
 
     BlockOutcome outcome;
     const CheckResult check = checkTestRange(settings.kind, grid, input);
@@ -184,7 +190,8 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         } else {
             JsonLine json = head(settings, place, &block);
             json.add("status", "rejected");
-            json.addNull("p");
+            if (settings.kind != TestModels)
+                json.addNull("p");
             json.add("message", plainText(check.message));
             outcome.line = json.text();
         }
@@ -233,6 +240,13 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             own.add("rows", input.nRows / 2).add("columns", input.nCols);
             break;
         }
+        case TestModels: {
+            const ModelsRun run = runModelsTest(input, text);
+            report = run;
+            if (run.status == 0)
+                addModelFigures(own, run.figures);
+            break;
+        }
         case TestCluster: {
             const ClusterRun run = runRiskCluster(input, progress);
             report = run;
@@ -259,7 +273,8 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
 
     JsonLine json = head(settings, place, &block);
     json.add("status", report.status);
-    json.addNumber("p", outcome.ok ? report.pValue : qQNaN());
+    if (settings.kind != TestModels)
+        json.addNumber("p", outcome.ok ? report.pValue : qQNaN());
     if (!outcome.ok) {
         QString message = plainText(report.message);
         if (message.isEmpty() && outcome.stopped)

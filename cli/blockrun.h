@@ -11,7 +11,7 @@
 struct TestSettings
 {
     int kind = -1;        // TestKind
-    QString name;         // chi2, fisher, hwe, interact, cluster
+    QString name;         // chi2, fisher, hwe, interact, cluster, models
     bool yates = false;
     int accuracy = 0;
     bool report = false;  // the Results entry instead of JSON
@@ -19,6 +19,7 @@ struct TestSettings
     bool seedGiven = false;        // false: every block draws its own seed
     quint64 seed = 0;
     int threads = 0;               // 0: one per core
+    double confLevel = 0.95;       // models: the level of every interval
 };
 
 // Where a block comes from, for its output line.

@@ -112,6 +112,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
     settings.seedGiven = options.seedGiven;
     settings.seed = options.seed;
     settings.threads = options.threads;
+    settings.confLevel = options.confLevel;
     // Every engine's run takes its budget from this limit.
     if (options.maxMemoryMb > 0)
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);

@@ -1,5 +1,6 @@
 #include "clioptions.h"
 
+#include "conditionalodds.h"
 #include "genotypereader.h"
 #include "testinput.h"
 
@@ -17,6 +18,7 @@ constexpr TestName kTests[] = {
     {u"hwe", TestHardyW},
     {u"interact", TestGeneInter},
     {u"cluster", TestCluster},
+    {u"models", TestModels},
 };
 
 constexpr int kMaxAccuracy = 9;
@@ -90,6 +92,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
     bool optionsEnded = false;
     bool accuracyGiven = false;
+    bool confLevelGiven = false;
     QStringList genotypeOnly;   // genotype options given, for the message
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
@@ -106,8 +109,9 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         splitOption(argument, name, value, hasValue);
         const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
-                                || name == u"--region" || name == u"--chunk" || name == u"--samples"
-                                || name == u"--pheno" || name == u"--exact-limit" || name == u"--format";
+                                || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
+                                || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
+                                || name == u"--format";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -155,6 +159,14 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             if (!ok || threads < 1 || threads > kMaxThreads)
                 return failure(QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads));
             options.threads = threads;
+        } else if (name == u"--conf-level") {
+            bool ok = false;
+            const double level = value.toDouble(&ok);
+            if (!ok || !(level > 0.0 && level <= conditionalodds::kMaxConfLevel))
+                return failure(QStringLiteral("--conf-level takes a level above 0 and at most %1 (such as 0.95)")
+                                   .arg(conditionalodds::kMaxConfLevel));
+            options.confLevel = level;
+            confLevelGiven = true;
         } else if (name == u"--report") {
             options.report = true;
         } else if (name == u"--region") {
@@ -213,6 +225,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--yates applies to chi2 only"));
     if (accuracyGiven && options.testKind != TestFisher)
         return failure(QStringLiteral("--accuracy applies to fisher only"));
+    if (confLevelGiven && options.testKind != TestModels)
+        return failure(QStringLiteral("--conf-level applies to models only"));
     const bool simulates = options.monteCarloSamples > 0;
     if (simulates && options.testKind != TestFisher && options.testKind != TestHardyW
         && options.testKind != TestChi2)
@@ -315,19 +329,21 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
-        "                       [--monte-carlo B [--seed S]] [--threads T] [--report] FILE...\n"
-        "       velmora-cli hwe|fisher|chi2 [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
+        "                       [--monte-carlo B [--seed S]] [--conf-level L] [--threads T]\n"
+        "                       [--report] FILE...\n"
+        "       velmora-cli hwe|fisher|chi2|models [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
         "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
         "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
-        "TEST is chi2, fisher, hwe, interact or cluster. FILE is a *.sp document or a text\n"
+        "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
         "table (tab-separated, or comma-separated in a .csv file); - reads standard input.\n"
         "Tables separated by empty lines are tested one after another. --yates: chi2 only;\n"
         "--accuracy 1..9: approximate fisher with that many digits (0: exact).\n"
         "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n"
         "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
         "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n"
+        "--conf-level L: models' intervals at level L (default 0.95).\n"
         "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
         "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n");
 }

@@ -15,7 +15,7 @@ struct CliOptions
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
-    QString testName;        // as typed: chi2, fisher, hwe, interact, cluster
+    QString testName;        // as typed: chi2, fisher, hwe, interact, cluster, models
     std::vector<CellBlock> ranges;
     bool yates = false;
     int accuracy = 0;        // Fisher: guaranteed digits, 0 for exact
@@ -25,6 +25,7 @@ struct CliOptions
     bool seedGiven = false;  // false: each Monte Carlo run draws its own seed
     quint64 seed = 0;
     int threads = 0;         // threads a run may use; 0: one per core
+    double confLevel = 0.95; // models: the level of every interval
     QStringList files;       // Test: the inputs; Values: one; Convert: in, out
 
     // Genotype files (.vcf, .vcf.gz, .bcf, .bed) instead of tables.

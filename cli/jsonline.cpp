@@ -136,7 +136,7 @@ JsonLine &JsonLine::append(const JsonLine &other)
     return *this;
 }
 
-JsonLine &JsonLine::appendFields(QStringView fields)
+JsonLine &JsonLine::appendFields(const QString &fields)
 {
     if (!fields.isEmpty()) {
         if (!body.isEmpty())

@@ -24,8 +24,8 @@ public:
     JsonLine &addRaw(const char *key, const QString &json);
     // The fields of another object, after this one's.
     JsonLine &append(const JsonLine &other);
-    // Fields already written as JSON ("a":1,"b":2), after this one's.
-    JsonLine &appendFields(QStringView fields);
+    // Fields already written as JSON ("key":value,...), after this one's.
+    JsonLine &appendFields(const QString &fields);
 
     // The object, without a line end.
     QString text() const;

@@ -127,6 +127,8 @@ bool shapeFits(int kind, const TestInput &in)
         return c >= 2 && r == c;
     case TestGeneInter:
         return c >= 2 && r >= 4 && r % 2 == 0;
+    case TestModels:
+        return (c == 3 && r == 2) || (c == 2 && r == 3);
     default:
         return false;
     }
@@ -150,6 +152,8 @@ CheckResult checkTestRange(int kind, const CellSource &grid, TestInput &in)
         return checkCluster(grid, in);
     case TestHardyW:
         return checkHardyW(grid, in);
+    case TestModels:
+        return checkModels(grid, in);
     default:
         return checkGeneInter(grid, in);
     }
@@ -473,4 +477,41 @@ CheckResult checkCluster(const CellSource &grid, TestInput &in)
     if (result.ok)
         in.testSize = in.nCols;
     return result;
+}
+
+CheckResult checkModels(const CellSource &grid, TestInput &in)
+{
+    // Genotypes across, groups down; or the transpose.
+    const bool groupsInColumns = in.nRows == 3;
+    ensureSize(in.bufA, 6);
+    // Each individual carries two alleles, and the allele counts must
+    // still be ints.
+    Tally individuals(INT_MAX / 2);
+    qint64 groupSums[2] = {0, 0};
+    for (int r = 0; r < in.nRows; ++r) {
+        for (int c = 0; c < in.nCols; ++c) {
+            int v = 0;
+            const Read read = readCount(grid, in.topRow + r, in.leftCol + c, v);
+            if (read != Read::Ok)
+                return fail(readFailure(read, badNumber()));
+            if (!individuals.add(v))
+                return fail(tooLargeMessage());
+            const int group = groupsInColumns ? c : r;
+            const int genotype = groupsInColumns ? r : c;
+            in.bufA[std::size_t(group * 3 + genotype)] = v;
+            groupSums[group] += v;
+        }
+    }
+    for (int group = 0; group < 2; ++group) {
+        if (groupSums[group] == 0)
+            return fail(groupsInColumns ? columnSumZero(in.leftCol + group + 1) : rowSumZero(in.topRow + group + 1));
+    }
+    const int *n = in.bufA.data();
+    const qint64 first = 2 * (qint64(n[0]) + n[3]) + n[1] + n[4];
+    const qint64 second = 2 * (qint64(n[2]) + n[5]) + n[1] + n[4];
+    if (first == 0 || second == 0)
+        return fail(trDialog("<font color=\"red\">Fewer than two alleles</font>"));
+    in.testSize = 3;
+    in.total = individuals.value();
+    return succeed();
 }

@@ -30,6 +30,9 @@ CheckResult checkChi2(const CellSource &grid, TestInput &in);
 CheckResult checkCluster(const CellSource &grid, TestInput &in);
 CheckResult checkHardyW(const CellSource &grid, TestInput &in);
 CheckResult checkGeneInter(const CellSource &grid, TestInput &in);
+// Genetic models: 2 x 3 (cases, controls in rows) or 3 x 2 (in columns);
+// fills bufA with the cases' three genotype counts, then the controls'.
+CheckResult checkModels(const CellSource &grid, TestInput &in);
 
 // The refusal of a block whose sums leave the 32-bit range.
 QString tooLargeMessage();

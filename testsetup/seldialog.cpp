@@ -5,6 +5,7 @@
 #include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,9 +42,9 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
-            << tr("<b>Select Nx2M Cells with Numbers</b>");
+            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
-           << tr("Exact Hardy-Weinberg") << tr("Gene interaction");
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
 
     accuracySpin = new QSpinBox(this);
     accuracySpin->setRange(0, 9);
@@ -74,10 +75,26 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     connect(monteCarloCheck, SIGNAL(toggled(bool)), this, SLOT(slotMonteCarlo()));
     connect(samplesSpin, SIGNAL(valueChanged(int)), this, SLOT(slotMonteCarlo()));
 
+    confLevelBox = new QWidget(this);
+    auto *confLevelLayout = new QHBoxLayout(confLevelBox);
+    confLevelLayout->setContentsMargins(0, 0, 0, 0);
+    confLevelSpin = new QDoubleSpinBox(confLevelBox);
+    confLevelSpin->setRange(1.0, 99.99);
+    confLevelSpin->setDecimals(2);
+    confLevelSpin->setSuffix(QStringLiteral(" %"));
+    confLevelSpin->setValue(kDefaultConfLevel);
+    auto *confLevelLabel = new QLabel(tr("Confidence &level"), confLevelBox);
+    confLevelLabel->setBuddy(confLevelSpin);
+    confLevelLayout->addWidget(confLevelLabel);
+    confLevelLayout->addWidget(confLevelSpin);
+    confLevelBox->hide();
+    connect(confLevelSpin, SIGNAL(valueChanged(double)), this, SLOT(slotConfLevel()));
+
     auto *layout = new QGridLayout(this);
     layout->addWidget(promptLabel, 0, 0, 1, 2);
     layout->addWidget(digitsLabel, 1, 0);
     layout->addWidget(accuracyBox, 1, 1);
+    layout->addWidget(confLevelBox, 1, 1);
     layout->addWidget(yatesCheck, 2, 0);
     layout->addWidget(monteCarloBox, 2, 1);
     layout->addWidget(rangeLabel, 3, 0);
@@ -110,6 +127,9 @@ void SelDialog::showForTest()
         yatesCheck->show();
         yatesCheck->setChecked(false);
     }
+    confLevelBox->setVisible(testKind == TestModels);
+    confLevelSpin->setValue(kDefaultConfLevel);
+    slotConfLevel();
     // Unticked at every opening, like the accuracy.
     monteCarloBox->setVisible(testKind == TestFisher || testKind == TestChi2 || testKind == TestHardyW);
     samplesSpin->setValue(kDefaultSamples);
@@ -142,7 +162,7 @@ void SelDialog::scheduleRecheck()
 
 void SelDialog::slotTestRange()
 {
-    if (testKind < 0 || testKind > TestGeneInter)
+    if (testKind < 0 || testKind > TestModels)
         return;
     // The running test reads its own copy of the input, but keep the dialog
     // quiet anyway: nothing it shows would be used.
@@ -196,6 +216,11 @@ void SelDialog::slotSpinText(int value)
     }
     digitsLabel->setText(QStringLiteral("P=0.<B><FONT size=+1>") + bold + QStringLiteral("</FONT></B>")
                          + tail);
+}
+
+void SelDialog::slotConfLevel()
+{
+    input.confLevel = confLevelSpin->value() / 100.0;
 }
 
 void SelDialog::slotMonteCarlo()

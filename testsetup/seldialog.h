@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,6 +31,8 @@ public:
 
     // The samples that "Monte Carlo" offers at every opening.
     static constexpr int kDefaultSamples = 100000;
+    // The confidence level (percent) that genetic models offer at every opening.
+    static constexpr double kDefaultConfLevel = 95.0;
 
     // While a calculation runs, OK refuses to start a second one.
     void setCalculationRunning(bool running) { calculationRunning = running; }
@@ -48,6 +51,9 @@ public:
     QCheckBox *monteCarloCheck = nullptr;
     QSpinBox *samplesSpin = nullptr;
     QWidget *monteCarloBox = nullptr;
+    // Genetic models: the level of every interval, in percent.
+    QDoubleSpinBox *confLevelSpin = nullptr;
+    QWidget *confLevelBox = nullptr;
     QLabel *promptLabel = nullptr;
     QLineEdit *rangeEdit = nullptr;
     QLabel *messageLabel = nullptr;
@@ -60,6 +66,7 @@ private slots:
     void slotTestRange();
     void slotSpinText(int value);
     void slotMonteCarlo();
+    void slotConfLevel();
     void scheduleRecheck();
 
 private:

@@ -11,7 +11,8 @@ enum TestKind {
     TestChi2 = 1,
     TestCluster = 2,
     TestHardyW = 3,
-    TestGeneInter = 4
+    TestGeneInter = 4,
+    TestModels = 5
 };
 
 // The checked block and everything a driver reads: what the check of the
@@ -41,4 +42,5 @@ struct TestInput
     // Fisher, Hardy-Weinberg, chi-squared: samples of a Monte Carlo
     // estimate instead of the exact P-value; 0 for the exact test.
     qint64 monteCarloSamples = 0;
+    double confLevel = 0.95;  // genetic models: the level of every interval
 };

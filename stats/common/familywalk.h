@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <type_traits>
 
 // Sums over a one-parameter family of tables (the heterozygote count of a
 // two-allele genotype table, the first cell of a 2 x 2 table, the shift of
@@ -18,11 +19,20 @@
 //
 // The terms are long doubles: their range (to 10^4932) holds the weight of
 // the most probable member relative to any observed one that a P-value in
-// double range can come from.
-struct FamilySums
+// double range can come from. A walk may first be tried in doubles, which
+// cost a third as much: it then reports beyondRange when a weight leaves
+// what double sums hold, and is done again in long doubles.
+template <typename Real>
+struct FamilySumsOf
 {
-    long double counting = 1.0L;  // members no heavier than the observed one
-    long double total = 1.0L;     // every member
+    Real counting = 1;        // members no heavier than the observed one
+    Real total = 1;           // every member
+    Real ties = 1;            // the counted members as heavy as the observed one
+    bool beyondRange = false;  // doubles only: see familywalk::kDoubleCeiling
+};
+
+struct FamilySums : FamilySumsOf<long double>
+{
 };
 
 namespace familywalk {
@@ -38,10 +48,33 @@ constexpr double kStepRounding = 8 * DBL_EPSILON;
 constexpr long double kNegligible = 0x1p-64L;
 // Steps between two polls for Stop: well under a millisecond of work.
 constexpr quint64 kStepsPerPoll = quint64(1) << 16;
+// The largest weight a walk in doubles keeps: sums of 2^63 such weights
+// still fit a double.
+constexpr double kDoubleCeiling = 0x1p960;
 
-inline long double tieLimit(quint64 steps)
+template <typename Real = long double>
+inline Real tieLimit(quint64 steps)
 {
-    return 1.0L + kTieTolerance + kStepRounding * static_cast<long double>(steps);
+    return Real(1) + Real(kTieTolerance) + Real(kStepRounding) * static_cast<Real>(steps);
+}
+
+// Whether a member that counts (weight at most tieLimit) also ties with the
+// observed one: it is within the same tolerance below it.
+template <typename Real>
+inline bool isTie(Real weight, quint64 steps)
+{
+    return weight * tieLimit<Real>(steps) >= Real(1);
+}
+
+// Whether a weight leaves what the sums can hold; for long doubles only
+// infinity does, and the caller takes it as a P-value of 0.
+template <typename Real>
+inline bool beyondCeiling(Real weight)
+{
+    if constexpr (std::is_same_v<Real, double>)
+        return !(weight <= kDoubleCeiling);
+    else
+        return std::isinf(weight);
 }
 
 } // namespace familywalk
@@ -54,11 +87,11 @@ inline long double tieLimit(quint64 steps)
 // side weighs at most term * r / (1 - r): the walk stops when that cannot
 // matter. Its length is capped by the size of the family (next() ends it).
 // False when Stop was pressed (polled every stepsPerPoll steps).
-template <typename Next>
-bool walkFamilySide(Next &&next, FamilySums &sums,
+template <typename Next, typename Real>
+bool walkFamilySide(Next &&next, FamilySumsOf<Real> &sums,
                     quint64 stepsPerPoll = familywalk::kStepsPerPoll)
 {
-    long double term = 1.0L;
+    Real term = 1;
     for (quint64 i = 0;; ++i) {
         if ((i + 1) % stepsPerPoll == 0 && pollCalcEvents())
             return false;
@@ -66,15 +99,22 @@ bool walkFamilySide(Next &&next, FamilySums &sums,
         if (!(r >= 0.0))
             return true;
         term *= r;
-        if (std::isinf(term)) {
-            // Heavier than any double P-value allows: P is 0 to double range.
-            sums.total = term;
+        if (familywalk::beyondCeiling(term)) {
+            if constexpr (std::is_same_v<Real, double>) {
+                sums.beyondRange = true;
+            } else {
+                // Heavier than any double P-value allows: P is 0 to double range.
+                sums.total = term;
+            }
             return true;
         }
         sums.total += term;
-        if (term <= familywalk::tieLimit(i + 1))
+        if (term <= familywalk::tieLimit<Real>(i + 1)) {
             sums.counting += term;
-        if (r < 1.0 && term * r <= familywalk::kNegligible * sums.counting * (1.0 - r))
+            if (familywalk::isTie(term, i + 1))
+                sums.ties += term;
+        }
+        if (r < 1.0 && term * r <= Real(familywalk::kNegligible) * sums.counting * Real(1.0 - r))
             return true;
     }
 }
@@ -82,9 +122,20 @@ bool walkFamilySide(Next &&next, FamilySums &sums,
 // counting / total as a probability; 0 when the total overflowed. The two
 // sums round apart, so a family that counts whole could come out a hair
 // above 1.
-inline double familyProbability(const FamilySums &sums)
+template <typename Real>
+inline double familyProbability(const FamilySumsOf<Real> &sums)
 {
     if (std::isinf(sums.total))
         return 0.0;
     return std::min(1.0, static_cast<double>(sums.counting / sums.total));
+}
+
+// Lancaster's mid-p: the members lighter than the observed one and half of
+// those that tie with it, as a probability.
+template <typename Real>
+inline double familyMidP(const FamilySumsOf<Real> &sums)
+{
+    if (std::isinf(sums.total))
+        return 0.0;
+    return std::min(1.0, static_cast<double>((sums.counting - Real(0.5) * sums.ties) / sums.total));
 }

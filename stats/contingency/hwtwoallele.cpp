@@ -2,15 +2,17 @@
 
 #include "familywalk.h"
 
-int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P)
-{
-    if (homA < 0 || het < 0 || homB < 0 || !P)
-        return BadInput;
+namespace {
 
+enum class Sum { Done, Stopped, BeyondRange };
+
+template <typename Real>
+Sum twoAlleleSums(qint64 homA, qint64 het, qint64 homB, double *P, double *midP)
+{
     // Two heterozygotes more take one homozygote of each allele:
     // w(h + 2) / w(h) = 4 aa bb / ((h + 1) (h + 2)), and back again
     // w(h - 2) / w(h) = h (h - 1) / (4 (aa + 1) (bb + 1)).
-    FamilySums sums;
+    FamilySumsOf<Real> sums;
     qint64 h = het, aa = homA, bb = homB;
     const bool upDone = walkFamilySide(
         [&](quint64) {
@@ -24,7 +26,7 @@ int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P)
         },
         sums);
     if (!upDone)
-        return Stopped;
+        return Sum::Stopped;
     h = het;
     aa = homA;
     bb = homB;
@@ -40,9 +42,26 @@ int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P)
         },
         sums);
     if (!downDone)
-        return Stopped;
+        return Sum::Stopped;
+    if (sums.beyondRange)
+        return Sum::BeyondRange;
     *P = familyProbability(sums);
-    return Finished;
+    if (midP)
+        *midP = familyMidP(sums);
+    return Sum::Done;
+}
+
+} // namespace
+
+int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P, double *midP)
+{
+    if (homA < 0 || het < 0 || homB < 0 || !P)
+        return BadInput;
+    // In doubles first; in long doubles when the weights leave their range.
+    Sum sum = twoAlleleSums<double>(homA, het, homB, P, midP);
+    if (sum == Sum::BeyondRange)
+        sum = twoAlleleSums<long double>(homA, het, homB, P, midP);
+    return sum == Sum::Stopped ? Stopped : Finished;
 }
 
 bool hwtwoallele::fromTable(int K, const int *table, qint64 *homA, qint64 *het, qint64 *homB)

@@ -18,8 +18,10 @@ public:
         BadInput = 2   // a negative count
     };
 
-    // Writes P on Finished only.
-    static int pValue(qint64 homA, qint64 het, qint64 homB, double *P);
+    // Writes P, and when asked Lancaster's mid-p (half the weight of the
+    // tables that tie with the observed one, with the tolerance of P), on
+    // Finished only.
+    static int pValue(qint64 homA, qint64 het, qint64 homB, double *P, double *midP = nullptr);
 
     // The K x K upper-triangular table (row-major) if at most two of its
     // alleles occur: their homozygote and heterozygote counts; false when

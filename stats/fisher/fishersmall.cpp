@@ -4,10 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace {
-
-using Real = long double;
 
 // C(c, x + 1) / C(c, x) and C(c, x - 1) / C(c, x).
 inline double up(qint64 c, qint64 x)
@@ -29,12 +28,18 @@ inline double upDown(qint64 c, qint64 x, qint64 d, qint64 y)
 // A whole row counted from its total rather than term by term loses about
 // an ulp of the total; below this share of the total, the counted part is
 // summed term by term instead.
-constexpr Real kSubtractShare = 1.0L / 1024;
+constexpr double kSubtractShare = 1.0 / 1024;
+
+// How a sum ended: its sums were left in doubles' range (the caller then
+// sums again in long doubles).
+enum class Sum { Done, Stopped, BeyondRange };
 
 // 2 x 3: the first-row count a of the outer column A (the most unequal
 // column, whose count has the fewest likely values) fixes a row of tables,
 // in which the count b of column B fixes the rest (x_C = m - a - b). Every
-// row is log-concave in b and the row totals are log-concave in a.
+// row is log-concave in b and the row totals are log-concave in a. Real:
+// double first, long double when the weights leave doubles' range.
+template <typename Real>
 class twoByThree final
 {
 public:
@@ -55,22 +60,24 @@ public:
         oB = x[inB];
     }
 
-    // false: stopped.
-    bool run(double *P)
+    Sum run(double *P, double *midP)
     {
         // The observed row, summed out in full: its total anchors the rest.
-        FamilySums first;
+        FamilySumsOf<Real> first;
         qint64 b = oB;
         const qint64 r = m - oA;
         if (!walkFamilySide([&](quint64) { return stepB(r, b, +1); }, first))
-            return false;
+            return Sum::Stopped;
         b = oB;
         if (!walkFamilySide([&](quint64) { return stepB(r, b, -1); }, first))
-            return false;
+            return Sum::Stopped;
+        if (first.beyondRange)
+            return Sum::BeyondRange;
         m_counting = first.counting;
         m_total = first.total;
+        m_ties = first.ties;
         for (const int dir : {+1, -1}) {
-            Anchor at{oB, 1.0L, 0};
+            Anchor at{oB, Real(1), 0};
             Real rowTotal = first.total;
             for (qint64 a = oA;;) {
                 const qint64 next = a + dir;
@@ -78,14 +85,18 @@ public:
                 if (next < 0 || next > cA || rNext < 0 || rNext > cB + cC)
                     break;
                 const double rho = dir > 0 ? up(cA, a) * down(cB + cC, m - a) : down(cA, a) * up(cB + cC, m - a);
-                if (rho < 1.0 && rowTotal * rho <= familywalk::kNegligible * m_counting * (1.0 - rho))
+                if (rho < 1.0 && rowTotal * rho <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - rho))
                     break;
                 at = transfer(a, at, dir);
                 a = next;
                 rowTotal *= rho;
-                if (std::isinf(rowTotal)) {
+                if (familywalk::beyondCeiling(rowTotal) || familywalk::beyondCeiling(m_total + rowTotal)) {
+                    if constexpr (std::is_same_v<Real, double>)
+                        return Sum::BeyondRange;
                     *P = 0.0;
-                    return true;
+                    if (midP)
+                        *midP = 0.0;
+                    return Sum::Done;
                 }
                 m_total += rowTotal;
                 at = climb(a, at);
@@ -93,12 +104,14 @@ public:
                 if (m_work >= familywalk::kStepsPerPoll) {
                     m_work = 0;
                     if (pollCalcEvents())
-                        return false;
+                        return Sum::Stopped;
                 }
             }
         }
         *P = std::min(1.0, double(m_counting / m_total));
-        return true;
+        if (midP)
+            *midP = std::min(1.0, double((m_counting - Real(0.5) * m_ties) / m_total));
+        return Sum::Done;
     }
 
 private:
@@ -161,14 +174,38 @@ private:
         return at;
     }
 
+    // The weight of the tables from `at` outwards (away from the row's
+    // mode, so the weights fall) that tie with the observed one.
+    Real tiesFrom(qint64 r, Anchor at, int dir)
+    {
+        Real sum = 0;
+        while (familywalk::isTie(at.u, at.chain)) {
+            sum += at.u;
+            qint64 b = at.b;
+            const double ratio = stepB(r, b, dir);
+            if (ratio < 0.0)
+                break;
+            at = {b, at.u * ratio, at.chain + 1};
+            ++m_work;
+        }
+        return sum;
+    }
+
     // Adds the tables of row a that count, from its mode.
     void countRow(qint64 a, Anchor mode, Real rowTotal)
     {
-        if (mode.u <= familywalk::tieLimit(mode.chain)) {
+        const qint64 r = m - a;
+        if (mode.u <= familywalk::tieLimit<Real>(mode.chain)) {
             m_counting += rowTotal;  // no table of the row is heavier
+            if (familywalk::isTie(mode.u, mode.chain)) {
+                m_ties += tiesFrom(r, mode, +1);
+                qint64 b = mode.b;
+                const double ratio = stepB(r, b, -1);
+                if (ratio >= 0.0)
+                    m_ties += tiesFrom(r, {b, mode.u * ratio, mode.chain + 1}, -1);
+            }
             return;
         }
-        const qint64 r = m - a;
         // The heavier middle, from the mode to the first table that counts
         // on either side.
         Real middle = mode.u;
@@ -184,7 +221,7 @@ private:
                     break;
                 at = {b, at.u * ratio, at.chain + 1};
                 ++m_work;
-                if (at.u <= familywalk::tieLimit(at.chain)) {
+                if (at.u <= familywalk::tieLimit<Real>(at.chain)) {
                     cross[side] = at;
                     crossRatio[side] = ratio;
                     break;
@@ -192,8 +229,11 @@ private:
                 middle += at.u;
             }
         }
+        for (int side = 0; side < 2; ++side)
+            if (crossRatio[side] >= 0.0)
+                m_ties += tiesFrom(r, cross[side], side == 0 ? +1 : -1);
         const Real rest = rowTotal - middle;
-        if (rest >= kSubtractShare * rowTotal) {
+        if (rest >= Real(kSubtractShare) * rowTotal) {
             m_counting += rest;
             return;
         }
@@ -205,7 +245,7 @@ private:
             Anchor at = cross[side];
             m_counting += at.u;
             for (double ratio = crossRatio[side];;) {
-                if (at.u * ratio <= familywalk::kNegligible * m_counting * (1.0 - ratio))
+                if (at.u * ratio <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - ratio))
                     break;
                 qint64 b = at.b;
                 ratio = stepB(r, b, dir);
@@ -221,8 +261,9 @@ private:
     qint64 cA = 0, cB = 0, cC = 0;
     qint64 m = 0;
     qint64 oA = 0, oB = 0;
-    Real m_counting = 0.0L;
-    Real m_total = 0.0L;
+    Real m_counting = 0;
+    Real m_total = 0;
+    Real m_ties = 0;
     quint64 m_work = 0;
 };
 
@@ -241,14 +282,13 @@ bool fishersmall::qualifies(const int *x, const int *c, int N, qint64 total)
     return sum == total;
 }
 
-int fishersmall::pValue(const int *x, const int *c, int N, double *P)
+namespace {
+
+// 2 x 2: one more in the first column is one fewer in the second.
+template <typename Real>
+Sum twoByTwo(const int *x, const int *c, double *P, double *midP)
 {
-    if (N == 3) {
-        twoByThree sum(x, c);
-        return sum.run(P) ? Finished : Stopped;
-    }
-    // 2 x 2: one more in the first column is one fewer in the second.
-    FamilySums sums;
+    FamilySumsOf<Real> sums;
     qint64 x0 = x[0], x1 = x[1];
     const qint64 c0 = c[0], c1 = c[1];
     if (!walkFamilySide(
@@ -261,7 +301,7 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P)
                 return r;
             },
             sums))
-        return Stopped;
+        return Sum::Stopped;
     x0 = x[0];
     x1 = x[1];
     if (!walkFamilySide(
@@ -274,7 +314,30 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P)
                 return r;
             },
             sums))
-        return Stopped;
+        return Sum::Stopped;
+    if (sums.beyondRange)
+        return Sum::BeyondRange;
     *P = familyProbability(sums);
-    return Finished;
+    if (midP)
+        *midP = familyMidP(sums);
+    return Sum::Done;
+}
+
+} // namespace
+
+int fishersmall::pValue(const int *x, const int *c, int N, double *P, double *midP)
+{
+    // In doubles first; in long doubles when the weights leave their range
+    // (a P-value below about 1e-280).
+    Sum sum;
+    if (N == 3) {
+        sum = twoByThree<double>(x, c).run(P, midP);
+        if (sum == Sum::BeyondRange)
+            sum = twoByThree<long double>(x, c).run(P, midP);
+    } else {
+        sum = twoByTwo<double>(x, c, P, midP);
+        if (sum == Sum::BeyondRange)
+            sum = twoByTwo<long double>(x, c, P, midP);
+    }
+    return sum == Sum::Stopped ? Stopped : Finished;
 }

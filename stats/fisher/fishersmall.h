@@ -24,6 +24,8 @@ public:
     // 0 <= x[j] <= c[j] and the totals adding up.
     static bool qualifies(const int *x, const int *c, int N, qint64 total);
 
-    // P of a table that qualifies(); written on Finished only.
-    static int pValue(const int *x, const int *c, int N, double *P);
+    // P of a table that qualifies(), and when asked Lancaster's mid-p (the
+    // tables that tie with the observed one, by the tolerance of P, count
+    // half); written on Finished only.
+    static int pValue(const int *x, const int *c, int N, double *P, double *midP = nullptr);
 };

@@ -110,7 +110,8 @@ void TestActions::menus_data()
     QTest::newRow("analyse") << "&Analyse"
                              << strings({"Gene interaction...", "&Fisher 2xN test...",
                                             "&Chi-squared test...", "Risk cluster...",
-                                            "Exact Hardy-Weinberg...", "&Recalculate", "&Sort..."});
+                                            "Exact Hardy-Weinberg...", "Genetic &models...", "&Recalculate",
+                                            "&Sort..."});
     QTest::newRow("results") << "&Results"
                              << strings({"&Copy Results", "&Save Results As...", "-",
                                             "C&lear Results", "&Undo Clear Results"});
@@ -157,6 +158,8 @@ void TestActions::actionDetails_data()
     QTest::newRow("gene") << "Gene interaction..." << QKeySequence() << "Test Gene interaction" << false << false;
     QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << QKeySequence(QStringLiteral("Ctrl+F6"))
                          << "Test Hardy-Weinberg equilibrium" << false << false;
+    QTest::newRow("models") << "Genetic &models..." << QKeySequence(QStringLiteral("Ctrl+F5"))
+                            << "Genetic models and odds ratios of a case/control genotype table" << false << false;
     QTest::newRow("cluster") << "Risk cluster..." << QKeySequence(QStringLiteral("Ctrl+F7"))
                              << "Risk clusterization" << false << false;
     QTest::newRow("chi2") << "&Chi-squared test..." << QKeySequence(QStringLiteral("Ctrl+F8"))
@@ -306,6 +309,7 @@ void TestActions::analyseShortcuts_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("title");
+    QTest::newRow("Ctrl+F5") << int(Qt::Key_F5) << int(TestModels) << "Genetic models";
     QTest::newRow("Ctrl+F6") << int(Qt::Key_F6) << int(TestHardyW) << "Exact Hardy-Weinberg";
     QTest::newRow("Ctrl+F7") << int(Qt::Key_F7) << int(TestCluster) << "Risk cluster";
     QTest::newRow("Ctrl+F8") << int(Qt::Key_F8) << int(TestChi2) << "Chi-squared test";

@@ -98,6 +98,8 @@ void TestSelDialog::titlesAndPrompts_data()
                          << "<b>Select NxN Cells with Numbers</b>" << false << false;
     QTest::newRow("gene") << "Gene interaction..." << "Gene interaction"
                           << "<b>Select Nx2M Cells with Numbers</b>" << false << false;
+    QTest::newRow("models") << "Genetic &models..." << "Genetic models"
+                            << "<b>Select 2x3 Cells with Numbers</b>" << false << false;
 }
 
 void TestSelDialog::titlesAndPrompts()
@@ -265,6 +267,7 @@ void TestSelDialog::monteCarloOption_data()
     QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << true;
     QTest::newRow("cluster") << "Risk cluster..." << false;
     QTest::newRow("gene") << "Gene interaction..." << false;
+    QTest::newRow("models") << "Genetic &models..." << false;
 }
 
 // "Monte Carlo" with its samples, for the three tests that have it; it

@@ -34,6 +34,7 @@ const QStringList kPictures = {
     QStringLiteral("dialog-fisher-2xn.png"),
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),
+    QStringLiteral("results-models.png"),
     QStringLiteral("block-chi-squared.png"),
     QStringLiteral("block-fisher-2xn.png"),
     QStringLiteral("block-hardy-weinberg.png"),

@@ -188,6 +188,24 @@ void TestChecks::messages_data()
     QTest::newRow("cluster empty cell") << int(TestCluster) << "A1:~,s1,s2|f1,1,4|f2,2,5|f3,3,~" << "B2:C4"
                                         << kEmpty;
 
+    // Genetic models: cases and controls by rows (2 x 3) or by columns (3 x 2).
+    const QString twoAlleles = red(QStringLiteral("Fewer than two alleles"));
+    QTest::newRow("models 2x3") << int(TestModels) << "B2:5,3,0|4,6,0" << "B2:D3" << kGood;
+    QTest::newRow("models 3x2") << int(TestModels) << "B2:5,4|3,6|0,1" << "B2:C4" << kGood;
+    QTest::newRow("models 2x2") << int(TestModels) << "A1:1,2|3,4" << "A1:B2" << kWrongRange;
+    QTest::newRow("models 2x4") << int(TestModels) << "A1:1,2,3,4|5,6,7,8" << "A1:D2" << kWrongRange;
+    QTest::newRow("models 3x3") << int(TestModels) << "A1:1,2,3|4,5,6|7,8,9" << "A1:C3" << kWrongRange;
+    QTest::newRow("models empty cell") << int(TestModels) << "A1:1,~,3|4,5,6" << "A1:C2" << kEmpty;
+    QTest::newRow("models text") << int(TestModels) << "A1:1,2,x|4,5,6" << "A1:C2" << kBad;
+    QTest::newRow("models negative") << int(TestModels) << "A1:1,2,3|4,-5,6" << "A1:C2" << kBad;
+    QTest::newRow("models no cases") << int(TestModels) << "B2:0,0,0|4,5,6" << "B2:D3"
+                                     << red(QStringLiteral("Sum=0 for row # 2"));
+    QTest::newRow("models no controls, 3x2") << int(TestModels) << "B2:4,0|5,0|6,0" << "B2:C4"
+                                             << red(QStringLiteral("Sum=0 for column # 3"));
+    QTest::newRow("models one allele") << int(TestModels) << "A1:0,0,7|0,0,9" << "A1:C2" << twoAlleles;
+    QTest::newRow("models one allele, 3x2") << int(TestModels) << "A1:7,9|0,0|0,0" << "A1:B3" << twoAlleles;
+    QTest::newRow("models heterozygotes only") << int(TestModels) << "A1:0,3,0|0,2,0" << "A1:C2" << kGood;
+
     // The number parser stops at a NUL; a count holding one is no number.
     const QChar nul(u'\0');
     QTest::newRow("chi2 NUL between digits")
@@ -300,6 +318,10 @@ void TestChecks::layouts_data()
     QTest::newRow("gene") << int(TestGeneInter) << "A1:1,2,3|4,5,6|7,8,9|10,11,12" << "A1:C4"
                           << Ints{1, 2, 3, 4, 5, 6} << Ints{7, 8, 9, 10, 11, 12} << Ints() << Ints() << -1 << 3
                           << none << none;
+    QTest::newRow("models 2x3") << int(TestModels) << "B2:1,2,3|4,5,6" << "B2:D3" << Ints{1, 2, 3, 4, 5, 6} << Ints()
+                                << Ints() << Ints() << 21 << 3 << none << none;
+    QTest::newRow("models 3x2") << int(TestModels) << "B2:1,4|2,5|3,6" << "B2:C4" << Ints{1, 2, 3, 4, 5, 6} << Ints()
+                                << Ints() << Ints() << 21 << 3 << none << none;
 }
 
 void TestChecks::layouts()
@@ -381,6 +403,8 @@ void TestChecks::hugeCounts_data()
     // Two alleles per individual: 2N must be an int as well.
     QTest::newRow("hwe at INT_MAX / 2") << int(TestHardyW) << "A1:1073741822,1|~,0" << "A1:B2" << true;
     QTest::newRow("hwe alleles past int") << int(TestHardyW) << "A1:1073741823,1|~,0" << "A1:B2" << false;
+    QTest::newRow("models at INT_MAX / 2") << int(TestModels) << "A1:1073741821,1,0|1,0,0" << "A1:C2" << true;
+    QTest::newRow("models alleles past int") << int(TestModels) << "A1:1073741822,1,0|1,0,0" << "A1:C2" << false;
 }
 
 void TestChecks::hugeCounts()

@@ -1,7 +1,7 @@
 // The direct sum of 2 x 2 and 2 x 3 tables (fishersmall): the same P-value
 // as the exact network (dfex<double>) on thousands of random tables, ties
 // included, and as the brute-force walk (bruteforce.h), both to 1e-9
-// relative; and the run function's use of it (same report, same progress
+// relative, and its mid-p as the brute-force walk's; and the run function's use of it (same report, same progress
 // frame, Stop, and the network still for every other table).
 #include "bruteforce.h"
 
@@ -136,6 +136,8 @@ private slots:
     void runUsesDirectSum_data();
     void runUsesDirectSum();
     void stopBeforeSum();
+    void beyondDoubleRange_data();
+    void beyondDoubleRange();
 };
 
 void FisherSmallTests::cleanup()
@@ -199,6 +201,12 @@ void FisherSmallTests::agreesWithBruteForce()
         const double direct = directP(x, c);
         QVERIFY2(close(direct, expected, 1e-9),
                  qPrintable(describe(x, c) + QStringLiteral(": %1 vs %2").arg(direct, 0, 'g', 17).arg(expected, 0, 'g', 17)));
+        // Mid-p: the strictly less probable tables and half of the ties.
+        const double expectedMid = 0.5 * (expected + bruteforce::pValue(x, c, -1e-10L));
+        double p = 0.0, mid = -1.0;
+        QCOMPARE(fishersmall::pValue(x.data(), c.data(), N, &p, &mid), int(fishersmall::Finished));
+        QVERIFY2(close(mid, expectedMid, 1e-9),
+                 qPrintable(describe(x, c) + QStringLiteral(": mid-p %1 vs %2").arg(mid, 0, 'g', 17).arg(expectedMid, 0, 'g', 17)));
     }
 }
 
@@ -288,6 +296,34 @@ void FisherSmallTests::stopBeforeSum()
     QCOMPARE(run.isError, 10);
     QCOMPARE(run.message, QStringLiteral("<br />Program is stopped by user"));
     QVERIFY(std::isnan(run.pValue));
+}
+
+// Tables so unlikely that their weights, measured from the observed one,
+// leave the range of doubles: the sums are done again in long doubles. Only
+// the tables at the corners weigh as little as the observed one, so P is
+// their number over the number of all tables (from lgamma, to 1e-9).
+void FisherSmallTests::beyondDoubleRange_data()
+{
+    QTest::addColumn<std::vector<int>>("x");
+    QTest::addColumn<std::vector<int>>("c");
+    QTest::addColumn<double>("expected");
+    const auto lnC = [](int a, int b) { return double(bruteforce::lnC(a, b)); };
+    QTest::newRow("2x2, P near 1e-299") << std::vector<int>{0, 500} << std::vector<int>{500, 500}
+                                        << 2.0 * std::exp(-lnC(1000, 500));
+    QTest::newRow("2x3, P near 1e-297") << std::vector<int>{0, 0, 360} << std::vector<int>{360, 360, 360}
+                                        << 3.0 * std::exp(-lnC(1080, 360));
+}
+
+void FisherSmallTests::beyondDoubleRange()
+{
+    QFETCH(std::vector<int>, x);
+    QFETCH(std::vector<int>, c);
+    QFETCH(double, expected);
+    QVERIFY(expected > 1e-305 && expected < 1e-290);
+    double p = 0.0, mid = 0.0;
+    QCOMPARE(fishersmall::pValue(x.data(), c.data(), int(c.size()), &p, &mid), int(fishersmall::Finished));
+    QVERIFY2(close(p, expected, 1e-9), qPrintable(QStringLiteral("%1 vs %2").arg(p).arg(expected)));
+    QVERIFY2(close(mid, 0.5 * expected, 1e-9), qPrintable(QString::number(mid)));
 }
 
 QTEST_GUILESS_MAIN(FisherSmallTests)

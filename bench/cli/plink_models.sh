@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# velmora-cli models against PLINK 1.9 on 100,000 simulated SNPs (1,000
+# cases, 1,000 controls): every P of --model, --model fisher and
+# --model fisher-midp and the allelic OR of --assoc --ci 0.95 compared to
+# PLINK's printed digits (plink_models.py), and the time of velmora-cli
+# models with its defaults against PLINK's --model fisher plus --assoc, one
+# run each, under the machine's build lock.
+#
+# usage: bench/cli/plink_models.sh [BUILD_DIR]   (default build/release)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/release}
+cli=$build/cli/velmora-cli
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# Nine in ten SNPs without association, one in ten with a per-allele odds
+# ratio of 1.5; allele frequencies from 0.02 to 0.98.
+printf '90000 null 0.02 0.98 1.00 1.00\n10000 assoc 0.02 0.98 1.5 mult\n' > sim.txt
+plink1.9 --simulate sim.txt --simulate-ncases 1000 --simulate-ncontrols 1000 --seed 7 \
+    --make-bed --out sim > /dev/null
+plink1.9 --bfile sim --model --out chi2 > /dev/null
+plink1.9 --bfile sim --model fisher-midp --out midp > /dev/null
+python3 "$root/bench/cli/plink_models.py" tables chi2.model tables.tsv
+
+lock=${VELMORA_LOCK:-/work/build.lock}
+run() { if [ -e "$lock" ]; then flock "$lock" "$@"; else "$@"; fi; }
+seconds() { local s e; s=$(date +%s.%N); "$@" > /dev/null; e=$(date +%s.%N); echo "$e - $s" | bc; }
+timed() {
+    echo "load: $(uptime | sed 's/.*load average: //')"
+    printf 'velmora-cli models:            %6.2f s\n' "$(seconds "$cli" models tables.tsv)"
+    local fisher assoc
+    fisher=$(seconds plink1.9 --bfile sim --model fisher --out fisher)
+    assoc=$(seconds plink1.9 --bfile sim --assoc --ci 0.95 --out assoc)
+    printf 'plink1.9 --model fisher:       %6.2f s\n' "$fisher"
+    printf 'plink1.9 --assoc --ci 0.95:    %6.2f s\n' "$assoc"
+    printf 'PLINK, both:                   %6.2f s\n' "$(echo "$fisher + $assoc" | bc)"
+}
+export -f seconds timed
+export cli
+run bash -c timed
+
+"$cli" models tables.tsv > ours.json || true
+python3 "$root/bench/cli/plink_models.py" compare ours.json chi2.model fisher.model midp.model assoc.assoc

@@ -1,0 +1,355 @@
+#include "conditionalodds.h"
+
+#include "normalquantile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Beyond e^700 a product of the weights' ratios would leave the double
+// range; no table of 32-bit counts has a root there (the estimate of an
+// inner count is below N^2, so its log is below 45).
+constexpr double kMaxLogPsi = 700.0;
+// A root is taken once a step in log psi is this small: the error after a
+// Halley step is of the order of its cube, after a Newton step of its
+// square, so psi is then good to about 1e-12 either way.
+constexpr double kHalleyTolerance = 1e-4;
+constexpr double kNewtonTolerance = 1e-6;
+// Bisection alone ends at this width of the bracket.
+constexpr double kBracketTolerance = 1e-12;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// The sums of one evaluation, in offsets j = v - mode of the counts v, which keep the
+// moments free of cancellation.
+struct Sums
+{
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;  // the whole distribution
+    double t0 = 0.0, t1 = 0.0, t2 = 0.0;            // the tail
+    bool tailResolved = true;  // false: the tail weighs less than kPrecision of the total
+    qint64 mode = 0;
+};
+
+// Which tail an evaluation sums besides the whole: X >= x, X <= x, or none.
+enum class Tail { None, Upper, Lower };
+
+class Distribution final
+{
+public:
+    Distribution(qint64 a, qint64 b, qint64 c, qint64 d)
+        : m(a + c), n(b + d), k(a + b), x(a), lo(std::max<qint64>(0, k - n)), hi(std::min(k, m))
+    {
+    }
+
+    qint64 observed() const { return x; }
+    qint64 least() const { return lo; }
+    qint64 most() const { return hi; }
+
+    Sums evaluate(double logPsi, Tail tail) const
+    {
+        const double psi = std::exp(logPsi);
+        const qint64 mode = modeAt(psi);
+        Sums sums;
+        sums.mode = mode;
+        sums.s0 = 1.0;
+        if (tail == Tail::None) {
+            walk<false>(sums, mode, psi, +1, 0, 0);
+            walk<false>(sums, mode, psi, -1, 0, 0);
+            return sums;
+        }
+        // The tail's steps from the mode on each side: X >= x lies up from
+        // max(1, x - mode) steps, and down to mode - x steps; X <= x the
+        // other way round.
+        constexpr qint64 kAll = std::numeric_limits<qint64>::max();
+        const qint64 toX = x - mode;
+        if ((tail == Tail::Upper && toX <= 0) || (tail == Tail::Lower && toX >= 0))
+            sums.t0 = 1.0;
+        if (tail == Tail::Upper) {
+            walk<true>(sums, mode, psi, +1, std::max<qint64>(1, toX), kAll);
+            walk<true>(sums, mode, psi, -1, 1, -toX);
+        } else {
+            walk<true>(sums, mode, psi, +1, 1, toX);
+            walk<true>(sums, mode, psi, -1, std::max<qint64>(1, -toX), kAll);
+        }
+        return sums;
+    }
+
+private:
+    // w(v + 1) / w(v) at psi = 1.
+    double rho(qint64 v) const
+    {
+        return (double(m - v) * double(k - v)) / (double(v + 1) * double(n - k + v + 1));
+    }
+
+    // The count to walk out from: the continuous root of
+    // psi (m - v)(k - v) = (v + 1)(n - k + v + 1), the most probable count
+    // to within one. The walks need no more: a side that starts a count off
+    // rises for a step, and its sums are the same.
+    qint64 modeAt(double psi) const
+    {
+        const double A = psi - 1.0;
+        const double B = -(psi * double(m + k) + double(n - k + 2));
+        const double C = psi * double(m) * double(k) - double(n - k + 1);
+        double root;
+        if (std::fabs(A) < 1e-12) {
+            root = -C / B;
+        } else {
+            const double q = -0.5 * (B - std::sqrt(std::max(0.0, B * B - 4.0 * A * C)));
+            const double r1 = q / A, r2 = C / q;
+            root = (r1 >= double(lo) - 1.0 && r1 <= double(hi) + 1.0) ? r1 : r2;
+        }
+        if (std::isfinite(root))
+            return std::clamp(qint64(std::floor(root)) + 1, lo, hi);
+        // Rounding beyond repair (psi at the ends of its range): bisection.
+        qint64 low = lo, high = hi;
+        while (low < high) {
+            const qint64 mid = low + (high - low) / 2;
+            if (psi * rho(mid) >= 1.0)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    }
+
+    // One side of the mode, outwards (dir +1: up, -1: down). The weights
+    // fall along it (log-concavity), so after a term t with ratio r < 1 the
+    // rest weighs at most t r / (1 - r). The factors of the ratio move by
+    // one per step and stay exact in doubles. The tail's members on this
+    // side are the steps tailFirst to tailLast; the third moment is summed
+    // only for the estimate (no tail).
+    template <bool kTail>
+    void walk(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
+    {
+        const double precision = conditionalodds::kPrecision;
+        // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)),
+        // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
+        double upA = double(m - mode), upB = double(k - mode);
+        double downA = double(mode + 1), downB = double(n - k + mode + 1);
+        if (dir < 0) {
+            upA = double(mode);
+            upB = double(n - k + mode);
+            downA = double(m - mode + 1);
+            downB = double(k - mode + 1);
+        }
+        const double scale = dir > 0 ? psi : 1.0 / psi;
+        const double step = dir;
+        const qint64 steps = dir > 0 ? hi - mode : mode - lo;
+        double t = 1.0, j = 0.0;
+        qint64 i = 0;
+        // The walk in segments, each wholly in or out of the tail, so that
+        // the loop keeps only its own sums (in registers) and no branch on
+        // the tail: steps 1 to tailFirst - 1, tailFirst to tailLast, the rest.
+        for (bool done = false; !done && i < steps;) {
+            const bool inTail = kTail && i + 1 >= tailFirst && i + 1 <= tailLast;
+            const qint64 end = !kTail || inTail ? std::min(steps, kTail ? tailLast : steps)
+                               : i + 1 < tailFirst ? std::min(steps, tailFirst - 1)
+                                                   : steps;
+            const double base = sums.s0;
+            const double tailBase = sums.t0;
+            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+            while (i < end) {
+                ++i;
+                const double r = scale * (upA * upB) / (downA * downB);
+                upA -= 1.0;
+                upB -= 1.0;
+                downA += 1.0;
+                downB += 1.0;
+                t *= r;
+                j += step;
+                const double tj = t * j;
+                s0 += t;
+                s1 += tj;
+                s2 += tj * j;
+                if (!kTail)
+                    s3 += tj * j * j;
+                // What is left weighs at most t r / (1 - r), compared
+                // without a division.
+                const double rest = t * r;
+                if (!(r < 1.0) || rest > precision * (base + s0) * (1.0 - r))
+                    continue;
+                if (!kTail || i >= tailLast) {
+                    done = true;  // no tail member further out on this side
+                    break;
+                }
+                const double tailSum = tailBase + (inTail ? s0 : 0.0);
+                if (tailSum == 0.0) {
+                    sums.tailResolved = false;
+                    done = true;
+                    break;
+                }
+                if (rest <= precision * tailSum * (1.0 - r)) {
+                    done = true;
+                    break;
+                }
+            }
+            sums.s0 += s0;
+            sums.s1 += s1;
+            sums.s2 += s2;
+            sums.s3 += s3;
+            if (inTail) {
+                sums.t0 += s0;
+                sums.t1 += s1;
+                sums.t2 += s2;
+            }
+        }
+    }
+
+    qint64 m, n, k, x, lo, hi;
+};
+
+// A function of log psi that rises through its root, with its first two
+// derivatives; unresolved: only its sign is known.
+struct Point
+{
+    bool resolved = true;
+    double f = 0.0, d1 = 0.0, d2 = 0.0;
+};
+
+// Halley's method in a bracket: a step that leaves the bracket, or a point
+// whose value is unresolved, gives way to bisection, or while one side is
+// still open, to a step that doubles each time.
+template <typename Function>
+bool solve(Function &&function, double start, double *root)
+{
+    double low = -kMaxLogPsi, high = kMaxLogPsi;
+    bool lowKnown = false, highKnown = false;
+    double theta = std::clamp(start, -kMaxLogPsi + 1.0, kMaxLogPsi - 1.0);
+    double expansion = 1.0;
+    for (int i = 0; i < conditionalodds::kMaxIterations; ++i) {
+        const Point p = function(theta);
+        if (p.resolved && p.f == 0.0) {
+            *root = theta;
+            return true;
+        }
+        if (p.f < 0.0) {
+            low = theta;
+            lowKnown = true;
+        } else {
+            high = theta;
+            highKnown = true;
+        }
+        double next = qQNaN();
+        if (p.resolved && p.d1 > 0.0) {
+            double step = -p.f / p.d1;
+            double tolerance = kNewtonTolerance;
+            const double denominator = 2.0 * p.d1 * p.d1 - p.f * p.d2;
+            // Halley's correction where it stays a correction.
+            if (denominator > 0.0) {
+                const double halley = -2.0 * p.f * p.d1 / denominator;
+                if (std::fabs(halley) <= 2.0 * std::fabs(step)) {
+                    step = halley;
+                    tolerance = kHalleyTolerance;
+                }
+            }
+            if (std::fabs(step) <= tolerance) {
+                *root = theta + step;
+                return true;
+            }
+            next = theta + step;
+        }
+        if (!(next > low && next < high)) {
+            if (lowKnown && highKnown) {
+                next = 0.5 * (low + high);
+            } else {
+                next = lowKnown ? theta + expansion : theta - expansion;
+                expansion *= 2.0;
+                if (next <= -kMaxLogPsi || next >= kMaxLogPsi)
+                    return false;
+            }
+        }
+        if (lowKnown && highKnown && high - low <= kBracketTolerance) {
+            *root = 0.5 * (low + high);
+            return true;
+        }
+        theta = next;
+    }
+    return false;
+}
+
+} // namespace
+
+int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double confLevel, OddsRatioFigure *out)
+{
+    if (a < 0 || b < 0 || c < 0 || d < 0 || !out || a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
+        return BadInput;
+    if (!(confLevel > 0.0 && confLevel <= kMaxConfLevel))
+        return BadInput;
+    const double alpha = (1.0 - confLevel) / 2.0;
+
+    const Distribution dist(a, b, c, d);
+    const qint64 x = dist.observed();
+
+    // Starting points: the sample odds ratio and Woolf's limits, 0.5
+    // added to every cell when one is empty.
+    const double half = (a == 0 || b == 0 || c == 0 || d == 0) ? 0.5 : 0.0;
+    const double A = double(a) + half, B = double(b) + half, C = double(c) + half, D = double(d) + half;
+    const double logSample = std::log(A) + std::log(D) - std::log(B) - std::log(C);
+    const double spread = normalUpperQuantile(alpha) * std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
+    if (!std::isfinite(spread))
+        return NoConvergence;
+
+    // The estimate: the mean at psi is a, rising with log psi at the rate
+    // of the variance.
+    OddsRatioFigure figure;
+    double root = 0.0;
+    if (x == dist.least()) {
+        figure.estimate = 0.0;
+    } else if (x == dist.most()) {
+        figure.estimate = kInfinity;
+    } else {
+        const auto mean = [&](double theta) {
+            const Sums s = dist.evaluate(theta, Tail::None);
+            const double mu = s.s1 / s.s0;
+            const double m2 = s.s2 / s.s0;
+            Point p;
+            p.f = mu - double(x - s.mode);
+            p.d1 = m2 - mu * mu;
+            p.d2 = s.s3 / s.s0 - 3.0 * mu * m2 + 2.0 * mu * mu * mu;
+            return p;
+        };
+        if (!solve(mean, logSample, &root))
+            return NoConvergence;
+        figure.estimate = std::exp(root);
+    }
+
+    // The limits: ln P(tail) - ln alpha rises (lower limit, X >= a) or
+    // falls (upper limit, X <= a) with log psi, at the rate of the tail's
+    // mean less the whole mean.
+    const double logAlpha = std::log(alpha);
+    const auto tailPoint = [&](double theta, Tail tail) {
+        const Sums s = dist.evaluate(theta, tail);
+        const double sign = tail == Tail::Upper ? 1.0 : -1.0;
+        Point p;
+        if (!s.tailResolved) {
+            p.resolved = false;
+            p.f = -sign;
+            return p;
+        }
+        const double mu = s.s1 / s.s0;
+        const double tailMu = s.t1 / s.t0;
+        const double variance = s.s2 / s.s0 - mu * mu;
+        const double tailVariance = s.t2 / s.t0 - tailMu * tailMu;
+        p.f = sign * (std::log(s.t0 / s.s0) - logAlpha);
+        p.d1 = sign * (tailMu - mu);
+        p.d2 = sign * (tailVariance - variance);
+        return p;
+    };
+    if (x == dist.least()) {
+        figure.low = 0.0;
+    } else {
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Upper); }, logSample - spread, &root))
+            return NoConvergence;
+        figure.low = std::exp(root);
+    }
+    if (x == dist.most()) {
+        figure.high = kInfinity;
+    } else {
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Lower); }, logSample + spread, &root))
+            return NoConvergence;
+        figure.high = std::exp(root);
+    }
+    *out = figure;
+    return Finished;
+}

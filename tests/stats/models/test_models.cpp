@@ -1,0 +1,349 @@
+// The genetic models engine against R (modelsreference.h, made by
+// models_reference.R: the conditional odds ratios solved to 1e-14, glm at
+// epsilon 1e-14, exact sums over the whole support), to 1e-6 relative; the
+// same figures from the reversed block; the degenerate models and the
+// refused counts; and the run function's report.
+#include "conditionalodds.h"
+#include "fishersmall.h"
+#include "geneticmodels.h"
+#include "modelsreference.h"
+#include "modelsrun.h"
+#include "testinput.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kRelative = 1e-6;
+
+bool agrees(double got, double expected)
+{
+    if (std::isnan(expected) || std::isnan(got))
+        return std::isnan(expected) && std::isnan(got);
+    if (std::isinf(expected) || expected == 0.0)
+        return got == expected;
+    return std::fabs(got - expected) <= kRelative * std::fabs(expected);
+}
+
+ModelFigures compute(const int counts[6], double conf, bool reversed = false, int *status = nullptr)
+{
+    qint64 cases[3], controls[3];
+    for (int g = 0; g < 3; ++g) {
+        const int j = reversed ? 2 - g : g;
+        cases[g] = counts[j];
+        controls[g] = counts[3 + j];
+    }
+    ModelFigures figures;
+    const int s = geneticmodels::compute(cases, controls, conf, &figures);
+    if (status)
+        *status = s;
+    return figures;
+}
+
+// The figures in the order of the reference's values.
+QList<double> oddsRatios(const ModelFigures &f)
+{
+    QList<double> v;
+    for (const TwoByTwoModel *m : {&f.allelic, &f.dominant, &f.recessive, &f.overdominant})
+        v << m->conditional.estimate << m->conditional.low << m->conditional.high;
+    const LogAdditiveFigures &la = f.logAdditive;
+    return v << la.perAllele.estimate << la.perAllele.low << la.perAllele.high << la.pLrt;
+}
+
+QList<double> everyFigure(const ModelFigures &f)
+{
+    QList<double> v;
+    for (const TwoByTwoModel *m : {&f.allelic, &f.dominant, &f.recessive, &f.overdominant})
+        v << m->pChi2 << m->pExact << m->pMidp << m->sample.estimate << m->sample.low << m->sample.high
+          << m->conditional.estimate << m->conditional.low << m->conditional.high;
+    const LogAdditiveFigures &la = f.logAdditive;
+    v << la.perAllele.estimate << la.perAllele.low << la.perAllele.high << la.pLrt;
+    v << f.genotypic.pChi2 << f.genotypic.pExact << f.genotypic.pMidp << f.trend.pChi2;
+    const CodominantFigures &co = f.codominant;
+    v << co.het.estimate << co.het.low << co.het.high << co.hom.estimate << co.hom.low << co.hom.high;
+    return v << f.hweP << f.hweMidp;
+}
+
+QString describe(const ModelsReference &r)
+{
+    QStringList counts;
+    for (int v : r.counts)
+        counts << QString::number(v);
+    return counts.join(u' ') + QStringLiteral(" at ") + QString::number(r.conf);
+}
+
+template <size_t N>
+void compareAll(const ModelsReference (&references)[N], QList<double> (*pick)(const ModelFigures &))
+{
+    for (const ModelsReference &r : references) {
+        int status = -1;
+        const QList<double> got = pick(compute(r.counts, r.conf, false, &status));
+        QCOMPARE(status, int(geneticmodels::Finished));
+        for (qsizetype i = 0; i < got.size(); ++i)
+            QVERIFY2(agrees(got[i], r.values[i]), qPrintable(describe(r) + QStringLiteral(": figure %1 is %2, R %3")
+                                                                .arg(i)
+                                                                .arg(got[i], 0, 'g', 12)
+                                                                .arg(r.values[i], 0, 'g', 12)));
+        // The reversed block: the same figures, unless the alleles tie and
+        // the effect allele changes with the order.
+        const qint64 first = 2 * (r.counts[0] + r.counts[3]) + r.counts[1] + r.counts[4];
+        const qint64 second = 2 * (r.counts[2] + r.counts[5]) + r.counts[1] + r.counts[4];
+        if (first == second)
+            continue;
+        const ModelFigures reversed = compute(r.counts, r.conf, true);
+        QCOMPARE(pick(reversed).size(), got.size());
+        for (qsizetype i = 0; i < got.size(); ++i)
+            QVERIFY2(agrees(pick(reversed)[i], got[i]) || std::fabs(pick(reversed)[i] - got[i]) <= 1e-12,
+                     qPrintable(describe(r) + QStringLiteral(": reversed figure %1").arg(i)));
+    }
+}
+
+} // namespace
+
+class ModelsTests final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oddsRatiosAgreeWithR();
+    void everyFigureAgreesWithR();
+    void fisherTestWithin1e4_data();
+    void fisherTestWithin1e4();
+    void hugeCountsSumWhereTheMassLies();
+    void degenerateModels_data();
+    void degenerateModels();
+    void refusedCounts_data();
+    void refusedCounts();
+    void report();
+};
+
+void ModelsTests::oddsRatiosAgreeWithR()
+{
+    compareAll(kOddsRatioReferences, oddsRatios);
+}
+
+void ModelsTests::everyFigureAgreesWithR()
+{
+    compareAll(kPValueReferences, everyFigure);
+}
+
+// fisher.test's own figures (R 4.2.2), which stop at uniroot's default
+// tolerance: within 1e-4 of ours.
+void ModelsTests::fisherTestWithin1e4_data()
+{
+    QTest::addColumn<QList<int>>("table");
+    QTest::addColumn<QList<double>>("expected");  // OR, low, high
+    QTest::newRow("51 43 / 22 92") << QList<int>{51, 43, 22, 92} << QList<double>{4.918058, 2.565937, 9.677930};
+    QTest::newRow("10 10 / 10 10") << QList<int>{10, 10, 10, 10} << QList<double>{1.0, 0.243858, 4.100748};
+    QTest::newRow("641 1359 / 651 1349") << QList<int>{641, 1359, 651, 1349}
+                                        << QList<double>{0.9773993, 0.8541246, 1.1184434};
+}
+
+void ModelsTests::fisherTestWithin1e4()
+{
+    QFETCH(QList<int>, table);
+    QFETCH(QList<double>, expected);
+    OddsRatioFigure f;
+    QCOMPARE(conditionalodds::compute(table[0], table[1], table[2], table[3], 0.95, &f),
+             int(conditionalodds::Finished));
+    const double got[3] = {f.estimate, f.low, f.high};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(std::fabs(got[i] - expected[i]) <= 1e-4 * expected[i], qPrintable(QString::number(got[i], 'g', 10)));
+    if (table[0] == 51) {
+        // And its P-value, 2.1565e-07.
+        const int x[2] = {51, 43};
+        const int c[2] = {73, 135};
+        double p = 0.0;
+        QCOMPARE(fishersmall::pValue(x, c, 2, &p), int(fishersmall::Finished));
+        QVERIFY(std::fabs(p - 2.1565e-7) <= 1e-4 * 2.1565e-7);
+    }
+}
+
+// A table of 2^30 individuals: a sweep of its support per step would take
+// minutes. At this size the conditional and the sample odds ratios agree
+// to about 1 / n.
+void ModelsTests::hugeCountsSumWhereTheMassLies()
+{
+    const qint64 a = 300000000, b = 236870912, c = 250000000, d = 286870912;
+    OddsRatioFigure f;
+    QCOMPARE(conditionalodds::compute(a, b, c, d, 0.95, &f), int(conditionalodds::Finished));
+    const double sample = (double(a) * double(d)) / (double(b) * double(c));
+    QVERIFY2(std::fabs(f.estimate / sample - 1.0) < 1e-7, qPrintable(QString::number(f.estimate, 'g', 15)));
+    QVERIFY(f.low < f.estimate && f.estimate < f.high);
+    QVERIFY(std::fabs(std::log(f.high / f.estimate) - std::log(f.estimate / f.low)) < 1e-5);
+}
+
+// Every model without figures says why; every other figure is a number.
+void ModelsTests::degenerateModels_data()
+{
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<QStringList>("reasons");  // "model: reason", in the report's order
+    const QString noHom = QStringLiteral("no effect homozygotes in cases or controls");
+    const QString noHet = QStringLiteral("no heterozygotes in cases or controls");
+    const QString noOther = QStringLiteral("no non-effect homozygotes in cases or controls");
+    const QString sameCopies = QStringLiteral("every individual carries the same number of effect alleles");
+    QTest::newRow("no effect homozygotes")
+        << QList<int>{51, 43, 0, 22, 92, 0}
+        << QStringList{u"genotypic: " + noHom, u"recessive: " + noHom, u"codominant 2: " + noHom};
+    QTest::newRow("no heterozygotes") << QList<int>{30, 0, 4, 20, 0, 9}
+                                      << QStringList{u"genotypic: " + noHet, u"overdominant: " + noHet,
+                                                     u"codominant 1: " + noHet};
+    // The minor allele's homozygotes are the ones that can be missing.
+    QTest::newRow("no effect homozygotes, reversed")
+        << QList<int>{0, 12, 5, 0, 20, 3}
+        << QStringList{u"genotypic: " + noHom, u"recessive: " + noHom, u"codominant 2: " + noHom};
+    QTest::newRow("heterozygotes only")
+        << QList<int>{0, 4, 0, 0, 6, 0}
+        << QStringList{u"genotypic: " + noHom, u"trend: " + sameCopies, u"dominant: " + noOther,
+                       u"recessive: " + noHom, QStringLiteral("overdominant: no homozygotes in cases or controls"),
+                       u"codominant 1: " + noOther, u"codominant 2: " + noHom, u"log-additive: " + sameCopies};
+    QTest::newRow("cases carry more") << QList<int>{0, 10, 5, 7, 3, 0}
+                                      << QStringList{QStringLiteral(
+                                             "log-additive: no case carries fewer effect alleles than a control: "
+                                             "the per-allele odds ratio is infinite and has no Wald interval")};
+    QTest::newRow("cases carry fewer") << QList<int>{0, 0, 9, 4, 2, 0}
+                                       << QStringList{QStringLiteral(
+                                              "log-additive: no case carries more effect alleles than a control: "
+                                              "the per-allele odds ratio is 0 and has no Wald interval")};
+}
+
+void ModelsTests::degenerateModels()
+{
+    QFETCH(QList<int>, counts);
+    QFETCH(QStringList, reasons);
+    int status = -1;
+    const ModelFigures f = compute(counts.constData(), 0.95, false, &status);
+    QCOMPARE(status, int(geneticmodels::Finished));
+    QStringList got;
+    const auto note = [&got](const char *model, const QString &reason) {
+        if (!reason.isEmpty())
+            got << QString::fromLatin1(model) + QStringLiteral(": ") + reason;
+    };
+    note("genotypic", f.genotypic.reason);
+    note("trend", f.trend.reason);
+    note("dominant", f.dominant.reason);
+    note("recessive", f.recessive.reason);
+    note("overdominant", f.overdominant.reason);
+    note("codominant 1", f.codominant.hetReason);
+    note("codominant 2", f.codominant.homReason);
+    note("log-additive", f.logAdditive.reason);
+    QCOMPARE(got, reasons);
+
+    // NaN exactly where a reason stands (the separated log-additive model
+    // keeps its estimate and P, without an interval).
+    const auto check = [](double value, bool none) { return std::isnan(value) == none; };
+    const GenotypicTest &g = f.genotypic;
+    const bool noGenotypic = !g.reason.isEmpty();
+    QVERIFY(check(g.chi2, noGenotypic) && check(g.pChi2, noGenotypic) && check(g.pExact, noGenotypic)
+            && check(g.pMidp, noGenotypic));
+    QVERIFY(check(f.trend.pChi2, !f.trend.reason.isEmpty()));
+    for (const TwoByTwoModel *m : {&f.allelic, &f.dominant, &f.recessive, &f.overdominant}) {
+        const bool none = !m->reason.isEmpty();
+        for (double v : {m->chi2, m->pChi2, m->pExact, m->pMidp, m->sample.estimate, m->sample.low, m->sample.high,
+                         m->conditional.estimate, m->conditional.low, m->conditional.high})
+            QVERIFY(check(v, none));
+    }
+    const CodominantFigures &co = f.codominant;
+    for (double v : {co.het.estimate, co.het.low, co.het.high})
+        QVERIFY(check(v, !co.hetReason.isEmpty()));
+    for (double v : {co.hom.estimate, co.hom.low, co.hom.high})
+        QVERIFY(check(v, !co.homReason.isEmpty()));
+    const LogAdditiveFigures &la = f.logAdditive;
+    const bool sameCopies = la.reason.startsWith(QStringLiteral("every"));
+    QVERIFY(check(la.perAllele.estimate, sameCopies) && check(la.pLrt, sameCopies));
+    QVERIFY(check(la.perAllele.low, !la.reason.isEmpty()) && check(la.perAllele.high, !la.reason.isEmpty()));
+    for (double v : {f.hweP, f.hweMidp, f.freqCases, f.freqControls})
+        QVERIFY(!std::isnan(v));
+}
+
+void ModelsTests::refusedCounts_data()
+{
+    QTest::addColumn<QList<int>>("counts");
+    QTest::addColumn<double>("conf");
+    QTest::newRow("negative") << QList<int>{5, -1, 2, 3, 4, 5} << 0.95;
+    QTest::newRow("no cases") << QList<int>{0, 0, 0, 3, 4, 5} << 0.95;
+    QTest::newRow("no controls") << QList<int>{1, 2, 3, 0, 0, 0} << 0.95;
+    QTest::newRow("one allele") << QList<int>{7, 0, 0, 9, 0, 0} << 0.95;
+    QTest::newRow("level 1") << QList<int>{5, 1, 2, 3, 4, 5} << 1.0;
+    QTest::newRow("level 0") << QList<int>{5, 1, 2, 3, 4, 5} << 0.0;
+    QTest::newRow("level NaN") << QList<int>{5, 1, 2, 3, 4, 5} << qQNaN();
+    QTest::newRow("alleles beyond an int") << QList<int>{1, 0, 0, 0, 0, 1073741824} << 0.95;
+}
+
+void ModelsTests::refusedCounts()
+{
+    QFETCH(QList<int>, counts);
+    QFETCH(double, conf);
+    int status = -1;
+    compute(counts.constData(), conf, false, &status);
+    QCOMPARE(status, int(geneticmodels::BadInput));
+    TestInput in;
+    for (int i = 0; i < 6; ++i)
+        in.bufA[std::size_t(i)] = counts[i];
+    in.nRows = 2;
+    in.nCols = 3;
+    in.confLevel = conf;
+    const ModelsRun run = runModelsTest(in);
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.isError);
+    QCOMPARE(run.message, QStringLiteral("<br />Wrong input table error=2"));
+}
+
+// The report names the effect allele by the block's column (or row) and is
+// otherwise the same for the reversed block; "-" and "inf" stand where the
+// figures are missing or infinite, with the reasons below.
+void ModelsTests::report()
+{
+    TestInput in;
+    const int counts[6] = {0, 10, 5, 7, 3, 0};
+    for (int i = 0; i < 6; ++i)
+        in.bufA[std::size_t(i)] = counts[i];
+    in.nRows = 2;
+    in.nCols = 3;
+    in.leftCol = 1;
+    in.topRow = 1;
+    const ModelsRun run = runModelsTest(in);
+    QCOMPARE(run.status, 0);
+    QVERIFY(run.message.startsWith(QStringLiteral(
+        "<br />Genetic models, 95% confidence level<br />Effect allele: the one homozygous in column 3 of the "
+        "block (D)<table")));
+    QVERIFY(run.message.contains(QStringLiteral("<td>Log-additive</td><td>9.521e-06</td><td></td><td></td>"
+                                                "<td>inf</td>")));
+    QVERIFY(run.message.contains(QStringLiteral("<td>Dominant</td><td>0.0001341</td><td>0.0002496</td><td>0.0001248</td>"
+                                                "<td>66.43 (3.026, 1458)*</td><td>inf (4.013, inf)</td>")));
+    QVERIFY(run.message.contains(QStringLiteral("<br />* a zero count: 0.5 added to every cell")));
+    QVERIFY(!run.message.contains(
+        QRegularExpression(QStringLiteral("\\bnan\\b"), QRegularExpression::CaseInsensitiveOption)));
+
+    TestInput reversed = in;
+    TestInput rows = in;
+    for (int g = 0; g < 3; ++g) {
+        reversed.bufA[std::size_t(g)] = counts[2 - g];
+        reversed.bufA[std::size_t(3 + g)] = counts[5 - g];
+    }
+    rows.nRows = 3;
+    rows.nCols = 2;
+    rows.confLevel = 0.9;
+    const QString head = QStringLiteral("homozygous in column 3 of the block (D)");
+    QCOMPARE(runModelsTest(reversed).message,
+             QString(run.message).replace(head, QStringLiteral("homozygous in column 1 of the block (B)")));
+    QVERIFY(runModelsTest(rows).message.startsWith(QStringLiteral(
+        "<br />Genetic models, 90% confidence level<br />Effect allele: the one homozygous in row 3 of the block "
+        "(row 4)<table")));
+
+    GenotypeCounts fromFile;
+    for (int g = 0; g < 3; ++g) {
+        fromFile.cases[g] = counts[g];
+        fromFile.controls[g] = counts[3 + g];
+    }
+    const ModelsRun named = runModelsTest(fromFile, 0.95, {QStringLiteral("A/A"), QStringLiteral("A/G"),
+                                                          QStringLiteral("G/<G>")});
+    QVERIFY(named.message.contains(QStringLiteral("homozygous in G/&lt;G&gt;<table")));
+    QVERIFY(runModelsTest(fromFile, 0.95, {}, ReportText::FiguresOnly).message.isEmpty());
+    QCOMPARE(runModelsTest(fromFile, 0.95).figures.logAdditive.pLrt, run.figures.logAdditive.pLrt);
+}
+
+QTEST_GUILESS_MAIN(ModelsTests)
+#include "test_models.moc"
