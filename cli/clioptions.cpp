@@ -66,8 +66,9 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
                                .arg(file));
     }
     const int kind = options.testKind;
-    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2)
-        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher and chi2 do)").arg(options.testName));
+    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2 && kind != TestModels)
+        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher, chi2 and models do)")
+                           .arg(options.testName));
     if (!options.ranges.empty())
         return failure(QStringLiteral("--range applies to tables, not to genotype files"));
     if (options.report)
@@ -75,7 +76,7 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
     if (accuracyGiven)
         return failure(QStringLiteral("--accuracy applies to tables, not to genotype files"));
     if (!options.phenoFile.isEmpty() && kind == TestHardyW)
-        return failure(QStringLiteral("--pheno applies to fisher and chi2"));
+        return failure(QStringLiteral("--pheno applies to fisher, chi2 and models"));
     if (kind != TestHardyW && options.phenoFile.isEmpty()) {
         for (const QString &file : options.files) {
             if (!file.endsWith(QStringLiteral(".bed"), Qt::CaseInsensitive))

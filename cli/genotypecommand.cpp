@@ -63,7 +63,10 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
     settings.name = options.testName;
     settings.yates = options.yates;
     settings.threads = options.threads;
-    test.layout = options.testKind == TestHardyW ? TableLayout::HardyWeinberg : TableLayout::CaseControl;
+    settings.confLevel = options.confLevel;
+    test.layout = options.testKind == TestHardyW  ? TableLayout::HardyWeinberg
+                  : options.testKind == TestModels ? TableLayout::Models
+                                                   : TableLayout::CaseControl;
     test.budget.exactUnits = exactbudget::unitsFor(options.testKind, options.exactLimit);
     test.budget.monteCarloSamples = options.monteCarloSamples > 0 ? options.monteCarloSamples : 100000;
     test.budget.seed = options.seedGiven ? options.seed : drawMonteCarloSeed();

@@ -4,7 +4,7 @@
 
 class ProgressLine;
 
-// hwe, fisher or chi2 on genotype files: every variant (of the region, of
+// hwe, fisher, chi2 or models on genotype files: every variant (of the region, of
 // the chunk) in file order, one JSON line or TSV row each, on
 // options.threads threads. Exit status: 0 when every file was read to its
 // end and every test that could run ran (rejected variants are results),

@@ -138,11 +138,36 @@ TsvRows::TsvRows(int testKind)
                             QStringLiteral("pos"),     QStringLiteral("id"),      QStringLiteral("ref"),
                             QStringLiteral("alt"),     QStringLiteral("alleles"), QStringLiteral("n"),
                             QStringLiteral("missing"), QStringLiteral("haploid"), QStringLiteral("test"),
-                            QStringLiteral("status"),  QStringLiteral("p"),       QStringLiteral("method")};
-    if (testKind == TestChi2)
-        m_columns << QStringLiteral("x2") << QStringLiteral("df") << QStringLiteral("yates");
-    m_columns << QStringLiteral("samples") << QStringLiteral("seed") << QStringLiteral("ci99")
-              << QStringLiteral("message") << QStringLiteral("stopped");
+                            QStringLiteral("status")};
+    if (testKind == TestModels) {
+        // The models' figures, each model's own under its name.
+        m_columns << QStringLiteral("effect_homozygote_column") << QStringLiteral("allele_freq.cases")
+                  << QStringLiteral("allele_freq.controls") << QStringLiteral("hwe_controls.p")
+                  << QStringLiteral("hwe_controls.p_midp");
+        for (const char *test : {"genotypic", "trend"}) {
+            const QString name = QLatin1StringView(test) + u'.';
+            m_columns << name + QStringLiteral("chi2");
+            if (test[0] == 'g')
+                m_columns << name + QStringLiteral("df");
+            m_columns << name + QStringLiteral("p_chi2");
+            if (test[0] == 'g')
+                m_columns << name + QStringLiteral("p_exact") << name + QStringLiteral("p_midp");
+        }
+        for (const char *model : {"allelic", "dominant", "recessive", "overdominant"}) {
+            for (const char *field : {"chi2", "p_chi2", "p_exact", "p_midp", "or", "or_ci", "or_cmle", "or_cmle_ci"})
+                m_columns << QLatin1StringView(model) + u'.' + QLatin1StringView(field);
+        }
+        for (const char *field : {"or_het", "or_het_ci", "or_hom", "or_hom_ci"})
+            m_columns << QStringLiteral("codominant.") + QLatin1StringView(field);
+        m_columns << QStringLiteral("log_additive.or") << QStringLiteral("log_additive.or_ci")
+                  << QStringLiteral("log_additive.p_lrt");
+    } else {
+        m_columns << QStringLiteral("p") << QStringLiteral("method");
+        if (testKind == TestChi2)
+            m_columns << QStringLiteral("x2") << QStringLiteral("df") << QStringLiteral("yates");
+        m_columns << QStringLiteral("samples") << QStringLiteral("seed") << QStringLiteral("ci99");
+    }
+    m_columns << QStringLiteral("message") << QStringLiteral("stopped");
 }
 
 QByteArray TsvRows::header() const

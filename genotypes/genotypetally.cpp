@@ -89,6 +89,12 @@ void GenotypeTally::toTable(TableLayout layout, VariantTable &table) const
         table.rejected = QStringLiteral("fewer than two called individuals");
         return;
     }
+    // The genetic models compare two alleles: any other number is theirs
+    // to refuse.
+    if (layout == TableLayout::Models && K != 2) {
+        table.rejected = QStringLiteral("models need two alleles");
+        return;
+    }
     if (K < 2) {
         table.rejected = QStringLiteral("one allele present");
         return;
@@ -127,10 +133,6 @@ void GenotypeTally::toTable(TableLayout layout, VariantTable &table) const
         }
         std::vector<std::pair<int, int>> classes;
         if (layout == TableLayout::Models) {
-            if (K != 2) {
-                table.rejected = QStringLiteral("models need two alleles");
-                return;
-            }
             const int a = present[0];
             const int b = present[1];
             classes = {{a, a}, {a, b}, {b, b}};

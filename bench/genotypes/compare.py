@@ -69,7 +69,7 @@ def main():
     elif kind == 'hardy':
         fields, digits, rows = ['p'], 4, plink_rows(theirs, ['ALL'])
     else:
-        fields, digits = [('allelic', 'p'), ('trend', 'p')], 4
+        fields, digits = [('allelic', 'p_chi2'), ('trend', 'p_chi2')], 4
         rows = plink_rows(theirs, ['ALLELIC', 'TREND'])
     a, b = list(ours(mine, fields)), list(rows)
     if len(a) != len(b):

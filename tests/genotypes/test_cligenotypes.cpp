@@ -134,22 +134,26 @@ void TestCliGenotypes::peers_data()
 }
 
 // Every SNP's Hardy-Weinberg P as PLINK 1.9 (4 digits) and bcftools (6
-// digits of its float) print it, and the Fisher 2 x 3 P as PLINK's --model
-// fisher: the .bed with its .fam's phenotypes, the others with --pheno.
+// digits of its float) print it, the Fisher 2 x 3 P as PLINK's --model
+// fisher, and the models' allelic and trend P as its --model: the .bed with
+// its .fam's phenotypes, the others with --pheno.
 void TestCliGenotypes::peers()
 {
     QFETCH(QString, file);
     const CliRun hwe = run({QStringLiteral("hwe"), file});
     QCOMPARE(hwe.exitCode, 0);
-    QStringList fisherArgs{QStringLiteral("fisher"), file};
+    QStringList pheno;
     if (!file.endsWith(QStringLiteral(".bed")))
-        fisherArgs << QStringLiteral("--pheno") << at("pheno.txt");
-    const CliRun fisher = run(fisherArgs);
+        pheno << QStringLiteral("--pheno") << at("pheno.txt");
+    const CliRun fisher = run(QStringList{QStringLiteral("fisher"), file} + pheno);
     QCOMPARE(fisher.exitCode, 0);
     QVERIFY2(fisher.err.contains(": 30 cases and 30 controls; 0 samples without a phenotype left out"), fisher.err);
-    const QList<QJsonObject> h = objects(hwe), f = objects(fisher);
+    const CliRun models = run(QStringList{QStringLiteral("models"), file} + pheno);
+    QCOMPARE(models.exitCode, 0);
+    const QList<QJsonObject> h = objects(hwe), f = objects(fisher), m = objects(models);
     QCOMPARE(h.size(), 24);
     QCOMPARE(f.size(), 24);
+    QCOMPARE(m.size(), 24);
     for (int i = 0; i < 24; ++i) {
         const PeerNumbers &peer = kPeers[i];
         QCOMPARE(h[i].value(QStringLiteral("variant")).toInt(), i + 1);
@@ -159,6 +163,11 @@ void TestCliGenotypes::peers()
         QVERIFY2(printedAs(p, peer.hardy, 4), peer.id);
         QVERIFY2(printedAs(p, peer.bcftools, 6, true), peer.id);
         QVERIFY2(printedAs(f[i].value(QStringLiteral("p")).toDouble(), peer.fisherGeno, 4), peer.id);
+        const auto modelP = [&](const char *model) {
+            return m[i].value(QLatin1StringView(model)).toObject().value(QStringLiteral("p_chi2")).toDouble();
+        };
+        QVERIFY2(printedAs(modelP("allelic"), peer.allelic, 4), peer.id);
+        QVERIFY2(printedAs(modelP("trend"), peer.trend, 4), peer.id);
         QCOMPARE(h[i].value(QStringLiteral("n")).toInt() + h[i].value(QStringLiteral("missing")).toInt(), 60);
     }
 }
@@ -261,6 +270,7 @@ void TestCliGenotypes::tsvColumns()
          QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--monte-carlo"), QStringLiteral("100")},
         {QStringLiteral("chi2"), at("fixture.bed"), QStringLiteral("--yates")},
         {QStringLiteral("fisher"), at("multi.vcf"), QStringLiteral("--pheno"), at("pheno.txt")},
+        {QStringLiteral("models"), at("fixture.bed")},
     };
     for (const QStringList &arguments : runs) {
         const CliRun json = run(arguments);
@@ -272,7 +282,17 @@ void TestCliGenotypes::tsvColumns()
             const QJsonObject line = json.json(i);
             const QList<QByteArray> cells = rows[i + 1].split('\t');
             QCOMPARE(cells.size(), header.size());
+            QJsonObject flat;
             for (auto it = line.begin(); it != line.end(); ++it) {
+                if (!it.value().isObject()) {
+                    flat.insert(it.key(), it.value());
+                    continue;
+                }
+                const QJsonObject inner = it.value().toObject();
+                for (auto in = inner.begin(); in != inner.end(); ++in)
+                    flat.insert(it.key() + u'.' + in.key(), in.value());
+            }
+            for (auto it = flat.begin(); it != flat.end(); ++it) {
                 const qsizetype column = header.indexOf(it.key().toUtf8());
                 QVERIFY2(column >= 0, qPrintable(it.key()));
                 QString value = it.value().isString() ? it.value().toString()

@@ -139,6 +139,8 @@ void TestGenotypes::recordLines_data()
                                                  << QByteArray("n4 m0 h0 K2 1,1,0,2,0,0");
     QTest::newRow("models need two alleles") << QByteArray("C,G\t.\t.\t.\tGT\t0/0\t1/2\t0/1") << QByteArray("0,1,1") << models
                                              << QByteArray("n3 m0 h0 rejected: models need two alleles");
+    QTest::newRow("models: one allele is not two") << QByteArray("C\t.\t.\t.\tGT\t0/0\t0/0") << QByteArray("0,1") << models
+                                                   << QByteArray("n2 m0 h0 rejected: models need two alleles");
     QTest::newRow("too few columns") << QByteArray("C\t.\t.\t.\tGT\t0/0\t0/1") << QByteArray("0,0,0") << hw << QByteArray("error: 11 columns, 12 expected");
     QTest::newRow("too many columns") << QByteArray("C\t.\t.\t.\tGT\t0/0\t0/1\t1/1\t0/0") << QByteArray("0,0,0") << hw
                                       << QByteArray("error: 13 columns, 12 expected");
