@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -40,7 +40,6 @@ MainWindow::MainWindow()
 
     setWindowIcon(QIcon(QStringLiteral(":/images/icon.png")));
     setCurrentFile(QString());
-    setWindowTitle(tr("Velmora"));
     setUnifiedTitleAndToolBarOnMac(true);
     // Documents dropped from a file manager open here.
     setAcceptDrops(true);
@@ -59,20 +58,21 @@ void MainWindow::createResultsDock()
     resultsDock->setAllowedAreas(Qt::BottomDockWidgetArea);
     resultsDock->setFeatures(QDockWidget::DockWidgetClosable);
 
-    resultsLabel = new QLabel(resultsDock);
-    resultsLabel->setAlignment(Qt::AlignTop);
-    resultsLabel->setTextInteractionFlags(Qt::TextBrowserInteraction);
-    resultsLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    resultsLabel->setScaledContents(true);
-    resultsLabel->setStyleSheet(QStringLiteral("QLabel { background-color: white }"));
-
-    resultsScroll = new QScrollArea;
-    resultsScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    resultsScroll->setWidget(resultsLabel);
-    resultsScroll->setStyleSheet(QStringLiteral("QScrollArea { background: white }"));
-
-    resultsDock->setWidget(resultsScroll);
+    resultsView = new ResultsView(resultsDock);
+    resultsDock->setWidget(resultsView);
     addDockWidget(Qt::BottomDockWidgetArea, resultsDock);
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!firstShow)
+        return;
+    firstShow = false;
+    // At the first start the Results window takes a third of the height,
+    // room for a whole report; later the split is as the user left it.
+    if (!windowStateRestored)
+        resizeDocks({resultsDock}, {height() / 3}, Qt::Vertical);
 }
 
 void MainWindow::createStatusBar()
@@ -104,11 +104,16 @@ void MainWindow::createStatusBar()
         QStringLiteral("QProgressBar {selection-background-color: rgb(128,255,128)}"));
     progressBar->hide();
 
+    activityLabel = new QLabel;
+    activityLabel->setToolTip(tr("What the running test has done so far"));
+    activityLabel->hide();
+
     statusBar()->addWidget(locationLabel);
     statusBar()->addWidget(formulaLabel);
     statusBar()->addWidget(calcSpacer);
     statusBar()->addWidget(stopButton);
     statusBar()->addWidget(progressBar);
+    statusBar()->addWidget(activityLabel, 1);
 
     connect(spreadsheet, SIGNAL(currentCellChanged(int,int,int,int)), this,
             SLOT(updateStatusBar()));
@@ -125,8 +130,7 @@ void MainWindow::updateStatusBar()
 
 void MainWindow::spreadsheetModified()
 {
-    // Once is enough: every call re-checks the title, and Qt warns for each
-    // while the start-up title has no "[*]" placeholder.
+    // Once is enough: every call re-checks the title.
     if (!isWindowModified())
         setWindowModified(true);
     updateStatusBar();
@@ -143,9 +147,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         if (closeAfterRun || stopQuestionOpen)
             return;
         stopQuestionOpen = true;
-        const QMessageBox::StandardButton answer = UiPrompts::current().warning(this,
+        // No by default: Enter must not end a long run.
+        const QMessageBox::StandardButton answer = UiPrompts::current().warningWithDefault(this,
             tr("Velmora"), tr("A test is running. Stop it and close?"),
-            QMessageBox::Yes | QMessageBox::No);
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         stopQuestionOpen = false;
         if (answer != QMessageBox::Yes)
             return;

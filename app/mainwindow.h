@@ -1,16 +1,22 @@
 #pragma once
 
+#include "resultsview.h"
+#include "runcontext.h"
 #include "runreport.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 
 #include <functional>
 
+class AboutDialog;
 class Autosaver;
 class FindDialog;
+class HelpWindow;
 class QAction;
 class QCloseEvent;
+class QShowEvent;
 class QDockWidget;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -19,7 +25,6 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QScrollArea;
 class QTimer;
 class QToolBar;
 class SelDialog;
@@ -40,15 +45,16 @@ public:
 
     // Starts (maximum >= 1) or ends (below 1) the progress display.
     void showCalcProgress(int maximum);
-    // Appends one report entry to the Results window.
-    void appendResult(const QString &message, int isError);
+    // Appends one report entry to the Results window, with a line of
+    // context when given.
+    void appendResult(const QString &message, int isError, const QString &context = QString());
     void showResultsWindow();
     // Flips auto-recalculation through its action; see the cluster driver.
     bool toggleAutoRecalcByShortcut(bool force);
 
     // The frame of every test run: marks the calculation as running, runs
     // it with the progress display at hand, ends the display and appends
-    // the report.
+    // the report, with the context that slotCalc noted for it.
     void runAndReport(const std::function<RunReport(const ProgressDisplay &)> &run);
 
     // True between the start and the end of a progress display, and while a
@@ -74,6 +80,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -99,6 +106,9 @@ private slots:
     void goToCell();
     void sort();
     void about();
+    void showUserGuide();
+    void showMethods();
+    void showLicence();
     void openRecentFile();
     void updateStatusBar();
     void spreadsheetModified();
@@ -113,6 +123,8 @@ private:
     // Window and status bar.
     void createResultsDock();
     void createStatusBar();
+    // What a long run can say while its share of the work is unknown.
+    void updateActivity();
     // Actions and menus.
     void createActions();
     void createMenus();
@@ -130,6 +142,8 @@ private:
     bool saveFile(const QString &fileName);
     void setCurrentFile(const QString &fileName);
     void updateRecentFileActions();
+    // The document shown: its file's name, or "Untitled".
+    QString documentName() const;
     QString strippedName(const QString &fullFileName);
     // The folder the file dialogs start in, and the one to remember.
     QString dialogFolder() const;
@@ -155,13 +169,16 @@ private:
     void runGeneInter();
     void runModels();
     void runMonteCarlo(int kind, const TestInput &input);
+    // Help.
+    void createHelpActions();
+    HelpWindow *helpWindow();
 
     QTimer *calcTimer = nullptr;
     SelDialog *selDialog = nullptr;
     QDockWidget *resultsDock = nullptr;
-    QScrollArea *resultsScroll = nullptr;
-    QLabel *resultsLabel = nullptr;
+    ResultsView *resultsView = nullptr;
     QLabel *calcSpacer = nullptr;
+    QLabel *activityLabel = nullptr;
     QPushButton *stopButton = nullptr;
     QProgressBar *progressBar = nullptr;
     Spreadsheet *spreadsheet = nullptr;
@@ -178,7 +195,14 @@ private:
     // instead of writing the text file back unasked.
     bool saveAsksForName = false;
     // The report as it was before the last Clear, until the next entry.
-    QString clearedResults;
+    QList<ResultsView::Entry> clearedResults;
+    // The run that slotCalc starts, for its entry's context line.
+    RunContext pendingRun;
+    // Set when the stored state gave the Results window its height.
+    bool windowStateRestored = false;
+    bool firstShow = true;
+    HelpWindow *help = nullptr;
+    AboutDialog *aboutDialog = nullptr;
 
     QMenu *fileMenu = nullptr;
     QMenu *editMenu = nullptr;
@@ -218,6 +242,9 @@ private:
     QAction *showGridAction = nullptr;
     QAction *autoRecalcAction = nullptr;
     QAction *aboutAction = nullptr;
+    QAction *userGuideAction = nullptr;
+    QAction *methodsAction = nullptr;
+    QAction *aboutQtAction = nullptr;
     QAction *copyResultsAction = nullptr;
     QAction *saveResultsAction = nullptr;
     QAction *clearResultsAction = nullptr;
@@ -226,6 +253,7 @@ private:
     Autosaver *autosaver = nullptr;
     QAction *preferencesAction = nullptr;
 
+    QElapsedTimer runClock;
     bool calcRunning = false;
     bool closeAfterRun = false;
     bool stopQuestionOpen = false;

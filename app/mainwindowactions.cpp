@@ -4,19 +4,17 @@
 
 #include <QAction>
 #include <QDockWidget>
-#include <QLabel>
 #include <QMenuBar>
-#include <QScrollArea>
 #include <QToolBar>
 #include <QUndoStack>
 
 void MainWindow::createActions()
 {
-    geneInterAction = new QAction(tr("Gene interaction..."), this);
+    geneInterAction = new QAction(tr("&Gene interaction..."), this);
     geneInterAction->setStatusTip(tr("Test Gene interaction"));
     connect(geneInterAction, SIGNAL(triggered()), this, SLOT(slotMenuGeneInter()));
 
-    hardyWAction = new QAction(tr("Exact Hardy-Weinberg..."), this);
+    hardyWAction = new QAction(tr("Exact &Hardy-Weinberg..."), this);
     hardyWAction->setShortcut(QKeySequence(tr("Ctrl+F6")));
     hardyWAction->setStatusTip(tr("Test Hardy-Weinberg equilibrium"));
     connect(hardyWAction, SIGNAL(triggered()), this, SLOT(slotMenuHardyW()));
@@ -26,7 +24,7 @@ void MainWindow::createActions()
     modelsAction->setStatusTip(tr("Genetic models and odds ratios of a case/control genotype table"));
     connect(modelsAction, SIGNAL(triggered()), this, SLOT(slotMenuModels()));
 
-    clusterAction = new QAction(tr("Risk cluster..."), this);
+    clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
     connect(clusterAction, SIGNAL(triggered()), this, SLOT(slotMenuCluster()));
@@ -167,9 +165,7 @@ void MainWindow::createActions()
     autoRecalcAction->setStatusTip(tr("Switch auto-recalculation on or off"));
     connect(autoRecalcAction, SIGNAL(toggled(bool)), spreadsheet, SLOT(setAutoRecalculate(bool)));
 
-    aboutAction = new QAction(tr("&About..."), this);
-    aboutAction->setStatusTip(tr("Show the application's About box"));
-    connect(aboutAction, SIGNAL(triggered()), this, SLOT(about()));
+    createHelpActions();
 
     createResultsActions();
 }
@@ -189,7 +185,7 @@ void MainWindow::updateUndoActions()
 // away; leaving it in either direction brings the mark back.
 void MainWindow::historyCleanChanged(bool clean)
 {
-    // Qt warns about every change while the start-up title has no "[*]".
+    // Every change re-checks the title: only a real one is made.
     if (isWindowModified() == clean)
         setWindowModified(!clean);
 }
@@ -235,6 +231,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
     analyseMenu->addAction(modelsAction);
+    analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);
 
@@ -248,6 +245,10 @@ void MainWindow::createMenus()
     menuBar()->addSeparator();
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
+    helpMenu->addAction(userGuideAction);
+    helpMenu->addAction(methodsAction);
+    helpMenu->addSeparator();
+    helpMenu->addAction(aboutQtAction);
     helpMenu->addAction(aboutAction);
 }
 
@@ -259,14 +260,11 @@ void MainWindow::createContextMenu()
     spreadsheet->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     // The Results window offers the commands of the Results menu, on the
-    // report and on the white space below it alike: the label hands its
-    // right clicks on to the scroll area.
+    // report and on the white space below it alike.
     auto *rule = new QAction(this);
     rule->setSeparator(true);
-    resultsScroll->addActions(
+    resultsView->addActions(
         { copyResultsAction, saveResultsAction, rule, clearResultsAction, undoClearResultsAction });
-    resultsScroll->setContextMenuPolicy(Qt::ActionsContextMenu);
-    resultsLabel->setContextMenuPolicy(Qt::NoContextMenu);
 }
 
 void MainWindow::createToolBars()

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
@@ -7,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -75,6 +77,20 @@ void MainWindow::slotMenuModels()
 void MainWindow::slotProgress()
 {
     progressBar->setValue(calcProgressValue);
+    updateActivity();
+}
+
+// Beside the bar, what is known for certain: where a share of the work
+// cannot be foreseen, these still move while the run works.
+void MainWindow::updateActivity()
+{
+    const qint64 seconds = runClock.isValid() ? runClock.elapsed() / 1000 : 0;
+    const auto twoDigits = [](qint64 value) { return QString::number(value).rightJustified(2, u'0'); };
+    QString elapsed = QString::number(seconds / 60) + u':' + twoDigits(seconds % 60);
+    if (seconds >= 3600)
+        elapsed = QString::number(seconds / 3600) + u':' + twoDigits(seconds / 60 % 60) + u':' + twoDigits(seconds % 60);
+    const QString known = calcActivity.text();
+    activityLabel->setText(known.isEmpty() ? elapsed : known + QStringLiteral(", ") + elapsed);
 }
 
 void MainWindow::slotStopCalc()
@@ -86,6 +102,9 @@ void MainWindow::slotCalc()
 {
     if (calcRunning)
         return;
+    // Noted before the driver resets the dialog's kind.
+    pendingRun = RunContext{selDialog->testTitle(), selDialog->optionSummary(), selDialog->rangeEdit->text(),
+                            documentName(), RunContext::now()};
     switch (selDialog->testKind) {
     case TestFisher:
         runFisher();
@@ -119,7 +138,8 @@ void MainWindow::runAndReport(const std::function<RunReport(const ProgressDispla
         showCalcProgress(-1);
     calcRunning = false;
     selDialog->setCalculationRunning(false);
-    appendResult(report.message, report.isError);
+    appendResult(report.message, report.isError, pendingRun.text());
+    pendingRun = RunContext();
     if (closeAfterRun) {
         closeAfterRun = false;
         // Deferred: the close asks the save question from the event loop,
@@ -135,15 +155,20 @@ void MainWindow::showCalcProgress(int maximum)
         calcProgressValue = 0;
         progressBar->reset();
         progressBar->setRange(0, maximum);
+        calcActivity.reset();
+        runClock.start();
+        updateActivity();
         calcSpacer->show();
         progressBar->show();
         stopButton->show();
+        activityLabel->show();
         calcTimer->start(1000);
         resetCalcPollClock();
     } else {
         calcSpacer->hide();
         stopButton->hide();
         progressBar->hide();
+        activityLabel->hide();
         calcTimer->stop();
     }
 }

@@ -20,11 +20,12 @@ QSettings velmoraSettings()
     return QSettings(QStringLiteral("Orvanta"), QStringLiteral("Velmora"));
 }
 
+// Everything Open reads first: the first type is the one the dialog shows.
 QString openFilters()
 {
-    return MainWindow::tr("Spreadsheet files (*.sp)") + QStringLiteral(";;")
-        + MainWindow::tr("Text tables (*.csv *.tsv *.txt)") + QStringLiteral(";;")
-        + MainWindow::tr("Spreadsheet files and text tables (*.sp *.csv *.tsv *.txt)");
+    return MainWindow::tr("Spreadsheet files and text tables (*.sp *.csv *.tsv *.txt)") + QStringLiteral(";;")
+        + MainWindow::tr("Spreadsheet files (*.sp)") + QStringLiteral(";;")
+        + MainWindow::tr("Text tables (*.csv *.tsv *.txt)");
 }
 
 // The document first: a type the user picks, never one taken unasked.
@@ -43,6 +44,7 @@ void MainWindow::newFile()
     if (okToContinue()) {
         spreadsheet->clearSheet();
         setCurrentFile(QString());
+        resultsView->markDocument(documentName());
     }
 }
 
@@ -79,16 +81,6 @@ bool MainWindow::saveAs()
     return saveFile(fileName);
 }
 
-void MainWindow::about()
-{
-    UiPrompts::current().about(this, tr("About Velmora"),
-        tr("<p>version 1.9</p>"
-           "<p>Copyright &copy; 2026 Orvanta</p>"
-           "<p>Internet: <a href=\"https://www.orvanta.example/\">www.orvanta.example</a></p>"
-           "<p>E-mail: <a "
-           "href=\"mailto:velmora@orvanta.example\">velmora@orvanta.example</a></p>"));
-}
-
 void MainWindow::openRecentFile()
 {
     if (okToContinue()) {
@@ -102,7 +94,7 @@ bool MainWindow::okToContinue()
     if (!isWindowModified())
         return true;
     const QMessageBox::StandardButton answer = UiPrompts::current().warning(this, tr("Velmora"),
-        tr("The document has been modified.\nDo you want to save your changes?"),
+        tr("The document %1 has been modified.\nDo you want to save your changes?").arg(documentName()),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Yes)
         return save();
@@ -121,6 +113,7 @@ bool MainWindow::loadFile(const QString &fileName)
     }
     setCurrentFile(fileName);
     saveAsksForName = text;
+    resultsView->markDocument(documentName());
     statusBar()->showMessage(tr("File loaded"), 2000);
     return true;
 }
@@ -145,17 +138,20 @@ void MainWindow::setCurrentFile(const QString &fileName)
 {
     curFile = fileName;
     saveAsksForName = false;
-    QString shownName = tr("Untitled");
     if (!curFile.isEmpty()) {
         rememberFolder(curFile);
-        shownName = strippedName(curFile);
         recentFiles.removeAll(curFile);
         recentFiles.prepend(curFile);
         updateRecentFileActions();
     }
-    setWindowTitle(tr("%1[*] - %2").arg(shownName, tr("Velmora")));
+    setWindowTitle(tr("%1[*] - %2").arg(documentName(), tr("Velmora")));
     // After the title, which holds the mark's placeholder.
     setWindowModified(false);
+}
+
+QString MainWindow::documentName() const
+{
+    return curFile.isEmpty() ? tr("Untitled") : QFileInfo(curFile).fileName();
 }
 
 QString MainWindow::strippedName(const QString &fullFileName)
@@ -225,6 +221,7 @@ void MainWindow::readSettings()
     QSettings settings = velmoraSettings();
     if (!restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray()))
         placeForFirstStart();
+    windowStateRestored = restoreState(settings.value(QStringLiteral("windowState")).toByteArray());
     recentFiles = settings.value(QStringLiteral("recentFiles")).toStringList();
     updateRecentFileActions();
     showGridAction->setChecked(settings.value(QStringLiteral("showGrid"), true).toBool());
@@ -236,6 +233,8 @@ void MainWindow::writeSettings()
 {
     QSettings settings = velmoraSettings();
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    // The toolbars and the height of the Results window.
+    settings.setValue(QStringLiteral("windowState"), saveState());
     settings.setValue(QStringLiteral("recentFiles"), recentFiles);
     settings.setValue(QStringLiteral("showGrid"), showGridAction->isChecked());
     settings.setValue(QStringLiteral("autoRecalc"), autoRecalcAction->isChecked());

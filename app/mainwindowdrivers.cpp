@@ -38,6 +38,7 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
     MonteCarloSettings settings;
     settings.samples = input.monteCarloSamples;
     settings.seed = drawMonteCarloSeed();
+    pendingRun.options << tr("seed %1").arg(settings.seed);
     // Chi-squared reads its counts from the cells the check read.
     const CellSnapshot cells = selDialog->checkedCells;
     runAndReport([kind, &input, &cells, &settings](const ProgressDisplay &progress) -> RunReport {

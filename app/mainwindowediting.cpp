@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "cellblock.h"
 #include "finddialog.h"
 #include "gotocelldialog.h"
 #include "rowcompare.h"
@@ -35,7 +36,8 @@ void MainWindow::goToCell()
 void MainWindow::sort()
 {
     // Without a selection every cell that holds anything is sorted, as the
-    // action's tip says; only an empty grid leaves nothing to sort.
+    // action's tip says, and one selected cell stands for the table around
+    // it; only an empty grid leaves nothing to sort.
     const QTableWidgetSelectionRange range = spreadsheet->sortRange();
     if (range.rowCount() <= 0 || range.columnCount() <= 0) {
         UiPrompts::current().information(spreadsheet, tr("Velmora"),
@@ -45,6 +47,7 @@ void MainWindow::sort()
 
     SortDialog dialog(this);
     dialog.setColumnSpan(QChar(u'A' + range.leftColumn()), QChar(u'A' + range.rightColumn()));
+    dialog.setRange(CellBlock{range.topRow(), range.leftColumn(), range.bottomRow(), range.rightColumn()}.text());
     if (dialog.exec()) {
         // The hidden groups count too: their "None" gives -1, an unused key.
         RowCompare compare;
@@ -54,6 +57,7 @@ void MainWindow::sort()
         compare.isAscending[0] = dialog.primaryOrderCombo->currentIndex() == 0;
         compare.isAscending[1] = dialog.secondaryOrderCombo->currentIndex() == 0;
         compare.isAscending[2] = dialog.tertiaryOrderCombo->currentIndex() == 0;
+        compare.numbersByValue = dialog.numbersCheck->isChecked();
         spreadsheet->sortSelection(compare);
     }
 }

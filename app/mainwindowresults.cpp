@@ -11,25 +11,17 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMimeData>
-#include <QScrollArea>
 #include <QStatusBar>
 
-void MainWindow::appendResult(const QString &message, int isError)
+void MainWindow::appendResult(const QString &message, int isError, const QString &context)
 {
-    QString text = resultsLabel->text();
-    text.replace(QStringLiteral("color=\"darkblue\">"), QStringLiteral("color=\"darkgreen\">"));
-    text.replace(QStringLiteral("color=\"red\">"), QStringLiteral("color=\"darkgreen\">"));
-    text += resultsEntry(message, isError);
-    resultsLabel->setText(text);
-    resultsLabel->adjustSize();
+    // Shown first, so that the pane scrolls at the size it will have.
+    showResultsWindow();
+    resultsView->appendResult(message, isError, context);
     // A new entry ends the chance to bring back a cleared report.
     clearedResults.clear();
     updateResultsActions();
-    const int height = resultsLabel->height();
-    showResultsWindow();
-    resultsScroll->ensureVisible(0, height, 0, 0);
 }
 
 void MainWindow::showResultsWindow()
@@ -70,7 +62,7 @@ void MainWindow::createResultsActions()
 
 void MainWindow::updateResultsActions()
 {
-    const bool hasReport = !resultsLabel->text().isEmpty();
+    const bool hasReport = !resultsView->isEmpty();
     copyResultsAction->setEnabled(hasReport);
     saveResultsAction->setEnabled(hasReport);
     clearResultsAction->setEnabled(hasReport);
@@ -79,13 +71,14 @@ void MainWindow::updateResultsActions()
 
 void MainWindow::copyResults()
 {
-    const QString report = resultsLabel->text();
-    if (report.isEmpty())
+    if (resultsView->isEmpty())
         return;
     auto *data = new QMimeData;
-    if (resultsLabel->hasSelectedText()) {
-        data->setText(reporttext::plainSelection(resultsLabel->selectedText()));
+    const QString selected = resultsView->selectedPlainText();
+    if (!selected.isEmpty()) {
+        data->setText(selected);
     } else {
+        const QString report = resultsView->html();
         data->setHtml(report);
         data->setText(reporttext::plainText(report));
     }
@@ -95,7 +88,7 @@ void MainWindow::copyResults()
 
 void MainWindow::saveResults()
 {
-    if (resultsLabel->text().isEmpty())
+    if (resultsView->isEmpty())
         return;
     QString fileName = UiPrompts::current().saveFileName(this, tr("Save Results"), dialogFolder(),
         tr("HTML files (*.html *.htm);;Text files (*.txt)"));
@@ -115,7 +108,7 @@ bool MainWindow::writeResults(const QString &fileName)
 {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     const bool plain = suffix == QLatin1String("txt") || suffix == QLatin1String("text");
-    const QString report = resultsLabel->text();
+    const QString report = resultsView->html();
     const QByteArray bytes
         = (plain ? reporttext::plainText(report) : reporttext::htmlPage(report)).toUtf8();
     // As documents are written: never half a file, never over a FIFO or a
@@ -131,12 +124,9 @@ bool MainWindow::writeResults(const QString &fileName)
 
 void MainWindow::clearResults()
 {
-    const QString report = resultsLabel->text();
-    if (report.isEmpty())
+    if (resultsView->isEmpty())
         return;
-    clearedResults = report;
-    resultsLabel->clear();
-    resultsLabel->adjustSize();
+    clearedResults = resultsView->takeEntries();
     updateResultsActions();
 }
 
@@ -144,9 +134,7 @@ void MainWindow::undoClearResults()
 {
     if (clearedResults.isEmpty())
         return;
-    resultsLabel->setText(clearedResults);
+    resultsView->restoreEntries(clearedResults);
     clearedResults.clear();
-    resultsLabel->adjustSize();
-    resultsScroll->ensureVisible(0, resultsLabel->height(), 0, 0);
     updateResultsActions();
 }

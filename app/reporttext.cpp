@@ -69,6 +69,8 @@ QString plainSelection(const QString &selected)
     text.replace(QChar::ParagraphSeparator, u'\n');
     text.replace(QChar::LineSeparator, u'\n');
     text.replace(QChar::Nbsp, u' ');
+    // A picture stands in the text as one placeholder character.
+    text.remove(QChar::ObjectReplacementCharacter);
     return text;
 }
 

@@ -14,7 +14,8 @@ QString htmlPage(const QString &report);
 QString plainText(const QString &report);
 
 // Text selected in the window, with its line and paragraph marks turned
-// into line feeds and its fixed spaces into plain ones.
+// into line feeds, its fixed spaces into plain ones, and its pictures left
+// out.
 QString plainSelection(const QString &selected);
 
 } // namespace reporttext

@@ -1,5 +1,6 @@
 #include "progressline.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 
 #include <algorithm>
@@ -83,6 +84,8 @@ void ProgressLine::engineProgress(int maximum)
     if (!enabled)
         return;
     std::lock_guard<std::mutex> lock(mutex);
+    if (maximum >= 1)
+        calcActivity.reset();
     engineMaximum = maximum >= 1 ? maximum : 0;
 }
 
@@ -129,6 +132,10 @@ void ProgressLine::draw()
         // A share, not stages: some engines count in finer steps than stages.
         const qint64 percent = std::clamp<qint64>(qint64(value) * 100 / engineMaximum, 0, 100);
         line += QStringLiteral(" %1%").arg(percent);
+        // Where the share cannot be foreseen, what is known shows it moving.
+        const QString known = calcActivity.text();
+        if (!known.isEmpty())
+            line += QStringLiteral(" (") + known + u')';
     }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started);
     line += QStringLiteral(" %1 s").arg(qint64(seconds.count()));

@@ -7,7 +7,7 @@ set -euo pipefail
 # pkg-config) for VCF and BCF; snakemake: the cluster workflow and its test.
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libbenchmark-dev
           libhts-dev snakemake
-          xvfb xauth x11-utils desktop-file-utils shared-mime-info fonts-dejavu-core)
+          xvfb xauth x11-utils xdotool desktop-file-utils shared-mime-info fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

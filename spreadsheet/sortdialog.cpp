@@ -30,3 +30,8 @@ void SortDialog::setColumnSpan(QChar first, QChar last)
         tertiaryColumnCombo->addItem(column);
     }
 }
+
+void SortDialog::setRange(const QString &range)
+{
+    rangeLabel->setText(tr("Sort the rows of %1 by:").arg(range));
+}

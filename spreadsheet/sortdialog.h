@@ -15,4 +15,6 @@ public:
 
     // Lists the columns first to last (letters) in the three column boxes.
     void setColumnSpan(QChar first, QChar last);
+    // Names the block that will be sorted, e.g. "A1:G3".
+    void setRange(const QString &range);
 };

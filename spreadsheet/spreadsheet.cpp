@@ -66,9 +66,84 @@ QTableWidgetSelectionRange Spreadsheet::usedRange() const
     return QTableWidgetSelectionRange(top, left, bottom, right);
 }
 
+QTableWidgetSelectionRange Spreadsheet::dataRegion(int row, int column) const
+{
+    int top = row;
+    int bottom = row;
+    int left = column;
+    int right = column;
+    // Whether a row (or column) holds a non-empty cell between two bounds,
+    // which are clamped to the grid.
+    const auto rowHolds = [this](int r, int from, int to) {
+        if (r < 0 || r >= RowCount)
+            return false;
+        for (int c = qMax(0, from); c <= qMin(ColumnCount - 1, to); ++c)
+            if (!cellFormula(r, c).isEmpty())
+                return true;
+        return false;
+    };
+    const auto columnHolds = [this](int c, int from, int to) {
+        if (c < 0 || c >= ColumnCount)
+            return false;
+        for (int r = qMax(0, from); r <= qMin(RowCount - 1, to); ++r)
+            if (!cellFormula(r, c).isEmpty())
+                return true;
+        return false;
+    };
+    for (bool grew = true; grew;) {
+        grew = false;
+        if (rowHolds(top - 1, left - 1, right + 1)) {
+            --top;
+            grew = true;
+        }
+        if (rowHolds(bottom + 1, left - 1, right + 1)) {
+            ++bottom;
+            grew = true;
+        }
+        if (columnHolds(left - 1, top - 1, bottom + 1)) {
+            --left;
+            grew = true;
+        }
+        if (columnHolds(right + 1, top - 1, bottom + 1)) {
+            ++right;
+            grew = true;
+        }
+    }
+    return QTableWidgetSelectionRange(top, left, bottom, right);
+}
+
+bool Spreadsheet::holdsNames(const QTableWidgetSelectionRange &region) const
+{
+    const auto isNumber = [this](int row, int column) {
+        bool ok = false;
+        cellText(row, column).toDouble(&ok);
+        return ok;
+    };
+    bool named = false;
+    for (int column = region.leftColumn(); column <= region.rightColumn(); ++column) {
+        if (isNumber(region.topRow(), column))
+            return false;
+        named = named || !cellText(region.topRow(), column).isEmpty();
+    }
+    for (int row = region.topRow() + 1; named && row <= region.bottomRow(); ++row)
+        for (int column = region.leftColumn(); column <= region.rightColumn(); ++column)
+            if (isNumber(row, column))
+                return true;
+    return false;
+}
+
 QTableWidgetSelectionRange Spreadsheet::sortRange()
 {
     const QTableWidgetSelectionRange range = selectionRange();
+    // One cell is no range to sort: the user means the table it is in,
+    // without its first row when that holds names over numbers.
+    if (range.rowCount() == 1 && range.columnCount() == 1) {
+        const QTableWidgetSelectionRange region = dataRegion(range.topRow(), range.leftColumn());
+        if (region.rowCount() > 1 && holdsNames(region))
+            return QTableWidgetSelectionRange(region.topRow() + 1, region.leftColumn(), region.bottomRow(),
+                                              region.rightColumn());
+        return region;
+    }
     if (range.rowCount() > 0 && range.columnCount() > 0)
         return range;
     return usedRange();

@@ -31,8 +31,15 @@ public:
     // The smallest block holding every cell whose text is not empty; all
     // bounds -1 when there is none.
     QTableWidgetSelectionRange usedRange() const;
-    // What a sort reorders: the selection, or the used block when nothing
-    // is selected.
+    // The block of non-empty rows and columns around a cell, as far as an
+    // empty row and an empty column on each side (or the grid's edge): grown
+    // from the cell while a neighbouring row or column, diagonals included,
+    // holds a non-empty cell. Just the cell when nothing touches it.
+    QTableWidgetSelectionRange dataRegion(int row, int column) const;
+    // What a sort reorders: the selection; the data region around a single
+    // selected cell (without its first row when that holds names: no
+    // number in it, and one below it); or the used block when nothing is
+    // selected.
     QTableWidgetSelectionRange sortRange();
     // Empties the grid and its history.
     void clearSheet();
@@ -52,6 +59,8 @@ public:
     // The grid from A1 to its last non-empty row and column as a text table.
     // A cell that such a file cannot carry is named and refused.
     bool writeTextTable(const QString &fileName, FieldSeparator separator);
+    // Sorts the rows of sortRange(). A sort that moves nothing changes
+    // nothing: no step, no modified mark.
     void sortSelection(const RowCompare &compare);
 
     // The history of the edits: typing, paste, cut, delete and sort, one
@@ -104,6 +113,10 @@ signals:
     // coalesce.
     void contentChanged();
 
+protected slots:
+    // Enter after typing moves to the next row, as spreadsheets do.
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+
 private slots:
     void somethingChanged();
 
@@ -117,6 +130,12 @@ private:
     void deleteSelection(const QString &name);
     // The cell editor that is open, or null.
     QWidget *openEditor() const;
+    // Whether the block's first row names its columns: text, no number,
+    // over rows that hold numbers.
+    bool holdsNames(const QTableWidgetSelectionRange &region) const;
+    // After Enter: down a row (up with Shift); inside a block of several
+    // selected cells, to the next cell of the block, which stays selected.
+    void moveAfterEnter(bool up);
 
     bool autoRecalc = true;
     quint64 generation = 1;

@@ -188,7 +188,50 @@ void Spreadsheet::sortSelection(const RowCompare &compare)
         }
     }
 
+    // Nothing moved: nothing to undo, nothing modified.
+    if (changes.empty())
+        return;
     clearSelection();
-    // A step even when nothing moved: the sort is announced all the same.
     pushChanges(tr("Sort"), std::move(changes));
+}
+
+void Spreadsheet::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Enter closes the editor with SubmitModelCache; Tab and Escape keep
+    // their own moves.
+    const bool entered = hint == QAbstractItemDelegate::SubmitModelCache;
+    QTableWidget::closeEditor(editor, entered ? QAbstractItemDelegate::NoHint : hint);
+    if (entered)
+        moveAfterEnter(QApplication::keyboardModifiers() & Qt::ShiftModifier);
+}
+
+void Spreadsheet::moveAfterEnter(bool up)
+{
+    const int row = currentRow();
+    const int column = currentColumn();
+    if (row < 0 || column < 0)
+        return;
+    const QTableWidgetSelectionRange block = selectionRange();
+    if (block.rowCount() * block.columnCount() > 1) {
+        // The block is what a test dialog checks: it stays selected, and
+        // Enter walks its cells column by column.
+        int r = row;
+        int c = column;
+        if (block.topRow() <= row && row <= block.bottomRow() && block.leftColumn() <= column
+            && column <= block.rightColumn()) {
+            r += up ? -1 : 1;
+            if (r > block.bottomRow()) {
+                r = block.topRow();
+                c = c < block.rightColumn() ? c + 1 : block.leftColumn();
+            } else if (r < block.topRow()) {
+                r = block.bottomRow();
+                c = c > block.leftColumn() ? c - 1 : block.rightColumn();
+            }
+        } else {
+            r = qBound(0, r + (up ? -1 : 1), RowCount - 1);
+        }
+        selectionModel()->setCurrentIndex(model()->index(r, c), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    setCurrentCell(qBound(0, row + (up ? -1 : 1), RowCount - 1), column);
 }

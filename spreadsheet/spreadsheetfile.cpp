@@ -176,7 +176,7 @@ bool Spreadsheet::readSheet(QIODevice &device, const QString &name)
     char magic[sizeof(quint32)];
     if (readFully(device, magic, sizeof magic) != qint64(sizeof magic)
         || qFromBigEndian<quint32>(magic) != kMagicNumber)
-        return refuse(tr("The file is not a Spreadsheet file."));
+        return refuse(tr("The file %1 is not a Spreadsheet file.").arg(name));
     if (!device.isSequential() && device.size() > GridSize::MaxDocumentBytes)
         return refuse(tr("The file %1 is larger than the grid can use.").arg(name));
 

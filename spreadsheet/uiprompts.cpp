@@ -23,6 +23,14 @@ QMessageBox::StandardButton UiPrompts::warning(QWidget *parent, const QString &t
     return QMessageBox::warning(parent, title, text, buttons);
 }
 
+QMessageBox::StandardButton UiPrompts::warningWithDefault(QWidget *parent, const QString &title,
+                                                          const QString &text,
+                                                          QMessageBox::StandardButtons buttons,
+                                                          QMessageBox::StandardButton defaultButton)
+{
+    return QMessageBox::warning(parent, title, text, buttons, defaultButton);
+}
+
 QMessageBox::StandardButton UiPrompts::information(QWidget *parent, const QString &title,
                                                    const QString &text)
 {

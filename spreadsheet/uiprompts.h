@@ -15,6 +15,12 @@ public:
     virtual QMessageBox::StandardButton warning(QWidget *parent, const QString &title,
                                                 const QString &text,
                                                 QMessageBox::StandardButtons buttons);
+    // As warning(), with the button that Enter presses named: for a
+    // question whose accepting answer would end something costly.
+    virtual QMessageBox::StandardButton warningWithDefault(QWidget *parent, const QString &title,
+                                                           const QString &text,
+                                                           QMessageBox::StandardButtons buttons,
+                                                           QMessageBox::StandardButton defaultButton);
     virtual QMessageBox::StandardButton information(QWidget *parent, const QString &title,
                                                     const QString &text);
     virtual void about(QWidget *parent, const QString &title, const QString &text);

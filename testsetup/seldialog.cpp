@@ -1,13 +1,17 @@
 #include "seldialog.h"
 
 #include "checks.h"
+#include "placement.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
+#include <QFormLayout>
 #include <QHBoxLayout>
+#include <QLocale>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,16 +32,22 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     if (qobject_cast<Spreadsheet *>(spreadsheet))
         connect(spreadsheet, SIGNAL(contentChanged()), this, SLOT(scheduleRecheck()));
 
+    // Read-only rather than disabled: the range stays legible, and a click
+    // can select it for copying; Tab passes it by.
     rangeEdit = new QLineEdit(this);
-    rangeEdit->setEnabled(false);
-    auto *rangeLabel = new QLabel(tr("Cells &Range"), this);
-    rangeLabel->setBuddy(rangeEdit);
+    rangeEdit->setReadOnly(true);
+    rangeEdit->setFocusPolicy(Qt::ClickFocus);
+    auto *rangeLabel = new QLabel(tr("Cells Range"), this);
     messageLabel = new QLabel(this);
     messageLabel->setStyleSheet(QStringLiteral("QLabel { background-color: white }"));
+    messageLabel->setWordWrap(true);
+    // Two lines: the longest verdicts wrap instead of widening the dialog.
+    messageLabel->setMinimumHeight(2 * messageLabel->fontMetrics().lineSpacing() + 4);
     auto *selectionLabel = new QLabel(tr("Test Selection"), this);
     okButton = new QPushButton(tr("&OK"), this);
+    okButton->setDefault(true);
     connect(okButton, SIGNAL(clicked()), this, SLOT(accept()));
-    auto *cancelButton = new QPushButton(tr("&Cancel"), this);
+    cancelButton = new QPushButton(tr("&Cancel"), this);
     connect(cancelButton, SIGNAL(clicked()), this, SLOT(reject()));
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
@@ -45,21 +55,48 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
             << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
            << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
+    promptLabel = new QLabel(this);
 
-    accuracySpin = new QSpinBox(this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(promptLabel);
+    optionsLayout = new QVBoxLayout;
+    layout->addLayout(optionsLayout);
+    // Whatever rows a test shows, the range, the verdict and the buttons
+    // stay where they are.
+    layout->addStretch(1);
+    auto *form = new QFormLayout;
+    form->addRow(rangeLabel, rangeEdit);
+    form->addRow(selectionLabel, messageLabel);
+    layout->addLayout(form);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    layout->addLayout(buttons);
+
+    accuracyRow = new QWidget(this);
+    auto *accuracyLayout = new QHBoxLayout(accuracyRow);
+    accuracyLayout->setContentsMargins(0, 0, 0, 0);
+    accuracyBox = new QWidget(accuracyRow);
+    auto *boxLayout = new QHBoxLayout(accuracyBox);
+    boxLayout->setContentsMargins(0, 0, 0, 0);
+    accuracySpin = new QSpinBox(accuracyBox);
     accuracySpin->setRange(0, 9);
     // Set before the layout measures the box, so "Max" fits when it shows.
     accuracySpin->setSpecialValueText(tr("Max"));
     connect(accuracySpin, SIGNAL(valueChanged(int)), this, SLOT(slotSpinText(int)));
-    digitsLabel = new QLabel(this);
-    accuracyBox = new QWidget(this);
-    auto *accuracyLayout = new QHBoxLayout(accuracyBox);
-    accuracyLayout->addWidget(new QLabel(QStringLiteral("Accuracy="), accuracyBox));
-    accuracyLayout->addWidget(accuracySpin);
+    boxLayout->addWidget(new QLabel(QStringLiteral("Accuracy="), accuracyBox));
+    boxLayout->addWidget(accuracySpin);
+    digitsLabel = new QLabel(accuracyRow);
+    accuracyLayout->addWidget(accuracyBox);
+    accuracyLayout->addWidget(digitsLabel);
+    accuracyLayout->addStretch(1);
+    addOptionRow(accuracyRow, {TestFisher});
+
     yatesCheck = new QCheckBox(tr("Yates correction"), this);
     connect(yatesCheck, SIGNAL(stateChanged(int)), this, SLOT(slotTestRange()));
-    yatesCheck->hide();
-    promptLabel = new QLabel(this);
+    addOptionRow(yatesCheck, {TestChi2});
+
     monteCarloBox = new QWidget(this);
     auto *monteCarloLayout = new QHBoxLayout(monteCarloBox);
     monteCarloLayout->setContentsMargins(0, 0, 0, 0);
@@ -72,8 +109,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     samplesSpin->setValue(kDefaultSamples);
     monteCarloLayout->addWidget(monteCarloCheck);
     monteCarloLayout->addWidget(samplesSpin);
+    monteCarloLayout->addStretch(1);
     connect(monteCarloCheck, SIGNAL(toggled(bool)), this, SLOT(slotMonteCarlo()));
     connect(samplesSpin, SIGNAL(valueChanged(int)), this, SLOT(slotMonteCarlo()));
+    addOptionRow(monteCarloBox, {TestFisher, TestChi2, TestHardyW});
 
     confLevelBox = new QWidget(this);
     auto *confLevelLayout = new QHBoxLayout(confLevelBox);
@@ -87,55 +126,166 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     confLevelLabel->setBuddy(confLevelSpin);
     confLevelLayout->addWidget(confLevelLabel);
     confLevelLayout->addWidget(confLevelSpin);
-    confLevelBox->hide();
+    confLevelLayout->addStretch(1);
     connect(confLevelSpin, SIGNAL(valueChanged(double)), this, SLOT(slotConfLevel()));
+    addOptionRow(confLevelBox, {TestModels});
 
-    auto *layout = new QGridLayout(this);
-    layout->addWidget(promptLabel, 0, 0, 1, 2);
-    layout->addWidget(digitsLabel, 1, 0);
-    layout->addWidget(accuracyBox, 1, 1);
-    layout->addWidget(confLevelBox, 1, 1);
-    layout->addWidget(yatesCheck, 2, 0);
-    layout->addWidget(monteCarloBox, 2, 1);
-    layout->addWidget(rangeLabel, 3, 0);
-    layout->addWidget(rangeEdit, 3, 1);
-    layout->addWidget(selectionLabel, 4, 0);
-    layout->addWidget(messageLabel, 4, 1);
-    layout->addWidget(okButton, 5, 0);
-    layout->addWidget(cancelButton, 5, 1);
-
-    // Measured with the Monte Carlo row shown, so that the row fits.
-    setFixedHeight(sizeHint().height());
-    monteCarloBox->hide();
+    // The widest accuracy text, so that the measure holds for every value.
+    slotSpinText(0);
+    fixSizeForEveryKind();
+    orderTabs();
+    showOptionRows(TestNone);
     slotMonteCarlo();
     setModal(false);
     testKind = TestNone;
 }
 
+void SelDialog::addOptionRow(QWidget *row, std::initializer_list<int> kinds)
+{
+    // At its own width: a click right of a box's text does not tick it.
+    optionsLayout->addWidget(row, 0, Qt::AlignLeft);
+    optionRows.append(OptionRow{row, QList<int>(kinds)});
+}
+
+void SelDialog::showOptionRows(int kind)
+{
+    for (const OptionRow &option : std::as_const(optionRows))
+        option.row->setVisible(option.kinds.contains(kind));
+}
+
+void SelDialog::fixSizeForEveryKind()
+{
+    QSize largest(360, 0);
+    for (int kind = 0; kind < titles.size(); ++kind) {
+        showOptionRows(kind);
+        promptLabel->setText(prompts.value(kind));
+        layout()->activate();
+        largest = largest.expandedTo(sizeHint());
+    }
+    setFixedSize(largest);
+}
+
+// Tab runs through the options top to bottom, then OK and Cancel. A
+// widget inside a focusable one (a spin box's editor) is its part, not a
+// stop of its own.
+QList<QWidget *> SelDialog::optionStops() const
+{
+    QList<QWidget *> stops;
+    for (const OptionRow &option : optionRows) {
+        QList<QWidget *> candidates{option.row};
+        candidates += option.row->findChildren<QWidget *>();
+        for (QWidget *widget : std::as_const(candidates)) {
+            if (!(widget->focusPolicy() & Qt::TabFocus))
+                continue;
+            bool part = false;
+            for (QWidget *up = widget->parentWidget(); up && up != option.row->parentWidget(); up = up->parentWidget())
+                part = part || stops.contains(up);
+            if (!part)
+                stops << widget;
+        }
+    }
+    return stops;
+}
+
+void SelDialog::orderTabs()
+{
+    const QList<QWidget *> chain = optionStops() + QList<QWidget *>{okButton, cancelButton};
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
 void SelDialog::showForTest()
 {
-    digitsLabel->hide();
-    accuracyBox->hide();
-    yatesCheck->hide();
+    showOptionRows(testKind);
     if (testKind == TestFisher) {
         input.accuracy = 0;
-        accuracyBox->show();
-        digitsLabel->show();
         accuracySpin->setValue(1);
         accuracySpin->setValue(0);
     } else if (testKind == TestChi2) {
-        yatesCheck->show();
         yatesCheck->setChecked(false);
     }
-    confLevelBox->setVisible(testKind == TestModels);
     confLevelSpin->setValue(kDefaultConfLevel);
     slotConfLevel();
     // Unticked at every opening, like the accuracy.
-    monteCarloBox->setVisible(testKind == TestFisher || testKind == TestChi2 || testKind == TestHardyW);
     samplesSpin->setValue(kDefaultSamples);
     monteCarloCheck->setChecked(false);
     slotMonteCarlo();
+    placeBesideSelection();
     setVisible(true);
+    // In front and with the keyboard, also when it was open behind the
+    // window already.
+    raise();
+    activateWindow();
+    // The first option that takes input, or OK, takes the keyboard.
+    const QList<QWidget *> stops = optionStops();
+    for (QWidget *stop : stops) {
+        if (stop->isVisibleTo(this) && stop->isEnabled()) {
+            stop->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+    // Without options: OK when it may be pressed, else the dialog itself,
+    // where Enter still means OK once the block passes.
+    if (okButton->isEnabled()) {
+        okButton->setFocus(Qt::TabFocusReason);
+    } else {
+        if (QWidget *old = focusWidget())
+            old->clearFocus();
+        setFocus(Qt::TabFocusReason);
+    }
+}
+
+QString SelDialog::testTitle() const
+{
+    return titles.value(testKind);
+}
+
+QStringList SelDialog::optionSummary() const
+{
+    QStringList options;
+    const bool monteCarlo = input.monteCarloSamples > 0;
+    if (testKind == TestFisher && !monteCarlo) {
+        if (input.accuracy == 0)
+            options << tr("accuracy Max");
+        else if (input.accuracy == 1)
+            options << tr("accuracy 1 digit");
+        else
+            options << tr("accuracy %1 digits").arg(input.accuracy);
+    }
+    if (testKind == TestChi2 && yatesCheck->isEnabled())
+        options << (input.yates ? tr("Yates correction") : tr("no Yates correction"));
+    if (testKind == TestModels)
+        options << tr("confidence level %1%").arg(QLocale().toString(input.confLevel * 100.0, 'g', 6));
+    if (monteCarlo)
+        options << tr("Monte Carlo, %1 samples").arg(QLocale().toString(input.monteCarloSamples));
+    return options;
+}
+
+// Over the block, the dialog would hide what it checks: beside it, on the
+// screen the grid is on. Once open it stays where the user leaves it,
+// unless a new test would open it over the block.
+void SelDialog::placeBesideSelection()
+{
+    const QList<QTableWidgetSelectionRange> ranges = spreadsheet->selectedRanges();
+    if (ranges.isEmpty() || !spreadsheet->screen())
+        return;
+    const QTableWidgetSelectionRange &range = ranges.first();
+    QAbstractItemModel *model = spreadsheet->model();
+    const QRect first = spreadsheet->visualRect(model->index(range.topRow(), range.leftColumn()));
+    const QRect last = spreadsheet->visualRect(model->index(range.bottomRow(), range.rightColumn()));
+    QWidget *viewport = spreadsheet->viewport();
+    const QRect shown = first.united(last).intersected(viewport->rect());
+    if (shown.isEmpty())
+        return;
+    const QRect block(viewport->mapToGlobal(shown.topLeft()), shown.size());
+    const QRect frame = frameGeometry();
+    if (isVisible() && !frame.intersects(block))
+        return;
+    // Before the first showing the window manager's frame is not known:
+    // room for a usual title bar.
+    const QSize frameSize = isVisible() ? frame.size() : size() + QSize(8, 32);
+    const QRect placed = placeBeside(block, frameSize, spreadsheet->screen()->availableGeometry());
+    move(placed.topLeft());
 }
 
 void SelDialog::accept()
@@ -162,7 +312,7 @@ void SelDialog::scheduleRecheck()
 
 void SelDialog::slotTestRange()
 {
-    if (testKind < 0 || testKind > TestModels)
+    if (testKind < 0 || testKind >= titles.size())
         return;
     // The running test reads its own copy of the input, but keep the dialog
     // quiet anyway: nothing it shows would be used.

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <initializer_list>
+
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
@@ -13,6 +15,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QVBoxLayout;
 class QTimer;
 
 // The one dialog through which every test starts: shows the selected block
@@ -26,8 +29,15 @@ class SelDialog final : public QDialog
 public:
     SelDialog(QTableWidget *sheet, QWidget *parent);
 
-    // Shows the option widgets of the current kind, reset, and the dialog.
+    // Shows the option widgets of the current kind, reset, and the dialog,
+    // beside the selected block when it opens (or would cover the block).
     void showForTest();
+
+    // The current kind's name, as the dialog's title shows it.
+    QString testTitle() const;
+    // The options that the run will use, as a report states them: "Yates
+    // correction", "accuracy 3 digits", "Monte Carlo, 100,000 samples".
+    QStringList optionSummary() const;
 
     // The samples that "Monte Carlo" offers at every opening.
     static constexpr int kDefaultSamples = 100000;
@@ -54,6 +64,7 @@ public:
     // Genetic models: the level of every interval, in percent.
     QDoubleSpinBox *confLevelSpin = nullptr;
     QWidget *confLevelBox = nullptr;
+    QWidget *accuracyRow = nullptr;
     QLabel *promptLabel = nullptr;
     QLineEdit *rangeEdit = nullptr;
     QLabel *messageLabel = nullptr;
@@ -70,6 +81,24 @@ private slots:
     void scheduleRecheck();
 
 private:
+    // A row of options, shown for the kinds listed. Rows stand in the
+    // order added, top to bottom, and Tab visits them in that order.
+    void addOptionRow(QWidget *row, std::initializer_list<int> kinds);
+    void showOptionRows(int kind);
+    // Every kind gets the size of the largest, so that OK stays in place.
+    void fixSizeForEveryKind();
+    QList<QWidget *> optionStops() const;
+    void orderTabs();
+    void placeBesideSelection();
+
+    struct OptionRow
+    {
+        QWidget *row;
+        QList<int> kinds;
+    };
+    QList<OptionRow> optionRows;
+    QVBoxLayout *optionsLayout = nullptr;
+    QPushButton *cancelButton = nullptr;
     QStringList prompts;
     QStringList titles;
     QTableWidget *spreadsheet;

@@ -10,7 +10,10 @@
 #include "examplecatalog.h"
 #include "mainwindow.h"
 #include "recoverydialog.h"
+#include "resultsview.h"
+#include "runcontext.h"
 #include "seldialog.h"
+#include "sortdialog.h"
 #include "spreadsheet.h"
 #include "uiprompts.h"
 
@@ -27,7 +30,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStyleFactory>
 #include <QTemporaryDir>
 
@@ -87,6 +89,8 @@ public:
         auto window = std::make_unique<MainWindow>();
         window->resize(kWindowSize);
         window->show();
+        // After the first start's own split has settled.
+        settle();
         // Room for a whole chi-squared report below the grid.
         window->resizeDocks({resultsDock(*window)}, {kResultsHeight}, Qt::Vertical);
         prompts.nextFile = examples.filePath(QString::fromUtf8(example.file));
@@ -109,8 +113,8 @@ public:
     // Opens the example's test from the Analyse menu, with its options set.
     SelDialog *openTest(MainWindow &window, const examples::Example &example)
     {
-        static const char *const menuItems[] = {"&Fisher 2xN test...", "&Chi-squared test...", "Risk cluster...",
-                                                "Exact Hardy-Weinberg...", "Gene interaction..."};
+        static const char *const menuItems[] = {"&Fisher 2xN test...", "&Chi-squared test...", "Ris&k cluster...",
+                                                "Exact &Hardy-Weinberg...", "&Gene interaction..."};
         if (QAction *test = action(window, QString::fromUtf8(menuItems[example.kind])))
             test->trigger();
         SelDialog *dialog = window.selectionDialog();
@@ -191,16 +195,16 @@ public:
     QPixmap withResultsContextMenu(MainWindow &window)
     {
         QDockWidget *dock = resultsDock(window);
-        auto *scroll = dock->findChild<QScrollArea *>();
-        if (!scroll || scroll->actions().isEmpty()) {
+        auto *view = dock->findChild<ResultsView *>();
+        if (!view || view->actions().isEmpty()) {
             std::fprintf(stderr, "the Results window has no context menu\n");
             ++errors;
             return QPixmap();
         }
         // The menu a right click builds from the window's actions.
         QMenu menu;
-        menu.addActions(scroll->actions());
-        const QPoint click = scroll->mapTo(&window, QPoint(220, 12));
+        menu.addActions(view->actions());
+        const QPoint click = view->mapTo(&window, QPoint(220, 12));
         return withMenu(window, menu, click).copy(dock->geometry());
     }
 
@@ -324,8 +328,8 @@ void takeAll(Shooter &shooter)
         auto window = shooter.openExample(cluster);
         shooter.runTest(*window, cluster);
         QDockWidget *dock = Shooter::resultsDock(*window);
-        window->resize(kWindowSize.width(), 760);
-        window->resizeDocks({dock}, {500}, Qt::Vertical);
+        window->resize(kWindowSize.width(), 820);
+        window->resizeDocks({dock}, {560}, Qt::Vertical);
         Shooter::settle();
         shooter.save(dock->grab(), QStringLiteral("results-risk-cluster"));
     }
@@ -354,6 +358,26 @@ void takeAll(Shooter &shooter)
         window->resizeDocks({dock}, {560}, Qt::Vertical);
         Shooter::settle();
         shooter.save(dock->grab(), QStringLiteral("results-models"));
+    }
+
+    // The Analyse menu, and Sort of one clicked cell: the dialog names the
+    // table around it, its names row left out.
+    {
+        const examples::Example &cluster = exampleNamed("risk-cluster.sp");
+        auto window = shooter.openExample(cluster);
+        shooter.save(shooter.withMenuBarMenu(*window, QStringLiteral("&Analyse")), QStringLiteral("menu-analyse"));
+        window->sheet()->setCurrentCell(1, 1);
+        const QTableWidgetSelectionRange range = window->sheet()->sortRange();
+        SortDialog sort(window.get());
+        sort.setColumnSpan(QChar(u'A' + range.leftColumn()), QChar(u'A' + range.rightColumn()));
+        sort.setRange(QStringLiteral("%1%2:%3%4")
+                          .arg(QChar(u'A' + range.leftColumn()))
+                          .arg(range.topRow() + 1)
+                          .arg(QChar(u'A' + range.rightColumn()))
+                          .arg(range.bottomRow() + 1));
+        sort.show();
+        Shooter::settle();
+        shooter.save(sort.grab(), QStringLiteral("dialog-sort"));
     }
 
     // The block each test expects, as the examples lay it out.
@@ -393,6 +417,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     calcApplication = &app;
+    // Every report's context line shows this time, so that the pictures
+    // stay the same from run to run.
+    RunContext::clock = [] { return QDateTime(QDate(2026, 5, 4), QTime(10, 30)); };
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const QFont font(QStringLiteral("DejaVu Sans"), 9);
     if (QFontInfo(font).family() != font.family())

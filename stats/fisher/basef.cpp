@@ -1,5 +1,6 @@
 #include "basef.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 #include "expterm.h"
 #include "logfactorial.h"
@@ -254,6 +255,7 @@ int basef<T>::runStages()
         freeRuns(m_nextRuns, m_nextRunBytes);
         m_nextRuns.resize(size_t(nextCount));
         startStageProgress(k, curCount, false);
+        qint64 nodesDone = 0;
         for (int i = 0; i < curCount; ++i) {
             if (m_cur[i].entryCount != 0 || k == m_N) {
                 const double work = nodeWork(i);
@@ -261,6 +263,7 @@ int basef<T>::runStages()
                 if (s != 0)
                     return s + 9;
                 noteWork(work);
+                calcActivity.setDone(++nodesDone);
             }
         }
         startMergeProgress();
@@ -445,6 +448,7 @@ int basef<T>::runTail(int k, int curCount)
         const double work = nodeWork(i);
         freeList(nd.past);
         noteWork(work);
+        calcActivity.step();
     }
     m_budget.release(m_tailBytes);
     m_tailBytes = 0;
@@ -620,6 +624,7 @@ int basef<T>::keepListsForRuns(int curCount)
         for (const carriedRun &run : runs)
             read[size_t(run.source)] = true;
     }
+    calcActivity.total.store(qint64(std::count(read.begin(), read.end(), true)), std::memory_order_relaxed);
     for (int i = 0; i < curCount; ++i) {
         if (!read[size_t(i)]) {
             freeList(m_cur[i].past);
@@ -643,6 +648,7 @@ int basef<T>::keepListsForRuns(int curCount)
         }
         m_keptRef[size_t(i)] = ref;
         noteWork(double(list.size()));
+        calcActivity.step();
         if (pollCalcEvents())
             return 1;
     }

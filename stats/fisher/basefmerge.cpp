@@ -2,6 +2,7 @@
 // next node become its list.
 #include "basef.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 
 #include <QtAlgorithms>
@@ -49,6 +50,11 @@ int basef<T>::mergeStage(int curCount, int nextCount)
             for (const carriedRun &run : runs)
                 merged += double(run.end - run.begin);
             noteWork(merged);
+            calcActivity.step();
+            // Between lists too: a stage of many small lists shows its
+            // merges moving and stops at once.
+            if (pollCalcEvents())
+                return 1;
         }
         for (int i : freedAfter[size_t(j)])
             freeList(m_cur[i].past);

@@ -5,6 +5,7 @@
 // as this one did.
 #include "basef.h"
 
+#include "calcactivity.h"
 #include "calcpoll.h"
 
 #include <algorithm>
@@ -28,13 +29,20 @@ void basef<T>::startStageProgress(int k, int curCount, bool tail)
     m_nodesLeft = 0.0;
     m_mergeLeft = -1.0;
     m_carried = 0.0;
+    qint64 active = 0;
     for (int i = 0; i < curCount; ++i) {
         const node &nd = m_cur[i];
         if (nd.entryCount == 0 && k != m_N)
             continue;
+        ++active;
         m_stageEntries += double(nd.entryCount);
         m_nodesLeft += nodeWork(i);
     }
+    // Stages count from the first (all N columns left); the tail sums the
+    // remaining columns at once, so it is the last.
+    const int stage = m_N - k + 1;
+    calcActivity.setStage(stage, tail ? stage : m_N, CalcActivity::Nodes, active);
+    calcActivity.setMemory(m_budget.used(), m_budget.limit());
 }
 
 template <typename T>
@@ -53,6 +61,10 @@ void basef<T>::startMergeProgress()
     // summed; else the carried elements are merged.
     m_mergeLeft = m_progressStage == 3 && !m_elementwise ? m_stageEntries : m_carried;
     m_nodesLeft = 0.0;
+    qint64 lists = 0;
+    for (const runList &runs : m_nextRuns)
+        lists += runs.empty() ? 0 : 1;
+    calcActivity.setStage(m_N - m_progressStage + 1, m_N, CalcActivity::Merge, lists);
 }
 
 template <typename T>
@@ -66,6 +78,7 @@ void basef<T>::noteWork(double work)
         m_mergeLeft = std::max(0.0, m_mergeLeft - work);
     }
     m_progress.advance(work, stageWorkLeft());
+    calcActivity.setMemory(m_budget.used(), m_budget.limit());
 }
 
 template <typename T>

@@ -1,5 +1,6 @@
 velmora_add_test(test_documents SOURCES test_documents.cpp LIBS velmora_app)
 target_include_directories(test_documents PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+target_compile_definitions(test_documents PRIVATE VELMORA_VERSION="${PROJECT_VERSION}")
 velmora_add_test(test_texttablewindow SOURCES test_texttablewindow.cpp LIBS velmora_app)
 target_include_directories(test_texttablewindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
 velmora_add_test(test_recovery SOURCES test_recovery.cpp LIBS velmora_app)

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QSet>
 #include <QtTest>
 
 using windowtest::strings;
@@ -60,6 +61,7 @@ private slots:
     void menuBar();
     void menus_data();
     void menus();
+    void altLetters();
     void fileMenuWithRecentFile();
     void actionDetails_data();
     void actionDetails();
@@ -108,14 +110,37 @@ void TestActions::menus_data()
     QTest::newRow("view") << "&View"
                           << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate"});
     QTest::newRow("analyse") << "&Analyse"
-                             << strings({"Gene interaction...", "&Fisher 2xN test...",
-                                            "&Chi-squared test...", "Risk cluster...",
-                                            "Exact Hardy-Weinberg...", "Genetic &models...", "&Recalculate",
-                                            "&Sort..."});
+                             << strings({"&Gene interaction...", "&Fisher 2xN test...",
+                                            "&Chi-squared test...", "Ris&k cluster...",
+                                            "Exact &Hardy-Weinberg...", "Genetic &models...", "-",
+                                            "&Recalculate", "&Sort..."});
     QTest::newRow("results") << "&Results"
                              << strings({"&Copy Results", "&Save Results As...", "-",
                                             "C&lear Results", "&Undo Clear Results"});
-    QTest::newRow("help") << "&Help" << strings({"&About..."});
+    QTest::newRow("help") << "&Help"
+                          << strings({"&User Guide", "&Methods and Citations", "-", "About &Qt", "&About..."});
+}
+
+// Every item of every menu has its own Alt letter within its menu.
+void TestActions::altLetters()
+{
+    MainWindow window;
+    const QList<QAction *> titles = window.menuBar()->actions();
+    for (const QAction *title : titles) {
+        if (!title->menu())
+            continue;
+        QSet<QChar> letters;
+        const QList<QAction *> items = title->menu()->actions();
+        for (const QAction *item : items) {
+            if (item->isSeparator() || item->text().isEmpty())
+                continue;
+            const qsizetype at = item->text().indexOf(u'&');
+            QVERIFY2(at >= 0 && at + 1 < item->text().size(), qPrintable(item->text()));
+            const QChar letter = item->text().at(at + 1).toLower();
+            QVERIFY2(!letters.contains(letter), qPrintable(title->text() + QStringLiteral(": ") + item->text()));
+            letters.insert(letter);
+        }
+    }
 }
 
 void TestActions::menus()
@@ -155,12 +180,12 @@ void TestActions::actionDetails_data()
     QTest::addColumn<bool>("hasIcon");
     QTest::addColumn<bool>("checkable");
 
-    QTest::newRow("gene") << "Gene interaction..." << QKeySequence() << "Test Gene interaction" << false << false;
-    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << QKeySequence(QStringLiteral("Ctrl+F6"))
+    QTest::newRow("gene") << "&Gene interaction..." << QKeySequence() << "Test Gene interaction" << false << false;
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << QKeySequence(QStringLiteral("Ctrl+F6"))
                          << "Test Hardy-Weinberg equilibrium" << false << false;
     QTest::newRow("models") << "Genetic &models..." << QKeySequence(QStringLiteral("Ctrl+F5"))
                             << "Genetic models and odds ratios of a case/control genotype table" << false << false;
-    QTest::newRow("cluster") << "Risk cluster..." << QKeySequence(QStringLiteral("Ctrl+F7"))
+    QTest::newRow("cluster") << "Ris&k cluster..." << QKeySequence(QStringLiteral("Ctrl+F7"))
                              << "Risk clusterization" << false << false;
     QTest::newRow("chi2") << "&Chi-squared test..." << QKeySequence(QStringLiteral("Ctrl+F8"))
                           << "Calculate chi-squared test" << false << false;
@@ -210,6 +235,12 @@ void TestActions::actionDetails_data()
                           << "Switch auto-recalculation on or off" << false << true;
     QTest::newRow("about") << "&About..." << QKeySequence() << "Show the application's About box" << false
                            << false;
+    QTest::newRow("guide") << "&User Guide" << QKeySequence(QKeySequence::HelpContents)
+                           << "Show how to use Velmora, with pictures" << false << false;
+    QTest::newRow("methods") << "&Methods and Citations" << QKeySequence()
+                             << "Show the method of each test and the references to cite" << false << false;
+    QTest::newRow("about Qt") << "About &Qt" << QKeySequence() << "Show the Qt library's About box" << false
+                              << false;
 }
 
 void TestActions::actionDetails()

@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -34,7 +34,16 @@ public:
         texts << text;
         return answers.isEmpty() ? answer : answers.takeFirst();
     }
+    // The button that Enter would press, for the questions that name one.
+    QMessageBox::StandardButton warningWithDefault(QWidget *parent, const QString &title, const QString &text,
+                                                   QMessageBox::StandardButtons buttons,
+                                                   QMessageBox::StandardButton defaultButton) override
+    {
+        defaults << defaultButton;
+        return warning(parent, title, text, buttons);
+    }
     int warnings = 0;
+    QList<QMessageBox::StandardButton> defaults;
     QStringList texts;
     QList<QMessageBox::StandardButton> answers;
     QMessageBox::StandardButton answer = QMessageBox::No;
@@ -42,7 +51,7 @@ public:
 
 const QString kStopQuestion = QStringLiteral("A test is running. Stop it and close?");
 const QString kSaveQuestion =
-    QStringLiteral("The document has been modified.\nDo you want to save your changes?");
+    QStringLiteral("The document Untitled has been modified.\nDo you want to save your changes?");
 
 // Runs `step` from the event loop of a running calculation (inside its
 // polls), each time the interval has passed, until it returns false.
@@ -77,7 +86,7 @@ QProgressBar *progressBar(const MainWindow &window)
 
 QString report(const MainWindow &window)
 {
-    return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget())->text();
+    return windowtest::reportHtml(window);
 }
 
 // The message of the newest report entry.
@@ -132,6 +141,7 @@ private slots:
     void stopEndsRunAtNextPoll();
     void secondPressChangesNothing();
     void progressDisplay();
+    void workShownBesideTheBar();
     void slotCalcIgnoresOtherKinds_data();
     void slotCalcIgnoresOtherKinds();
     void noSecondTestWhileRunning();
@@ -224,6 +234,46 @@ void TestCalcControl::progressDisplay()
     QVERIFY(!progressBar(window)->isVisible());
 }
 
+// A 2 x 12 Fisher table of the kind whose lists outgrow every estimate (at
+// three times these counts the bar creeps for minutes): beside the bar the
+// status bar shows the stage, the nodes or merges of the stage, the memory
+// against the budget and the time, while the run works; gone afterwards.
+void TestCalcControl::workShownBesideTheBar()
+{
+    MainWindow window;
+    window.show();
+    windowtest::fill(window.sheet(), 0, 0,
+                     {{"40", "45", "50", "38", "42", "47", "44", "41", "39", "46", "43", "48"},
+                      {"44", "41", "38", "45", "40", "43", "47", "42", "46", "39", "44", "41"}});
+    QLabel *activity = nullptr;
+    QStringList seen;
+    DuringRun watcher(window, 20, [&] {
+        const QList<QLabel *> labels = window.statusBar()->findChildren<QLabel *>();
+        for (QLabel *label : labels)
+            if (label->isVisible() && label->text().contains(QStringLiteral("memory")))
+                activity = label;
+        if (activity && !seen.contains(activity->text()))
+            seen << activity->text();
+        return true;
+    });
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&Fisher 2xN test...")));
+    window.sheet()->clearSelection();
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 11), true);
+    QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+    QVERIFY2(lastEntry(window).contains(QStringLiteral("P-VALUE")), qPrintable(lastEntry(window)));
+    QVERIFY(activity);
+    static const QRegularExpression shown(QStringLiteral(
+        "^stage ([0-9]+) of ([0-9]+), (node [0-9]+ of [0-9]+|merged [0-9]+ of [0-9]+ lists), memory [0-9.]+ [kMG]?i?B "
+        "of [0-9.]+ [kMG]?i?B, [0-9]+:[0-5][0-9]$"));
+    for (const QString &text : std::as_const(seen)) {
+        const QRegularExpressionMatch match = shown.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        // The last columns summed at once end the count early.
+        QVERIFY(match.captured(1).toInt() <= match.captured(2).toInt() && match.captured(2).toInt() <= 12);
+    }
+    QVERIFY(!activity->isVisible());
+}
+
 void TestCalcControl::slotCalcIgnoresOtherKinds_data()
 {
     QTest::addColumn<int>("kind");
@@ -290,6 +340,7 @@ void TestCalcControl::closeDuringRunAsksFirst()
                      {{"2", "12", "30", "22"}, {nullptr, "24", "34", "21"}, {nullptr, nullptr, "54", "20"},
                       {nullptr, nullptr, nullptr, "10"}});
     prompts.texts.clear();
+    prompts.defaults.clear();
     prompts.answers = {QMessageBox::No, QMessageBox::Yes, QMessageBox::Cancel};
     QElapsedTimer sinceNo;
     bool runningAfterNo = false;
@@ -309,7 +360,7 @@ void TestCalcControl::closeDuringRunAsksFirst()
         step = 2;
         return false;
     });
-    QVERIFY(windowtest::trigger(window, QStringLiteral("Exact Hardy-Weinberg...")));
+    QVERIFY(windowtest::trigger(window, QStringLiteral("Exact &Hardy-Weinberg...")));
     sheet->setRangeSelected(QTableWidgetSelectionRange(0, 0, 3, 3), true);
     QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
 
@@ -320,6 +371,9 @@ void TestCalcControl::closeDuringRunAsksFirst()
     // The save question comes after the stop, from the event loop.
     QTRY_COMPARE(prompts.texts.size(), 3);
     QCOMPARE(prompts.texts, (QStringList{kStopQuestion, kStopQuestion, kSaveQuestion}));
+    // Enter answers No to the stop question: a long run is not ended by a
+    // key pressed in passing.
+    QCOMPARE(prompts.defaults, (QList<QMessageBox::StandardButton>{QMessageBox::No, QMessageBox::No}));
     QVERIFY(window.isVisible());
     QVERIFY(!window.isCalculating());
 

@@ -2,16 +2,20 @@
 // New, Open, Save, Save As, the save question, the recent-file list, the
 // stored settings, the title and the About box. Every question is answered
 // by DocumentPrompts; settings live in a temporary folder.
+#include "aboutdialog.h"
 #include "documentprompts.h"
+#include "helpwindow.h"
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
 #include "spreadsheet.h"
 
+#include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTabWidget>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -20,7 +24,7 @@
 namespace {
 
 const QString kSaveQuestion
-    = QStringLiteral("The document has been modified.\nDo you want to save your changes?");
+    = QStringLiteral("The document Untitled has been modified.\nDo you want to save your changes?");
 
 QSettings settings()
 {
@@ -150,7 +154,7 @@ void TestDocuments::firstStartWithoutSettings()
     QVERIFY(window.sheet()->isAutoRecalculate());
     QVERIFY(windowtest::action(window, QStringLiteral("&Show Grid"))->isChecked());
     QVERIFY(windowtest::action(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QCOMPARE(visibleFileMenu(window),
         (QStringList { QStringLiteral("&New"), QStringLiteral("&Open..."), QStringLiteral("&Save"),
             QStringLiteral("Save &As..."), QStringLiteral("-"), QStringLiteral("E&xit") }));
@@ -163,7 +167,7 @@ void TestDocuments::titleRules()
     const QString a = makeDocument(QStringLiteral("title.sp"), QStringLiteral("1"));
     MainWindow window;
     window.show();
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
 
     windowtest::action(window, QStringLiteral("&New"))->trigger();
     QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
@@ -333,7 +337,7 @@ void TestDocuments::openFailureChangesNothing_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("message");
     QTest::newRow("text file") << QByteArray("just some text\n")
-                               << QStringLiteral("The file is not a Spreadsheet file.");
+                               << QStringLiteral("The file %1 is not a Spreadsheet file.");
     QTest::newRow("damaged file") << QByteArray::fromHex("7F51C883000000000000000A0041")
                                   << QStringLiteral("The file %1 is damaged.");
 }
@@ -365,7 +369,7 @@ void TestDocuments::openFailureChangesNothing()
             QStringLiteral("warning"), QStringLiteral("open"), QStringLiteral("warning") }));
     QCOMPARE(prompts.asked.at(1).title, QStringLiteral("Open Spreadsheet"));
     // The folder of the document opened before.
-    QVERIFY(prompts.asked.at(1).text.startsWith(docs.path() + QStringLiteral("|Spreadsheet files (*.sp);;")));
+    QVERIFY(prompts.asked.at(1).text.startsWith(docs.path() + QStringLiteral("|Spreadsheet files and text tables")));
     QCOMPARE(prompts.lastText(), message.contains(u'%') ? message.arg(bad) : message);
     QCOMPARE(statusMessage(window), QStringLiteral("Loading canceled"));
     QCOMPARE(window.windowTitle(), QStringLiteral("good.sp[*] - Velmora"));
@@ -574,8 +578,8 @@ void TestDocuments::settingsSurviveRestart()
     QVERIFY(!windowtest::action(window, QStringLiteral("&Auto-Recalculate"))->isChecked());
     QCOMPARE(window.size(), QSize(700, 500));
     QCOMPARE(shownRecentFiles(window), QStringList { a });
-    // Start-up opens no document: the title is the bare product name.
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
+    // Start-up opens a new, untitled document.
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
 
     // An unusable stored geometry is ignored.
     window.close();
@@ -584,19 +588,36 @@ void TestDocuments::settingsSurviveRestart()
     QVERIFY(!third.sheet()->showGrid());
 }
 
+// The About box states the version that CMake's project() declares, the
+// licence, and links to the help that ships; none of it a placeholder.
+// Its links open the help window on their pages, the box staying open.
 void TestDocuments::aboutBox()
 {
     DocumentPrompts prompts;
     MainWindow window;
+    window.show();
     windowtest::action(window, QStringLiteral("&About..."))->trigger();
-    QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("about") });
-    QCOMPARE(prompts.asked.first().title, QStringLiteral("About Velmora"));
-    const QString body = prompts.asked.first().text;
-    QVERIFY(Qt::mightBeRichText(body));
-    QCOMPARE(body.count(QStringLiteral("<p>")), 4);
-    QVERIFY(body.startsWith(QStringLiteral("<p>version 1.9</p>")));
-    QVERIFY(body.contains(QStringLiteral("<p>Internet: <a href=")));
-    QVERIFY(body.contains(QStringLiteral("<p>E-mail: <a href=\"mailto:")));
+    auto *about = window.findChild<AboutDialog *>();
+    QVERIFY(about && about->isVisible());
+    QVERIFY(!about->isModal());
+    QVERIFY(prompts.asked.isEmpty());
+    QCOMPARE(about->windowTitle(), QStringLiteral("About Velmora"));
+    const QString body = about->textLabel->text();
+    QCOMPARE(AboutDialog::version(), QStringLiteral(VELMORA_VERSION));
+    QVERIFY(body.contains(QStringLiteral("<h3>Velmora ") + QStringLiteral(VELMORA_VERSION) + QStringLiteral("</h3>")));
+    QVERIFY(body.contains(QStringLiteral("version 3 of the License, or (at your option) any later version")));
+    QVERIFY(!body.contains(QStringLiteral(".example")));
+    QVERIFY(!body.contains(QStringLiteral("1.9")));
+
+    const QStringList pages{QStringLiteral("guide"), QStringLiteral("methods"), QStringLiteral("licence")};
+    for (int page = 0; page < pages.size(); ++page) {
+        QVERIFY(body.contains(QStringLiteral("href=\"%1\"").arg(pages.at(page))));
+        emit about->textLabel->linkActivated(pages.at(page));
+        auto *help = window.findChild<HelpWindow *>();
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->findChild<QTabWidget *>()->currentIndex(), page);
+        QVERIFY(about->isVisible());
+    }
 }
 
 void TestDocuments::statusMessageLastsTwoSeconds()

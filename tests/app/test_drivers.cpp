@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -44,20 +43,12 @@ QString runTest(MainWindow &window, const QString &menuText, int top, int left, 
 
 QString report(const MainWindow &window)
 {
-    return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget())->text();
+    return windowtest::reportHtml(window);
 }
 
-// The newest entry's message, without its font tag and separator.
 QString lastMessage(const MainWindow &window)
 {
-    const QString text = report(window);
-    const QString rule = QStringLiteral("<br /><b>") + QString(57, u'_') + QStringLiteral("</b>");
-    const qsizetype start = text.lastIndexOf(rule);
-    if (start < 0)
-        return QString();
-    QString message = text.mid(start + rule.size());
-    message.chop(QStringLiteral("</font>").size());
-    return message;
+    return windowtest::lastMessage(window);
 }
 
 bool lastIsError(const MainWindow &window)
@@ -152,7 +143,7 @@ void TestDrivers::clusterSamplesInRows()
     window.show();
     fill(window.sheet(), 0, 0,
          {{nullptr, "F1", "F2", "F3", "F4"}, {"cases", "10", "0", "25", "12"}, {"controls", "30", "7", "15", "28"}});
-    QCOMPARE(runTest(window, QStringLiteral("Risk cluster..."), 1, 1, 2, 4), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("Ris&k cluster..."), 1, 1, 2, 4), kGood);
     checkClusterReport(window);
     QCOMPARE(window.selectionDialog()->testKind, int(TestNone));
 }
@@ -164,7 +155,7 @@ void TestDrivers::clusterSamplesInColumns()
     fill(window.sheet(), 0, 0,
          {{nullptr, "cases", "controls"}, {"F1", "10", "30"}, {"F2", "0", "7"}, {"F3", "25", "15"},
           {"F4", "12", "28"}});
-    QCOMPARE(runTest(window, QStringLiteral("Risk cluster..."), 1, 1, 4, 2), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("Ris&k cluster..."), 1, 1, 4, 2), kGood);
     checkClusterReport(window);
     QVERIFY(lastMessage(window).contains(QStringLiteral("cases")));
 }
@@ -188,7 +179,7 @@ void TestDrivers::clusterKeepsAutoRecalc()
     fill(window.sheet(), 0, 0,
          {{nullptr, "F1", "F2", "F3", "F4"}, {"cases", "10", "0", "25", "12"}, {"controls", "30", "7", "15", "28"}});
     QSignalSpy toggles(action(window, QStringLiteral("&Auto-Recalculate")), SIGNAL(toggled(bool)));
-    runTest(window, QStringLiteral("Risk cluster..."), 1, 1, 2, 4);
+    runTest(window, QStringLiteral("Ris&k cluster..."), 1, 1, 2, 4);
     QCOMPARE(toggles.count(), presses);
     QCOMPARE(window.sheet()->isAutoRecalculate(), autoRecalc);
     QCOMPARE(action(window, QStringLiteral("&Auto-Recalculate"))->isChecked(), autoRecalc);
@@ -204,7 +195,7 @@ void TestDrivers::clusterStopped()
     QPushButton *stop = window.statusBar()->findChild<QPushButton *>();
     // Queued now, handled by the engine's first poll.
     QTimer::singleShot(0, stop, [stop] { stop->click(); });
-    runTest(window, QStringLiteral("Risk cluster..."), 1, 1, 2, 4);
+    runTest(window, QStringLiteral("Ris&k cluster..."), 1, 1, 2, 4);
     QVERIFY(lastIsError(window));
     QCOMPARE(lastMessage(window), QString());
     QVERIFY(!stop->isVisible());
@@ -246,7 +237,7 @@ void TestDrivers::hardyWeinbergReport()
     MainWindow window;
     window.show();
     fill(window.sheet(), 2, 2, {{"10", "5"}, {nullptr, "3"}});
-    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 2, 2, 3, 3), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("Exact &Hardy-Weinberg..."), 2, 2, 3, 3), kGood);
     QCOMPARE(lastMessage(window),
              QStringLiteral("<br /> Hardy-Weinberg 2x2 test <b>P-VALUE = 0.254198</b>  for input vectors:"
                             "<br /> { 10, 5 }<br /> { 0, 3 }"));
@@ -254,7 +245,7 @@ void TestDrivers::hardyWeinbergReport()
     QVERIFY(!window.statusBar()->findChild<QProgressBar *>()->isVisible());
 
     fill(window.sheet(), 10, 0, {{"5", "3", "2"}, {nullptr, "4", "1"}, {nullptr, nullptr, "2"}});
-    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 10, 0, 12, 2), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("Exact &Hardy-Weinberg..."), 10, 0, 12, 2), kGood);
     QVERIFY(lastMessage(window).contains(QStringLiteral("<b>P-VALUE = 0.0494577</b>")));
 }
 
@@ -268,7 +259,7 @@ void TestDrivers::hardyWeinbergStopped()
           {nullptr, nullptr, nullptr, "10"}});
     QPushButton *stop = window.statusBar()->findChild<QPushButton *>();
     QTimer::singleShot(0, stop, [stop] { stop->click(); });
-    QCOMPARE(runTest(window, QStringLiteral("Exact Hardy-Weinberg..."), 0, 0, 3, 3), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("Exact &Hardy-Weinberg..."), 0, 0, 3, 3), kGood);
     QVERIFY(lastIsError(window));
     QCOMPARE(lastMessage(window), QStringLiteral("<br />Program is stopped by user") + kHint);
     QVERIFY(!stop->isVisible());
@@ -281,13 +272,13 @@ void TestDrivers::geneInteractionReport()
     MainWindow window;
     window.show();
     fill(window.sheet(), 0, 0, {{"10", "5"}, {"3", "12"}, {"6", "8"}, {"9", "4"}});
-    QCOMPARE(runTest(window, QStringLiteral("Gene interaction..."), 0, 0, 3, 1), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("&Gene interaction..."), 0, 0, 3, 1), kGood);
     QCOMPARE(lastMessage(window),
              QStringLiteral("<br /> Interact 2x2 test <b>P-VALUE = 0.011015</b>  for input matrix:"
                             "<br /> { 10, 5, 3, 12 } { 6, 8, 9, 4 }"));
 
     fill(window.sheet(), 10, 0, {{"2", "3", "4"}, {"1", "5", "2"}, {"3", "1", "2"}, {"4", "2", "6"}});
-    QCOMPARE(runTest(window, QStringLiteral("Gene interaction..."), 10, 0, 13, 2), kGood);
+    QCOMPARE(runTest(window, QStringLiteral("&Gene interaction..."), 10, 0, 13, 2), kGood);
     QVERIFY(lastMessage(window).contains(QStringLiteral("<b>P-VALUE = 0.476518</b>")));
 }
 
@@ -357,7 +348,7 @@ void TestDrivers::monteCarloReports_data()
                             << "<br />x1 = { 10, 30 }<br />x2 = { 20, 40 }" << 0.5044758;
     QTest::newRow("chi2") << "&Chi-squared test..." << false << "<br />Monte Carlo chi-squared test <b>P-VALUE = "
                           << "<br />{ 10, 20 }<br />{ 30, 40 }<br />chi2=0.793651 , df=1" << 0.5044758;
-    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << true
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << true
                          << "<br /> Monte Carlo Hardy-Weinberg 2x2 test <b>P-VALUE = "
                          << "<br /> { 10, 20 }<br /> { 0, 40 }" << 0.0169672;
 }

@@ -76,6 +76,8 @@ private slots:
     void sortByMoreKeys();
     void sortCancelled();
     void sortWithoutSelection();
+    void enterMovesOn_data();
+    void enterMovesOn();
 
 private:
     MainWindow *window = nullptr;
@@ -263,9 +265,10 @@ void TestEditing::sortByOneKey()
     QVERIFY(answer.answered);
     QCOMPARE(
         offered, (QStringList { QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E") }));
+    // "Numbers by value" is ticked: 9 before 10 before 100.
     QCOMPARE(windowtest::rangeFormulas(sheet, 0, 2, 4, 3),
-        (QStringList { QStringLiteral("4,,d"), QStringLiteral("1,10,a"), QStringLiteral("3,100,c"),
-            QStringLiteral("2,9,b") }));
+        (QStringList { QStringLiteral("4,,d"), QStringLiteral("2,9,b"), QStringLiteral("1,10,a"),
+            QStringLiteral("3,100,c") }));
     QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("outside"));
     QVERIFY(sheet->selectedRanges().isEmpty());
     QCOMPARE(sheet->currentCellName(), QStringLiteral("C1"));
@@ -361,6 +364,44 @@ void TestEditing::sortWithoutSelection()
     QCOMPARE(prompts->messages,
         QStringList { QStringLiteral("There is nothing to sort: the grid is empty.") });
     QVERIFY(!window->isWindowModified());
+}
+
+// Enter after typing moves down a row (Shift+Enter up), as in any
+// spreadsheet; inside a selected block it walks the block, which stays
+// selected for the test dialog.
+void TestEditing::enterMovesOn_data()
+{
+    QTest::addColumn<bool>("block");  // B2:C3 selected, or only the cell
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("down") << false << "B2" << false << "B3";
+    QTest::newRow("up with Shift") << false << "B2" << true << "B1";
+    QTest::newRow("down in a block") << true << "B2" << false << "B3";
+    QTest::newRow("next column of the block") << true << "B3" << false << "C2";
+}
+
+void TestEditing::enterMovesOn()
+{
+    QFETCH(bool, block);
+    QFETCH(QString, cell);
+    QFETCH(bool, shift);
+    QFETCH(QString, next);
+    const int row = cell.mid(1).toInt() - 1;
+    const int column = cell.at(0).unicode() - u'A';
+    sheet->setCurrentCell(row, column);
+    if (block)
+        sheet->setRangeSelected(QTableWidgetSelectionRange(1, 1, 2, 2), true);
+    QTest::keyClick(sheet, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("5"));
+    QTest::keyClick(editor, Qt::Key_Return, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(sheet->cellFormula(row, column), QStringLiteral("5"));
+    QCOMPARE(sheet->currentCellName(), next);
+    const QTableWidgetSelectionRange selected = sheet->selectionRange();
+    QCOMPARE(selected.rowCount() * selected.columnCount(), block ? 4 : 1);
 }
 
 QTEST_MAIN(TestEditing)

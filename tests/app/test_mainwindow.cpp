@@ -32,7 +32,7 @@ void TestMainWindow::startUp()
 {
     MainWindow window;
     window.show();
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
     QCOMPARE(window.centralWidget(), window.sheet());
 
     const QList<QLabel *> labels = window.statusBar()->findChildren<QLabel *>();
@@ -51,10 +51,12 @@ void TestMainWindow::startUp()
     QVERIFY(labels.at(2)->text().isEmpty());
     QVERIFY(!labels.at(2)->isVisible());
 
-    // Editing marks the document modified without a mark in the bare title.
+    // The new document at start-up shows its mark as soon as it changes,
+    // and Qt has no title without a placeholder to warn about.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("placeholder")));
     window.sheet()->setCellFormula(0, 0, QStringLiteral("1"));
     QVERIFY(window.isWindowModified());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Velmora"));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Untitled[*] - Velmora"));
 }
 
 void TestMainWindow::statusBarFollowsCurrentCell()

@@ -5,6 +5,7 @@
 #include "geneticmodels.h"
 #include "mainwindow.h"
 #include "reporttext.h"
+#include "resultsview.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 #include "windowtesthelpers.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -30,14 +30,9 @@ QString red(const char *text)
     return QStringLiteral("<font color=\"red\">") + QString::fromLatin1(text) + QStringLiteral("</font>");
 }
 
-QScrollArea *resultsArea(const MainWindow &window)
-{
-    return window.findChild<QScrollArea *>();
-}
-
 QString report(const MainWindow &window)
 {
-    return qobject_cast<QLabel *>(resultsArea(window)->widget())->text();
+    return windowtest::reportHtml(window);
 }
 
 void select(MainWindow &window, int top, int left, int bottom, int right)
@@ -129,9 +124,8 @@ void TestModelsWindow::runAtChosenLevel()
     QVERIFY(text.contains(QStringLiteral("OR (99% CI)")));
 
     // Readable without scrolling sideways.
-    QScrollArea *area = resultsArea(window);
-    QVERIFY2(area->widget()->width() <= area->viewport()->width(),
-             qPrintable(QStringLiteral("%1 > %2").arg(area->widget()->width()).arg(area->viewport()->width())));
+    ResultsView *view = windowtest::resultsView(window);
+    QTRY_COMPARE(view->horizontalScrollBar()->maximum(), 0);
 
     QVERIFY(windowtest::trigger(window, QStringLiteral("Genetic &models...")));
     QCOMPARE(dialog->confLevelSpin->value(), 95.0);

@@ -21,7 +21,6 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QScrollArea>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -60,7 +59,7 @@ SelDialog *openTest(MainWindow &window, const QTableWidgetSelectionRange &block,
 
 QString report(const MainWindow &window)
 {
-    return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget())->text();
+    return windowtest::reportHtml(window);
 }
 
 int entryCount(const MainWindow &window)
@@ -68,16 +67,9 @@ int entryCount(const MainWindow &window)
     return int(report(window).count(kRule));
 }
 
-// The newest entry's message, without its font tag and separator.
 QString lastMessage(const MainWindow &window)
 {
-    const QString text = report(window);
-    const qsizetype start = text.lastIndexOf(kRule);
-    if (start < 0)
-        return QString();
-    QString message = text.mid(start + kRule.size());
-    message.chop(QStringLiteral("</font>").size());
-    return message;
+    return windowtest::lastMessage(window);
 }
 
 // What a run on the grid as it is now would report: the block checked
@@ -310,7 +302,7 @@ void TestRecheck::hardyWeinbergBlock()
     fill(sheet, 1, 1, {{"10", "5"}, {nullptr, "3"}});
     sheet->setCellFormula(6, 1, QStringLiteral("=A1+1"));
     const QTableWidgetSelectionRange block(1, 1, 2, 2);
-    SelDialog *dialog = openTest(window, block, QStringLiteral("Exact Hardy-Weinberg..."));
+    SelDialog *dialog = openTest(window, block, QStringLiteral("Exact &Hardy-Weinberg..."));
     QCOMPARE(dialog->messageLabel->text(), kGood);
 
     typeInto(sheet, 2, 1, QStringLiteral("7"));
@@ -343,7 +335,7 @@ void TestRecheck::hardyWeinbergBlock()
                             "<br /> { 10, 5 }<br /> { 0, 3 }"));
 
     // The block deleted, then OK at once: refused, nothing runs.
-    trigger(window, QStringLiteral("Exact Hardy-Weinberg..."));
+    trigger(window, QStringLiteral("Exact &Hardy-Weinberg..."));
     QCOMPARE(dialog->messageLabel->text(), kGood);
     const int entries = entryCount(window);
     trigger(window, QStringLiteral("&Delete"));
@@ -417,7 +409,7 @@ void TestRecheck::randomChangesThenOk()
     };
     const QList<Kind> kinds = {
         {TestChi2, QStringLiteral("&Chi-squared test..."), QTableWidgetSelectionRange(1, 1, 2, 3)},
-        {TestHardyW, QStringLiteral("Exact Hardy-Weinberg..."), QTableWidgetSelectionRange(1, 1, 3, 3)},
+        {TestHardyW, QStringLiteral("Exact &Hardy-Weinberg..."), QTableWidgetSelectionRange(1, 1, 3, 3)},
         {TestFisher, QStringLiteral("&Fisher 2xN test..."), QTableWidgetSelectionRange(1, 1, 2, 3)},
     };
 

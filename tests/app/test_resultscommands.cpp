@@ -9,11 +9,10 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDockWidget>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScrollArea>
+#include <QTextCursor>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -32,14 +31,9 @@ const QString kSave = QStringLiteral("&Save Results As...");
 const QString kClear = QStringLiteral("C&lear Results");
 const QString kUndo = QStringLiteral("&Undo Clear Results");
 
-QLabel *reportLabel(const MainWindow &window)
-{
-    return qobject_cast<QLabel *>(window.findChild<QScrollArea *>()->widget());
-}
-
 QString report(const MainWindow &window)
 {
-    return reportLabel(window)->text();
+    return windowtest::reportHtml(window);
 }
 
 // A menu's items as shown: text, "-" for a rule, "(off)" when greyed.
@@ -160,14 +154,13 @@ void TestResultsCommands::contextMenu()
 
     const QStringList expected { kCopy, kSave, QStringLiteral("-"), kClear,
                                  kUndo + QStringLiteral(" (off)") };
-    // On the report itself, in place of the label's own text menu...
-    QLabel *label = reportLabel(window);
-    QCOMPARE(contextMenuAt(label, QPoint(5, 5)), expected);
+    // On the report itself, in place of the text's own menu...
+    ResultsView *view = windowtest::resultsView(window);
+    QCOMPARE(contextMenuAt(view->viewport(), QPoint(5, 5)), expected);
     // ...and on the white space below it.
-    QWidget *viewport = window.findChild<QScrollArea *>()->viewport();
-    const QPoint below(5, viewport->height() - 5);
-    QVERIFY(!label->geometry().contains(below));
-    QCOMPARE(contextMenuAt(viewport, below), expected);
+    const QPoint below(5, view->viewport()->height() - 5);
+    QVERIFY(view->document()->size().height() < below.y());
+    QCOMPARE(contextMenuAt(view->viewport(), below), expected);
 
     // The Results menu holds the same actions.
     QMenu *menu = nullptr;
@@ -180,7 +173,7 @@ void TestResultsCommands::contextMenu()
     for (const QString &text : { kCopy, kSave, kClear, kUndo }) {
         QAction *action = windowtest::action(window, text);
         QVERIFY(menu->actions().contains(action));
-        QVERIFY(window.findChild<QScrollArea *>()->actions().contains(action));
+        QVERIFY(view->actions().contains(action));
         QVERIFY(!action->statusTip().isEmpty());
         QVERIFY(action->shortcut().isEmpty());
     }
@@ -222,12 +215,14 @@ void TestResultsCommands::copySelection()
     MainWindow window;
     window.show();
     window.appendResult(QStringLiteral("<br /><b>P-VALUE = 0.25</b> for input vectors:<br />{ 1, 2 }"), 0);
-    QLabel *label = reportLabel(window);
+    ResultsView *view = windowtest::resultsView(window);
     // A selection across a line break, as the mouse makes it.
-    const int at = reporttext::plainText(report(window)).indexOf(QStringLiteral("vectors"));
+    const int at = int(view->document()->toPlainText().indexOf(QStringLiteral("vectors")));
     QVERIFY(at > 0);
-    label->setSelection(at, 12);
-    QVERIFY(label->hasSelectedText());
+    QTextCursor cursor(view->document());
+    cursor.setPosition(at);
+    cursor.setPosition(at + 12, QTextCursor::KeepAnchor);
+    view->setTextCursor(cursor);
     windowtest::action(window, kCopy)->trigger();
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
     QCOMPARE(data->text(), QStringLiteral("vectors:\n{ 1"));

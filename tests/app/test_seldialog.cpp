@@ -1,13 +1,14 @@
 // The test selection dialog over a real grid: titles, prompts, range text,
 // options, and the verdict following the selection.
 #include "mainwindow.h"
+#include "placement.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 #include "windowtesthelpers.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,10 @@ class TestSelDialog final : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void layout();
+    void sameSizeAndTopToBottom_data();
+    void sameSizeAndTopToBottom();
+    void placement_data();
+    void placement();
     void titlesAndPrompts_data();
     void titlesAndPrompts();
     void rangeTextFollowsSelection();
@@ -58,27 +63,105 @@ void TestSelDialog::layout()
 {
     MainWindow window;
     SelDialog *dialog = window.selectionDialog();
-    auto *grid = qobject_cast<QGridLayout *>(dialog->layout());
-    QVERIFY(grid);
-    QCOMPARE(grid->itemAtPosition(0, 0)->widget(), dialog->promptLabel);
-    QCOMPARE(grid->itemAtPosition(1, 0)->widget(), dialog->digitsLabel);
-    QCOMPARE(grid->itemAtPosition(1, 1)->widget(), dialog->accuracyBox);
-    QCOMPARE(grid->itemAtPosition(2, 0)->widget(), dialog->yatesCheck);
-    QCOMPARE(grid->itemAtPosition(2, 1)->widget(), dialog->monteCarloBox);
-    QCOMPARE(qobject_cast<QLabel *>(grid->itemAtPosition(3, 0)->widget())->text(),
-             QStringLiteral("Cells &Range"));
-    QCOMPARE(grid->itemAtPosition(3, 1)->widget(), dialog->rangeEdit);
-    QCOMPARE(qobject_cast<QLabel *>(grid->itemAtPosition(4, 0)->widget())->text(),
-             QStringLiteral("Test Selection"));
-    QCOMPARE(grid->itemAtPosition(4, 1)->widget(), dialog->messageLabel);
-    QCOMPARE(grid->itemAtPosition(5, 0)->widget(), dialog->okButton);
-    QCOMPARE(qobject_cast<QPushButton *>(grid->itemAtPosition(5, 1)->widget())->text(),
-             QStringLiteral("&Cancel"));
-    QVERIFY(!dialog->rangeEdit->isEnabled());
     QVERIFY(!dialog->isModal());
     QCOMPARE(dialog->testKind, int(TestNone));
     QCOMPARE(dialog->accuracySpin->minimum(), 0);
     QCOMPARE(dialog->accuracySpin->maximum(), 9);
+    // The range is legible, not greyed, and no Alt letter points at it.
+    QVERIFY(dialog->rangeEdit->isEnabled() && dialog->rangeEdit->isReadOnly());
+    QVERIFY(!(dialog->rangeEdit->focusPolicy() & Qt::TabFocus));
+    const QList<QLabel *> labels = dialog->findChildren<QLabel *>();
+    for (const QLabel *label : labels) {
+        if (label->buddy())
+            QVERIFY2(label->buddy()->isEnabled(), qPrintable(label->text()));
+    }
+    QVERIFY(dialog->okButton->isDefault());
+}
+
+// Every test's dialog has the same size, so OK stays where it is; its rows
+// stand top to bottom, flush left, the verdict has room for two lines, and
+// Tab runs through the options top to bottom, then OK, then Cancel.
+void TestSelDialog::sameSizeAndTopToBottom_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("options");  // option widgets that take the keyboard at first
+    QTest::newRow("fisher") << "&Fisher 2xN test..." << 2;
+    QTest::newRow("chi2") << "&Chi-squared test..." << 1;
+    QTest::newRow("cluster") << "Ris&k cluster..." << 0;
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << 1;
+    QTest::newRow("gene") << "&Gene interaction..." << 0;
+}
+
+void TestSelDialog::sameSizeAndTopToBottom()
+{
+    QFETCH(QString, action);
+    QFETCH(int, options);
+    MainWindow window;
+    window.show();
+    SelDialog *dialog = window.selectionDialog();
+    trigger(window, QStringLiteral("&Chi-squared test..."));
+    const QSize size = dialog->size();
+    const QPoint ok = dialog->okButton->mapTo(dialog, QPoint(0, 0));
+    dialog->reject();
+    trigger(window, action);
+    QCOMPARE(dialog->size(), size);
+    QCOMPARE(dialog->okButton->mapTo(dialog, QPoint(0, 0)), ok);
+    QVERIFY(dialog->messageLabel->height() >= 2 * dialog->messageLabel->fontMetrics().lineSpacing());
+    QVERIFY(dialog->messageLabel->wordWrap());
+
+    // Shown rows start at the prompt's left edge: no blank column.
+    for (QWidget *row : dialog->monteCarloBox->parentWidget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (row->isVisible() && row->y() < dialog->rangeEdit->y() && row != dialog->promptLabel)
+            QCOMPARE(row->x(), dialog->promptLabel->x());
+
+    // One round of the focus chain, visible stops only (a spin box's
+    // editor is part of its box), rotated to end with Cancel.
+    QList<QWidget *> stops;
+    for (QWidget *w = dialog->nextInFocusChain(); w != dialog; w = w->nextInFocusChain()) {
+        // OK counts greyed too: it waits for a block that passes.
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && (w->isEnabled() || w == dialog->okButton)
+            && !qobject_cast<QAbstractSpinBox *>(w->parentWidget()))
+            stops << w;
+    }
+    auto *cancel = qobject_cast<QPushButton *>(dialog->findChildren<QPushButton *>().last());
+    QVERIFY(stops.contains(cancel));
+    while (stops.last() != cancel)
+        stops.prepend(stops.takeLast());
+    // Monte Carlo's samples are greyed until it is ticked, Yates until a
+    // 2 x 2 block is selected.
+    QCOMPARE(stops.size(), options + 2);
+    QCOMPARE(stops.at(stops.size() - 2), dialog->okButton);
+    for (int i = 1; i + 2 < stops.size(); ++i)
+        QVERIFY(stops.at(i)->mapTo(dialog, QPoint(0, 0)).y() >= stops.at(i - 1)->mapTo(dialog, QPoint(0, 0)).y());
+    // The keyboard starts at the first option; without options, at OK or,
+    // while OK is greyed, at the dialog itself.
+    if (options > 0)
+        QCOMPARE(dialog->focusWidget(), stops.first());
+    else
+        QVERIFY(!dialog->focusWidget() || dialog->focusWidget() == dialog->okButton
+                || dialog->focusWidget() == dialog);
+}
+
+// Right of the block, else below it, else left, else above; moved along
+// the other axis only as far as the screen requires.
+void TestSelDialog::placement_data()
+{
+    QTest::addColumn<QRect>("block");
+    QTest::addColumn<QRect>("placed");
+    const QSize size(300, 200);  // on a 1280 x 900 screen
+    QTest::newRow("room on the right") << QRect(100, 100, 200, 100) << QRect(QPoint(308, 100), size);
+    QTest::newRow("low block: raised to fit") << QRect(100, 800, 200, 90) << QRect(QPoint(308, 700), size);
+    QTest::newRow("wide block: below") << QRect(0, 100, 1100, 100) << QRect(QPoint(0, 208), size);
+    QTest::newRow("wide and low: above") << QRect(0, 600, 1100, 250) << QRect(QPoint(0, 392), size);
+    QTest::newRow("right edge: left of it") << QRect(1000, 0, 280, 850) << QRect(QPoint(692, 0), size);
+    QTest::newRow("whole screen: least hidden") << QRect(0, 0, 1280, 900) << QRect(QPoint(980, 0), size);
+}
+
+void TestSelDialog::placement()
+{
+    QFETCH(QRect, block);
+    QFETCH(QRect, placed);
+    QCOMPARE(placeBeside(block, QSize(300, 200), QRect(0, 0, 1280, 900)), placed);
 }
 
 void TestSelDialog::titlesAndPrompts_data()
@@ -92,11 +175,11 @@ void TestSelDialog::titlesAndPrompts_data()
                             << "<b>Select 2xN Cells with Numbers</b>" << true << false;
     QTest::newRow("chi2") << "&Chi-squared test..." << "Chi-squared test"
                           << "<b>Select MxN Cells with Numbers</b>" << false << true;
-    QTest::newRow("cluster") << "Risk cluster..." << "Risk cluster"
+    QTest::newRow("cluster") << "Ris&k cluster..." << "Risk cluster"
                              << "<b>Select 2xN Cells with Numbers</b>" << false << false;
-    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << "Exact Hardy-Weinberg"
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << "Exact Hardy-Weinberg"
                          << "<b>Select NxN Cells with Numbers</b>" << false << false;
-    QTest::newRow("gene") << "Gene interaction..." << "Gene interaction"
+    QTest::newRow("gene") << "&Gene interaction..." << "Gene interaction"
                           << "<b>Select Nx2M Cells with Numbers</b>" << false << false;
     QTest::newRow("models") << "Genetic &models..." << "Genetic models"
                             << "<b>Select 2x3 Cells with Numbers</b>" << false << false;
@@ -264,9 +347,9 @@ void TestSelDialog::monteCarloOption_data()
     QTest::addColumn<bool>("offered");
     QTest::newRow("fisher") << "&Fisher 2xN test..." << true;
     QTest::newRow("chi2") << "&Chi-squared test..." << true;
-    QTest::newRow("hwe") << "Exact Hardy-Weinberg..." << true;
-    QTest::newRow("cluster") << "Risk cluster..." << false;
-    QTest::newRow("gene") << "Gene interaction..." << false;
+    QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << true;
+    QTest::newRow("cluster") << "Ris&k cluster..." << false;
+    QTest::newRow("gene") << "&Gene interaction..." << false;
     QTest::newRow("models") << "Genetic &models..." << false;
 }
 

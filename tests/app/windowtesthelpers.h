@@ -4,6 +4,7 @@
 
 #include "../spreadsheet/celltyping.h"
 #include "mainwindow.h"
+#include "resultsview.h"
 #include "spreadsheet.h"
 
 #include <QAction>
@@ -52,6 +53,28 @@ inline void fill(Spreadsheet *sheet, int top, int left,
 }
 
 using celltyping::typeInto;
+
+inline ResultsView *resultsView(const MainWindow &window)
+{
+    return window.findChild<ResultsView *>();
+}
+
+// The Results window's report as Copy and Save take it.
+inline QString reportHtml(const MainWindow &window)
+{
+    return resultsView(window)->html();
+}
+
+// The newest run's own message, as its run function built it; empty when
+// there is none.
+inline QString lastMessage(const MainWindow &window)
+{
+    const QList<ResultsView::Entry> &entries = resultsView(window)->entries();
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+        if (it->kind == ResultsView::Entry::Result)
+            return it->message;
+    return QString();
+}
 
 // Rows of a block's formula texts, fields joined by commas.
 inline QStringList rangeFormulas(const Spreadsheet *sheet, int top, int left, int rowCount,

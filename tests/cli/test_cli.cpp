@@ -417,7 +417,7 @@ void TestCli::rejectedBlocks()
     result = run({QStringLiteral("chi2"), fake});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.json().value(QStringLiteral("message")).toString(),
-             QStringLiteral("The file is not a Spreadsheet file."));
+             QStringLiteral("The file %1 is not a Spreadsheet file.").arg(fake));
 }
 
 void TestCli::valuesShowsDisplayedTexts()

@@ -35,6 +35,8 @@ const QStringList kPictures = {
     QStringLiteral("dialog-refused.png"),
     QStringLiteral("results-risk-cluster.png"),
     QStringLiteral("results-models.png"),
+    QStringLiteral("menu-analyse.png"),
+    QStringLiteral("dialog-sort.png"),
     QStringLiteral("block-chi-squared.png"),
     QStringLiteral("block-fisher-2xn.png"),
     QStringLiteral("block-hardy-weinberg.png"),

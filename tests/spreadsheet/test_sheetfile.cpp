@@ -272,7 +272,7 @@ void TestSheetFile::notASpreadsheetFile()
     QVERIFY(!sheet.readSheet(file));
     QCOMPARE(prompts.kinds(), QStringList { QStringLiteral("warning") });
     QCOMPARE(prompts.asked.first().title, QStringLiteral("Velmora"));
-    QCOMPARE(prompts.asked.first().text, QStringLiteral("The file is not a Spreadsheet file."));
+    QCOMPARE(prompts.asked.first().text, QStringLiteral("The file %1 is not a Spreadsheet file.").arg(file));
     QCOMPARE(prompts.asked.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(contents(sheet), (QMap<int, QString> { { 3 * 26 + 3, QStringLiteral("kept") } }));
     QCOMPARE(sheet.currentRow(), 5);

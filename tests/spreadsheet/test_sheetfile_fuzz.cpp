@@ -299,7 +299,7 @@ void TestSheetFileFuzz::randomAndMutatedFiles()
                 QFAIL(qPrintable(QStringLiteral("expected one message; ") + context));
             const QString expectedText = e.isSpreadsheet
                 ? QStringLiteral("The file %1 is damaged.").arg(file)
-                : QStringLiteral("The file is not a Spreadsheet file.");
+                : QStringLiteral("The file %1 is not a Spreadsheet file.").arg(file);
             if (prompts.lastText() != expectedText)
                 QFAIL(qPrintable(prompts.lastText() + QStringLiteral("; ") + context));
             if (touches != 0 || sheet.currentRow() != row || sheet.currentColumn() != column)

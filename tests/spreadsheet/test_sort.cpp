@@ -1,10 +1,12 @@
 // Sorting the rows of the selected range, and the Sort dialog's form.
+#include "cellblock.h"
 #include "editprompts.h"
 #include "rowcompare.h"
 #include "sortdialog.h"
 #include "spreadsheet.h"
 
 #include <QSignalSpy>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -67,6 +69,10 @@ private slots:
     void emptyPositionsStayEmpty();
     void formulasMoveAsText();
     void oneRowRange();
+    void numbersByValue_data();
+    void numbersByValue();
+    void oneCellSortsItsRegion_data();
+    void oneCellSortsItsRegion();
     void nothingSelectedSortsUsedBlock();
     void dialogForm();
     void columnSpan();
@@ -163,8 +169,9 @@ void TestSort::sortRows()
     QCOMPARE(sheet.cellFormula(kTop + int(rows.size()), kLeft), QStringLiteral("below"));
     QCOMPARE(sheet.cellFormula(kTop, kLeft - 1), QStringLiteral("left"));
     QCOMPARE(sheet.cellFormula(kTop, kLeft + columns), QStringLiteral("right"));
-    QVERIFY(!modified.isEmpty());
-    QVERIFY(sheet.selectedRanges().isEmpty());
+    // A sort that moves nothing changes nothing, the selection included.
+    QCOMPARE(!modified.isEmpty(), sorted != rows);
+    QCOMPARE(sheet.selectedRanges().isEmpty(), sorted != rows);
     QCOMPARE(sheet.currentRow(), 7);
     QCOMPARE(sheet.currentColumn(), 7);
 }
@@ -210,16 +217,94 @@ void TestSort::formulasMoveAsText()
     QCOMPARE(sheet.cellText(1, 1), QStringLiteral("14"));
 }
 
+// A sort that moves nothing changes nothing: no signal, no step, so the
+// document is not marked and Undo offers nothing.
 void TestSort::oneRowRange()
 {
     Spreadsheet sheet;
     fillRange(sheet, 4, 1, { QStringLiteral("c,b,a") });
+    sheet.undoStack()->setClean();
+    sheet.clearSelection();
     sheet.setRangeSelected(QTableWidgetSelectionRange(4, 1, 4, 3), true);
     QSignalSpy modified(&sheet, SIGNAL(modified()));
     sheet.sortSelection(makeCompare({ 2, 1, 0 }, QStringLiteral("ddd")));
     QCOMPARE(readRange(sheet, 4, 1, 1, 3), QStringList { QStringLiteral("c,b,a") });
-    QVERIFY(!modified.isEmpty());
-    QVERIFY(sheet.selectedRanges().isEmpty());
+    QCOMPARE(modified.count(), 0);
+    QVERIFY(sheet.undoStack()->isClean());
+    QCOMPARE(sheet.undoStack()->count(), 0);
+    QCOMPARE(sheet.selectedRanges().size(), 1);
+}
+
+// "Numbers by value": empty cells, then numbers in the order of their
+// values, then texts (formulas among them) in UTF-16 order; unticked, the
+// plain text order of before.
+void TestSort::numbersByValue_data()
+{
+    QTest::addColumn<QString>("column");  // one cell per row, "|" between rows
+    QTest::addColumn<bool>("byValue");
+    QTest::addColumn<QString>("orders");
+    QTest::addColumn<QString>("sorted");
+    QTest::newRow("by value") << "100|45|9" << true << "a" << "9|45|100";
+    QTest::newRow("as text") << "100|45|9" << false << "a" << "100|45|9";
+    QTest::newRow("descending") << "9|100|45" << true << "d" << "100|45|9";
+    QTest::newRow("numbers before texts")
+        << "b|10|=A1|-1.5|a|1e2|nan|9" << true << "a" << "-1.5|9|10|1e2|=A1|a|b|nan";
+    QTest::newRow("equal values keep their order") << "1.0|0|1|01" << true << "a" << "0|1.0|1|01";
+    QTest::newRow("texts reversed too") << "a|3|b|1" << true << "d" << "b|a|3|1";
+}
+
+void TestSort::numbersByValue()
+{
+    QFETCH(QString, column);
+    QFETCH(bool, byValue);
+    QFETCH(QString, orders);
+    QFETCH(QString, sorted);
+    const QStringList rows = column.split(u'|');
+    Spreadsheet sheet;
+    fillRange(sheet, 0, 0, rows);
+    sheet.setRangeSelected(QTableWidgetSelectionRange(0, 0, int(rows.size()) - 1, 0), true);
+    RowCompare compare = makeCompare({ 0 }, orders);
+    compare.numbersByValue = byValue;
+    sheet.sortSelection(compare);
+    QCOMPARE(readRange(sheet, 0, 0, int(rows.size()), 1).join(u'|'), sorted);
+}
+
+// One selected cell stands for the table around it: the block of
+// non-empty rows and columns that touches it, diagonals included, up to an
+// empty row and column on each side.
+void TestSort::oneCellSortsItsRegion_data()
+{
+    QTest::addColumn<QStringList>("rows");  // from A1
+    QTest::addColumn<QPoint>("cell");       // column, row
+    QTest::addColumn<QString>("region");
+    const QStringList cluster { QStringLiteral(",F1,F2,F3"), QStringLiteral("Cases,10,0,25"),
+        QStringLiteral("Controls,30,7,15"), QStringLiteral(","), QStringLiteral(",,,,,x") };
+    // The first row names the columns: it stays where it is.
+    QTest::newRow("the table and its names") << cluster << QPoint(1, 1) << "A2:D3";
+    QTest::newRow("from a name") << cluster << QPoint(0, 2) << "A2:D3";
+    QTest::newRow("a cell alone") << cluster << QPoint(5, 4) << "F5:F5";
+    QTest::newRow("an empty cell beside") << cluster << QPoint(4, 3) << "A2:F5";
+    QTest::newRow("names only: no header")
+        << QStringList { QStringLiteral("b,x"), QStringLiteral("a,y") } << QPoint(0, 0) << "A1:B2";
+    QTest::newRow("numbers on top: no header")
+        << QStringList { QStringLiteral("1,x"), QStringLiteral("2,y") } << QPoint(1, 1) << "A1:B2";
+    QTest::newRow("diagonal neighbour")
+        << QStringList { QStringLiteral("1"), QStringLiteral(",2"), QStringLiteral(",,3") } << QPoint(0, 0)
+        << "A1:C3";
+    QTest::newRow("empty, nothing near") << QStringList { QStringLiteral("1") } << QPoint(5, 5) << "F6:F6";
+}
+
+void TestSort::oneCellSortsItsRegion()
+{
+    QFETCH(QStringList, rows);
+    QFETCH(QPoint, cell);
+    QFETCH(QString, region);
+    Spreadsheet sheet;
+    fillRange(sheet, 0, 0, rows);
+    sheet.setCurrentCell(cell.y(), cell.x());
+    const QTableWidgetSelectionRange range = sheet.sortRange();
+    const CellBlock block { range.topRow(), range.leftColumn(), range.bottomRow(), range.rightColumn() };
+    QCOMPARE(block.text(), region);
 }
 
 // With nothing selected the used block is sorted: the smallest block that
@@ -283,10 +368,14 @@ void TestSort::dialogForm()
     }
     QVERIFY(dialog.primaryOrderLabel->text().contains(QStringLiteral("<p>Order:</p>")));
 
+    QVERIFY(dialog.numbersCheck->isChecked());
+    dialog.setRange(QStringLiteral("A1:G3"));
+    QVERIFY(dialog.rangeLabel->text().contains(QStringLiteral("A1:G3")));
+
     // Tab order: the keys top to bottom, then the buttons.
     dialog.moreButton->setChecked(true);
     const QList<QWidget *> tabOrder { dialog.primaryColumnCombo, dialog.primaryOrderCombo,
-        dialog.secondaryColumnCombo, dialog.secondaryOrderCombo, dialog.tertiaryColumnCombo,
+        dialog.numbersCheck, dialog.secondaryColumnCombo, dialog.secondaryOrderCombo, dialog.tertiaryColumnCombo,
         dialog.tertiaryOrderCombo, dialog.okButton, dialog.cancelButton, dialog.moreButton };
     for (int i = 0; i + 1 < tabOrder.size(); ++i)
         QCOMPARE(nextTabStop(tabOrder.at(i)), tabOrder.at(i + 1));

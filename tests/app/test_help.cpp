@@ -1,0 +1,93 @@
+// The help that ships inside the program: the User Guide shows the README
+// with every picture it names, its in-page links reach their headings, the
+// Methods and Citations name each test's references, and the licence is the
+// GPL's text.
+#include "helpwindow.h"
+#include "mainwindow.h"
+#include "windowtesthelpers.h"
+
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QtTest>
+
+class TestHelp final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void menuOpensItsPage();
+    void guideIsTheReadmeWithItsPicturesAndLinks();
+};
+
+// Help > User Guide and Methods and Citations open their tabs; the methods
+// name each test's references, the licence is the GPL's own text.
+void TestHelp::menuOpensItsPage()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&Methods and Citations")));
+    auto *help = window.findChild<HelpWindow *>();
+    QVERIFY(help && help->isVisible());
+    QCOMPARE(help->findChild<QTabWidget *>()->currentIndex(), int(HelpWindow::Methods));
+    QVERIFY(windowtest::trigger(window, QStringLiteral("&User Guide")));
+    QCOMPARE(help->findChild<QTabWidget *>()->currentIndex(), int(HelpWindow::Guide));
+    const QString methods = help->browser(HelpWindow::Methods)->toPlainText();
+    for (const char *reference :
+         {"Mehta CR, Patel NR (1983)", "Freeman GH, Halton JH (1951)", "Pearson K (1900)", "Yates F (1934)",
+          "Levene H (1949)", "Guo SW, Thompson EA (1992)", "Wigginton JE, Cutler DJ, Abecasis GR (2005)",
+          "Clopper CJ, Pearson ES (1934)", "Patefield WM (1981)", "Cochran WG (1954)", "Armitage P (1955)",
+          "Woolf B (1955)", "Lancaster HO (1961)"})
+        QVERIFY2(methods.contains(QLatin1String(reference)), reference);
+    QVERIFY(help->browser(HelpWindow::Licence)->toPlainText().contains(QStringLiteral("Version 3, 29 June 2007")));
+}
+
+// The guide is the README from its title on; every picture it names is in
+// the program and shows, and every in-page link reaches its heading.
+void TestHelp::guideIsTheReadmeWithItsPicturesAndLinks()
+{
+    HelpWindow help;
+    help.resize(700, 500);
+    help.showPage(HelpWindow::Guide);
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    QTextBrowser *guide = help.browser(HelpWindow::Guide);
+    const QString readme = QString::fromUtf8(windowtest::fileBytes(QStringLiteral(VELMORA_SOURCE_DIR "/README.md")));
+    QVERIFY(guide->toPlainText().startsWith(QStringLiteral("Velmora")));
+    QVERIFY(!guide->toPlainText().contains(QStringLiteral("./run.sh")));
+
+    static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\((docs/images/[^)]+)\\)"));
+    QStringList named;
+    for (auto it = picture.globalMatch(readme); it.hasNext();)
+        named << it.next().captured(1);
+    QStringList shown;
+    for (QTextBlock block = guide->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QString name = it.fragment().charFormat().toImageFormat().name();
+            if (!it.fragment().charFormat().isImageFormat())
+                continue;
+            QVERIFY2(guide->document()->resource(QTextDocument::ImageResource, QUrl(name)).isValid(), qPrintable(name));
+            shown << name.mid(name.indexOf(QStringLiteral("docs/")));
+        }
+    }
+    QVERIFY(named.size() >= 10);
+    QCOMPARE(shown, named);
+
+    static const QRegularExpression link(QStringLiteral("\\]\\(#([a-z0-9-]+)\\)"));
+    for (auto it = link.globalMatch(readme); it.hasNext();) {
+        const QString anchor = it.next().captured(1);
+        guide->verticalScrollBar()->setValue(0);
+        emit guide->anchorClicked(QUrl(u'#' + anchor));
+        const QTextBlock heading = guide->textCursor().block();
+        QVERIFY2(heading.blockFormat().headingLevel() > 0, qPrintable(anchor));
+        QCOMPARE(HelpWindow::headingAnchor(heading.text()), anchor);
+        QVERIFY2(guide->cursorRect().top() >= 0 && guide->cursorRect().top() < guide->viewport()->height(),
+                 qPrintable(anchor));
+    }
+}
+
+QTEST_MAIN(TestHelp)
+#include "test_help.moc"

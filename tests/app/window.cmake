@@ -1,0 +1,11 @@
+velmora_add_test(test_help SOURCES test_help.cpp LIBS velmora_app)
+target_include_directories(test_help PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+target_compile_definitions(test_help PRIVATE VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
+# Real key and mouse events under Xvfb: the test dialog beside its block,
+# the answer in view, Sort of one clicked cell.
+velmora_add_test(test_windowx11 SOURCES test_windowx11.cpp LIBS velmora_app)
+target_include_directories(test_windowx11 PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+target_compile_definitions(test_windowx11 PRIVATE VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+add_test(NAME window_x11 COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/run_x11.sh $<TARGET_FILE:test_windowx11>)
+set_tests_properties(window_x11 PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
