@@ -7,6 +7,7 @@
 #include "testinput.h"
 
 #include <charconv>
+#include <optional>
 
 namespace {
 
@@ -134,8 +135,10 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
 {
     if (!table.rejected.isEmpty())
         return rejectedLine(table, number, settings, file);
+    // The models have no estimate and no network: they always run.
+    const bool estimable = settings.kind != TestModels;
     // No exact work at all: every variant gets the estimate.
-    if (budget.exactUnits == 0) {
+    if (estimable && budget.exactUnits == 0) {
         VariantOutcome outcome;
         outcome.needsMonteCarlo = true;
         return outcome;
@@ -151,16 +154,18 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
     BlockOutcome block;
     bool overBudget = false;
     {
-        const CalcWorkAllowance allowance(budget.exactUnits);
+        std::optional<CalcWorkAllowance> allowance;
+        if (estimable)
+            allowance.emplace(budget.exactUnits);
         // Whatever the table needs runs here, on any thread: the allowance
         // and the fixed memory share bound it.
         block = runBlock(cells, tableBlock(table), exact, place, ProgressDisplay(), input, BlockThread::Main);
-        overBudget = allowance.exhausted();
+        overBudget = allowance && allowance->exhausted();
     }
     // Over the allowance, or over the memory share (the Fisher network
     // reports every shortage with its own number), the estimate takes over.
     const bool memory = block.status == 11 || (settings.kind == TestFisher && block.status != 0 && block.status != 10);
-    if (!block.stopped && block.status != 0 && (overBudget || memory)) {
+    if (estimable && !block.stopped && block.status != 0 && (overBudget || memory)) {
         VariantOutcome outcome;
         outcome.needsMonteCarlo = true;
         return outcome;
