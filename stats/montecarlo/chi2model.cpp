@@ -105,7 +105,8 @@ double chi2model::statistic(const qint64 *cells) const
 {
     double sum = 0.0;
     for (size_t i = 0; i < m_expected.size(); ++i) {
-        const double deviation = std::fabs(double(cells[i]) - m_expected[i]) - m_correction;
+        const double absolute = std::fabs(double(cells[i]) - m_expected[i]);
+        const double deviation = absolute - std::min(m_correction, absolute);
         sum += deviation * deviation * m_inverse[i];
     }
     return sum;

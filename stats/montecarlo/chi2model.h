@@ -14,8 +14,9 @@
 class chi2model final : public mcmodel
 {
 public:
-    // rows x columns counts, row-major; yates: subtract 0.5 from every
-    // |O - E| before squaring, as the check does for a 2 x 2 table.
+    // rows x columns counts, row-major; yates: subtract min(0.5, |O - E|)
+    // from every |O - E| before squaring, as the check does for a 2 x 2
+    // table.
     chi2model(int rows, int columns, const int *cells, bool yates);
 
     // False when a row or column sums to 0, a count is negative, or the
@@ -24,7 +25,7 @@ public:
 
     std::unique_ptr<mcsampler> sampler() const override;
 
-    // Sum over the cells of (|O - E| - y)^2 / E.
+    // Sum over the cells of (|O - E| - min(y, |O - E|))^2 / E.
     double statistic(const qint64 *cells) const;
     double observed() const { return m_observed; }
     double limit() const { return m_limit; }

@@ -10,7 +10,9 @@
 
 #include <csignal>
 #include <cmath>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -39,6 +41,9 @@ private slots:
     void monteCarlo_data();
     void monteCarlo();
     void monteCarloSeeds();
+    void monteCarloStreamPerTable();
+    void threadLimit_data();
+    void threadLimit();
 
 private:
     CliRun interrupt(const QString &file);
@@ -64,6 +69,14 @@ void TestCli::examples_data()
     QTest::newRow("chi2 yates") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
                                 << QByteArray("10\t20\n30\t40\n") << QStringLiteral("0.504036")
                                 << QStringLiteral("A1:B2");
+    // |O - E| below 0.5 is corrected to 0, not past it: R's chisq.test gives
+    // P = 0.99999999999903866 (X2 = 1.5e-24, rounding) and P = 1 (X2 = 0).
+    QTest::newRow("chi2 yates sparse") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
+                                       << QByteArray("1573\t3\n4\t0\n") << QStringLiteral("1")
+                                       << QStringLiteral("A1:B2");
+    QTest::newRow("chi2 yates no deviation") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
+                                             << QByteArray("1\t2\n1\t2\n") << QStringLiteral("1")
+                                             << QStringLiteral("A1:B2");
     QTest::newRow("chi2 2x3") << QStringLiteral("chi2") << none << QByteArray("12\t5\t7\n3\t9\t14\n")
                               << QStringLiteral("0.0122144") << QStringLiteral("A1:C2");
     QTest::newRow("fisher") << QStringLiteral("fisher") << none << QByteArray("5\t0\t1\n0\t5\t4\n")
@@ -640,15 +653,22 @@ void TestCli::maxMemoryCapsOneRun()
 void TestCli::monteCarlo_data()
 {
     QTest::addColumn<QString>("test");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<double>("exact");
     QTest::addColumn<QString>("headline");
     // The exact P-values of the same tables (examples above, and the
     // 2 x 2 chi-squared table's 31 tables with its margins).
-    QTest::newRow("fisher") << "fisher" << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
+    const QStringList none;
+    QTest::newRow("fisher") << "fisher" << none << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
                             << "Monte Carlo Fisher 2x3 test";
-    QTest::newRow("hwe") << "hwe" << QByteArray("10\t5\n\t3\n") << 0.254198 << "Monte Carlo Hardy-Weinberg 2x2 test";
-    QTest::newRow("chi2") << "chi2" << QByteArray("10\t20\n30\t40\n") << 0.504476 << "Monte Carlo chi-squared test";
+    QTest::newRow("hwe") << "hwe" << none << QByteArray("10\t5\n\t3\n") << 0.254198
+                         << "Monte Carlo Hardy-Weinberg 2x2 test";
+    QTest::newRow("chi2") << "chi2" << none << QByteArray("10\t20\n30\t40\n") << 0.504476
+                          << "Monte Carlo chi-squared test";
+    // Corrected, the observed statistic is 0: every table is as extreme.
+    QTest::newRow("chi2 yates sparse") << "chi2" << QStringList{QStringLiteral("--yates")}
+                                       << QByteArray("1573\t3\n4\t0\n") << 1.0 << "Monte Carlo chi-squared test";
 }
 
 // --monte-carlo B: the fields of the estimate, P = (count + 1) / (B + 1),
@@ -657,12 +677,14 @@ void TestCli::monteCarlo_data()
 void TestCli::monteCarlo()
 {
     QFETCH(QString, test);
+    QFETCH(QStringList, options);
     QFETCH(QByteArray, table);
     QFETCH(double, exact);
     QFETCH(QString, headline);
     const QString file = write(test + QStringLiteral("-mc.tsv"), table);
-    const QStringList arguments{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
-                                QStringLiteral("--seed=20240601"), file};
+    const QStringList arguments = QStringList{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
+                                              QStringLiteral("--seed=20240601"), file}
+                                  + options;
     const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
     QCOMPARE(one.exitCode, 0);
     const QJsonObject line = one.json();
@@ -703,6 +725,90 @@ void TestCli::monteCarloSeeds()
     const CliRun again = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"),
                               QStringLiteral("--seed=%1").arg(seed), file});
     QCOMPARE(again.lines().at(1), drawn.lines().at(1));
+}
+
+// With one seed every table of a batch, and every block of a table, draws
+// a stream of its own: the same table repeated gives other counts, and the
+// batch the same bytes again, on any number of threads.
+void TestCli::monteCarloStreamPerTable()
+{
+    const QString file = write(QStringLiteral("same.tsv"), "10\t5\n\t3\n\n10\t5\n\t3\n\n10\t5\n\t3\n\n10\t5\n\t3\n");
+    const QStringList arguments{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=20000"), QStringLiteral("--seed=11"), file};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
+    QCOMPARE(one.exitCode, 0);
+    QCOMPARE(one.lines().size(), 4);
+    QSet<double> pValues;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(one.json(i).value(QStringLiteral("seed")).toInteger(), qint64(11));
+        pValues.insert(one.json(i).value(QStringLiteral("p")).toDouble());
+    }
+    QCOMPARE(pValues.size(), 4);
+    QCOMPARE(run(arguments + QStringList{QStringLiteral("--threads=2")}).out, one.out);
+    QCOMPARE(run(arguments).out, one.out);
+
+    // Two blocks of one table; the first is the table's own stream, so a
+    // one-table file repeats the batch's first line.
+    const QString single = write(QStringLiteral("single.tsv"), "10\t5\n\t3\n");
+    const CliRun blocks = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=20000"), QStringLiteral("--seed=11"),
+                               QStringLiteral("--range=A1:B2"), QStringLiteral("--range=A1:B2"), single});
+    QCOMPARE(blocks.lines().size(), 2);
+    QCOMPARE(blocks.json(0).value(QStringLiteral("p")), one.json(0).value(QStringLiteral("p")));
+    QVERIFY(blocks.json(1).value(QStringLiteral("p")) != one.json(0).value(QStringLiteral("p")));
+}
+
+void TestCli::threadLimit_data()
+{
+    QTest::addColumn<int>("limit");
+    // One: not a helper starts, and the calling thread runs the batch.
+    QTest::newRow("no thread") << 1;
+    QTest::newRow("two threads") << 2;
+    QTest::newRow("four threads") << 4;
+}
+
+// Threads the system will not start (as under `ulimit -v` with --threads
+// 1024) are done without, never an abort: the batch goes on with those it
+// has, a Monte Carlo run left with none draws on the calling thread, the
+// shortfall is said once, and the lines are those of one thread. The limit
+// is RLIMIT_NPROC on a user of the test's own: root is exempt from it, and
+// AddressSanitizer reserves too much address space for `ulimit -v`.
+void TestCli::threadLimit()
+{
+    QFETCH(int, limit);
+    if (::geteuid() != 0)
+        QSKIP("the thread limit binds a user of the test's own, which only root can become");
+    QByteArray tables;
+    for (int i = 0; i < 40; ++i)
+        tables += QByteArray::number(3 + i) + "\t5\n\t" + QByteArray::number(1 + i % 7) + "\n\n";
+    const QStringList arguments{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=3000"), QStringLiteral("--seed=9"),
+                                QStringLiteral("-")};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")}, tables);
+    QCOMPARE(one.exitCode, 0);
+    QCOMPARE(one.lines().size(), 40);
+
+    // A uid nobody else runs under, so that the limit counts this run alone.
+    const uid_t uid = uid_t(2000000000 + ::getpid() % 100000);
+    const rlim_t threads = rlim_t(limit);
+    const CliRun limited = run(arguments + QStringList{QStringLiteral("--threads=8")}, tables, [&](QProcess &process) {
+        // LeakSanitizer needs a thread of its own at the end.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (limit == 1)
+            environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                               environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([uid, threads] {
+            const rlimit few{threads, threads};
+            if (::setrlimit(RLIMIT_NPROC, &few) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0
+                || ::setuid(uid) != 0)
+                ::_exit(125);
+        });
+    });
+    QCOMPARE(limited.exitStatus, QProcess::NormalExit);
+    QCOMPARE(limited.exitCode, 0);
+    QCOMPARE(limited.err, QStringLiteral("velmora-cli: only %1 of 8 threads could be started (Resource temporarily "
+                                         "unavailable); going on with %1\n")
+                              .arg(limit)
+                              .toUtf8());
+    QCOMPARE(limited.out, one.out);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

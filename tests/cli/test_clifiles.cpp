@@ -1,6 +1,7 @@
 // velmora-cli and files: conversions byte for byte, FIFOs, links and devices
-// left as they are, the system's words for a failed write, endless or damaged
-// input ended with a message, and files without tables.
+// left as they are, the system's words for a failed write, results that
+// cannot be written never passed for success, endless or damaged input ended
+// with a message, and files without tables.
 #include "clitestbase.h"
 
 #include <QJsonArray>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -22,6 +24,8 @@ private slots:
     void convertKeepsFifosAndLinks();
     void failedWritesSayWhy_data();
     void failedWritesSayWhy();
+    void lostOutputFails_data();
+    void lostOutputFails();
     void endlessInputEnds_data();
     void endlessInputEnds();
     void filesWithoutTables();
@@ -180,6 +184,103 @@ void TestCliFiles::failedWritesSayWhy()
     QCOMPARE(file.readAll(), QByteArray("old"));
     // No temporary file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList({out + u'*'}), QStringList{out});
+}
+
+void TestCliFiles::lostOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // "many": 10,000 tables, beyond the output buffer
+    QTest::addColumn<QString>("output");         // full, closed, pipe, sigpipe, endless or tmpfs
+    QTest::addColumn<QByteArray>("words");       // the system's, empty when SIGPIPE ends the run
+
+    const QByteArray full("No space left on device");
+    const QStringList chi2{QStringLiteral("chi2"), QStringLiteral("many")};
+    const QStringList report{QStringLiteral("chi2"), QStringLiteral("--report"), QStringLiteral("many")};
+    const QStringList values{QStringLiteral("values"), QStringLiteral("many")};
+    QTest::newRow("chi2 > /dev/full") << chi2 << "full" << full;
+    QTest::newRow("--report > /dev/full") << report << "full" << full;
+    QTest::newRow("values > /dev/full") << values << "full" << full;
+    QTest::newRow("help > /dev/full") << QStringList{QStringLiteral("help")} << "full" << full;
+    // Within the buffer: only the final flush fails.
+    QTest::newRow("one line > /dev/full") << QStringList{QStringLiteral("chi2"), QStringLiteral("one")} << "full" << full;
+    // Input without end, into /dev/full: the run must stop reading.
+    QTest::newRow("endless > /dev/full") << QStringList{QStringLiteral("chi2"), QStringLiteral("-")} << "endless" << full;
+    QTest::newRow("chi2 >&-") << chi2 << "closed" << QByteArray("Bad file descriptor");
+    QTest::newRow("values >&-") << values << "closed" << QByteArray("Bad file descriptor");
+    QTest::newRow("closed pipe, SIGPIPE ignored") << chi2 << "pipe" << QByteArray("Broken pipe");
+    QTest::newRow("closed pipe, SIGPIPE") << chi2 << "sigpipe" << QByteArray();
+    QTest::newRow("chi2 > 64 KB tmpfs") << chi2 << "tmpfs" << full;
+    QTest::newRow("--report > 64 KB tmpfs") << report << "tmpfs" << full;
+    QTest::newRow("values > 64 KB tmpfs") << values << "tmpfs" << full;
+}
+
+// Results that could not be written are a failure, never a success: one
+// message with the system's words and exit status 1, whatever the command
+// and wherever the write fails (a full device, a closed descriptor, a pipe
+// without reader, a full file system).
+void TestCliFiles::lostOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, words);
+    QByteArray many;
+    for (int i = 0; i < 10000; ++i)
+        many += "10\t20\n30\t40\n\n";
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^many$")), write(QStringLiteral("many.tsv"), many));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^one$")), write(QStringLiteral("one.tsv"), "1\t2\n3\t4\n"));
+
+    QString program = QStringLiteral(VELMORA_CLI_PATH);
+    QProcess process;
+    if (output == u"endless") {
+        arguments = QStringList{QStringLiteral("-c"), QStringLiteral("yes \"$(printf '\\n1\\t2\\n3\\t4')\" 2>/dev/null | \"$0\" \"$@\""),
+                                program} + arguments;
+        program = QStringLiteral("sh");
+    }
+    if (output == u"tmpfs") {
+        const QString mount = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        const QStringList namespaced{QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                                     QStringLiteral("sh"), QStringLiteral("-c")};
+        const QString mountSmall = QStringLiteral("mount -t tmpfs -o size=64k velmora-test \"$0\"");
+        QProcess probe;
+        probe.start(QStringLiteral("unshare"), namespaced + QStringList{mountSmall, mount});
+        if (!probe.waitForFinished(30000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+            QSKIP("cannot mount a 64 KB tmpfs in a private mount namespace here (unshare and mount need root)");
+        arguments = namespaced + QStringList{mountSmall + QStringLiteral(" && exec \"$@\" > \"$0/out\""), mount, program}
+                    + arguments;
+        program = QStringLiteral("unshare");
+    }
+    if (output == u"full" || output == u"endless")
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    const bool ignorePipe = output != u"sigpipe";
+    const bool closed = output == u"closed";
+    const bool noReader = output == u"pipe" || output == u"sigpipe";
+    process.setChildProcessModifier([ignorePipe, closed, noReader] {
+        ::signal(SIGPIPE, ignorePipe ? SIG_IGN : SIG_DFL);
+        if (closed) {
+            ::close(STDOUT_FILENO);
+        } else if (noReader) {
+            int ends[2];
+            if (::pipe(ends) == 0) {
+                ::close(ends[0]);
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::close(ends[1]);
+            }
+        }
+    });
+    process.setWorkingDirectory(dir.path());
+    process.start(program, arguments);
+    QVERIFY(process.waitForStarted());
+    process.closeWriteChannel();
+    QVERIFY2(process.waitForFinished(120000), "still running after 120 s");
+    const QByteArray err = process.readAllStandardError();
+    if (words.isEmpty()) {
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QVERIFY2(err.isEmpty(), err.constData());
+        return;
+    }
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(err, "velmora-cli: cannot write standard output: " + words + '\n');
 }
 
 void TestCliFiles::endlessInputEnds_data()
