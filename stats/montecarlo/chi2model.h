@@ -25,8 +25,9 @@ public:
 
     std::unique_ptr<mcsampler> sampler() const override;
 
-    // Sum over the cells of (|O - E| - min(y, |O - E|))^2 / E.
+    // Sum over the cells of (|O - E| - min(y, |O - E|))^2 / E, row by row.
     double statistic(const qint64 *cells) const;
+    double rowStatistic(int row, const qint64 *cells) const;
     double observed() const { return m_observed; }
     double limit() const { return m_limit; }
 
@@ -40,9 +41,14 @@ private:
     std::vector<qint64> m_columnSums;
     std::vector<double> m_expected;
     std::vector<double> m_inverse;   // 1 / expected
+    // Per row r, per column: the expected counts of rows r + 1 and later,
+    // summed, and their inverses.
+    std::vector<double> m_restExpected;
+    std::vector<double> m_restInverse;
     double m_correction = 0.0;
     lnfactorial m_lnFact;
     double m_observed = 0.0;
     double m_limit = 0.0;
+    double m_decisive = 0.0;
     bool m_valid = false;
 };

@@ -68,7 +68,7 @@ void SharedRun::runChunks()
         const qint64 chunk = nextChunk.fetch_add(1);
         if (chunk >= chunks || stop.load(std::memory_order_relaxed))
             return;
-        std::mt19937_64 engine = mcstream::chunkEngine(seed, chunk);
+        mcgenerator engine = mcstream::chunkEngine(seed, chunk);
         const qint64 first = chunk * mcstream::kChunkSamples;
         const qint64 count = std::min(mcstream::kChunkSamples, samples - first);
         qint64 found = 0;
