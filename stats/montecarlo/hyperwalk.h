@@ -178,6 +178,23 @@ struct walkstate
     // with all of the sums at once: most draws end there with no branch to
     // mispredict. Otherwise `rest` is the walk after them, for find().
     static constexpr int kRounds = 5;
+    // The value at place i of the order mode, +1, -1, +2, -2, ..., from
+    // the mode, without a branch: (i + 1) / 2 for odd i, -i / 2 for even.
+    static qint64 offset(int i)
+    {
+        const qint64 odd = i & 1;
+        return odd * ((i + 1) >> 1) - (1 - odd) * (i >> 1);
+    }
+
+    // How many of the first values' sums, pMode * relative[i], u reaches:
+    // the place of the draw among them, found without a branch.
+    static int reachedSums(const double (&relative)[2 * kRounds + 1], double pMode, double u)
+    {
+        int reached = 0;
+        for (double r : relative)
+            reached += u >= pMode * r ? 1 : 0;
+        return reached;
+    }
     template <class Law>
     static bool first(const Law &law, const lnfactorial &f, double u, qint64 &value, walkstate &rest)
     {
@@ -193,11 +210,9 @@ struct walkstate
             rBelow *= law.down(mode - j);
         }
         const double pMode = law.probability(mode, f);
-        int reached = 0;
-        for (double r : relative)
-            reached += u >= pMode * r ? 1 : 0;
+        const int reached = reachedSums(relative, pMode, u);
         if (reached <= 2 * kRounds) {
-            value = mode + (reached % 2 == 1 ? (reached + 1) / 2 : -(reached / 2));
+            value = mode + offset(reached);
             return true;
         }
         rest.above = mode + kRounds + 1;
@@ -242,11 +257,9 @@ struct walkstate
         }
         const double pMode = f.scaledRatio(law.small, law.total - law.small, law.large, law.total - law.large, mode,
                                            law.small - mode, law.large - mode, law.rest + mode, law.total);
-        int reached = 0;
-        for (double r : relative)
-            reached += u >= pMode * r ? 1 : 0;
+        const int reached = reachedSums(relative, pMode, u);
         if (reached <= 2 * kRounds) {
-            value = mode + (reached % 2 == 1 ? (reached + 1) / 2 : -(reached / 2));
+            value = mode + offset(reached);
             return true;
         }
         rest.above = mode + kRounds + 1;

@@ -114,29 +114,16 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
             last[0] -= rowSums[r];
         return;
     }
-    // Cell (r, c) is drawn from the items its row has left to place and
-    // those of columns c and later that the rows before it left: a law that
-    // depends on the cells above it and left of it alone. So the cells go
-    // by anti-diagonals, whose cells do not depend on each other, and the
-    // processor overlaps their draws; the row-by-row order would chain every
-    // draw to the one before. Each row keeps what it has left to place and
-    // the items of the columns it has not reached.
-    m_toPlace.assign(rowSums, rowSums + rows - 1);
-    m_within.resize(size_t(rows - 1));
+    // Row by row: each cell is drawn from the items its row has left to
+    // place and those of its column and the columns after it that the rows
+    // before left, so an observer may stop the table after any row.
+    const int lastColumn = columns - 1;
     qint64 items = total;
     for (int r = 0; r + 1 < rows; ++r) {
-        m_within[size_t(r)] = items;
-        items -= rowSums[r];
-    }
-    const int lastColumn = columns - 1;
-    for (int d = 0; d < rows - 1 + lastColumn - 1; ++d) {
-        const int firstRow = std::max(0, d - (lastColumn - 1));
-        const int lastRow = std::min(rows - 2, d);
-        for (int r = firstRow; r <= lastRow; ++r) {
-            const int c = d - r;
-            qint64 &toPlace = m_toPlace[size_t(r)];
-            qint64 &within = m_within[size_t(r)];
-            qint64 *row = cells + size_t(r) * C;
+        qint64 *row = cells + size_t(r) * C;
+        qint64 toPlace = rowSums[r];
+        qint64 within = items;
+        for (int c = 0; c < lastColumn; ++c) {
             const qint64 marked = last[c];
             // The first row's and the first column's draws have two fixed
             // parameters: their sites' walks are kept (see prepareTable).
@@ -151,17 +138,12 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
             last[c] -= x;
             within -= marked;
             toPlace -= x;
-            if (c + 1 == lastColumn) {
-                row[lastColumn] = toPlace;
-                last[lastColumn] -= toPlace;
-            }
         }
-        // Row d - (columns - 2) has just been completed.
-        if (observer && d >= lastColumn - 1) {
-            const int r = d - (lastColumn - 1);
-            if (observer->decided(r, cells + size_t(r) * C))
-                return;
-        }
+        row[lastColumn] = toPlace;
+        last[lastColumn] -= toPlace;
+        items -= rowSums[r];
+        if (observer && observer->decided(r, row))
+            return;
     }
 }
 

@@ -83,8 +83,6 @@ private:
 
     const lnfactorial &m_lnFact;
     drawcache m_cache;
-    std::vector<qint64> m_toPlace;   // per row: its items not yet placed
-    std::vector<qint64> m_within;    // per row: the items of the columns it has not reached
     std::vector<qint64> m_left;
     bool m_failed = false;
 };
