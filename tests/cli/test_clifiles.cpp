@@ -1,12 +1,13 @@
 // velmora-cli and files: conversions byte for byte, FIFOs, links and devices
 // left as they are, the system's words for a failed write, results that
 // cannot be written never passed for success, endless or damaged input ended
-// with a message, and files without tables.
+// with a message, threads the system refuses, and files without tables.
 #include "clitestbase.h"
 
 #include <QJsonArray>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,8 @@ private slots:
     void lostOutputFails();
     void endlessInputEnds_data();
     void endlessInputEnds();
+    void threadLimit_data();
+    void threadLimit();
     void filesWithoutTables();
     void badLinesAndDamagedInputs();
 };
@@ -324,6 +327,61 @@ void TestCliFiles::endlessInputEnds()
     const QByteArray err = process.readAllStandardError();
     QVERIFY2(err.contains("Line 1 holds a field of more than 32767 characters"), err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.sp"))));
+}
+
+void TestCliFiles::threadLimit_data()
+{
+    QTest::addColumn<int>("limit");
+    // One: not a helper starts, and the calling thread runs the batch.
+    QTest::newRow("no thread") << 1;
+    QTest::newRow("two threads") << 2;
+    QTest::newRow("four threads") << 4;
+}
+
+// Threads the system will not start (as under `ulimit -v` with --threads
+// 1024) are done without, never an abort: the batch goes on with those it
+// has, a Monte Carlo run left with none draws on the calling thread, the
+// shortfall is said once, and the lines are those of one thread. The limit
+// is RLIMIT_NPROC on a user of the test's own: root is exempt from it, and
+// AddressSanitizer reserves too much address space for `ulimit -v`.
+void TestCliFiles::threadLimit()
+{
+    QFETCH(int, limit);
+    if (::geteuid() != 0)
+        QSKIP("the thread limit binds a user of the test's own, which only root can become");
+    QByteArray tables;
+    for (int i = 0; i < 40; ++i)
+        tables += QByteArray::number(3 + i) + "\t5\n\t" + QByteArray::number(1 + i % 7) + "\n\n";
+    const QStringList arguments{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=3000"), QStringLiteral("--seed=9"),
+                                QStringLiteral("-")};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")}, tables);
+    QCOMPARE(one.exitCode, 0);
+    QCOMPARE(one.lines().size(), 40);
+
+    // A uid nobody else runs under, so that the limit counts this run alone.
+    const uid_t uid = uid_t(2000000000 + ::getpid() % 100000);
+    const rlim_t threads = rlim_t(limit);
+    const CliRun limited = run(arguments + QStringList{QStringLiteral("--threads=8")}, tables, [&](QProcess &process) {
+        // LeakSanitizer needs a thread of its own at the end.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (limit == 1)
+            environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                               environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([uid, threads] {
+            const rlimit few{threads, threads};
+            if (::setrlimit(RLIMIT_NPROC, &few) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0
+                || ::setuid(uid) != 0)
+                ::_exit(125);
+        });
+    });
+    QCOMPARE(limited.exitStatus, QProcess::NormalExit);
+    QCOMPARE(limited.exitCode, 0);
+    QCOMPARE(limited.err, QStringLiteral("velmora-cli: only %1 of 8 threads could be started (Resource temporarily "
+                                         "unavailable); going on with %1\n")
+                              .arg(limit)
+                              .toUtf8());
+    QCOMPARE(limited.out, one.out);
 }
 
 // A file without a table is a failure, whichever way it is empty.
