@@ -75,13 +75,14 @@ QString clusterFigures(const ClusterRun &run, const TestInput &input)
 
 // A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
 // `own`.
-RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, TestInput &input,
-                          const ProgressDisplay &progress, JsonLine &own)
+RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
+                          TestInput &input, const ProgressDisplay &progress, JsonLine &own)
 {
     MonteCarloSettings monteCarlo;
     monteCarlo.samples = settings.monteCarloSamples;
     monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
     monteCarlo.threads = settings.threads;
+    monteCarlo.key = place.monteCarloKey();
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
     own.add("method", "monte-carlo").add("samples", run.samples).add("seed", qint64(run.seed));
@@ -203,7 +204,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     RunReport report;
     JsonLine own;  // the test's own figures
     if (settings.monteCarloSamples > 0) {
-        report = monteCarloBlock(grid, settings, input, progress, own);
+        report = monteCarloBlock(grid, settings, place, input, progress, own);
     } else {
         switch (settings.kind) {
         case TestChi2: {

@@ -27,6 +27,11 @@ struct BlockPlace
 {
     QString file;
     int table = 1;        // 1-based within the file
+    int block = 0;        // 0-based among the table's blocks
+
+    // The Monte Carlo run's key among the runs that share a seed (see
+    // MonteCarloSettings::key).
+    quint64 monteCarloKey() const { return quint64(qMax(table, 1)) | (quint64(block) << 32); }
 };
 
 struct BlockOutcome
