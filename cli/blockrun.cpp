@@ -87,10 +87,11 @@ RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, 
     monteCarlo.samples = settings.monteCarloSamples;
     monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
     monteCarlo.threads = settings.threads;
+    monteCarlo.key = place.monteCarloKey();
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
     own.add("method", "monte-carlo").add("samples", run.samples);
-    own.add("seed", qint64(place.variant ? place.runSeed : run.seed));
+    own.add("seed", qint64(run.seed));
     own.addRaw("ci99", u'[' + JsonLine::number(run.low) + u',' + JsonLine::number(run.high) + u']');
     if (settings.kind == TestChi2)
         own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);

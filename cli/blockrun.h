@@ -27,12 +27,20 @@ struct BlockPlace
 {
     QString file;
     int table = 1;        // 1-based within the file
+    int block = 0;        // 0-based among the table's blocks
     // A variant of a genotype file: its fields (written as JSON, without
     // braces) stand in for the table and range, the line names the method
-    // that ran ("method") and a Monte Carlo line reports runSeed, the seed of
-    // the whole run that the variant's own was derived from.
+    // that ran ("method"), and a Monte Carlo run's key is variantKey (a hash
+    // of its identity) rather than the table's place.
     const QString *variant = nullptr;
-    quint64 runSeed = 0;
+    quint64 variantKey = 0;
+
+    // The Monte Carlo run's key among the runs that share a seed (see
+    // MonteCarloSettings::key).
+    quint64 monteCarloKey() const
+    {
+        return variant ? variantKey : quint64(qMax(table, 1)) | (quint64(block) << 32);
+    }
 };
 
 struct BlockOutcome

@@ -1,8 +1,8 @@
 #include "lineoutput.h"
 
 #include "progressline.h"
+#include "standardoutput.h"
 
-#include <cstdio>
 #include <unistd.h>
 
 LineOutput::LineOutput(ProgressLine &progress)
@@ -10,18 +10,17 @@ LineOutput::LineOutput(ProgressLine &progress)
 {
 }
 
-void LineOutput::write(const QString &line)
+bool LineOutput::write(const QString &line)
 {
-    writeLines((line + u'\n').toUtf8());
+    return writeLines((line + u'\n').toUtf8());
 }
 
-void LineOutput::writeLines(const QByteArray &lines)
+bool LineOutput::writeLines(const QByteArray &lines)
 {
     if (lines.isEmpty())
-        return;
+        return !StandardOutput::failed();
     if (sharesTerminal)
         progress.erase();
-    std::fwrite(lines.constData(), 1, std::size_t(lines.size()), stdout);
-    if (sharesTerminal)
-        std::fflush(stdout);
+    const bool written = StandardOutput::write(lines);
+    return sharesTerminal ? StandardOutput::flush() : written;
 }

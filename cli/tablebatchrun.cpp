@@ -6,6 +6,7 @@
 #include "lineoutput.h"
 #include "plaintablesource.h"
 #include "progressline.h"
+#include "standardoutput.h"
 #include "texttablereader.h"
 
 #include <utility>
@@ -72,7 +73,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
 {
     thread_local TestInput input;
     const PlainTableSource source(slot.table);
-    const BlockPlace place{file, slot.number};
+    BlockPlace place{file, slot.number};
     auto runOne = [&](const CellBlock &block) {
         if (calcStopFlag) {
             slot.state = State::Ended;
@@ -89,6 +90,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
         slot.out += outcome.line.toUtf8();
         slot.out += '\n';
         slot.ok = slot.ok && outcome.ok;
+        ++place.block;
         if (outcome.stopped) {
             slot.state = State::Ended;
             return false;
@@ -110,7 +112,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
 
 bool TableBatchRun::runOnMain(Slot &slot)
 {
-    const BlockPlace place{file, slot.number};
+    BlockPlace place{file, slot.number};
     if (!slot.plain) {
         // The grid brings the application object, which the workers' texts
         // consult: it is made while they are idle.
@@ -118,9 +120,8 @@ bool TableBatchRun::runOnMain(Slot &slot)
             workers.finish();
         QString error;
         if (!feeder.place(slot.table, &error)) {
-            output.write(errorLine(settings, place, error));
             allOk = false;
-            return !calcStopFlag;
+            return output.write(errorLine(settings, place, error)) && !calcStopFlag;
         }
     }
     const PlainTableSource plainSource(slot.table);
@@ -132,8 +133,10 @@ bool TableBatchRun::runOnMain(Slot &slot)
         progress.setBlock(slot.number, block.text());
         const BlockOutcome outcome =
             runBlock(source, block, settings, place, display, mainInput, BlockThread::Main);
-        output.write(outcome.line);
         allOk = allOk && outcome.ok;
+        if (!output.write(outcome.line))
+            return false;
+        ++place.block;
     }
     return !calcStopFlag;
 }
@@ -144,8 +147,9 @@ bool TableBatchRun::write(Batch &batch)
         Slot &slot = batch.entries[std::size_t(i)];
         switch (slot.state) {
         case State::Done:
-            output.writeLines(slot.out);
             allOk = allOk && slot.ok;
+            if (!output.writeLines(slot.out))
+                return false;
             break;
         case State::Ended:
             output.writeLines(slot.out);

@@ -3,7 +3,6 @@
 #include "calcpoll.h"
 #include "cellsource.h"
 #include "jsonline.h"
-#include "mcstream.h"
 #include "testinput.h"
 
 #include <charconv>
@@ -147,7 +146,6 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
     BlockPlace place;
     place.file = file;
     place.variant = &fields;
-    place.runSeed = budget.seed;
     const VariantCells cells(table);
     TestSettings exact = settings;
     exact.monteCarloSamples = 0;
@@ -181,11 +179,13 @@ VariantOutcome runVariantMonteCarlo(const VariantTable &table, qint64 number, co
     BlockPlace place;
     place.file = file;
     place.variant = &fields;
-    place.runSeed = budget.seed;
+    // The run's seed, and the variant's own stream from it (derivedSeed of
+    // the seed and the key).
+    place.variantKey = variantKey(table.identity);
     TestSettings simulated = settings;
     simulated.monteCarloSamples = budget.monteCarloSamples;
     simulated.seedGiven = true;
-    simulated.seed = mcstream::derivedSeed(budget.seed, variantKey(table.identity));
+    simulated.seed = budget.seed;
     const VariantCells cells(table);
     return fromBlock(runBlock(cells, tableBlock(table), simulated, place, progress, input, BlockThread::Main));
 }
