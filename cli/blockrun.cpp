@@ -24,6 +24,11 @@ JsonLine head(const TestSettings &settings, const BlockPlace &place, const CellB
 {
     JsonLine json;
     json.add("file", place.file);
+    if (place.variant) {
+        json.appendFields(*place.variant);
+        json.add("test", settings.name);
+        return json;
+    }
     if (place.table > 0)
         json.add("table", place.table);
     else
@@ -85,11 +90,12 @@ RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, 
     monteCarlo.key = place.monteCarloKey();
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
-    own.add("method", "monte-carlo").add("samples", run.samples).add("seed", qint64(run.seed));
+    own.add("method", "monte-carlo").add("samples", run.samples);
+    own.add("seed", qint64(run.seed));
     own.addRaw("ci99", u'[' + JsonLine::number(run.low) + u',' + JsonLine::number(run.high) + u']');
     if (settings.kind == TestChi2)
         own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
-    else if (settings.kind == TestHardyW)
+    else if (settings.kind == TestHardyW && !place.variant)
         own.add("alleles", input.testSize);
     return run;
 }
@@ -206,6 +212,10 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     if (settings.monteCarloSamples > 0) {
         report = monteCarloBlock(grid, settings, place, input, progress, own);
     } else {
+        // A variant's line names the method, which the table's lines leave
+        // to their fields.
+        if (place.variant && settings.kind != TestModels)
+            own.add("method", settings.kind == TestChi2 ? "asymptotic" : "exact");
         switch (settings.kind) {
         case TestChi2: {
             const Chi2Run run = runChi2Test(input, grid);
@@ -216,12 +226,14 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         case TestFisher: {
             const FisherRun run = runFisherTest(input, progress, text);
             report = run;
-            own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
+            if (!place.variant)
+                own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
         }
         case TestHardyW: {
             report = runHardyWeinbergTest(input, progress, nullptr, text);
-            own.add("alleles", input.testSize);
+            if (!place.variant)
+                own.add("alleles", input.testSize);
             break;
         }
         case TestGeneInter: {
@@ -251,6 +263,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     // An engine that gave up while Ctrl+C was pending was stopped by it.
     outcome.stopped = report.status != 0 && calcStopFlag != 0;
     outcome.ok = report.status == 0;
+    outcome.status = report.status;
     if (settings.report) {
         QString message = report.message;
         if (message.isEmpty() && outcome.stopped)

@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "blockrun.h"
 #include "calcpoll.h"
+#include "genotypecommand.h"
 #include "gridfeeder.h"
 #include "gridsize.h"
 #include "lineoutput.h"
@@ -96,6 +97,8 @@ QString noTable(const QString &name)
 
 int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &progress)
 {
+    if (options.genotypes)
+        return runGenotypeCommand(options, progress);
     TestSettings settings;
     settings.kind = options.testKind;
     settings.name = options.testName;

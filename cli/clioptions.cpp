@@ -1,6 +1,7 @@
 #include "clioptions.h"
 
 #include "conditionalodds.h"
+#include "genotypereader.h"
 #include "testinput.h"
 
 namespace {
@@ -28,6 +29,10 @@ constexpr qint64 kMaxSamples = 1000000000;
 constexpr int kMaxThreads = 1024;
 // Every JSON reader reads a seed up to 2^53 - 1 back exactly.
 constexpr quint64 kMaxSeed = (quint64(1) << 53) - 1;
+// A cluster run cuts a file into at most this many pieces.
+constexpr int kMaxChunks = 1000000;
+// A day of exact work per variant is far past any batch's patience.
+constexpr double kMaxExactLimit = 86400.0;
 
 CliParse failure(const QString &error)
 {
@@ -51,11 +56,45 @@ void splitOption(const QString &argument, QString &name, QString &value, bool &h
     value = hasValue ? argument.mid(eq + 1) : QString();
 }
 
+// What a run on genotype files accepts.
+CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
+{
+    for (const QString &file : options.files) {
+        if (!isGenotypeFileName(file))
+            return failure(QStringLiteral("genotype files (.vcf, .vcf.gz, .bcf, .bed) and tables (%1) cannot be "
+                                          "mixed in one run")
+                               .arg(file));
+    }
+    const int kind = options.testKind;
+    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2 && kind != TestModels)
+        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher, chi2 and models do)")
+                           .arg(options.testName));
+    if (!options.ranges.empty())
+        return failure(QStringLiteral("--range applies to tables, not to genotype files"));
+    if (options.report)
+        return failure(QStringLiteral("--report applies to tables, not to genotype files"));
+    if (accuracyGiven)
+        return failure(QStringLiteral("--accuracy applies to tables, not to genotype files"));
+    if (!options.phenoFile.isEmpty() && kind == TestHardyW)
+        return failure(QStringLiteral("--pheno applies to fisher, chi2 and models"));
+    if (kind != TestHardyW && options.phenoFile.isEmpty()) {
+        for (const QString &file : options.files) {
+            if (!file.endsWith(QStringLiteral(".bed"), Qt::CaseInsensitive))
+                return failure(QStringLiteral("%1 on %2 needs --pheno FILE: its cases and controls")
+                                   .arg(options.testName, file));
+        }
+    }
+    CliParse parse;
+    parse.ok = true;
+    return parse;
+}
+
 CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
     bool optionsEnded = false;
     bool accuracyGiven = false;
     bool confLevelGiven = false;
+    QStringList genotypeOnly;   // genotype options given, for the message
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
@@ -71,7 +110,9 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         splitOption(argument, name, value, hasValue);
         const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
-                                || name == u"--conf-level";
+                                || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
+                                || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
+                                || name == u"--format";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -129,10 +170,56 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             confLevelGiven = true;
         } else if (name == u"--report") {
             options.report = true;
+        } else if (name == u"--region") {
+            QString error;
+            options.region = RegionSpec::parse(value, &error);
+            if (!options.region)
+                return failure(error);
+            genotypeOnly.append(name);
+        } else if (name == u"--chunk") {
+            const qsizetype slash = value.indexOf(u'/');
+            bool okIndex = false, okCount = false;
+            const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
+            const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
+            if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
+                return failure(QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks));
+            options.chunkIndex = index;
+            options.chunkCount = count;
+            genotypeOnly.append(name);
+        } else if (name == u"--samples") {
+            options.samplesFile = value;
+            genotypeOnly.append(name);
+        } else if (name == u"--pheno") {
+            options.phenoFile = value;
+            genotypeOnly.append(name);
+        } else if (name == u"--exact-limit") {
+            bool ok = false;
+            const double seconds = value.toDouble(&ok);
+            if (!ok || !(seconds >= 0) || seconds > kMaxExactLimit)
+                return failure(QStringLiteral("--exact-limit takes seconds, 0 to %1").arg(kMaxExactLimit));
+            options.exactLimit = seconds;
+            genotypeOnly.append(name);
+        } else if (name == u"--format") {
+            if (value != u"json" && value != u"tsv")
+                return failure(QStringLiteral("--format takes json or tsv"));
+            options.tsv = value == u"tsv";
+            genotypeOnly.append(name);
         } else {
             return failure(QStringLiteral("unknown option %1").arg(argument));
         }
     }
+    if (options.files.isEmpty())
+        return failure(QStringLiteral("no FILE given"));
+    for (const QString &file : options.files)
+        options.genotypes = options.genotypes || isGenotypeFileName(file);
+    if (options.genotypes) {
+        CliParse checked = checkGenotypeOptions(options, accuracyGiven);
+        if (!checked.ok)
+            return checked;
+    } else if (!genotypeOnly.isEmpty()) {
+        return failure(QStringLiteral("%1 applies to genotype files (.vcf, .vcf.gz, .bcf, .bed)").arg(genotypeOnly.first()));
+    }
+
     // Options that a test would silently ignore are refused, so that a
     // script never believes it asked for something it did not get.
     if (options.yates && options.testKind != TestChi2)
@@ -147,10 +234,9 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--monte-carlo applies to fisher, hwe and chi2"));
     if (simulates && accuracyGiven)
         return failure(QStringLiteral("--accuracy and --monte-carlo exclude each other"));
-    if (options.seedGiven && !simulates)
+    // A genotype run's fallback estimates take the seed without it.
+    if (options.seedGiven && !simulates && !options.genotypes)
         return failure(QStringLiteral("--seed applies with --monte-carlo only"));
-    if (options.files.isEmpty())
-        return failure(QStringLiteral("no FILE given"));
 
     CliParse parse;
     parse.ok = true;
@@ -246,6 +332,9 @@ QString usageText()
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
         "                       [--monte-carlo B [--seed S]] [--conf-level L] [--threads T]\n"
         "                       [--report] FILE...\n"
+        "       velmora-cli hwe|fisher|chi2|models [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
+        "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
+        "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -255,5 +344,7 @@ QString usageText()
         "--max-memory MB: the most one run may hold (default: 3/4 of the memory available).\n"
         "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
         "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n"
-        "--conf-level L: models' intervals at level L (default 0.95).\n");
+        "--conf-level L: models' intervals at level L (default 0.95).\n"
+        "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
+        "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n");
 }
