@@ -1,9 +1,22 @@
 #include "batchworkers.h"
 
+#include "threadshortfall.h"
+
+#include <algorithm>
+#include <system_error>
+
 BatchWorkers::BatchWorkers(int threads)
 {
-    for (int i = 1; i < threads; ++i)
-        helpers.emplace_back([this] { helperLoop(); });
+    helpers.reserve(std::size_t(std::max(threads - 1, 0)));
+    for (int i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back([this] { helperLoop(); });
+        } catch (const std::system_error &error) {
+            // Fewer helpers run the same items, only later.
+            noteThreadShortfall(i, threads, error);
+            break;
+        }
+    }
 }
 
 BatchWorkers::~BatchWorkers()

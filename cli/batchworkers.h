@@ -17,6 +17,8 @@ class BatchWorkers final
 public:
     // threads: the threads that work on a batch, the caller's included; 1
     // (or less) starts no helper and the caller does everything in finish().
+    // Helpers the system will not start are done without (see
+    // noteThreadShortfall), down to the caller alone.
     explicit BatchWorkers(int threads);
     ~BatchWorkers();
 

@@ -24,6 +24,11 @@ JsonLine head(const TestSettings &settings, const BlockPlace &place, const CellB
 {
     JsonLine json;
     json.add("file", place.file);
+    if (place.variant) {
+        json.appendFields(*place.variant);
+        json.add("test", settings.name);
+        return json;
+    }
     if (place.table > 0)
         json.add("table", place.table);
     else
@@ -84,20 +89,22 @@ QString placeText(const BlockPlace &place, const CellBlock &block)
 
 // A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
 // `own`.
-RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, TestInput &input,
-                          const ProgressDisplay &progress, JsonLine &own)
+RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
+                          TestInput &input, const ProgressDisplay &progress, JsonLine &own)
 {
     MonteCarloSettings monteCarlo;
     monteCarlo.samples = settings.monteCarloSamples;
     monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
     monteCarlo.threads = settings.threads;
+    monteCarlo.key = place.monteCarloKey();
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
-    own.add("method", "monte-carlo").add("samples", run.samples).add("seed", qint64(run.seed));
+    own.add("method", "monte-carlo").add("samples", run.samples);
+    own.add("seed", qint64(run.seed));
     own.addRaw("ci99", u'[' + JsonLine::number(run.low) + u',' + JsonLine::number(run.high) + u']');
     if (settings.kind == TestChi2)
         own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
-    else if (settings.kind == TestHardyW)
+    else if (settings.kind == TestHardyW && !place.variant)
         own.add("alleles", input.testSize);
     return run;
 }
@@ -213,8 +220,12 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     JsonLine own;  // the test's own figures
     const bool plot = settings.plot;
     if (settings.monteCarloSamples > 0) {
-        report = monteCarloBlock(grid, settings, input, progress, own);
+        report = monteCarloBlock(grid, settings, place, input, progress, own);
     } else {
+        // A variant's line names the method, which the table's lines leave
+        // to their fields.
+        if (place.variant && settings.kind != TestModels)
+            own.add("method", settings.kind == TestChi2 ? "asymptotic" : "exact");
         switch (settings.kind) {
         case TestChi2: {
             const Chi2Run run = runChi2Test(input, grid);
@@ -229,12 +240,14 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             report = run;
             if (plot && run.status == 0)
                 outcome.picture = fisherPicture(input, run, placeText(place, block));
-            own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
+            if (!place.variant)
+                own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
         }
         case TestHardyW: {
             report = runHardyWeinbergTest(input, progress, nullptr, text);
-            own.add("alleles", input.testSize);
+            if (!place.variant)
+                own.add("alleles", input.testSize);
             if (plot && report.status == 0)
                 outcome.picture = hardyWeinbergPicture(input, report, placeText(place, block));
             break;
@@ -270,6 +283,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     // An engine that gave up while Ctrl+C was pending was stopped by it.
     outcome.stopped = report.status != 0 && calcStopFlag != 0;
     outcome.ok = report.status == 0;
+    outcome.status = report.status;
     if (settings.report) {
         QString message = report.message;
         if (message.isEmpty() && outcome.stopped)

@@ -30,6 +30,20 @@ struct BlockPlace
     QString file;
     int table = 1;        // 1-based within the file
     bool document = false; // a *.sp document (one table)
+    int block = 0;        // 0-based among the table's blocks
+    // A variant of a genotype file: its fields (written as JSON, without
+    // braces) stand in for the table and range, the line names the method
+    // that ran ("method"), and a Monte Carlo run's key is variantKey (a hash
+    // of its identity) rather than the table's place.
+    const QString *variant = nullptr;
+    quint64 variantKey = 0;
+
+    // The Monte Carlo run's key among the runs that share a seed (see
+    // MonteCarloSettings::key).
+    quint64 monteCarloKey() const
+    {
+        return variant ? variantKey : quint64(qMax(table, 1)) | (quint64(block) << 32);
+    }
 };
 
 struct BlockOutcome
@@ -37,6 +51,7 @@ struct BlockOutcome
     bool ok = false;      // checked, run, and status 0
     bool stopped = false; // the run was stopped by Ctrl+C
     bool deferred = false; // not run: the block needs the main thread
+    int status = 0;       // the engine's status (0 also for a rejected block)
     QString line;         // one JSON object, or one Results entry
     PicturePtr picture;   // with settings.plot, for a block that ran
 };

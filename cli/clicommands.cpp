@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "blockrun.h"
 #include "calcpoll.h"
+#include "genotypecommand.h"
 #include "gridfeeder.h"
 #include "gridsize.h"
 #include "lineoutput.h"
@@ -11,6 +12,7 @@
 #include "progressline.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
+#include "standardoutput.h"
 #include "stderrprompts.h"
 #include "tablebatchrun.h"
 #include "testinput.h"
@@ -25,15 +27,11 @@
 
 namespace {
 
-void writeText(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-}
-
+// Standard error has nobody to tell of its own failures.
 void printError(const QString &message)
 {
-    writeText(stderr, QStringLiteral("velmora-cli: ") + message + u'\n');
+    const QByteArray bytes = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
+    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
     std::fflush(stderr);
 }
 
@@ -103,6 +101,8 @@ QString noTable(const QString &name)
 
 int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &progress)
 {
+    if (options.genotypes)
+        return runGenotypeCommand(options, progress);
     TestSettings settings;
     settings.kind = options.testKind;
     settings.name = options.testName;
@@ -134,19 +134,20 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
     BatchWorkers workers(threads);
     TableBatchRun batchRun(settings, options.ranges, feeder, progress, output, workers);
 
-    auto runBlocks = [&](const BlockPlace &place, const CellBlock &used) {
+    auto runBlocks = [&](BlockPlace place, const CellBlock &used) {
         for (const CellBlock &block : TableBatchRun::blocksOf(settings, options.ranges, used)) {
-            if (calcStopFlag)
+            if (calcStopFlag || StandardOutput::failed())
                 return;
             progress.setBlock(place.table, block.text());
             const BlockOutcome outcome = runBlock(feeder.cells(), block, settings, place, display);
             output.write(outcome.line, outcome.picture);
             allOk = allOk && outcome.ok;
+            ++place.block;
         }
     };
 
     for (const QString &name : options.files) {
-        if (calcStopFlag)
+        if (calcStopFlag || StandardOutput::failed())
             break;
         InputFile input = feeder.open(name);
         BlockPlace place{name, 0};
@@ -165,7 +166,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
         progress.setFile(name, -1);
         TextTableReader &reader = *input.tables;
         allOk = batchRun.run(reader, name) && allOk;
-        if (calcStopFlag)
+        if (calcStopFlag || StandardOutput::failed())
             break;
         // What stops a file's tables, or a file without any, is told for
         // the whole file.
@@ -177,7 +178,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
             allOk = false;
         }
     }
-    std::fflush(stdout);
+    StandardOutput::flush();
     // The pictures held so far are written also after a stop.
     if (plots && !plots->finish())
         allOk = false;
@@ -197,25 +198,25 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder)
     if (!input.error.isEmpty())
         return ExitFailed;
     if (input.document) {
-        writeText(stdout, valuesText(feeder.sheet(), wholeGrid()));
-        std::fflush(stdout);
+        StandardOutput::write(valuesText(feeder.sheet(), wholeGrid()).toUtf8());
         return ExitOk;
     }
     int status = ExitOk;
     TextTableReader &reader = *input.tables;
     TextTable table;
-    while (reader.next(table)) {
+    while (!StandardOutput::failed() && reader.next(table)) {
         QString error;
         if (reader.tablesRead() > 1)
-            writeText(stdout, QStringLiteral("\n"));
+            StandardOutput::write("\n", 1);
         if (!feeder.place(table, &error)) {
             printError(error);
             status = ExitFailed;
             continue;
         }
-        writeText(stdout, valuesText(feeder.sheet(), tableArea(table)));
+        StandardOutput::write(valuesText(feeder.sheet(), tableArea(table)).toUtf8());
     }
-    std::fflush(stdout);
+    if (StandardOutput::failed())
+        return ExitFailed;
     if (reader.failed() || reader.tablesRead() == 0) {
         printError(reader.failed() ? readFailure(input) : noTable(name));
         status = ExitFailed;

@@ -4,6 +4,7 @@
 #include "progressline.h"
 #include "qqcommand.h"
 #include "spreadsheet.h"
+#include "standardoutput.h"
 #include "stderrprompts.h"
 
 #include <QApplication>
@@ -33,6 +34,12 @@ void installInterruptHandler()
     sigaction(SIGINT, &action, nullptr);
 }
 
+void printError(const QString &message)
+{
+    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+}
+
 // Warnings reach standard error with the tool's name; diagnostics below
 // that are dropped by the filter rules before they get here.
 void printMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -41,33 +48,37 @@ void printMessage(QtMsgType type, const QMessageLogContext &, const QString &mes
     // nothing about the user's data.
     if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
         return;
-    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+    printError(message);
 }
 
-void printUsage(std::FILE *stream)
+// The last word on standard output: whatever is still buffered must reach
+// it, or the run has failed, whatever its blocks gave.
+int finishOutput(int status)
 {
-    const QByteArray text = usageText().toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stream);
+    if (StandardOutput::flush())
+        return status;
+    printError(StandardOutput::failureMessage());
+    return ExitFailed;
 }
 
 } // namespace
 
 int cliMain(int argc, char **argv)
 {
+    StandardOutput::guardDescriptors();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CliParse parse = parseCommandLine(arguments);
     if (!parse.ok) {
-        const QByteArray error = (QStringLiteral("velmora-cli: ") + parse.error + u'\n').toUtf8();
-        std::fwrite(error.constData(), 1, std::size_t(error.size()), stderr);
-        printUsage(stderr);
+        printError(parse.error);
+        const QByteArray usage = usageText().toUtf8();
+        std::fwrite(usage.constData(), 1, std::size_t(usage.size()), stderr);
         return ExitUsage;
     }
     if (parse.options.command == CliOptions::Command::Help) {
-        printUsage(stdout);
-        return ExitOk;
+        StandardOutput::write(usageText().toUtf8());
+        return finishOutput(ExitOk);
     }
 
     // A batch writes a line per table: into a file or a pipe in large
@@ -134,6 +145,5 @@ int cliMain(int argc, char **argv)
     }
     sheet.reset();
     UiPrompts::install(nullptr);
-    std::fflush(stdout);
-    return status;
+    return finishOutput(status);
 }

@@ -1,6 +1,7 @@
 #include "clioptions.h"
 
 #include "conditionalodds.h"
+#include "genotypereader.h"
 #include "testinput.h"
 
 namespace {
@@ -31,6 +32,10 @@ constexpr quint64 kMaxSeed = (quint64(1) << 53) - 1;
 // A picture's side in pixels: large enough to read, small enough to hold.
 constexpr int kMinPlotSide = 100;
 constexpr int kMaxPlotSide = 8000;
+// A cluster run cuts a file into at most this many pieces.
+constexpr int kMaxChunks = 1000000;
+// A day of exact work per variant is far past any batch's patience.
+constexpr double kMaxExactLimit = 86400.0;
 
 CliParse failure(const QString &error)
 {
@@ -84,12 +89,48 @@ bool parsePlotOption(const QString &name, const QString &value, CliOptions &opti
     return false;
 }
 
+// What a run on genotype files accepts.
+CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
+{
+    for (const QString &file : options.files) {
+        if (!isGenotypeFileName(file))
+            return failure(QStringLiteral("genotype files (.vcf, .vcf.gz, .bcf, .bed) and tables (%1) cannot be "
+                                          "mixed in one run")
+                               .arg(file));
+    }
+    const int kind = options.testKind;
+    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2 && kind != TestModels)
+        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher, chi2 and models do)")
+                           .arg(options.testName));
+    if (!options.ranges.empty())
+        return failure(QStringLiteral("--range applies to tables, not to genotype files"));
+    if (options.report)
+        return failure(QStringLiteral("--report applies to tables, not to genotype files"));
+    if (accuracyGiven)
+        return failure(QStringLiteral("--accuracy applies to tables, not to genotype files"));
+    if (!options.plot.isEmpty())
+        return failure(QStringLiteral("--plot applies to tables, not to genotype files"));
+    if (!options.phenoFile.isEmpty() && kind == TestHardyW)
+        return failure(QStringLiteral("--pheno applies to fisher, chi2 and models"));
+    if (kind != TestHardyW && options.phenoFile.isEmpty()) {
+        for (const QString &file : options.files) {
+            if (!file.endsWith(QStringLiteral(".bed"), Qt::CaseInsensitive))
+                return failure(QStringLiteral("%1 on %2 needs --pheno FILE: its cases and controls")
+                                   .arg(options.testName, file));
+        }
+    }
+    CliParse parse;
+    parse.ok = true;
+    return parse;
+}
+
 CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
     bool plotSizeGiven = false;
     bool optionsEnded = false;
     bool accuracyGiven = false;
     bool confLevelGiven = false;
+    QStringList genotypeOnly;   // genotype options given, for the message
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
@@ -105,7 +146,9 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         splitOption(argument, name, value, hasValue);
         const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
-                                || name == u"--conf-level" || name == u"--plot" || name == u"--plot-size";
+                                || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
+                                || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
+                                || name == u"--format" || name == u"--plot" || name == u"--plot-size";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -168,10 +211,56 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             confLevelGiven = true;
         } else if (name == u"--report") {
             options.report = true;
+        } else if (name == u"--region") {
+            QString error;
+            options.region = RegionSpec::parse(value, &error);
+            if (!options.region)
+                return failure(error);
+            genotypeOnly.append(name);
+        } else if (name == u"--chunk") {
+            const qsizetype slash = value.indexOf(u'/');
+            bool okIndex = false, okCount = false;
+            const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
+            const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
+            if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
+                return failure(QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks));
+            options.chunkIndex = index;
+            options.chunkCount = count;
+            genotypeOnly.append(name);
+        } else if (name == u"--samples") {
+            options.samplesFile = value;
+            genotypeOnly.append(name);
+        } else if (name == u"--pheno") {
+            options.phenoFile = value;
+            genotypeOnly.append(name);
+        } else if (name == u"--exact-limit") {
+            bool ok = false;
+            const double seconds = value.toDouble(&ok);
+            if (!ok || !(seconds >= 0) || seconds > kMaxExactLimit)
+                return failure(QStringLiteral("--exact-limit takes seconds, 0 to %1").arg(kMaxExactLimit));
+            options.exactLimit = seconds;
+            genotypeOnly.append(name);
+        } else if (name == u"--format") {
+            if (value != u"json" && value != u"tsv")
+                return failure(QStringLiteral("--format takes json or tsv"));
+            options.tsv = value == u"tsv";
+            genotypeOnly.append(name);
         } else {
             return failure(QStringLiteral("unknown option %1").arg(argument));
         }
     }
+    if (options.files.isEmpty())
+        return failure(QStringLiteral("no FILE given"));
+    for (const QString &file : options.files)
+        options.genotypes = options.genotypes || isGenotypeFileName(file);
+    if (options.genotypes) {
+        CliParse checked = checkGenotypeOptions(options, accuracyGiven);
+        if (!checked.ok)
+            return checked;
+    } else if (!genotypeOnly.isEmpty()) {
+        return failure(QStringLiteral("%1 applies to genotype files (.vcf, .vcf.gz, .bcf, .bed)").arg(genotypeOnly.first()));
+    }
+
     // Options that a test would silently ignore are refused, so that a
     // script never believes it asked for something it did not get.
     if (options.yates && options.testKind != TestChi2)
@@ -186,14 +275,13 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--monte-carlo applies to fisher, hwe and chi2"));
     if (simulates && accuracyGiven)
         return failure(QStringLiteral("--accuracy and --monte-carlo exclude each other"));
-    if (options.seedGiven && !simulates)
+    // A genotype run's fallback estimates take the seed without it.
+    if (options.seedGiven && !simulates && !options.genotypes)
         return failure(QStringLiteral("--seed applies with --monte-carlo only"));
     if (plotSizeGiven && options.plot.isEmpty())
         return failure(QStringLiteral("--plot-size applies with --plot only"));
     if (!options.plot.isEmpty() && options.testKind == TestGeneInter)
         return failure(QStringLiteral("--plot applies to chi2, fisher, hwe, cluster and models"));
-    if (options.files.isEmpty())
-        return failure(QStringLiteral("no FILE given"));
 
     CliParse parse;
     parse.ok = true;
@@ -334,6 +422,9 @@ QString usageText()
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
         "                       [--monte-carlo B [--seed S]] [--conf-level L] [--threads T]\n"
         "                       [--report] [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]] FILE...\n"
+        "       velmora-cli hwe|fisher|chi2|models [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
+        "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
+        "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
@@ -347,6 +438,8 @@ QString usageText()
         "--conf-level L: models' intervals at level L (default 0.95).\n"
         "--plot: the picture of the table (a batch: the folder OUT with OUT/table-N.ext for\n"
         "the N-th line); --plot-size: its pixels (default 1200x800).\n"
+        "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
+        "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n"
         "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
         "and the genomic-control lambda on standard output.\n");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cellblock.h"
+#include "regionspec.h"
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,16 @@ struct CliOptions
     int plotWidth = 1200;    // --plot-size WxH, in pixels
     int plotHeight = 800;
     QStringList files;       // Test: the inputs; Values, Qq: one; Convert: in, out
+
+    // Genotype files (.vcf, .vcf.gz, .bcf, .bed) instead of tables.
+    bool genotypes = false;
+    std::optional<RegionSpec> region;
+    int chunkIndex = 0;      // --chunk I/N; 0: the whole file
+    int chunkCount = 0;
+    QString samplesFile;     // --samples
+    QString phenoFile;       // --pheno
+    double exactLimit = 2.0; // --exact-limit: seconds of exact work per variant
+    bool tsv = false;        // --format tsv
 };
 
 struct CliParse

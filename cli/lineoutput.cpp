@@ -2,8 +2,8 @@
 
 #include "plotoutput.h"
 #include "progressline.h"
+#include "standardoutput.h"
 
-#include <cstdio>
 #include <unistd.h>
 
 LineOutput::LineOutput(ProgressLine &progress, PlotOutput *plots)
@@ -11,15 +11,15 @@ LineOutput::LineOutput(ProgressLine &progress, PlotOutput *plots)
 {
 }
 
-void LineOutput::write(const QString &line, const PicturePtr &picture)
+bool LineOutput::write(const QString &line, const PicturePtr &picture)
 {
-    writeLines((line + u'\n').toUtf8(), {picture});
+    return writeLines((line + u'\n').toUtf8(), {picture});
 }
 
-void LineOutput::writeLines(const QByteArray &lines, const std::vector<PicturePtr> &pictures)
+bool LineOutput::writeLines(const QByteArray &lines, const std::vector<PicturePtr> &pictures)
 {
     if (lines.isEmpty())
-        return;
+        return !StandardOutput::failed();
     if (plots) {
         const qsizetype count = lines.count('\n');
         for (qsizetype i = 0; i < count; ++i)
@@ -27,7 +27,6 @@ void LineOutput::writeLines(const QByteArray &lines, const std::vector<PicturePt
     }
     if (sharesTerminal)
         progress.erase();
-    std::fwrite(lines.constData(), 1, std::size_t(lines.size()), stdout);
-    if (sharesTerminal)
-        std::fflush(stdout);
+    const bool written = StandardOutput::write(lines);
+    return sharesTerminal ? StandardOutput::flush() : written;
 }

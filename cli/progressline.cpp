@@ -4,6 +4,7 @@
 #include "calcpoll.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -42,8 +43,14 @@ int terminalWidth()
 ProgressLine::ProgressLine(bool enabled, const QString &test)
     : enabled(enabled), test(test), started(Clock::now())
 {
-    if (enabled)
+    if (!enabled)
+        return;
+    try {
         thread = std::thread([this] { loop(); });
+    } catch (const std::system_error &) {
+        // The line is a courtesy: without a thread to draw it, none.
+        enabled = false;
+    }
 }
 
 ProgressLine::~ProgressLine()

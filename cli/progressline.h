@@ -42,7 +42,7 @@ private:
     void draw();
     void eraseLocked();
 
-    const bool enabled;
+    bool enabled;
     const QString test;
     std::mutex mutex;
     std::condition_variable wake;

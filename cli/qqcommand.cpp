@@ -4,6 +4,7 @@
 #include "jsonscan.h"
 #include "pictureexport.h"
 #include "qqpoints.h"
+#include "standardoutput.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -125,8 +126,12 @@ int runQqCommand(const CliOptions &options)
         printError(QStringLiteral("the Q-Q band or lambda could not be computed"));
         return ExitFailed;
     }
-    std::printf("lambda %.6f\n", points.lambda);
-    std::fflush(stdout);
+    // The lambda is the command's result: a lost one fails the run, with
+    // or without a picture.
+    char line[64];
+    const int length = std::snprintf(line, sizeof line, "lambda %.6f\n", points.lambda);
+    if (!StandardOutput::write(line, std::size_t(length)) || !StandardOutput::flush())
+        return ExitFailed;
     if (options.plot.isEmpty())
         return ExitOk;
 

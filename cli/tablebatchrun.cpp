@@ -6,6 +6,7 @@
 #include "lineoutput.h"
 #include "plaintablesource.h"
 #include "progressline.h"
+#include "standardoutput.h"
 #include "texttablereader.h"
 
 #include <utility>
@@ -73,7 +74,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
 {
     thread_local TestInput input;
     const PlainTableSource source(slot.table);
-    const BlockPlace place{file, slot.number};
+    BlockPlace place{file, slot.number};
     auto runOne = [&](const CellBlock &block) {
         if (calcStopFlag) {
             slot.state = State::Ended;
@@ -93,6 +94,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
         if (settings.plot)
             slot.pictures.push_back(outcome.picture);
         slot.ok = slot.ok && outcome.ok;
+        ++place.block;
         if (outcome.stopped) {
             slot.state = State::Ended;
             return false;
@@ -114,7 +116,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
 
 bool TableBatchRun::runOnMain(Slot &slot)
 {
-    const BlockPlace place{file, slot.number};
+    BlockPlace place{file, slot.number};
     if (!slot.plain) {
         // The grid brings the application object, which the workers' texts
         // consult: it is made while they are idle.
@@ -122,9 +124,8 @@ bool TableBatchRun::runOnMain(Slot &slot)
             workers.finish();
         QString error;
         if (!feeder.place(slot.table, &error)) {
-            output.write(errorLine(settings, place, error));
             allOk = false;
-            return !calcStopFlag;
+            return output.write(errorLine(settings, place, error)) && !calcStopFlag;
         }
     }
     const PlainTableSource plainSource(slot.table);
@@ -136,8 +137,10 @@ bool TableBatchRun::runOnMain(Slot &slot)
         progress.setBlock(slot.number, block.text());
         const BlockOutcome outcome =
             runBlock(source, block, settings, place, display, mainInput, BlockThread::Main);
-        output.write(outcome.line, outcome.picture);
         allOk = allOk && outcome.ok;
+        if (!output.write(outcome.line, outcome.picture))
+            return false;
+        ++place.block;
     }
     return !calcStopFlag;
 }
@@ -148,8 +151,9 @@ bool TableBatchRun::write(Batch &batch)
         Slot &slot = batch.entries[std::size_t(i)];
         switch (slot.state) {
         case State::Done:
-            output.writeLines(slot.out, slot.pictures);
             allOk = allOk && slot.ok;
+            if (!output.writeLines(slot.out, slot.pictures))
+                return false;
             break;
         case State::Ended:
             output.writeLines(slot.out, slot.pictures);

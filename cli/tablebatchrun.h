@@ -37,7 +37,8 @@ public:
 
     // Runs every table the reader gives; false when any table's block was
     // rejected, failed or stopped, or a table could not be placed. Ends
-    // early when Ctrl+C stops the run (calcStopFlag).
+    // early when Ctrl+C stops the run (calcStopFlag) or standard output
+    // fails, reading no further.
     bool run(TextTableReader &reader, const QString &file);
 
     // The blocks of a table: those asked for, or the bounding box of its
@@ -74,7 +75,7 @@ private:
     void startWorkers(Batch &batch);
     void runOnWorker(Slot &slot);
     // Writes the batch's lines in order, running what is left for the main
-    // thread; false once the run has ended.
+    // thread; false once the run has ended or a write failed.
     bool write(Batch &batch);
     // Runs a table on the main thread, from the grid or from its text.
     bool runOnMain(Slot &slot);

@@ -2,9 +2,12 @@
 // samples of Guo and Thompson's nine-allele genotype table, and whole runs
 // on every core (the default of the window and of velmora-cli): each of the
 // 48 Fisher suite tables (suite.h) at B = 100,000, the nine-allele table at
-// B = 1,000,000, and a 6 x 8 chi-squared table at B = 100,000. Whole runs
-// go once each, in wall-clock time; counters: P-value, half-width of the
-// 99% interval, status (0 finished).
+// B = 1,000,000, and a 6 x 8 chi-squared table at B = 100,000. BM_BesideR
+// times, on one thread at B = 1,000,000, the tables that
+// r_speed.R gives R: the 10 x 10 chi-squared table of tables/ (n = 5,000),
+// the Fisher suite's 2 x 30 table #47 (n = 1,000, tables/fisher-2x30.tsv)
+// and the nine-allele table. Whole runs go once each, in wall-clock time;
+// counters: P-value, half-width of the 99% interval, status (0 finished).
 #include "suite.h"
 
 #include "chi2model.h"
@@ -18,6 +21,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -40,7 +48,7 @@ void BM_Hypergeometric(benchmark::State &state)
     lnfactorial lf;
     lf.init(total);
     tablesampler sampler(lf);
-    std::mt19937_64 engine = mcstream::chunkEngine(1, 0);
+    mcgenerator engine = mcstream::chunkEngine(1, 0);
     for (auto _ : state)
         benchmark::DoNotOptimize(sampler.hypergeometric(engine, total, marked, draws));
 }
@@ -55,7 +63,7 @@ void BM_GuoThompsonSample(benchmark::State &state)
     const std::vector<int> table = guoThompsonTable();
     const hwmodel model(9, table.data());
     const std::unique_ptr<mcsampler> sampler = model.sampler();
-    std::mt19937_64 engine = mcstream::chunkEngine(1, 0);
+    mcgenerator engine = mcstream::chunkEngine(1, 0);
     for (auto _ : state)
         benchmark::DoNotOptimize(sampler->drawExtreme(engine));
 }
@@ -104,6 +112,44 @@ void BM_Chi2Run(benchmark::State &state)
     report(state, count);
 }
 BENCHMARK(BM_Chi2Run)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The counts of a text table of whole numbers, row by row.
+std::vector<int> readCounts(const char *name, int &rows)
+{
+    std::ifstream file(std::string(VELMORA_MC_TABLES) + "/" + name);
+    std::vector<int> counts;
+    rows = 0;
+    for (std::string line; std::getline(file, line); ++rows) {
+        std::istringstream fields(line);
+        for (int count = 0; fields >> count;)
+            counts.push_back(count);
+    }
+    return counts;
+}
+
+void BM_BesideR(benchmark::State &state)
+{
+    std::unique_ptr<mcmodel> model;
+    if (state.range(0) == 0) {
+        int rows = 0;
+        const std::vector<int> cells = readCounts("chi2-10x10.tsv", rows);
+        model = std::make_unique<chi2model>(rows, int(cells.size()) / std::max(rows, 1), cells.data(), false);
+        state.SetLabel("chi-squared 10 x 10, n = 5000");
+    } else if (state.range(0) == 1) {
+        const fisherbench::Table t = fisherbench::suite()[46];
+        model = std::make_unique<fishermodel>(int(t.x.size()), t.x.data(), t.c.data());
+        state.SetLabel("Fisher 2 x 30, n = 1000");
+    } else {
+        const std::vector<int> table = guoThompsonTable();
+        model = std::make_unique<hwmodel>(9, table.data());
+        state.SetLabel("Hardy-Weinberg, Guo and Thompson");
+    }
+    mccount count;
+    for (auto _ : state)
+        count = countExtremes(*model, 1000000, 20240601, 1, 100);
+    report(state, count);
+}
+BENCHMARK(BM_BesideR)->DenseRange(0, 2)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

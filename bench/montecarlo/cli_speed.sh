@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Monte Carlo speed goals through the product, velmora-cli with its
 # defaults (every core): each of the 48 Fisher suite tables at B = 100,000,
-# and Guo and Thompson's nine-allele table at B = 1,000,000. Prints one line
-# per run: seconds, then the JSON line.
+# and Guo and Thompson's nine-allele table at B = 1,000,000. Then, one
+# thread at B = 1,000,000, the tables of tables/ beside R (r_speed.R, when
+# Rscript is installed): 10 x 10 chi-squared, Fisher 2 x 30 and the
+# nine-allele table. Prints one line per run: seconds, then the JSON line.
 #
 # usage: bench/montecarlo/cli_speed.sh [BUILD_DIR]   (default build/release)
 set -euo pipefail
@@ -23,17 +25,20 @@ for i in $(seq 1 48); do
 done
 
 # Guo and Thompson (1992), nine alleles, n = 8297: the upper triangle.
-printf '%s\n' \
-    $'1236\t120\t18\t982\t32\t2582\t6\t2\t115' \
-    $'\t3\t0\t55\t1\t132\t0\t0\t5' \
-    $'\t\t0\t7\t0\t20\t0\t0\t2' \
-    $'\t\t\t249\t12\t1162\t4\t0\t53' \
-    $'\t\t\t\t0\t29\t0\t0\t1' \
-    $'\t\t\t\t\t1312\t4\t0\t149' \
-    $'\t\t\t\t\t\t0\t0\t0' \
-    $'\t\t\t\t\t\t\t0\t0' \
-    $'\t\t\t\t\t\t\t\t4' > "$work/guo-thompson.tsv"
+tables=$root/bench/montecarlo/tables
 start=$(date +%s.%N)
-line=$("$cli" hwe --monte-carlo 1000000 --seed 20240601 "$work/guo-thompson.tsv")
+line=$("$cli" hwe --monte-carlo 1000000 --seed 20240601 "$tables/guo-thompson.tsv")
 end=$(date +%s.%N)
 printf '%6.2f s  Guo-Thompson %s\n' "$(echo "$end - $start" | bc)" "$line"
+
+# One thread, B = 1,000,000, beside R on the same tables.
+for run in "chi2 chi2-10x10.tsv" "fisher fisher-2x30.tsv" "hwe guo-thompson.tsv"; do
+    set -- $run
+    start=$(date +%s.%N)
+    line=$("$cli" "$1" --monte-carlo 1000000 --seed 20240601 --threads 1 "$tables/$2")
+    end=$(date +%s.%N)
+    printf '%6.2f s  one thread, %s %s\n' "$(echo "$end - $start" | bc)" "$2" "$line"
+done
+if command -v Rscript > /dev/null; then
+    Rscript "$root/bench/montecarlo/r_speed.R" "$tables"
+fi

@@ -34,3 +34,38 @@ extern CalcPollObserver calcPollObserver;
 // Forces the next poll to process events at once (tests, and the start of a
 // progress display).
 void resetCalcPollClock();
+
+// Work done by the engines on the calling thread, in their own units (a
+// partial table settled, a list element carried or merged, a step of a
+// tail's walk): a count that, unlike time, comes out the same on every run,
+// thread and machine load for the same table.
+extern thread_local quint64 calcWorkDone;
+inline void countCalcWork(quint64 units)
+{
+    calcWorkDone += units;
+}
+
+// A cap on the work of the runs on the calling thread: once more than
+// `units` units of work have been counted, the next poll on this thread,
+// and every one after it, returns nonzero (the engine stops as if stopped
+// by the user) until the allowance ends. A batch that must give the same
+// bytes every time decides with it, rather than with a clock, when an exact
+// run is too long. Allowances do not nest.
+class CalcWorkAllowance final
+{
+public:
+    explicit CalcWorkAllowance(quint64 units);
+    ~CalcWorkAllowance();
+
+    CalcWorkAllowance(const CalcWorkAllowance &) = delete;
+    CalcWorkAllowance &operator=(const CalcWorkAllowance &) = delete;
+
+    // Whether a poll was refused: the run stopped for want of allowance.
+    bool exhausted() const;
+    // Work counted since the allowance began.
+    quint64 workUsed() const;
+};
+
+// Whether the calculation on this thread should stop: the stop flag, or an
+// exhausted allowance (for code that reads the flag besides polling).
+bool calcStopRequested();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <mutex>
 #include <new>
 
 namespace {
@@ -19,11 +20,14 @@ std::vector<double> &cache()
     return values;
 }
 
+std::mutex cacheMutex;
+
 } // namespace
 
 bool fillLogFactorials(std::vector<double> &table, qint64 n)
 {
     if (n >= 0 && n < kCachedEntries) {
+        const std::lock_guard<std::mutex> lock(cacheMutex);
         std::vector<double> &known = cache();
         try {
             table.resize(static_cast<size_t>(n) + 1);

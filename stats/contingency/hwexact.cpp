@@ -271,6 +271,7 @@ void hwexact::processNode(qint64 ordinal)
     hwnode &node = m_current[static_cast<size_t>(ordinal)];
     mergeScores(node);
     m_scoreCount = node.scores.size();
+    countCalcWork(m_scoreCount + 1);
     if (m_scoreCount == 0)
         return;
     m_scores = node.scores.data();
@@ -393,6 +394,7 @@ void hwexact::showProgress(double nodeShare)
 
 void hwexact::pollInside(quint64 work)
 {
+    countCalcWork(work);
     m_work += work;
     if (m_work < kWorkPerPoll)
         return;
@@ -440,6 +442,8 @@ void hwexact::settleTail(const int *childCounts, double columnScore)
         m_tails.emplace_back(m_budget);
         if (!m_tails.back().build(childCounts[0], childCounts[1], m_lnFact.data()))
             halt(OutOfMemory);
+        // A tail's row is work too, and long rows may follow one another.
+        pollInside(static_cast<quint64>(m_tails.back().size()));
     }
     const hwtail &tail = m_tails[static_cast<size_t>(ordinal)];
     const double limit = m_threshold - columnScore;
@@ -463,6 +467,9 @@ void hwexact::settleTail(const int *childCounts, double columnScore)
 
 void hwexact::settleNode(const int *childCounts, double columnScore)
 {
+    // A look-up in an index of millions of nodes waits on memory: it counts
+    // as more work the larger the index.
+    countCalcWork(static_cast<quint64>(m_nextIndex.size() >> 16));
     bool added = false;
     const qint64 ordinal = m_nextIndex.findOrAdd(childCounts, &added);
     if (ordinal < 0)

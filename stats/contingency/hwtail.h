@@ -17,6 +17,8 @@ public:
     // lnFact must reach c0 + c1. False when the tables do not fit.
     bool build(int c0, int c1, const double *lnFact);
 
+    // The completions in the row.
+    size_t size() const { return m_scores.size(); }
     double minScore() const { return m_min; }
     double maxScore() const { return m_max; }
     // ln of the total weight of all completions, sum of exp(r(h)).

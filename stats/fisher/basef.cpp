@@ -344,7 +344,7 @@ bool basef<T>::useTail(int k, int curCount)
         if (m_tail->stopped() || pollCalcEvents())
             break;  // the stage itself sees the stop at once
     }
-    if (steps <= elements && !m_tail->stopped() && !calcStopFlag)
+    if (steps <= elements && !m_tail->stopped() && !calcStopRequested())
         return true;
     m_budget.release(m_tailBytes);
     m_tailBytes = 0;

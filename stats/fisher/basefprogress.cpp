@@ -6,6 +6,7 @@
 #include "basef.h"
 
 #include "calcactivity.h"
+#include "calcpoll.h"
 
 #include <algorithm>
 
@@ -69,6 +70,7 @@ void basef<T>::startMergeProgress()
 template <typename T>
 void basef<T>::noteWork(double work)
 {
+    countCalcWork(quint64(work));
     if (m_mergeLeft < 0.0) {
         m_nodesDone += work;
         m_nodesLeft = std::max(0.0, m_nodesLeft - work);

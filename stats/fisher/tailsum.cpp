@@ -142,6 +142,8 @@ void tailsum::walk(int j, int rest, double length)
     if (m_stopped || (m_counting && m_steps >= m_limit))
         return;
     ++m_steps;
+    if ((m_steps & kPollMask) == 0)
+        countCalcWork(quint64(kPollMask) + 1);
     if ((m_steps & kPollMask) == 0 && pollCalcEvents()) {
         m_stopped = true;
         return;

@@ -7,29 +7,67 @@
 #include <cmath>
 #include <numeric>
 
-class chi2model::tablesampling final : public mcsampler
+class chi2model::tablesampling final : public mcsampler, private tablesampler::rowobserver
 {
 public:
     explicit tablesampling(const chi2model &model)
         : m_model(model),
           m_sampler(model.m_lnFact),
-          m_cells(size_t(model.m_rows) * size_t(model.m_columns))
+          m_cells(size_t(model.m_rows) * size_t(model.m_columns)),
+          m_columnsLeft(size_t(model.m_columns)),
+          m_sites(m_sampler.prepareTable(model.m_rowSums.data(), model.m_rows, model.m_columnSums.data(),
+                                         model.m_columns, model.m_total))
     {
     }
 
-    bool drawExtreme(std::mt19937_64 &engine) override
+    bool drawExtreme(mcgenerator &engine) override
     {
-        m_sampler.table(engine, m_model.m_rowSums.data(), m_model.m_rows, m_model.m_columnSums.data(),
-                        m_model.m_columns, m_model.m_total, m_cells.data());
-        return m_model.statistic(m_cells.data()) >= m_model.m_limit;
+        const chi2model &m = m_model;
+        m_sum = 0.0;
+        m_decided = false;
+        std::copy(m.m_columnSums.begin(), m.m_columnSums.end(), m_columnsLeft.begin());
+        m_sampler.table(engine, m.m_rowSums.data(), m.m_rows, m.m_columnSums.data(), m.m_columns, m.m_total,
+                        m_cells.data(), m_sites, m.m_correction > 0.0 ? nullptr : this);
+        if (m_decided)
+            return true;
+        const size_t last = size_t(m.m_rows - 1);
+        m_sum += m.rowStatistic(int(last), m_cells.data() + last * size_t(m.m_columns));
+        return m_sum >= m.m_limit;
     }
 
     bool failed() const override { return m_sampler.failed(); }
 
 private:
+    // The statistic's rows so far, and a floor for the rows still to come:
+    // by Cauchy-Schwarz, a column's terms in those rows add up to at least
+    // (its count left - its expected count left)^2 / its expected count
+    // left. Once the two reach the limit the table is extreme, whatever
+    // the rest.
+    bool decided(int row, const qint64 *cells) override
+    {
+        const chi2model &m = m_model;
+        m_sum += m.rowStatistic(row, cells);
+        const size_t C = size_t(m.m_columns);
+        const double *expected = m.m_restExpected.data() + size_t(row) * C;
+        const double *inverse = m.m_restInverse.data() + size_t(row) * C;
+        double floor = 0.0;
+        for (size_t c = 0; c < C; ++c) {
+            m_columnsLeft[c] -= cells[c];
+            const double deviation = double(m_columnsLeft[c]) - expected[c];
+            floor += deviation * deviation * inverse[c];
+        }
+        m_decided = m_sum + floor >= m.m_decisive;
+        return m_decided;
+    }
+
     const chi2model &m_model;
     tablesampler m_sampler;
     std::vector<qint64> m_cells;
+    std::vector<qint64> m_columnsLeft;
+    // The first row's and column's draws repeat: their walks are kept.
+    const int m_sites;
+    double m_sum = 0.0;
+    bool m_decided = false;
 };
 
 chi2model::chi2model(int rows, int columns, const int *cells, bool yates)
@@ -81,11 +119,19 @@ chi2model::chi2model(int rows, int columns, const int *cells, bool yates)
         m_columnSums[c] = columnSums[columnOrder[c]];
     m_expected.resize(R * C);
     m_inverse.resize(R * C);
+    m_restExpected.resize(R * C);
+    m_restInverse.resize(R * C);
+    qint64 rowsLeft = m_total;
     for (size_t r = 0; r < R; ++r) {
+        rowsLeft -= m_rowSums[r];
         for (size_t c = 0; c < C; ++c) {
             const double e = double(m_rowSums[r]) * double(m_columnSums[c]) / double(m_total);
             m_expected[r * C + c] = e;
             m_inverse[r * C + c] = 1.0 / e;
+            // The expected counts of the rows after r, summed.
+            const double rest = double(rowsLeft) * double(m_columnSums[c]) / double(m_total);
+            m_restExpected[r * C + c] = rest;
+            m_restInverse[r * C + c] = rest > 0.0 ? 1.0 / rest : 0.0;
         }
     }
     // The draws look up ln k! up to the grand total.
@@ -93,6 +139,9 @@ chi2model::chi2model(int rows, int columns, const int *cells, bool yates)
         return;
     m_observed = statistic(observed.data());
     m_limit = m_observed * (1.0 - 64.0 * DBL_EPSILON);
+    // An early decision needs a margin far above the rounding of the sums
+    // it compares, so that it always agrees with the whole statistic.
+    m_decisive = m_limit * (1.0 + 1e-9);
     m_valid = true;
 }
 
@@ -103,10 +152,21 @@ std::unique_ptr<mcsampler> chi2model::sampler() const
 
 double chi2model::statistic(const qint64 *cells) const
 {
+    // Row by row, as the sampler adds its rows up.
     double sum = 0.0;
-    for (size_t i = 0; i < m_expected.size(); ++i) {
-        const double deviation = std::fabs(double(cells[i]) - m_expected[i]) - m_correction;
-        sum += deviation * deviation * m_inverse[i];
+    for (int r = 0; r < m_rows; ++r)
+        sum += rowStatistic(r, cells + size_t(r) * size_t(m_columns));
+    return sum;
+}
+
+double chi2model::rowStatistic(int row, const qint64 *cells) const
+{
+    const size_t first = size_t(row) * size_t(m_columns);
+    double sum = 0.0;
+    for (size_t c = 0; c < size_t(m_columns); ++c) {
+        const double absolute = std::fabs(double(cells[c]) - m_expected[first + c]);
+        const double deviation = absolute - std::min(m_correction, absolute);
+        sum += deviation * deviation * m_inverse[first + c];
     }
     return sum;
 }

@@ -10,14 +10,18 @@ class fishermodel::rowsampler final : public mcsampler
 {
 public:
     explicit rowsampler(const fishermodel &model)
-        : m_model(model), m_sampler(model.m_lnFact), m_row(model.m_columns.size())
+        : m_model(model),
+          m_sampler(model.m_lnFact),
+          m_row(model.m_columns.size()),
+          m_sites(m_sampler.prepareMultivariate(model.m_columns.data(), int(model.m_columns.size()),
+                                                model.m_total, model.m_firstRow))
     {
     }
 
-    bool drawExtreme(std::mt19937_64 &engine) override
+    bool drawExtreme(mcgenerator &engine) override
     {
         m_sampler.multivariate(engine, m_model.m_columns.data(), int(m_model.m_columns.size()),
-                               m_model.m_total, m_model.m_firstRow, m_row.data());
+                               m_model.m_total, m_model.m_firstRow, m_row.data(), m_sites);
         return m_model.score(m_row.data()) <= m_model.m_limit;
     }
 
@@ -27,6 +31,9 @@ private:
     const fishermodel &m_model;
     tablesampler m_sampler;
     std::vector<qint64> m_row;
+    // Every column's draws have the column's size and the items from it on
+    // fixed: they repeat, and their walks are kept.
+    const int m_sites;
 };
 
 fishermodel::fishermodel(int N, const int *x1, const int *c)

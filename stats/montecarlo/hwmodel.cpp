@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -11,21 +12,22 @@ const double kLn2 = std::log(2.0);
 
 } // namespace
 
-class hwmodel::pairingsampler final : public mcsampler
+class hwmodel::genotypesampler final : public mcsampler
 {
 public:
-    explicit pairingsampler(const hwmodel &model)
+    explicit genotypesampler(const hwmodel &model)
         : m_model(model),
           m_sampler(model.m_lnFact),
-          m_pairs(size_t(model.m_K) * size_t(model.m_K))
+          m_cells(size_t(model.m_K) * size_t(model.m_K)),
+          m_sites(m_sampler.prepareGenotypes(model.m_alleles.data(), model.m_K, model.m_individuals))
     {
     }
 
-    bool drawExtreme(std::mt19937_64 &engine) override
+    bool drawExtreme(mcgenerator &engine) override
     {
-        m_sampler.pairing(engine, m_model.m_alleles.data(), m_model.m_K, m_model.m_individuals,
-                          m_pairs.data());
-        return m_model.pairScore(m_pairs.data()) <= m_model.m_limit;
+        m_sampler.genotypes(engine, m_model.m_alleles.data(), m_model.m_K, m_model.m_individuals, m_cells.data(),
+                            m_sites);
+        return m_model.score(m_cells.data()) <= m_model.m_limit;
     }
 
     bool failed() const override { return m_sampler.failed(); }
@@ -33,7 +35,9 @@ public:
 private:
     const hwmodel &m_model;
     tablesampler m_sampler;
-    std::vector<qint64> m_pairs;
+    std::vector<qint64> m_cells;
+    // The first allele's draws have fixed parameters: their walks are kept.
+    const int m_sites;
 };
 
 hwmodel::hwmodel(int K, const int *table)
@@ -59,9 +63,10 @@ hwmodel::hwmodel(int K, const int *table)
     if (m_individuals == 0 || !m_lnFact.init(2 * m_individuals))
         return;
     // A table's score does not depend on the order of the alleles; drawn
-    // from the rarest up, the most common one comes last, and the last
-    // category of every draw costs nothing.
-    std::sort(m_alleles.begin(), m_alleles.end());
+    // from the most common down, the widest draws are the first allele's,
+    // whose parameters are fixed and whose walks are kept (a quarter fewer
+    // instructions than from the rarest up on Guo and Thompson's table).
+    std::sort(m_alleles.begin(), m_alleles.end(), std::greater<qint64>());
     double magnitude = 0.0;
     qint64 homozygotes = 0;
     for (size_t i = 0; i < k; ++i) {
@@ -70,25 +75,24 @@ hwmodel::hwmodel(int K, const int *table)
             magnitude += m_lnFact(observed[i * k + j]);
     }
     magnitude += kLn2 * double(m_individuals - homozygotes);
-    m_limit = tieLimit(pairScore(observed.data()), magnitude);
+    m_limit = tieLimit(score(observed.data()), magnitude);
     m_valid = true;
 }
 
 std::unique_ptr<mcsampler> hwmodel::sampler() const
 {
-    return std::make_unique<pairingsampler>(*this);
+    return std::make_unique<genotypesampler>(*this);
 }
 
-double hwmodel::pairScore(const qint64 *pairs) const
+double hwmodel::score(const qint64 *cells) const
 {
     const size_t k = size_t(m_K);
     double logs = 0.0;
     qint64 homozygotes = 0;
     for (size_t i = 0; i < k; ++i) {
-        homozygotes += pairs[i * k + i];
-        logs += m_lnFact(pairs[i * k + i]);
-        for (size_t j = i + 1; j < k; ++j)
-            logs += m_lnFact(pairs[i * k + j] + pairs[j * k + i]);
+        homozygotes += cells[i * k + i];
+        for (size_t j = i; j < k; ++j)
+            logs += m_lnFact(cells[i * k + j]);
     }
     return kLn2 * double(m_individuals - homozygotes) - logs;
 }

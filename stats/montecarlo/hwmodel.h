@@ -8,9 +8,9 @@
 #include <vector>
 
 // The Hardy-Weinberg test by simulation. A random genotype table with the
-// observed allele counts is a random pairing of the 2n alleles
-// (tablesampler::pairing), its cells (i, j) and (j, i) summed. A table is
-// extreme when it is at most as probable as the observed one.
+// observed allele counts is a random pairing of the 2n alleles, drawn as
+// the genotype table itself (tablesampler::genotypes). A table is extreme
+// when it is at most as probable as the observed one.
 class hwmodel final : public mcmodel
 {
 public:
@@ -25,13 +25,13 @@ public:
     std::unique_ptr<mcsampler> sampler() const override;
 
     // The log-probability of a genotype table up to a constant,
-    // H ln 2 - sum over i <= j of ln n_ij!, from a K x K table of ordered
-    // pairs whose cells (i, j) and (j, i) together give n_ij.
-    double pairScore(const qint64 *pairs) const;
+    // H ln 2 - sum over i <= j of ln n_ij!, from a K x K table whose cells
+    // on and right of the diagonal hold the n_ij (the others are not read).
+    double score(const qint64 *cells) const;
     double limit() const { return m_limit; }
 
 private:
-    class pairingsampler;
+    class genotypesampler;
 
     int m_K = 0;
     std::vector<qint64> m_alleles;  // copies of each allele

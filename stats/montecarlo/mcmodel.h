@@ -1,8 +1,9 @@
 #pragma once
 
+#include "mcgenerator.h"
+
 #include <cfloat>
 #include <memory>
-#include <random>
 
 // One thread's drawing of tables for a Monte Carlo test.
 class mcsampler
@@ -12,7 +13,7 @@ public:
 
     // Draws one table of the null distribution; true when it is at least
     // as extreme as the observed table.
-    virtual bool drawExtreme(std::mt19937_64 &engine) = 0;
+    virtual bool drawExtreme(mcgenerator &engine) = 0;
 
     // True once a draw failed (see tablesampler::failed); the run is then
     // an error, not a result.

@@ -3,6 +3,7 @@
 #include "calcpoll.h"
 #include "mcmodel.h"
 #include "mcstream.h"
+#include "threadshortfall.h"
 
 #include <algorithm>
 #include <atomic>
@@ -43,9 +44,22 @@ struct SharedRun
     std::condition_variable finished;
     int running = 0;
 
+    // Set when not one worker could be started: the calling thread draws
+    // the chunks itself and polls between them.
+    bool callerDraws = false;
+    int progressMaximum = 0;
+
     void work();
     void runChunks();
+    void poll();
 };
+
+void SharedRun::poll()
+{
+    if (pollCalcEvents() != 0)
+        stop = true;
+    calcProgressValue = int(chunksDone.load() * progressMaximum / chunks);
+}
 
 void SharedRun::runChunks()
 {
@@ -54,13 +68,17 @@ void SharedRun::runChunks()
         const qint64 chunk = nextChunk.fetch_add(1);
         if (chunk >= chunks || stop.load(std::memory_order_relaxed))
             return;
-        std::mt19937_64 engine = mcstream::chunkEngine(seed, chunk);
+        mcgenerator engine = mcstream::chunkEngine(seed, chunk);
         const qint64 first = chunk * mcstream::kChunkSamples;
         const qint64 count = std::min(mcstream::kChunkSamples, samples - first);
         qint64 found = 0;
         for (qint64 i = 0; i < count; ++i) {
-            if (i % kStopCheckSamples == 0 && stop.load(std::memory_order_relaxed))
-                return;
+            if (i % kStopCheckSamples == 0) {
+                if (callerDraws)
+                    poll();
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+            }
             if (sampler->drawExtreme(engine))
                 ++found;
         }
@@ -104,6 +122,7 @@ mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int th
         return result;
     const qint64 chunks = (samples + mcstream::kChunkSamples - 1) / mcstream::kChunkSamples;
     SharedRun run(model, samples, chunks, seed);
+    run.progressMaximum = progressMaximum;
     const qint64 wanted = std::min<qint64>(threads > 0 ? threads : defaultThreadCount(), chunks);
 
     std::vector<std::thread> pool;
@@ -120,29 +139,31 @@ mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int th
         }
         try {
             pool.emplace_back([&run] { run.work(); });
-        } catch (const std::system_error &) {
+        } catch (const std::system_error &error) {
             // Fewer threads give the same count, only later.
-            const std::lock_guard<std::mutex> lock(run.mutex);
-            --run.running;
+            {
+                const std::lock_guard<std::mutex> lock(run.mutex);
+                --run.running;
+            }
+            noteThreadShortfall(std::max(1, int(pool.size())), int(wanted), error);
             break;
         }
     }
     if (pool.empty()) {
-        result.status = mccount::NoThreads;
-        return result;
+        run.callerDraws = true;
+        run.running = 1;
+        run.work();
     }
 
     // The workers never touch the GUI: this thread polls for it, and for
     // the stop flag, while it waits.
-    for (;;) {
+    while (!run.callerDraws) {
         {
             std::unique_lock<std::mutex> lock(run.mutex);
             if (run.finished.wait_for(lock, std::chrono::milliseconds(10), [&run] { return run.running == 0; }))
                 break;
         }
-        if (pollCalcEvents() != 0)
-            run.stop = true;
-        calcProgressValue = int(run.chunksDone.load() * progressMaximum / chunks);
+        run.poll();
     }
     for (std::thread &thread : pool)
         thread.join();

@@ -11,7 +11,7 @@ struct mccount
         Finished = 0,
         Stopped = 1,       // pollCalcEvents() returned nonzero before the last chunk
         BadInput = 2,      // no samples asked for
-        NoThreads = 3,     // not one thread could be started, or memory ran out
+        NoThreads = 3,     // memory ran out for the threads' work
         SamplerFailed = 4  // a draw ran out of redraws
     };
 
@@ -23,7 +23,9 @@ struct mccount
 // Draws `samples` tables of the model on `threads` threads (0: one per
 // core) in chunks of mcstream::kChunkSamples, each chunk with its own
 // stream from (seed, chunk index): the count depends on the seed alone,
-// never on the thread count. The calling thread waits: it polls
+// never on the thread count. Threads the system will not start are done
+// without (see noteThreadShortfall); with none at all the calling thread
+// draws, polling between its samples. Otherwise it waits: it polls
 // pollCalcEvents() about every 10 ms (a nonzero return stops the workers
 // within a few hundred samples) and writes calcProgressValue as the share
 // of chunks done, 0 to progressMaximum.

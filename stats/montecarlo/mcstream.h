@@ -1,28 +1,35 @@
 #pragma once
 
+#include "mcgenerator.h"
+
 #include <QtGlobal>
 
 #include <cstdint>
 #include <random>
 
 // The random streams of a Monte Carlo run. The samples are cut into chunks
-// of kChunkSamples; chunk i draws from its own std::mt19937_64, seeded
-// through std::seed_seq with the run's seed and i. Both algorithms are fixed
-// by the C++ standard, so a seed gives the same samples on any machine, and
-// since a chunk's stream does not depend on which thread runs it, on any
-// number of threads.
+// of kChunkSamples; chunk i draws from its own mcgenerator, whose 256-bit
+// state is the eight 32-bit words that std::seed_seq makes of the run's seed
+// and i. Both algorithms are fixed (seed_seq by the C++ standard, the
+// generator by its own code), so a seed gives the same stream on any
+// machine, and since a chunk's stream does not depend on which thread runs
+// it, on any number of threads.
 namespace mcstream {
 
 // Part of the reproducibility contract: changing it changes every result.
 constexpr qint64 kChunkSamples = 4096;
 
-inline std::mt19937_64 chunkEngine(quint64 seed, qint64 chunk)
+inline mcgenerator chunkEngine(quint64 seed, qint64 chunk)
 {
     const quint64 index = static_cast<quint64>(chunk);
     // The constant keeps these streams apart from any other use of the seed.
     std::seed_seq words{std::uint32_t(seed), std::uint32_t(seed >> 32), std::uint32_t(index),
                         std::uint32_t(index >> 32), std::uint32_t(0x4d43u)};
-    return std::mt19937_64(words);
+    std::uint32_t out[8];
+    words.generate(out, out + 8);
+    const quint64 state[4] = {(quint64(out[0]) << 32) | out[1], (quint64(out[2]) << 32) | out[3],
+                              (quint64(out[4]) << 32) | out[5], (quint64(out[6]) << 32) | out[7]};
+    return mcgenerator(state);
 }
 
 // The seed of one member of a family of runs that share the user's seed:
@@ -43,7 +50,7 @@ inline quint64 derivedSeed(quint64 seed, quint64 key)
 // A uniform double in [0, 1) from the top 53 bits of one output: every
 // value a multiple of 2^-53, the same on every platform (the standard
 // distributions are not).
-inline double uniform(std::mt19937_64 &engine)
+inline double uniform(mcgenerator &engine)
 {
     return static_cast<double>(engine() >> 11) * (1.0 / 9007199254740992.0);
 }

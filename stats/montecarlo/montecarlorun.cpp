@@ -6,6 +6,7 @@
 #include "fishermodel.h"
 #include "hwmodel.h"
 #include "mcrunner.h"
+#include "mcstream.h"
 #include "testinput.h"
 
 #include <QCoreApplication>
@@ -152,8 +153,8 @@ MonteCarloRun runMonteCarloTest(int kind, const TestInput &in, const CellSource 
     const std::time_t started = std::time(nullptr);
     mccount count;
     if (ready && settings.samples >= 1)
-        count = countExtremes(*prepared.model, settings.samples, settings.seed, settings.threads,
-                              kProgressMaximum);
+        count = countExtremes(*prepared.model, settings.samples, mcstream::derivedSeed(settings.seed, settings.key),
+                              settings.threads, kProgressMaximum);
     else
         count.status = mccount::BadInput;
     probabilityinterval interval;

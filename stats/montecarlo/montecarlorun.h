@@ -11,8 +11,13 @@ struct TestInput;
 struct MonteCarloSettings
 {
     qint64 samples = 100000;
-    quint64 seed = 0;
-    int threads = 0;  // 0: one per core
+    quint64 seed = 0;  // the seed reported, given or drawn
+    int threads = 0;   // 0: one per core
+    // The run's place in a family of runs that share the seed: its streams
+    // come from mcstream::derivedSeed(seed, key), so the tables of a batch
+    // are independent. A table's number in its file (1 for the window's
+    // block), plus the block's index << 32 beyond the first block of a table.
+    quint64 key = 1;
 };
 
 // The Monte Carlo P-value of the Fisher 2xN, Hardy-Weinberg or chi-squared

@@ -5,7 +5,48 @@
 #include <algorithm>
 #include <cmath>
 
-qint64 tablesampler::hypergeometric(std::mt19937_64 &engine, qint64 total, qint64 marked, qint64 draws)
+namespace {
+
+// The bounds of a site's window: the free parameter's mean, give or take
+// six standard deviations (a draw outside is walked, only not kept).
+void window(double mean, double variance, qint64 lowest, qint64 highest, qint64 &low, qint64 &high)
+{
+    const double reach = 6.0 * std::sqrt(std::max(variance, 0.0)) + 3.0;
+    low = std::max(lowest, qint64(std::floor(mean - reach)));
+    high = std::min(highest, qint64(std::ceil(mean + reach)));
+}
+
+} // namespace
+
+template <class Law>
+Q_ALWAYS_INLINE qint64 tablesampler::walkDraw(mcgenerator &engine, const Law &law, const drawcache::walk *kept)
+{
+    if (law.low == law.high)
+        return law.low;
+    for (int redraw = 0; redraw < kMaxRedraws; ++redraw) {
+        const double u = mcstream::uniform(engine);
+        walkstate w;
+        if (kept) {
+            qint64 value = 0;
+            if (m_cache.lookup(*kept, u, value))
+                return value;
+            if (kept->ended)
+                continue;
+            w = m_cache.state(*kept);
+        } else {
+            qint64 value = 0;
+            if (walkstate::first(law, m_lnFact, u, value, w))
+                return value;
+        }
+        qint64 value = 0;
+        if (w.find(law, u, value))
+            return value;
+    }
+    m_failed = true;
+    return law.low;
+}
+
+qint64 tablesampler::hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws, int site)
 {
     if (draws <= 0 || marked <= 0)
         return 0;
@@ -13,79 +54,35 @@ qint64 tablesampler::hypergeometric(std::mt19937_64 &engine, qint64 total, qint6
         return marked;
     if (marked >= total)
         return draws;
-    // The walk is shortest with both draws and marked at most half the
-    // items: the marked items left undrawn, and the unmarked ones drawn,
-    // follow the same law.
-    const bool undrawn = draws > total - draws;
-    const qint64 taken = undrawn ? total - draws : draws;
-    const bool unmarked = marked > total - marked;
-    const qint64 special = unmarked ? total - marked : marked;
-    qint64 x = fromMode(engine, total, special, taken);
-    if (unmarked)
-        x = taken - x;
-    if (undrawn)
-        x = marked - x;
+    // The law is symmetric in marked and draws, and the walk is shortest
+    // with both at most half the items: the complement of either set follows
+    // the same law. So every draw walks the law of (total, small, large),
+    // small <= large <= total / 2, whichever way round it was asked.
+    const qint64 a = std::min(marked, draws);
+    const qint64 b = std::max(marked, draws);
+    const bool flipB = b > total - b;
+    const qint64 b2 = flipB ? total - b : b;
+    const bool flipA = a > total - a;
+    const qint64 a2 = flipA ? total - a : a;
+    const hyperlaw law(total, std::min(a2, b2), std::max(a2, b2), m_lnFact.reciprocals());
+    const drawcache::walk *kept = site >= 0 ? m_cache.find(site, total, marked, draws, law, m_lnFact) : nullptr;
+    qint64 x = walkDraw(engine, law, kept);
+    if (flipA)
+        x = b2 - x;
+    if (flipB)
+        x = a - x;
     return x;
 }
 
-qint64 tablesampler::fromMode(std::mt19937_64 &engine, qint64 total, qint64 marked, qint64 draws)
+qint64 tablesampler::homozygotes(mcgenerator &engine, qint64 copies, qint64 pairs, int site)
 {
-    // Here marked, draws <= total / 2, so the support is 0..min(marked, draws).
-    const qint64 high = std::min(marked, draws);
-    const qint64 others = total - marked;
-    const double M = static_cast<double>(marked);
-    const double D = static_cast<double>(draws);
-    const double F = static_cast<double>(others);
-    qint64 mode = static_cast<qint64>((D + 1.0) * (M + 1.0) / (static_cast<double>(total) + 2.0));
-    mode = std::clamp<qint64>(mode, 0, high);
-
-    const lnfactorial &lf = m_lnFact;
-    const double logMode = lf(marked) - lf(mode) - lf(marked - mode) + lf(others) - lf(draws - mode)
-                           - lf(others - draws + mode) - lf(total) + lf(draws) + lf(total - draws);
-    const double pMode = std::exp(logMode);
-    // P(k + 1) / P(k) and P(k - 1) / P(k).
-    auto up = [&](qint64 k) {
-        const double x = static_cast<double>(k);
-        return (M - x) * (D - x) / ((x + 1.0) * (F - D + x + 1.0));
-    };
-    auto down = [&](qint64 k) {
-        const double x = static_cast<double>(k);
-        return x * (F - D + x) / ((M - x + 1.0) * (D - x + 1.0));
-    };
-
-    for (int redraw = 0; redraw < kMaxRedraws; ++redraw) {
-        double u = mcstream::uniform(engine);
-        if (u < pMode)
-            return mode;
-        u -= pMode;
-        qint64 below = mode - 1;
-        qint64 above = mode + 1;
-        double pBelow = below >= 0 ? pMode * down(mode) : 0.0;
-        double pAbove = above <= high ? pMode * up(mode) : 0.0;
-        // Each step takes one more value of the support; a side whose
-        // probabilities underflow to 0 is done.
-        for (qint64 step = 0; step <= high && (pBelow > 0.0 || pAbove > 0.0); ++step) {
-            if (pBelow >= pAbove) {
-                if (u < pBelow)
-                    return below;
-                u -= pBelow;
-                pBelow = below > 0 ? pBelow * down(below) : 0.0;
-                --below;
-            } else {
-                if (u < pAbove)
-                    return above;
-                u -= pAbove;
-                pAbove = above < high ? pAbove * up(above) : 0.0;
-                ++above;
-            }
-        }
-    }
-    m_failed = true;
-    return mode;
+    const homozygotelaw law(copies, pairs, m_lnFact.reciprocals());
+    const drawcache::walk *kept = site >= 0 ? m_cache.find(site, pairs, 0, copies, law, m_lnFact) : nullptr;
+    return walkDraw(engine, law, kept);
 }
 
-void tablesampler::multivariate(std::mt19937_64 &engine, const qint64 *sizes, int categories, qint64 total,
-                                qint64 draws, qint64 *counts)
+void tablesampler::multivariate(mcgenerator &engine, const qint64 *sizes, int categories, qint64 total,
+                                qint64 draws, qint64 *counts, int sites)
 {
     qint64 left = total;
     qint64 toDraw = draws;
@@ -95,36 +92,145 @@ void tablesampler::multivariate(std::mt19937_64 &engine, const qint64 *sizes, in
             toDraw = 0;
             continue;
         }
-        const qint64 x = hypergeometric(engine, left, sizes[i], toDraw);
+        const qint64 x = hypergeometric(engine, left, sizes[i], toDraw, sites >= 0 ? sites + i : -1);
         counts[i] = x;
         toDraw -= x;
         left -= sizes[i];
     }
 }
 
-void tablesampler::table(std::mt19937_64 &engine, const qint64 *rowSums, int rows, const qint64 *columnSums,
-                         int columns, qint64 total, qint64 *cells)
+void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, const qint64 *columnSums,
+                         int columns, qint64 total, qint64 *cells, int sites, rowobserver *observer)
 {
-    m_columnsLeft.assign(columnSums, columnSums + columns);
-    qint64 left = total;
-    for (int r = 0; r + 1 < rows; ++r) {
-        qint64 *row = cells + static_cast<size_t>(r) * static_cast<size_t>(columns);
-        multivariate(engine, m_columnsLeft.data(), columns, left, rowSums[r], row);
-        for (int c = 0; c < columns; ++c)
-            m_columnsLeft[static_cast<size_t>(c)] -= row[c];
-        left -= rowSums[r];
+    if (rows < 1 || columns < 1)
+        return;
+    const size_t C = size_t(columns);
+    // The last row is what the others leave of each column.
+    qint64 *last = cells + size_t(rows - 1) * C;
+    std::copy(columnSums, columnSums + columns, last);
+    if (columns == 1) {
+        std::copy(rowSums, rowSums + rows - 1, cells);
+        for (int r = 0; r + 1 < rows; ++r)
+            last[0] -= rowSums[r];
+        return;
     }
-    if (rows > 0)
-        std::copy(m_columnsLeft.begin(), m_columnsLeft.end(),
-                  cells + static_cast<size_t>(rows - 1) * static_cast<size_t>(columns));
+    // Row by row: each cell is drawn from the items its row has left to
+    // place and those of its column and the columns after it that the rows
+    // before left, so an observer may stop the table after any row.
+    const int lastColumn = columns - 1;
+    qint64 items = total;
+    for (int r = 0; r + 1 < rows; ++r) {
+        qint64 *row = cells + size_t(r) * C;
+        qint64 toPlace = rowSums[r];
+        qint64 within = items;
+        for (int c = 0; c < lastColumn; ++c) {
+            const qint64 marked = last[c];
+            // The first row's and the first column's draws have two fixed
+            // parameters: their sites' walks are kept (see prepareTable).
+            qint64 x = 0;
+            if (r == 0)
+                x = hypergeometric(engine, within, marked, toPlace, sites >= 0 ? sites + c : -1);
+            else if (c == 0)
+                x = hypergeometric(engine, within, rowSums[r], marked, sites >= 0 ? sites + lastColumn + r - 1 : -1);
+            else
+                x = hypergeometric(engine, within, marked, toPlace, -1);
+            row[c] = x;
+            last[c] -= x;
+            within -= marked;
+            toPlace -= x;
+        }
+        row[lastColumn] = toPlace;
+        last[lastColumn] -= toPlace;
+        items -= rowSums[r];
+        if (observer && observer->decided(r, row))
+            return;
+    }
 }
 
-void tablesampler::pairing(std::mt19937_64 &engine, const qint64 *alleles, int K, qint64 n, qint64 *pairs)
+void tablesampler::genotypes(mcgenerator &engine, const qint64 *alleles, int K, qint64 n, qint64 *cells, int sites)
 {
-    m_odd.resize(size_t(K));
-    m_even.resize(size_t(K));
-    multivariate(engine, alleles, K, 2 * n, n, m_odd.data());
-    for (int i = 0; i < K; ++i)
-        m_even[size_t(i)] = alleles[i] - m_odd[size_t(i)];
-    table(engine, m_odd.data(), K, m_even.data(), K, n, pairs);
+    m_left.assign(alleles, alleles + K);
+    qint64 pairs = n;
+    for (int i = 0; i < K; ++i) {
+        qint64 *row = cells + size_t(i) * size_t(K);
+        const qint64 copies = m_left[size_t(i)];
+        if (i + 1 == K) {
+            row[i] = copies / 2;
+            break;
+        }
+        const bool first = i == 0 && sites >= 0;
+        const qint64 same = copies > 0 ? homozygotes(engine, copies, pairs, first ? sites : -1) : 0;
+        const qint64 others = copies - 2 * same;
+        row[i] = same;
+        multivariate(engine, m_left.data() + i + 1, K - i - 1, 2 * pairs - copies, others, row + i + 1,
+                     first ? sites + 1 : -1);
+        for (int j = i + 1; j < K; ++j)
+            m_left[size_t(j)] -= row[j];
+        pairs -= same + others;
+    }
+}
+
+int tablesampler::prepareMultivariate(const qint64 *sizes, int categories, qint64 total, qint64 draws)
+{
+    // Category i's draws have the items from i on and its size fixed; the
+    // free one is what is left to draw, the number of the draws that fall
+    // in categories i and later: hypergeometric, so its window is known.
+    int first = -1;
+    qint64 from = total;
+    const double n = double(total);
+    const double d = double(draws);
+    for (int i = 0; i + 1 < categories; ++i) {
+        const double share = n > 0 ? double(from) / n : 0.0;
+        const double variance = n > 1 ? d * share * (1.0 - share) * (n - d) / (n - 1.0) : 0.0;
+        qint64 low = 0;
+        qint64 high = 0;
+        window(d * share, variance, 0, draws, low, high);
+        const int site = m_cache.addSite(from, sizes[i], low, high);
+        if (first < 0)
+            first = site;
+        from -= sizes[i];
+    }
+    return first;
+}
+
+int tablesampler::prepareTable(const qint64 *rowSums, int rows, const qint64 *columnSums, int columns,
+                               qint64 total)
+{
+    if (rows < 1 || columns < 1)
+        return -1;
+    // The first row's sites, one per column but the last...
+    int first = prepareMultivariate(columnSums, columns, total, rowSums[0]);
+    // ...then row r's first column: the items left and the row's sum fixed,
+    // the first column's count left free (hypergeometric too).
+    qint64 itemsLeft = total - rowSums[0];
+    const double n = double(total);
+    const double c = double(columnSums[0]);
+    for (int r = 1; r + 1 < rows && columns > 1; ++r) {
+        const double share = double(itemsLeft) / n;
+        const double variance = n > 1 ? c * share * (1.0 - share) * (n - c) / (n - 1.0) : 0.0;
+        qint64 low = 0;
+        qint64 high = 0;
+        window(c * share, variance, 0, columnSums[0], low, high);
+        const int site = m_cache.addSite(itemsLeft, rowSums[r], low, high);
+        if (first < 0)
+            first = site;
+        itemsLeft -= rowSums[r];
+    }
+    return first;
+}
+
+int tablesampler::prepareGenotypes(const qint64 *alleles, int K, qint64 n)
+{
+    if (K < 2)
+        return -1;
+    // The first allele's homozygotes (one law), then its other copies'
+    // partners: at most all of its copies, each category's free parameter
+    // anywhere from none to all.
+    const int first = m_cache.addSite(n, 0, alleles[0], alleles[0]);
+    qint64 from = 2 * n - alleles[0];
+    for (int i = 1; i + 1 < K; ++i) {
+        m_cache.addSite(from, alleles[i], 0, alleles[0]);
+        from -= alleles[i];
+    }
+    return first;
 }

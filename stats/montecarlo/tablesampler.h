@@ -1,60 +1,88 @@
 #pragma once
 
+#include "drawcache.h"
 #include "lnfactorial.h"
+#include "mcgenerator.h"
 
 #include <QtGlobal>
 
-#include <random>
 #include <vector>
 
-// Exact random tables with fixed margins, built from hypergeometric draws.
-// One sampler per thread: it keeps its own work array and reads the run's
-// shared log-factorials.
+// Exact random tables with fixed margins, built from hypergeometric draws
+// (see hyperwalk.h). One sampler per thread: it keeps its own work arrays
+// and cache, and reads the run's shared factorials.
 class tablesampler final
 {
 public:
-    // A draw whose cumulative walk misses its uniform through rounding is
-    // redrawn, at most this often (a walk misses with probability ~1e-14).
+    // A draw whose walk misses its uniform through rounding is redrawn, at
+    // most this often (a walk misses with probability ~1e-14).
     static constexpr int kMaxRedraws = 64;
+
+    // Told after each row of a table but the last; true stops the table
+    // there (its outcome is decided).
+    class rowobserver
+    {
+    public:
+        virtual ~rowobserver() = default;
+        virtual bool decided(int row, const qint64 *cells) = 0;
+    };
 
     explicit tablesampler(const lnfactorial &lnFact) : m_lnFact(lnFact) {}
 
     // The number of marked items among `draws` taken at random without
-    // replacement from `total` items, `marked` of them marked. Exact: the
-    // cumulative distribution is inverted, searched from the mode outwards
-    // in order of falling probability, so a draw costs about one standard
-    // deviation of steps.
-    qint64 hypergeometric(std::mt19937_64 &engine, qint64 total, qint64 marked, qint64 draws);
+    // replacement from `total` items, `marked` of them marked.
+    qint64 hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws)
+    {
+        return hypergeometric(engine, total, marked, draws, -1);
+    }
 
     // How many of `draws` items taken at random from `total` items fall in
     // each of `categories` groups of the given sizes (which sum to total).
-    void multivariate(std::mt19937_64 &engine, const qint64 *sizes, int categories, qint64 total,
-                      qint64 draws, qint64 *counts);
+    // With the sites of prepareMultivariate() for the same sizes and total,
+    // the walks are kept.
+    void multivariate(mcgenerator &engine, const qint64 *sizes, int categories, qint64 total, qint64 draws,
+                      qint64 *counts, int sites = -1);
 
     // A random rows x columns table with the given margins (both summing
     // to total), row-major into cells: the distribution of the table under
-    // independence with fixed margins, drawn row by row.
-    void table(std::mt19937_64 &engine, const qint64 *rowSums, int rows, const qint64 *columnSums,
-               int columns, qint64 total, qint64 *cells);
+    // independence with fixed margins, each cell drawn given the cells above
+    // and left of it (the last row and column are what is left). With the
+    // sites of prepareTable() for the same margins, the walks of the first
+    // row and column are kept; an observer, told of each row as it is
+    // completed, may stop the table there.
+    void table(mcgenerator &engine, const qint64 *rowSums, int rows, const qint64 *columnSums, int columns,
+               qint64 total, qint64 *cells, int sites = -1, rowobserver *observer = nullptr);
 
-    // A random pairing of 2n alleles (copies per allele in alleles[0..K),
-    // summing to 2n) into n pairs, as the K x K table of ordered pairs,
-    // row-major into pairs. The pairs are the odd and even positions of a
-    // random permutation: the odd positions hold a random n of the copies
-    // (multivariate hypergeometric counts), the even ones the rest, and
-    // their pairs form a random table with those margins. So a pairing
-    // costs about K^2 draws whatever n is.
-    void pairing(std::mt19937_64 &engine, const qint64 *alleles, int K, qint64 n, qint64 *pairs);
+    // A random genotype table with the given allele counts (copies per
+    // allele in alleles[0..K), summing to 2n): the pairs of a random
+    // pairing of the 2n copies, as a K x K table of which only the diagonal
+    // and the cells right of it are written (row-major, cell (i, j), j >= i:
+    // individuals i/j). Drawn allele by allele, from the first: its
+    // homozygotes (homozygotelaw), then its other copies' partners among
+    // the copies left (multivariate), and the rest is a random pairing of
+    // what is left. So a table costs K - 1 + K(K - 1)/2 draws at most,
+    // whatever n is, and only the cells that make a genotype table.
+    void genotypes(mcgenerator &engine, const qint64 *alleles, int K, qint64 n, qint64 *cells, int sites = -1);
+
+    // Sites for the draws that repeat (see drawcache), around the means of
+    // their free parameters; each returns the first site's number, for the
+    // calls above.
+    int prepareMultivariate(const qint64 *sizes, int categories, qint64 total, qint64 draws);
+    int prepareTable(const qint64 *rowSums, int rows, const qint64 *columnSums, int columns, qint64 total);
+    int prepareGenotypes(const qint64 *alleles, int K, qint64 n);
 
     // True once a draw ran out of redraws; its value is then not exact.
     bool failed() const { return m_failed; }
 
 private:
-    qint64 fromMode(std::mt19937_64 &engine, qint64 total, qint64 marked, qint64 draws);
+    // site >= 0: the draw at that site, whose fixed parameter is `marked`.
+    qint64 hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws, int site);
+    qint64 homozygotes(mcgenerator &engine, qint64 copies, qint64 pairs, int site);
+    template <class Law>
+    Q_ALWAYS_INLINE qint64 walkDraw(mcgenerator &engine, const Law &law, const drawcache::walk *kept);
 
     const lnfactorial &m_lnFact;
-    std::vector<qint64> m_columnsLeft;
-    std::vector<qint64> m_odd;
-    std::vector<qint64> m_even;
+    drawcache m_cache;
+    std::vector<qint64> m_left;
     bool m_failed = false;
 };

@@ -26,7 +26,7 @@ export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" QT_QPA_PLATFORM=xc
 # window is looked for by its title for up to 30 seconds (a sanitizer build
 # starts slowly), then the program is ended.
 cd "$scratch/work"
-xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh -c '
     "$1" study.sp &
     pid=$!
     i=0

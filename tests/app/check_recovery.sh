@@ -38,7 +38,7 @@ cd "$scratch/work"
 
 # Every wait lasts up to 30 seconds (a sanitizer build is slow); the steps
 # reached are logged, and the first that fails ends the run.
-xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh -c '
     velmora=$1 xkeys=$2 log=$3/velmora.log recovery=$4 original=$3/original.sp pids=
     # Ids of the windows with any of these titles; a window class tells them
     # from the client leader, which has the application name.

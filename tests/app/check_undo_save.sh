@@ -31,7 +31,7 @@ before=$(ls -i study.sp | cut -d' ' -f1)
 
 # Each step waits for the title that shows it arrived, for up to 30 seconds
 # (a sanitizer build is slow); the steps taken are logged for the report.
-xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" sh -c '
     velmora=$1 xkeys=$2
     "$velmora" study.sp >"$3/velmora.log" 2>&1 &
     pid=$!

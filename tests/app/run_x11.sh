@@ -21,4 +21,4 @@ export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" QT_QPA_PLATFORM=xc
 # The sanitizer build checks for leaks; what the X11 platform's libraries
 # keep until exit is not ours.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan_x11.supp"
-xvfb-run -a -s "-screen 0 1280x900x24" "$program"
+xvfb-run -a -s "-screen 0 1280x900x24 -noreset" "$program"

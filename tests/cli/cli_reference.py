@@ -15,7 +15,7 @@ def chi2_df1(table, yates):
     for i in range(2):
         for j in range(2):
             e = rows[i] * cols[j] / n
-            x2 += (abs(table[i][j] - e) - (0.5 if yates else 0.0)) ** 2 / e
+            x2 += max(abs(table[i][j] - e) - (0.5 if yates else 0.0), 0.0) ** 2 / e
     return erfc(sqrt(x2 / 2))  # upper tail of chi-squared with one degree of freedom
 
 

@@ -39,6 +39,7 @@ private slots:
     void monteCarlo_data();
     void monteCarlo();
     void monteCarloSeeds();
+    void monteCarloStreamPerTable();
 
 private:
     CliRun interrupt(const QString &file);
@@ -64,6 +65,14 @@ void TestCli::examples_data()
     QTest::newRow("chi2 yates") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
                                 << QByteArray("10\t20\n30\t40\n") << QStringLiteral("0.504036")
                                 << QStringLiteral("A1:B2");
+    // |O - E| below 0.5 is corrected to 0, not past it: R's chisq.test gives
+    // P = 0.99999999999903866 (X2 = 1.5e-24, rounding) and P = 1 (X2 = 0).
+    QTest::newRow("chi2 yates sparse") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
+                                       << QByteArray("1573\t3\n4\t0\n") << QStringLiteral("1")
+                                       << QStringLiteral("A1:B2");
+    QTest::newRow("chi2 yates no deviation") << QStringLiteral("chi2") << QStringList{QStringLiteral("--yates")}
+                                             << QByteArray("1\t2\n1\t2\n") << QStringLiteral("1")
+                                             << QStringLiteral("A1:B2");
     QTest::newRow("chi2 2x3") << QStringLiteral("chi2") << none << QByteArray("12\t5\t7\n3\t9\t14\n")
                               << QStringLiteral("0.0122144") << QStringLiteral("A1:C2");
     QTest::newRow("fisher") << QStringLiteral("fisher") << none << QByteArray("5\t0\t1\n0\t5\t4\n")
@@ -640,15 +649,22 @@ void TestCli::maxMemoryCapsOneRun()
 void TestCli::monteCarlo_data()
 {
     QTest::addColumn<QString>("test");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QByteArray>("table");
     QTest::addColumn<double>("exact");
     QTest::addColumn<QString>("headline");
     // The exact P-values of the same tables (examples above, and the
     // 2 x 2 chi-squared table's 31 tables with its margins).
-    QTest::newRow("fisher") << "fisher" << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
+    const QStringList none;
+    QTest::newRow("fisher") << "fisher" << none << QByteArray("5\t0\t1\n0\t5\t4\n") << 0.00599401
                             << "Monte Carlo Fisher 2x3 test";
-    QTest::newRow("hwe") << "hwe" << QByteArray("10\t5\n\t3\n") << 0.254198 << "Monte Carlo Hardy-Weinberg 2x2 test";
-    QTest::newRow("chi2") << "chi2" << QByteArray("10\t20\n30\t40\n") << 0.504476 << "Monte Carlo chi-squared test";
+    QTest::newRow("hwe") << "hwe" << none << QByteArray("10\t5\n\t3\n") << 0.254198
+                         << "Monte Carlo Hardy-Weinberg 2x2 test";
+    QTest::newRow("chi2") << "chi2" << none << QByteArray("10\t20\n30\t40\n") << 0.504476
+                          << "Monte Carlo chi-squared test";
+    // Corrected, the observed statistic is 0: every table is as extreme.
+    QTest::newRow("chi2 yates sparse") << "chi2" << QStringList{QStringLiteral("--yates")}
+                                       << QByteArray("1573\t3\n4\t0\n") << 1.0 << "Monte Carlo chi-squared test";
 }
 
 // --monte-carlo B: the fields of the estimate, P = (count + 1) / (B + 1),
@@ -657,12 +673,14 @@ void TestCli::monteCarlo_data()
 void TestCli::monteCarlo()
 {
     QFETCH(QString, test);
+    QFETCH(QStringList, options);
     QFETCH(QByteArray, table);
     QFETCH(double, exact);
     QFETCH(QString, headline);
     const QString file = write(test + QStringLiteral("-mc.tsv"), table);
-    const QStringList arguments{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
-                                QStringLiteral("--seed=20240601"), file};
+    const QStringList arguments = QStringList{test, QStringLiteral("--monte-carlo"), QStringLiteral("30000"),
+                                              QStringLiteral("--seed=20240601"), file}
+                                  + options;
     const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
     QCOMPARE(one.exitCode, 0);
     const QJsonObject line = one.json();
@@ -703,6 +721,35 @@ void TestCli::monteCarloSeeds()
     const CliRun again = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=5000"),
                               QStringLiteral("--seed=%1").arg(seed), file});
     QCOMPARE(again.lines().at(1), drawn.lines().at(1));
+}
+
+// With one seed every table of a batch, and every block of a table, draws
+// a stream of its own: the same table repeated gives other counts, and the
+// batch the same bytes again, on any number of threads.
+void TestCli::monteCarloStreamPerTable()
+{
+    const QString file = write(QStringLiteral("same.tsv"), "10\t5\n\t3\n\n10\t5\n\t3\n\n10\t5\n\t3\n\n10\t5\n\t3\n");
+    const QStringList arguments{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=20000"), QStringLiteral("--seed=11"), file};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
+    QCOMPARE(one.exitCode, 0);
+    QCOMPARE(one.lines().size(), 4);
+    QSet<double> pValues;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(one.json(i).value(QStringLiteral("seed")).toInteger(), qint64(11));
+        pValues.insert(one.json(i).value(QStringLiteral("p")).toDouble());
+    }
+    QCOMPARE(pValues.size(), 4);
+    QCOMPARE(run(arguments + QStringList{QStringLiteral("--threads=2")}).out, one.out);
+    QCOMPARE(run(arguments).out, one.out);
+
+    // Two blocks of one table; the first is the table's own stream, so a
+    // one-table file repeats the batch's first line.
+    const QString single = write(QStringLiteral("single.tsv"), "10\t5\n\t3\n");
+    const CliRun blocks = run({QStringLiteral("hwe"), QStringLiteral("--monte-carlo=20000"), QStringLiteral("--seed=11"),
+                               QStringLiteral("--range=A1:B2"), QStringLiteral("--range=A1:B2"), single});
+    QCOMPARE(blocks.lines().size(), 2);
+    QCOMPARE(blocks.json(0).value(QStringLiteral("p")), one.json(0).value(QStringLiteral("p")));
+    QVERIFY(blocks.json(1).value(QStringLiteral("p")) != one.json(0).value(QStringLiteral("p")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,13 +1,16 @@
 // velmora-cli and files: conversions byte for byte, FIFOs, links and devices
-// left as they are, the system's words for a failed write, endless or damaged
-// input ended with a message, and files without tables.
+// left as they are, the system's words for a failed write, results that
+// cannot be written never passed for success, endless or damaged input ended
+// with a message, threads the system refuses, and files without tables.
 #include "clitestbase.h"
 
 #include <QJsonArray>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace clitest;
 
@@ -22,8 +25,12 @@ private slots:
     void convertKeepsFifosAndLinks();
     void failedWritesSayWhy_data();
     void failedWritesSayWhy();
+    void lostOutputFails_data();
+    void lostOutputFails();
     void endlessInputEnds_data();
     void endlessInputEnds();
+    void threadLimit_data();
+    void threadLimit();
     void filesWithoutTables();
     void badLinesAndDamagedInputs();
 };
@@ -182,6 +189,103 @@ void TestCliFiles::failedWritesSayWhy()
     QCOMPARE(QDir(dir.path()).entryList({out + u'*'}), QStringList{out});
 }
 
+void TestCliFiles::lostOutputFails_data()
+{
+    QTest::addColumn<QStringList>("arguments");  // "many": 10,000 tables, beyond the output buffer
+    QTest::addColumn<QString>("output");         // full, closed, pipe, sigpipe, endless or tmpfs
+    QTest::addColumn<QByteArray>("words");       // the system's, empty when SIGPIPE ends the run
+
+    const QByteArray full("No space left on device");
+    const QStringList chi2{QStringLiteral("chi2"), QStringLiteral("many")};
+    const QStringList report{QStringLiteral("chi2"), QStringLiteral("--report"), QStringLiteral("many")};
+    const QStringList values{QStringLiteral("values"), QStringLiteral("many")};
+    QTest::newRow("chi2 > /dev/full") << chi2 << "full" << full;
+    QTest::newRow("--report > /dev/full") << report << "full" << full;
+    QTest::newRow("values > /dev/full") << values << "full" << full;
+    QTest::newRow("help > /dev/full") << QStringList{QStringLiteral("help")} << "full" << full;
+    // Within the buffer: only the final flush fails.
+    QTest::newRow("one line > /dev/full") << QStringList{QStringLiteral("chi2"), QStringLiteral("one")} << "full" << full;
+    // Input without end, into /dev/full: the run must stop reading.
+    QTest::newRow("endless > /dev/full") << QStringList{QStringLiteral("chi2"), QStringLiteral("-")} << "endless" << full;
+    QTest::newRow("chi2 >&-") << chi2 << "closed" << QByteArray("Bad file descriptor");
+    QTest::newRow("values >&-") << values << "closed" << QByteArray("Bad file descriptor");
+    QTest::newRow("closed pipe, SIGPIPE ignored") << chi2 << "pipe" << QByteArray("Broken pipe");
+    QTest::newRow("closed pipe, SIGPIPE") << chi2 << "sigpipe" << QByteArray();
+    QTest::newRow("chi2 > 64 KB tmpfs") << chi2 << "tmpfs" << full;
+    QTest::newRow("--report > 64 KB tmpfs") << report << "tmpfs" << full;
+    QTest::newRow("values > 64 KB tmpfs") << values << "tmpfs" << full;
+}
+
+// Results that could not be written are a failure, never a success: one
+// message with the system's words and exit status 1, whatever the command
+// and wherever the write fails (a full device, a closed descriptor, a pipe
+// without reader, a full file system).
+void TestCliFiles::lostOutputFails()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, words);
+    QByteArray many;
+    for (int i = 0; i < 10000; ++i)
+        many += "10\t20\n30\t40\n\n";
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^many$")), write(QStringLiteral("many.tsv"), many));
+    arguments.replaceInStrings(QRegularExpression(QStringLiteral("^one$")), write(QStringLiteral("one.tsv"), "1\t2\n3\t4\n"));
+
+    QString program = QStringLiteral(VELMORA_CLI_PATH);
+    QProcess process;
+    if (output == u"endless") {
+        arguments = QStringList{QStringLiteral("-c"), QStringLiteral("yes \"$(printf '\\n1\\t2\\n3\\t4')\" 2>/dev/null | \"$0\" \"$@\""),
+                                program} + arguments;
+        program = QStringLiteral("sh");
+    }
+    if (output == u"tmpfs") {
+        const QString mount = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        const QStringList namespaced{QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                                     QStringLiteral("sh"), QStringLiteral("-c")};
+        const QString mountSmall = QStringLiteral("mount -t tmpfs -o size=64k velmora-test \"$0\"");
+        QProcess probe;
+        probe.start(QStringLiteral("unshare"), namespaced + QStringList{mountSmall, mount});
+        if (!probe.waitForFinished(30000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+            QSKIP("cannot mount a 64 KB tmpfs in a private mount namespace here (unshare and mount need root)");
+        arguments = namespaced + QStringList{mountSmall + QStringLiteral(" && exec \"$@\" > \"$0/out\""), mount, program}
+                    + arguments;
+        program = QStringLiteral("unshare");
+    }
+    if (output == u"full" || output == u"endless")
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    const bool ignorePipe = output != u"sigpipe";
+    const bool closed = output == u"closed";
+    const bool noReader = output == u"pipe" || output == u"sigpipe";
+    process.setChildProcessModifier([ignorePipe, closed, noReader] {
+        ::signal(SIGPIPE, ignorePipe ? SIG_IGN : SIG_DFL);
+        if (closed) {
+            ::close(STDOUT_FILENO);
+        } else if (noReader) {
+            int ends[2];
+            if (::pipe(ends) == 0) {
+                ::close(ends[0]);
+                ::dup2(ends[1], STDOUT_FILENO);
+                ::close(ends[1]);
+            }
+        }
+    });
+    process.setWorkingDirectory(dir.path());
+    process.start(program, arguments);
+    QVERIFY(process.waitForStarted());
+    process.closeWriteChannel();
+    QVERIFY2(process.waitForFinished(120000), "still running after 120 s");
+    const QByteArray err = process.readAllStandardError();
+    if (words.isEmpty()) {
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QVERIFY2(err.isEmpty(), err.constData());
+        return;
+    }
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(err, "velmora-cli: cannot write standard output: " + words + '\n');
+}
+
 void TestCliFiles::endlessInputEnds_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -223,6 +327,61 @@ void TestCliFiles::endlessInputEnds()
     const QByteArray err = process.readAllStandardError();
     QVERIFY2(err.contains("Line 1 holds a field of more than 32767 characters"), err.constData());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("zero.sp"))));
+}
+
+void TestCliFiles::threadLimit_data()
+{
+    QTest::addColumn<int>("limit");
+    // One: not a helper starts, and the calling thread runs the batch.
+    QTest::newRow("no thread") << 1;
+    QTest::newRow("two threads") << 2;
+    QTest::newRow("four threads") << 4;
+}
+
+// Threads the system will not start (as under `ulimit -v` with --threads
+// 1024) are done without, never an abort: the batch goes on with those it
+// has, a Monte Carlo run left with none draws on the calling thread, the
+// shortfall is said once, and the lines are those of one thread. The limit
+// is RLIMIT_NPROC on a user of the test's own: root is exempt from it, and
+// AddressSanitizer reserves too much address space for `ulimit -v`.
+void TestCliFiles::threadLimit()
+{
+    QFETCH(int, limit);
+    if (::geteuid() != 0)
+        QSKIP("the thread limit binds a user of the test's own, which only root can become");
+    QByteArray tables;
+    for (int i = 0; i < 40; ++i)
+        tables += QByteArray::number(3 + i) + "\t5\n\t" + QByteArray::number(1 + i % 7) + "\n\n";
+    const QStringList arguments{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=3000"), QStringLiteral("--seed=9"),
+                                QStringLiteral("-")};
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")}, tables);
+    QCOMPARE(one.exitCode, 0);
+    QCOMPARE(one.lines().size(), 40);
+
+    // A uid nobody else runs under, so that the limit counts this run alone.
+    const uid_t uid = uid_t(2000000000 + ::getpid() % 100000);
+    const rlim_t threads = rlim_t(limit);
+    const CliRun limited = run(arguments + QStringList{QStringLiteral("--threads=8")}, tables, [&](QProcess &process) {
+        // LeakSanitizer needs a thread of its own at the end.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (limit == 1)
+            environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                               environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        process.setProcessEnvironment(environment);
+        process.setChildProcessModifier([uid, threads] {
+            const rlimit few{threads, threads};
+            if (::setrlimit(RLIMIT_NPROC, &few) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0
+                || ::setuid(uid) != 0)
+                ::_exit(125);
+        });
+    });
+    QCOMPARE(limited.exitStatus, QProcess::NormalExit);
+    QCOMPARE(limited.exitCode, 0);
+    QCOMPARE(limited.err, QStringLiteral("velmora-cli: only %1 of 8 threads could be started (Resource temporarily "
+                                         "unavailable); going on with %1\n")
+                              .arg(limit)
+                              .toUtf8());
+    QCOMPARE(limited.out, one.out);
 }
 
 // A file without a table is a failure, whichever way it is empty.

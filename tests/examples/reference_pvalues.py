@@ -133,7 +133,7 @@ def chi_squared(table, yates):
     cols = [sum(c) for c in zip(*table)]
     n = sum(rows)
     y = 0.5 if yates else 0.0
-    x2 = sum((abs(o - rows[i] * cols[j] / n) - y) ** 2 / (rows[i] * cols[j] / n)
+    x2 = sum(max(abs(o - rows[i] * cols[j] / n) - y, 0.0) ** 2 / (rows[i] * cols[j] / n)
              for i, r in enumerate(table) for j, o in enumerate(r))
     return chi2_tail(x2, (len(rows) - 1) * (len(cols) - 1))
 

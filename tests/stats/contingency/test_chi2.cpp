@@ -11,6 +11,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,7 +34,7 @@ double chi2Statistic(const QList<QList<int>> &rows, bool yates)
     for (qsizetype r = 0; r < nRows; ++r)
         for (qsizetype c = 0; c < nCols; ++c) {
             const double e = rowSum[r] * colSum[c] / total;
-            const double d = std::fabs(rows[r][c] - e) - (yates ? 0.5 : 0.0);
+            const double d = std::max(std::fabs(rows[r][c] - e) - (yates ? 0.5 : 0.0), 0.0);
             x2 += d * d / e;
         }
     return x2;

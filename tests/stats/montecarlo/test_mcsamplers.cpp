@@ -3,6 +3,7 @@
 // lgamma, independent of the samplers' log-factorials), and the sampled
 // frequencies must pass Pearson's goodness-of-fit test at the 0.001 level
 // (fixed seeds, so the outcome is the same on every run).
+#include "chi2model.h"
 #include "goodnessoffit.h"
 #include "lnfactorial.h"
 #include "mcstream.h"
@@ -11,8 +12,10 @@
 
 #include <QtTest>
 
+#include <array>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -104,8 +107,11 @@ private slots:
     void multivariate();
     void table_data();
     void table();
-    void pairing_data();
-    void pairing();
+    void genotypes_data();
+    void genotypes();
+    void keptWalksDrawTheSame_data();
+    void keptWalksDrawTheSame();
+    void earlyDecisionsAgree();
     void logFactorials();
     void streams();
 };
@@ -147,7 +153,7 @@ void TestMcSamplers::hypergeometric()
                                                 - lnFactorial(total - marked - draws + k) - lnFactorial(total)
                                                 + lnFactorial(draws) + lnFactorial(total - draws))));
     }
-    std::mt19937_64 engine = mcstream::chunkEngine(20240601u, 0);
+    mcgenerator engine = mcstream::chunkEngine(20240601u, 0);
     const QString error = misfit(outcomes, probabilities,
                                  [&] { return Counts{sampler.hypergeometric(engine, total, marked, draws)}; });
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -183,10 +189,11 @@ void TestMcSamplers::multivariate()
     lnfactorial lf;
     QVERIFY(lf.init(total));
     tablesampler sampler(lf);
-    std::mt19937_64 engine = mcstream::chunkEngine(7, 1);
+    const int sites = sampler.prepareMultivariate(sizes.data(), int(sizes.size()), total, draws);
+    mcgenerator engine = mcstream::chunkEngine(7, 1);
     Counts row(sizes.size());
     const QString error = misfit(outcomes, probabilities, [&] {
-        sampler.multivariate(engine, sizes.data(), int(sizes.size()), total, draws, row.data());
+        sampler.multivariate(engine, sizes.data(), int(sizes.size()), total, draws, row.data(), sites);
         return row;
     });
     QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -217,17 +224,18 @@ void TestMcSamplers::table()
     lnfactorial lf;
     QVERIFY(lf.init(total));
     tablesampler sampler(lf);
-    std::mt19937_64 engine = mcstream::chunkEngine(99, 2);
+    const int sites = sampler.prepareTable(rows.data(), int(rows.size()), columns.data(), int(columns.size()), total);
+    mcgenerator engine = mcstream::chunkEngine(99, 2);
     Counts cells(rows.size() * columns.size());
     const QString error = misfit(outcomes, probabilities, [&] {
         sampler.table(engine, rows.data(), int(rows.size()), columns.data(), int(columns.size()), total,
-                      cells.data());
+                      cells.data(), sites);
         return cells;
     });
     QVERIFY2(error.isEmpty(), qPrintable(error));
 }
 
-void TestMcSamplers::pairing_data()
+void TestMcSamplers::genotypes_data()
 {
     QTest::addColumn<Counts>("alleles");
     QTest::newRow("two alleles") << Counts{7, 5};
@@ -236,7 +244,7 @@ void TestMcSamplers::pairing_data()
     QTest::newRow("one rare allele") << Counts{9, 1, 2};
 }
 
-void TestMcSamplers::pairing()
+void TestMcSamplers::genotypes()
 {
     QFETCH(Counts, alleles);
     const int K = int(alleles.size());
@@ -264,19 +272,117 @@ void TestMcSamplers::pairing()
     lnfactorial lf;
     QVERIFY(lf.init(copies));
     tablesampler sampler(lf);
-    std::mt19937_64 engine = mcstream::chunkEngine(3, 4);
-    Counts pairs(size_t(K * K));
+    const int sites = sampler.prepareGenotypes(alleles.data(), K, n);
+    mcgenerator engine = mcstream::chunkEngine(3, 4);
+    // Cells left of the diagonal are never written: they stay 0.
+    Counts genotypes(size_t(K * K), 0);
     const QString error = misfit(outcomes, probabilities, [&] {
-        sampler.pairing(engine, alleles.data(), K, n, pairs.data());
-        Counts genotypes(size_t(K * K), 0);
-        for (int i = 0; i < K; ++i) {
-            genotypes[size_t(i * K + i)] = pairs[size_t(i * K + i)];
-            for (int j = i + 1; j < K; ++j)
-                genotypes[size_t(i * K + j)] = pairs[size_t(i * K + j)] + pairs[size_t(j * K + i)];
-        }
+        sampler.genotypes(engine, alleles.data(), K, n, genotypes.data(), sites);
         return genotypes;
     });
     QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestMcSamplers::keptWalksDrawTheSame_data()
+{
+    QTest::addColumn<QString>("draw");
+    QTest::addColumn<Counts>("first");   // sizes, row sums or allele counts
+    QTest::addColumn<Counts>("second");  // the draws, or column sums
+    QTest::newRow("fisher row") << "multivariate" << Counts{3, 40, 7, 55, 18, 90} << Counts{101};
+    QTest::newRow("wide row") << "multivariate" << Counts{6000, 9000, 4000, 12000} << Counts{15500};
+    QTest::newRow("table") << "table" << Counts{30, 45, 60, 25} << Counts{20, 70, 40, 30};
+    QTest::newRow("genotypes") << "genotypes" << Counts{2, 14, 47, 75, 319, 333, 2773, 6329, 6702} << Counts{};
+}
+
+// A kept walk is the walk: a sampler with sites and one without, on the
+// same stream, draw the same tables (else a seed's count would depend on
+// what each thread's cache happened to hold).
+void TestMcSamplers::keptWalksDrawTheSame()
+{
+    QFETCH(QString, draw);
+    QFETCH(Counts, first);
+    QFETCH(Counts, second);
+    qint64 total = 0;
+    for (qint64 v : first)
+        total += v;
+    lnfactorial lf;
+    QVERIFY(lf.init(total));
+    tablesampler kept(lf);
+    tablesampler walked(lf);
+    const int K = int(first.size());
+    const int C = int(second.size());
+    int sites = -1;
+    if (draw == u"multivariate")
+        sites = kept.prepareMultivariate(first.data(), K, total, second[0]);
+    else if (draw == u"table")
+        sites = kept.prepareTable(first.data(), K, second.data(), C, total);
+    else
+        sites = kept.prepareGenotypes(first.data(), K, total / 2);
+    QVERIFY(sites >= 0);
+    mcgenerator a = mcstream::chunkEngine(5, 0);
+    mcgenerator b = mcstream::chunkEngine(5, 0);
+    Counts x(size_t(K * std::max(K, C)), 0);
+    Counts y(x.size(), 0);
+    for (int i = 0; i < 20000; ++i) {
+        if (draw == u"multivariate") {
+            kept.multivariate(a, first.data(), K, total, second[0], x.data(), sites);
+            walked.multivariate(b, first.data(), K, total, second[0], y.data());
+        } else if (draw == u"table") {
+            kept.table(a, first.data(), K, second.data(), C, total, x.data(), sites);
+            walked.table(b, first.data(), K, second.data(), C, total, y.data());
+        } else {
+            kept.genotypes(a, first.data(), K, total / 2, x.data(), sites);
+            walked.genotypes(b, first.data(), K, total / 2, y.data());
+        }
+        QCOMPARE(x, y);
+    }
+    QCOMPARE(a(), b());
+}
+
+// The chi-squared sampler stops a table once the rows drawn and a floor
+// for the rest reach the limit: on the same stream, every stopped table is
+// one whose whole statistic reaches it, and every other table has its
+// verdict. Tables near independence and far from it, P from 0.001 to 0.9.
+void TestMcSamplers::earlyDecisionsAgree()
+{
+    const std::vector<std::vector<int>> cases = {
+        {12, 15, 9, 11, 14, 10, 8, 13, 16},
+        {30, 2, 5, 4, 28, 6, 3, 7, 25},
+        {7, 19, 28, 24, 19, 24, 29, 24, 17, 33, 37, 21, 25, 20, 41, 26},
+    };
+    int extreme = 0;
+    for (const std::vector<int> &cells : cases) {
+        const int side = cells.size() == 9 ? 3 : 4;
+        const chi2model model(side, side, cells.data(), false);
+        QVERIFY(model.isValid());
+        // The model's margins, as its sampler draws them.
+        Counts rows(size_t(side), 0);
+        Counts columns(size_t(side), 0);
+        for (int r = 0; r < side; ++r)
+            for (int c = 0; c < side; ++c) {
+                rows[size_t(r)] += cells[size_t(r * side + c)];
+                columns[size_t(c)] += cells[size_t(r * side + c)];
+            }
+        std::sort(rows.begin(), rows.end());
+        std::sort(columns.begin(), columns.end());
+        qint64 total = 0;
+        for (qint64 r : rows)
+            total += r;
+        lnfactorial lf;
+        QVERIFY(lf.init(total));
+        tablesampler whole(lf);
+        const std::unique_ptr<mcsampler> early = model.sampler();
+        mcgenerator engine = mcstream::chunkEngine(8, 0);
+        Counts table(size_t(side * side));
+        for (int i = 0; i < 20000; ++i) {
+            mcgenerator copy = engine;
+            const bool verdict = early->drawExtreme(engine);
+            whole.table(copy, rows.data(), side, columns.data(), side, total, table.data());
+            QCOMPARE(verdict, model.statistic(table.data()) >= model.limit());
+            extreme += verdict ? 1 : 0;
+        }
+    }
+    QVERIFY(extreme > 0 && extreme < 3 * 20000);
 }
 
 // The table and, beyond it, the Stirling series, against long double
@@ -303,21 +409,50 @@ void TestMcSamplers::logFactorials()
         if (k >= lnfactorial::kTableSize)
             QCOMPARE(lf(k), lnfactorial::stirling(k));
     }
+    // Ratios of factorials, from the scaled factorials within their table
+    // (within 1e-13 relative) and from the logarithms beyond it (1e-7: the
+    // exponential of a sum of logarithms near 3e7 keeps no more).
+    lnfactorial large;
+    QVERIFY(large.init(lnfactorial::kScaledSize + 10));
+    const qint64 far = lnfactorial::kScaledSize + 5;
+    const std::vector<std::array<qint64, 10>> ratios = {
+        {40, 60, 50, 50, 20, 20, 30, 30, 100, 0},
+        {6329, 10265, 8297, 8297, 3164, 3165, 5133, 5132, 16594, 0},
+        {999, 1, 500, 500, 499, 500, 1, 0, 1000, 3},
+        {far, 7, 300, far - 293, 0, 7, 300, far - 300, far, -2},
+    };
+    for (const std::array<qint64, 10> &r : ratios) {
+        long double log = lnFactorial(r[0]) + lnFactorial(r[1]) + lnFactorial(r[2]) + lnFactorial(r[3])
+                          - lnFactorial(r[4]) - lnFactorial(r[5]) - lnFactorial(r[6]) - lnFactorial(r[7])
+                          - lnFactorial(r[8]) + std::log(2.0L) * static_cast<long double>(r[9]);
+        const double exact = double(std::exp(log));
+        const double got = large.ratio(r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], int(r[9]));
+        const double tolerance = r[0] < lnfactorial::kScaledSize ? 1e-13 : 1e-7;
+        QVERIFY2(std::fabs(got - exact) <= tolerance * exact,
+                 qPrintable(QStringLiteral("%1 against %2").arg(got).arg(exact)));
+    }
 }
 
 // A chunk's stream depends on (seed, chunk) alone; its first output is
 // pinned, since every reported seed's results rest on it.
 void TestMcSamplers::streams()
 {
-    std::mt19937_64 a = mcstream::chunkEngine(42, 3);
-    std::mt19937_64 b = mcstream::chunkEngine(42, 3);
-    std::mt19937_64 otherChunk = mcstream::chunkEngine(42, 4);
-    std::mt19937_64 otherSeed = mcstream::chunkEngine(43, 3);
+    mcgenerator a = mcstream::chunkEngine(42, 3);
+    mcgenerator b = mcstream::chunkEngine(42, 3);
+    mcgenerator otherChunk = mcstream::chunkEngine(42, 4);
+    mcgenerator otherSeed = mcstream::chunkEngine(43, 3);
     const quint64 first = a();
     QCOMPARE(b(), first);
     QVERIFY(otherChunk() != first);
     QVERIFY(otherSeed() != first);
-    QCOMPARE(mcstream::chunkEngine(0, 0)(), Q_UINT64_C(12571325847539186777));
+    QCOMPARE(mcstream::chunkEngine(0, 0)(), Q_UINT64_C(74247570429012788));
+    // The generator itself, by hand from its definition: from the state
+    // {1, 2, 3, 4}, rotl(1 + 4, 23) + 1, then the state {7, 0, 2^18 + 2,
+    // 6 * 2^45} gives rotl(7 + 6 * 2^45, 23) + 7 = 7 * 2^23 + 96 + 7.
+    const quint64 state[4] = {1, 2, 3, 4};
+    mcgenerator known(state);
+    QCOMPARE(known(), Q_UINT64_C(41943041));
+    QCOMPARE(known(), Q_UINT64_C(58720359));
     for (int i = 0; i < 1000; ++i) {
         const double u = mcstream::uniform(a);
         QVERIFY(u >= 0.0 && u < 1.0);

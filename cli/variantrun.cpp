@@ -1,0 +1,203 @@
+#include "variantrun.h"
+
+#include "calcpoll.h"
+#include "cellsource.h"
+#include "jsonline.h"
+#include "testinput.h"
+
+#include <charconv>
+#include <optional>
+
+namespace {
+
+// A variant's table as the checks read a grid: its counts as the cells'
+// texts, nothing below a Hardy-Weinberg table's diagonal.
+class VariantCells final : public CellSource
+{
+public:
+    explicit VariantCells(const VariantTable &table) : table(table) {}
+    bool hasItem(int row, int column) const override { return table.hasCell(row, column); }
+    QString text(int row, int column) const override
+    {
+        return table.hasCell(row, column) ? QString::number(table.cell(row, column)) : QString();
+    }
+
+private:
+    const VariantTable &table;
+};
+
+CellBlock tableBlock(const VariantTable &table)
+{
+    CellBlock block;
+    block.include(0, 0);
+    block.include(table.rows - 1, table.columns - 1);
+    return block;
+}
+
+// A file's text as a JSON string: plain ASCII as it is, anything else
+// through the escaping of JsonLine.
+void appendQuoted(QString &out, const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) < 0x20 || uchar(c) >= 0x7f || c == '"' || c == '\\') {
+            out += JsonLine::quoted(QString::fromUtf8(bytes));
+            return;
+        }
+    }
+    out += u'"';
+    out += QLatin1StringView(bytes);
+    out += u'"';
+}
+
+void appendInteger(QString &out, qint64 value)
+{
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+    out += QLatin1StringView(digits, end.ptr - digits);
+}
+
+VariantOutcome rejectedLine(const VariantTable &table, qint64 number, const TestSettings &settings,
+                            const QString &file)
+{
+    JsonLine json;
+    json.add("file", file);
+    json.appendFields(variantFields(table, number));
+    json.add("test", settings.name).add("status", "rejected").addNull("p").add("message", table.rejected);
+    VariantOutcome outcome;
+    outcome.line = json.text();
+    return outcome;
+}
+
+VariantOutcome fromBlock(const BlockOutcome &block)
+{
+    VariantOutcome outcome;
+    outcome.ok = block.ok;
+    outcome.stopped = block.stopped;
+    outcome.line = block.line;
+    return outcome;
+}
+
+} // namespace
+
+QString variantFields(const VariantTable &table, qint64 number)
+{
+    const VariantIdentity &id = table.identity;
+    QString out;
+    out.reserve(256);
+    out += QLatin1StringView("\"variant\":");
+    appendInteger(out, number);
+    out += QLatin1StringView(",\"chrom\":");
+    appendQuoted(out, id.chrom);
+    out += QLatin1StringView(",\"pos\":");
+    appendInteger(out, id.pos);
+    out += QLatin1StringView(",\"id\":");
+    appendQuoted(out, id.id);
+    out += QLatin1StringView(",\"ref\":");
+    appendQuoted(out, id.ref);
+    out += QLatin1StringView(",\"alt\":[");
+    for (qsizetype i = 0; i < id.alts.size(); ++i) {
+        if (i > 0)
+            out += u',';
+        appendQuoted(out, id.alts.at(i));
+    }
+    out += QLatin1StringView("],\"alleles\":");
+    appendInteger(out, table.alleles);
+    out += QLatin1StringView(",\"n\":");
+    appendInteger(out, table.n);
+    out += QLatin1StringView(",\"missing\":");
+    appendInteger(out, table.missing);
+    out += QLatin1StringView(",\"haploid\":");
+    appendInteger(out, table.haploid);
+    return out;
+}
+
+quint64 variantKey(const VariantIdentity &identity)
+{
+    quint64 hash = 14695981039346656037ull;
+    const auto feed = [&hash](const QByteArray &bytes) {
+        for (const char c : bytes) {
+            hash ^= quint64(uchar(c));
+            hash *= 1099511628211ull;
+        }
+        hash ^= quint64('\t');
+        hash *= 1099511628211ull;
+    };
+    feed(identity.chrom);
+    feed(QByteArray::number(identity.pos));
+    feed(identity.ref);
+    feed(identity.alts.join(','));
+    return hash;
+}
+
+VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const TestSettings &settings,
+                               const VariantBudget &budget, const QString &file, TestInput &input)
+{
+    if (!table.rejected.isEmpty())
+        return rejectedLine(table, number, settings, file);
+    // The models have no estimate and no network: they always run.
+    const bool estimable = settings.kind != TestModels;
+    // No exact work at all: every variant gets the estimate.
+    if (estimable && budget.exactUnits == 0) {
+        VariantOutcome outcome;
+        outcome.needsMonteCarlo = true;
+        return outcome;
+    }
+    const QString fields = variantFields(table, number);
+    BlockPlace place;
+    place.file = file;
+    place.variant = &fields;
+    const VariantCells cells(table);
+    TestSettings exact = settings;
+    exact.monteCarloSamples = 0;
+    BlockOutcome block;
+    bool overBudget = false;
+    {
+        std::optional<CalcWorkAllowance> allowance;
+        if (estimable)
+            allowance.emplace(budget.exactUnits);
+        // Whatever the table needs runs here, on any thread: the allowance
+        // and the fixed memory share bound it.
+        block = runBlock(cells, tableBlock(table), exact, place, ProgressDisplay(), input, BlockThread::Main);
+        overBudget = allowance && allowance->exhausted();
+    }
+    // Over the allowance, or over the memory share (the Fisher network
+    // reports every shortage with its own number), the estimate takes over.
+    const bool memory = block.status == 11 || (settings.kind == TestFisher && block.status != 0 && block.status != 10);
+    if (estimable && !block.stopped && block.status != 0 && (overBudget || memory)) {
+        VariantOutcome outcome;
+        outcome.needsMonteCarlo = true;
+        return outcome;
+    }
+    return fromBlock(block);
+}
+
+VariantOutcome runVariantMonteCarlo(const VariantTable &table, qint64 number, const TestSettings &settings,
+                                    const VariantBudget &budget, const QString &file, TestInput &input,
+                                    const ProgressDisplay &progress)
+{
+    const QString fields = variantFields(table, number);
+    BlockPlace place;
+    place.file = file;
+    place.variant = &fields;
+    // The run's seed, and the variant's own stream from it (derivedSeed of
+    // the seed and the key).
+    place.variantKey = variantKey(table.identity);
+    TestSettings simulated = settings;
+    simulated.monteCarloSamples = budget.monteCarloSamples;
+    simulated.seedGiven = true;
+    simulated.seed = budget.seed;
+    const VariantCells cells(table);
+    return fromBlock(runBlock(cells, tableBlock(table), simulated, place, progress, input, BlockThread::Main));
+}
+
+QString variantErrorLine(const TestSettings &settings, const QString &file, qint64 number, const QString &message)
+{
+    JsonLine json;
+    json.add("file", file);
+    if (number > 0)
+        json.add("variant", number);
+    else
+        json.addNull("variant");
+    json.add("test", settings.name).add("status", "error").addNull("p").add("message", message);
+    return json.text();
+}

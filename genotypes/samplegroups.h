@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// Phenotype codes, as in a .fam file's sixth column: 1 control, 2 case,
+// anything else none.
+enum class Phenotype : qint8 { None = 0, Control = 1, Case = 2 };
+
+// What selects and groups the samples of a genotype file for a test.
+struct SampleChoice
+{
+    std::optional<QStringList> keep;                 // --samples: only these IDs
+    std::optional<QHash<QString, Phenotype>> pheno;  // --pheno: by sample ID
+    bool caseControl = false;                        // the test compares cases and controls
+};
+
+// The samples of one file, each with its group (GenotypeTally's): -1 for
+// one left out.
+struct SampleGroups
+{
+    std::vector<qint8> groupOf;
+    int groups = 1;
+    int used = 0;             // samples in a group
+    int cases = 0;
+    int controls = 0;
+    int withoutPhenotype = 0; // kept samples left out for want of a phenotype
+    int keptNotFound = 0;     // --samples IDs that the file does not have
+
+    // The line for standard error about the phenotypes (case-control only).
+    QString phenotypeSummary(const QString &file) const;
+};
+
+// One ID per line (the first field of --samples); lines empty or starting
+// with '#' are skipped. False with a message naming the file and line.
+bool readSampleList(const QString &path, QStringList *ids, QString *error);
+
+// Lines of a sample ID and its phenotype, 1 or 2 (anything else: none).
+bool readPhenotypes(const QString &path, QHash<QString, Phenotype> *pheno, QString *error);
+
+// The groups of a file's samples. fileIds: the file's sample IDs in order;
+// filePheno: phenotypes that the file itself holds (a .fam), or empty.
+// --pheno, when given, replaces the file's phenotypes.
+SampleGroups groupSamples(const QStringList &fileIds, const std::vector<Phenotype> &filePheno,
+                          const SampleChoice &choice);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# The cluster workflow run locally: workflow/Snakefile scatters the fixture
+# into pieces, runs velmora-cli on each and gathers them; the result is one
+# run's output byte for byte, for JSON lines with a given seed and for TSV
+# with the seed the workflow draws (and keeps beside the output).
+# usage: check_workflow.sh SNAKEFILE VELMORA_CLI DATA_DIR
+set -euo pipefail
+snakefile=$1 cli=$2 data=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp "$data"/fixture.bed "$data"/fixture.bim "$data"/fixture.fam "$work"/
+cd "$work"
+
+snakemake --snakefile "$snakefile" --cores 2 --quiet \
+    --config input=fixture.bed test=hwe chunks=4 output=hwe.jsonl cli="$cli" options="--seed 5" >/dev/null 2>&1
+"$cli" hwe --seed 5 fixture.bed > one.jsonl
+cmp one.jsonl hwe.jsonl
+
+snakemake --snakefile "$snakefile" --cores 2 --quiet \
+    --config input=fixture.bed test=fisher chunks=3 output=fisher.tsv cli="$cli" \
+    options="--format tsv --exact-limit 0 --monte-carlo 500" >/dev/null 2>&1
+"$cli" fisher --format tsv --exact-limit 0 --monte-carlo 500 --seed "$(cat fisher.tsv.seed)" fixture.bed > one.tsv 2>/dev/null
+cmp one.tsv fisher.tsv
+[ "$(wc -l < fisher.tsv)" -eq 25 ]
+echo "workflow: the gathered pieces are one run's bytes"

@@ -1,0 +1,345 @@
+// velmora-cli on genotype files: the fixture's P-values against PLINK 1.9
+// and bcftools in all four forms, multi-allelic variants against the
+// brute-force enumeration, the same bytes for any thread count, chunking,
+// region and format, the Monte Carlo fallback deterministic, and damaged
+// input and misuse named.
+#include "../cli/clitestbase.h"
+#include "../stats/contingency/hwbruteforce.h"
+#include "genotypefiles.h"
+
+#include <QJsonArray>
+
+#include <random>
+
+using namespace clitest;
+using namespace genotypefiles;
+
+namespace {
+
+// A random VCF of multi-allelic variants and what its calls hold: per
+// variant the genotype table of the alleles present, and the missing calls.
+struct MultiVariant
+{
+    int alleles = 0;             // present
+    std::vector<int> table;      // alleles x alleles, upper triangle
+    int missing = 0;
+    int n = 0;
+};
+
+QByteArray multiAllelicVcf(std::vector<MultiVariant> *variants)
+{
+    std::mt19937 rng(77);
+    const int shapes[][2] = {{3, 60}, {3, 45}, {4, 40}, {4, 30}, {5, 25}, {5, 28}, {4, 50}, {3, 33}};
+    const int samples = 60;
+    QByteArray vcf = "##fileformat=VCFv4.2\n##contig=<ID=3>\n##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+    for (int s = 0; s < samples; ++s)
+        vcf += "\ts" + QByteArray::number(s);
+    vcf += '\n';
+    int pos = 100;
+    for (const auto &shape : shapes) {
+        const int K = shape[0], used = shape[1];
+        // One more allele in ALT than the calls use: it must be dropped.
+        const QList<QByteArray> alts = QByteArray("C,G,T,AC,AG,AT").split(',').mid(0, K);
+        pos += 7;
+        vcf += "3\t" + QByteArray::number(pos) + "\tm" + QByteArray::number(pos) + "\tA\t" + alts.join(',')
+               + "\t.\t.\t.\tGT";
+        MultiVariant v;
+        std::vector<int> counts(std::size_t(K + 1) * std::size_t(K + 1), 0);
+        for (int s = 0; s < samples; ++s) {
+            if (s >= used || std::uniform_int_distribution<int>(0, 11)(rng) == 0) {
+                vcf += s % 2 ? "\t./." : "\t.";
+                ++v.missing;
+                continue;
+            }
+            // Skewed, so that the table is not in equilibrium everywhere.
+            int a = std::uniform_int_distribution<int>(0, K - 1)(rng);
+            int b = std::uniform_int_distribution<int>(0, std::max(0, a + (s % 3) - 1))(rng) % K;
+            vcf += '\t' + QByteArray::number(b) + (s % 4 ? "/" : "|") + QByteArray::number(a);
+            ++counts[std::size_t(std::min(a, b)) * std::size_t(K + 1) + std::size_t(std::max(a, b))];
+            ++v.n;
+        }
+        vcf += '\n';
+        std::vector<int> present;
+        for (int a = 0; a <= K; ++a) {
+            bool any = false;
+            for (int b = 0; b <= K; ++b)
+                any = any || counts[std::size_t(std::min(a, b)) * std::size_t(K + 1) + std::size_t(std::max(a, b))] > 0;
+            if (any)
+                present.push_back(a);
+        }
+        v.alleles = int(present.size());
+        v.table.assign(present.size() * present.size(), 0);
+        for (std::size_t i = 0; i < present.size(); ++i)
+            for (std::size_t j = i; j < present.size(); ++j)
+                v.table[i * present.size() + j] = counts[std::size_t(present[i]) * std::size_t(K + 1) + std::size_t(present[j])];
+        variants->push_back(v);
+    }
+    return vcf;
+}
+
+QList<QJsonObject> objects(const CliRun &run)
+{
+    QList<QJsonObject> out;
+    for (const QByteArray &line : run.lines())
+        out << QJsonDocument::fromJson(line).object();
+    return out;
+}
+
+} // namespace
+
+class TestCliGenotypes final : public CliTestBase
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void peers_data();
+    void peers();
+    void multiAllelic();
+    void sameBytes_data();
+    void sameBytes();
+    void monteCarloFallback();
+    void tsvColumns();
+    void damagedAndMisused();
+
+private:
+    QString at(const char *name) const { return dir.filePath(QLatin1StringView(name)); }
+    std::vector<MultiVariant> multi;
+};
+
+void TestCliGenotypes::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY(copyFixture(dir.path()));
+    QVERIFY(compressAndConvert(at("fixture.vcf"), at("fixture.vcf.gz"), at("fixture.bcf")));
+    write(QStringLiteral("multi.vcf"), multiAllelicVcf(&multi));
+    QVERIFY(compressAndConvert(at("multi.vcf"), at("multi.vcf.gz"), at("multi.bcf")));
+    // The .fam's phenotypes by the sample names of the exported VCF.
+    QFile fam(at("fixture.fam"));
+    QVERIFY(fam.open(QIODevice::ReadOnly));
+    QByteArray pheno;
+    for (const QByteArray &line : fam.readAll().split('\n')) {
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() >= 6)
+            pheno += f[0] + '_' + f[1] + ' ' + f[5] + '\n';
+    }
+    write(QStringLiteral("pheno.txt"), pheno);
+}
+
+void TestCliGenotypes::peers_data()
+{
+    QTest::addColumn<QString>("file");
+    for (const char *name : {"fixture.bed", "fixture.vcf", "fixture.vcf.gz", "fixture.bcf"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Every SNP's Hardy-Weinberg P as PLINK 1.9 (4 digits) and bcftools (6
+// digits of its float) print it, the Fisher 2 x 3 P as PLINK's --model
+// fisher, and the models' allelic and trend P as its --model: the .bed with
+// its .fam's phenotypes, the others with --pheno.
+void TestCliGenotypes::peers()
+{
+    QFETCH(QString, file);
+    const CliRun hwe = run({QStringLiteral("hwe"), file});
+    QCOMPARE(hwe.exitCode, 0);
+    QStringList pheno;
+    if (!file.endsWith(QStringLiteral(".bed")))
+        pheno << QStringLiteral("--pheno") << at("pheno.txt");
+    const CliRun fisher = run(QStringList{QStringLiteral("fisher"), file} + pheno);
+    QCOMPARE(fisher.exitCode, 0);
+    QVERIFY2(fisher.err.contains(": 30 cases and 30 controls; 0 samples without a phenotype left out"), fisher.err);
+    const CliRun models = run(QStringList{QStringLiteral("models"), file} + pheno);
+    QCOMPARE(models.exitCode, 0);
+    const QList<QJsonObject> h = objects(hwe), f = objects(fisher), m = objects(models);
+    QCOMPARE(h.size(), 24);
+    QCOMPARE(f.size(), 24);
+    QCOMPARE(m.size(), 24);
+    for (int i = 0; i < 24; ++i) {
+        const PeerNumbers &peer = kPeers[i];
+        QCOMPARE(h[i].value(QStringLiteral("variant")).toInt(), i + 1);
+        QCOMPARE(h[i].value(QStringLiteral("id")).toString(), QString::fromLatin1(peer.id));
+        QCOMPARE(h[i].value(QStringLiteral("method")).toString(), QStringLiteral("exact"));
+        const double p = h[i].value(QStringLiteral("p")).toDouble();
+        QVERIFY2(printedAs(p, peer.hardy, 4), peer.id);
+        QVERIFY2(printedAs(p, peer.bcftools, 6, true), peer.id);
+        QVERIFY2(printedAs(f[i].value(QStringLiteral("p")).toDouble(), peer.fisherGeno, 4), peer.id);
+        const auto modelP = [&](const char *model) {
+            return m[i].value(QLatin1StringView(model)).toObject().value(QStringLiteral("p_chi2")).toDouble();
+        };
+        QVERIFY2(printedAs(modelP("allelic"), peer.allelic, 4), peer.id);
+        QVERIFY2(printedAs(modelP("trend"), peer.trend, 4), peer.id);
+        QCOMPARE(h[i].value(QStringLiteral("n")).toInt() + h[i].value(QStringLiteral("missing")).toInt(), 60);
+    }
+}
+
+// Three to five alleles, 25 to 60 called samples: the exact K-allele P of
+// the alleles present, as the enumeration of every table gives it (to
+// 1e-9, relative), and the alleles, individuals and missing calls.
+void TestCliGenotypes::multiAllelic()
+{
+    const CliRun out = run({QStringLiteral("hwe"), at("multi.vcf")});
+    QCOMPARE(out.exitCode, 0);
+    const QList<QJsonObject> lines = objects(out);
+    QCOMPARE(lines.size(), int(multi.size()));
+    for (std::size_t v = 0; v < multi.size(); ++v) {
+        const QJsonObject &line = lines[int(v)];
+        QCOMPARE(line.value(QStringLiteral("alleles")).toInt(), multi[v].alleles);
+        QCOMPARE(line.value(QStringLiteral("missing")).toInt(), multi[v].missing);
+        QCOMPARE(line.value(QStringLiteral("n")).toInt(), multi[v].n);
+        QCOMPARE(line.value(QStringLiteral("method")).toString(), QStringLiteral("exact"));
+        HwBruteForce reference(multi[v].alleles, multi[v].table);
+        const double want = reference.pValue();
+        const double got = line.value(QStringLiteral("p")).toDouble();
+        QVERIFY2(std::fabs(got - want) <= 1e-9 * want, qPrintable(QStringLiteral("%1 %2").arg(got).arg(want)));
+    }
+}
+
+void TestCliGenotypes::sameBytes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("hwe .bed") << QStringList{QStringLiteral("hwe"), QStringLiteral("fixture.bed")};
+    QTest::newRow("fisher .vcf.gz, tsv") << QStringList{QStringLiteral("fisher"), QStringLiteral("fixture.vcf.gz"),
+                                                        QStringLiteral("--pheno"), QStringLiteral("pheno.txt"),
+                                                        QStringLiteral("--format"), QStringLiteral("tsv")};
+    QTest::newRow("chi2 .bcf") << QStringList{QStringLiteral("chi2"), QStringLiteral("fixture.bcf"),
+                                              QStringLiteral("--pheno"), QStringLiteral("pheno.txt")};
+    // Some variants over a tiny budget, some not: the choice is counted.
+    QTest::newRow("hwe multi-allelic, short limit")
+        << QStringList{QStringLiteral("hwe"), QStringLiteral("multi.vcf"), QStringLiteral("--exact-limit"),
+                       QStringLiteral("0.0001"), QStringLiteral("--seed"), QStringLiteral("3"),
+                       QStringLiteral("--monte-carlo"), QStringLiteral("2000")};
+}
+
+// One run's bytes, again with 1 to 3 threads and from three chunks joined.
+void TestCliGenotypes::sameBytes()
+{
+    QFETCH(QStringList, arguments);
+    const CliRun one = run(arguments);
+    QCOMPARE(one.exitCode, 0);
+    QVERIFY(one.lines().size() >= 8);
+    for (const char *threads : {"1", "2", "3"})
+        QCOMPARE(run(arguments + QStringList{QStringLiteral("--threads"), QLatin1StringView(threads)}).out, one.out);
+    QByteArray joined;
+    for (int i = 1; i <= 3; ++i)
+        joined += run(arguments + QStringList{QStringLiteral("--chunk"), QStringLiteral("%1/3").arg(i)}).out;
+    QCOMPARE(joined, one.out);
+}
+
+// Over the exact limit (here none at all): Monte Carlo with the variant's
+// own stream, so a variant tested alone gets the same estimate; the seed
+// of the run, given or drawn and told; the 99% interval holds the exact P
+// (for each of the eight variants with this seed).
+void TestCliGenotypes::monteCarloFallback()
+{
+    const QStringList arguments{QStringLiteral("hwe"), at("multi.vcf.gz"), QStringLiteral("--exact-limit"),
+                                QStringLiteral("0"), QStringLiteral("--seed"), QStringLiteral("4")};
+    const CliRun all = run(arguments);
+    QCOMPARE(all.exitCode, 0);
+    const QList<QJsonObject> lines = objects(all);
+    for (std::size_t v = 0; v < multi.size(); ++v) {
+        const QJsonObject &line = lines[int(v)];
+        QCOMPARE(line.value(QStringLiteral("method")).toString(), QStringLiteral("monte-carlo"));
+        QCOMPARE(line.value(QStringLiteral("seed")).toInteger(), 4);
+        QCOMPARE(line.value(QStringLiteral("samples")).toInteger(), 100000);
+        HwBruteForce reference(multi[v].alleles, multi[v].table);
+        const double exact = reference.pValue();
+        const QJsonArray ci = line.value(QStringLiteral("ci99")).toArray();
+        QVERIFY2(ci[0].toDouble() <= exact && exact <= ci[1].toDouble(),
+                 qPrintable(QStringLiteral("variant %1: exact %2, ").arg(v + 1).arg(exact)
+                            + QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact))));
+    }
+    const QString pos = QString::number(lines[4].value(QStringLiteral("pos")).toInt());
+    const CliRun alone = run(arguments + QStringList{QStringLiteral("--region"), QStringLiteral("3:") + pos + u'-' + pos});
+    QCOMPARE(objects(alone).first().value(QStringLiteral("p")), lines[4].value(QStringLiteral("p")));
+
+    // A short limit: the larger tables are over it, the smaller not.
+    const CliRun mixed = run({QStringLiteral("hwe"), at("multi.vcf"), QStringLiteral("--exact-limit"), QStringLiteral("0.0001")});
+    QVERIFY(mixed.out.contains("\"method\":\"exact\"") && mixed.out.contains("\"method\":\"monte-carlo\""));
+
+    const CliRun drawn = run({QStringLiteral("hwe"), at("multi.vcf"), QStringLiteral("--exact-limit"), QStringLiteral("0")});
+    const qint64 seed = objects(drawn).first().value(QStringLiteral("seed")).toInteger();
+    QVERIFY2(drawn.err.contains(QByteArray(QByteArray("Monte Carlo seed ") + QByteArray::number(seed))), drawn.err);
+}
+
+// The TSV header names every field of every kind of line, and each row has
+// the JSON line's values in those columns.
+void TestCliGenotypes::tsvColumns()
+{
+    const QList<QStringList> runs = {
+        {QStringLiteral("hwe"), at("multi.vcf"), QStringLiteral("--exact-limit"), QStringLiteral("0"),
+         QStringLiteral("--seed"), QStringLiteral("1"), QStringLiteral("--monte-carlo"), QStringLiteral("100")},
+        {QStringLiteral("chi2"), at("fixture.bed"), QStringLiteral("--yates")},
+        {QStringLiteral("fisher"), at("multi.vcf"), QStringLiteral("--pheno"), at("pheno.txt")},
+        {QStringLiteral("models"), at("fixture.bed"), QStringLiteral("--exact-limit"), QStringLiteral("0")},
+    };
+    for (const QStringList &arguments : runs) {
+        const CliRun json = run(arguments);
+        const CliRun tsv = run(arguments + QStringList{QStringLiteral("--format"), QStringLiteral("tsv")});
+        const QList<QByteArray> rows = tsv.lines();
+        QCOMPARE(rows.size(), json.lines().size() + 1);
+        const QList<QByteArray> header = rows.first().split('\t');
+        for (int i = 0; i < json.lines().size(); ++i) {
+            const QJsonObject line = json.json(i);
+            const QList<QByteArray> cells = rows[i + 1].split('\t');
+            QCOMPARE(cells.size(), header.size());
+            QJsonObject flat;
+            for (auto it = line.begin(); it != line.end(); ++it) {
+                if (!it.value().isObject()) {
+                    flat.insert(it.key(), it.value());
+                    continue;
+                }
+                const QJsonObject inner = it.value().toObject();
+                for (auto in = inner.begin(); in != inner.end(); ++in)
+                    flat.insert(it.key() + u'.' + in.key(), in.value());
+            }
+            for (auto it = flat.begin(); it != flat.end(); ++it) {
+                const qsizetype column = header.indexOf(it.key().toUtf8());
+                QVERIFY2(column >= 0, qPrintable(it.key()));
+                QString value = it.value().isString() ? it.value().toString()
+                                : it.value().isNull() ? QStringLiteral("NA")
+                                : it.value().isBool() ? QString::fromLatin1(it.value().toBool() ? "true" : "false")
+                                                      : QString();
+                if (it.value().isDouble())
+                    QCOMPARE(cells[column].toDouble(), it.value().toDouble());
+                else if (!it.value().isArray())
+                    QCOMPARE(QString::fromUtf8(cells[column]), value);
+            }
+        }
+    }
+}
+
+void TestCliGenotypes::damagedAndMisused()
+{
+    // A record with a bad call among good ones: the lines before it, its
+    // error naming the line, nothing after.
+    QFile vcf(at("fixture.vcf"));
+    QVERIFY(vcf.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = vcf.readAll().split('\n');
+    lines[11].replace("\t0/1\t", "\t0/7\t");
+    write(QStringLiteral("bad.vcf"), lines.join('\n'));
+    for (const char *threads : {"1", "3"}) {
+        const CliRun bad = run({QStringLiteral("hwe"), at("bad.vcf"), QStringLiteral("--threads"), QLatin1StringView(threads)});
+        QCOMPARE(bad.exitCode, 1);
+        const QList<QJsonObject> out = objects(bad);
+        QCOMPARE(out.size(), 5);
+        QCOMPARE(out.last().value(QStringLiteral("status")).toString(), QStringLiteral("error"));
+        QCOMPARE(out.last().value(QStringLiteral("variant")).toInt(), 5);
+        QVERIFY2(out.last().value(QStringLiteral("message")).toString().contains(QStringLiteral("bad.vcf, line 12 (1:5)")),
+                 bad.out);
+        QVERIFY2(bad.err.contains("allele 7, but the record has 2 alleles"), bad.err);
+    }
+    write(QStringLiteral("table.tsv"), "1\t2\n3\t4\n");
+    const QList<QStringList> misuses = {
+        {QStringLiteral("hwe"), at("fixture.bed"), at("table.tsv")},
+        {QStringLiteral("fisher"), at("fixture.vcf")},
+        {QStringLiteral("hwe"), at("table.tsv"), QStringLiteral("--region"), QStringLiteral("1:1-2")},
+        {QStringLiteral("interact"), at("fixture.bed")},
+        {QStringLiteral("hwe"), at("fixture.bed"), QStringLiteral("--chunk"), QStringLiteral("4/3")},
+        {QStringLiteral("hwe"), at("fixture.bed"), QStringLiteral("--pheno"), at("pheno.txt")},
+    };
+    for (const QStringList &arguments : misuses)
+        QVERIFY2(run(arguments).exitCode == 2, qPrintable(arguments.join(u' ')));
+}
+
+QTEST_MAIN(TestCliGenotypes)
+#include "test_cligenotypes.moc"
