@@ -57,10 +57,16 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
     settings.samples = input.monteCarloSamples;
     settings.seed = drawMonteCarloSeed();
     pendingRun.options << tr("seed %1").arg(settings.seed);
+    // The simulated statistic's bins, for the entry's picture.
+    settings.histogram = true;
     // Chi-squared reads its counts from the cells the check read.
     const CellSnapshot cells = selDialog->checkedCells;
-    runAndReport([kind, &input, &cells, &settings](const ProgressDisplay &progress) -> RunReport {
-        return runMonteCarloTest(kind, input, cells, settings, progress);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, kind, &input, &cells, &settings, &place](const ProgressDisplay &progress) -> RunReport {
+        const MonteCarloRun run = runMonteCarloTest(kind, input, cells, settings, progress);
+        if (run.status == 0)
+            pendingPicture = monteCarloPicture(kind, run, place);
+        return run;
     });
 }
 

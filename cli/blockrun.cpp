@@ -89,14 +89,15 @@ QString placeText(const BlockPlace &place, const CellBlock &block)
 
 // A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
 // `own`.
-RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
-                          TestInput &input, const ProgressDisplay &progress, JsonLine &own)
+MonteCarloRun monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
+                              TestInput &input, const ProgressDisplay &progress, JsonLine &own)
 {
     MonteCarloSettings monteCarlo;
     monteCarlo.samples = settings.monteCarloSamples;
     monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
     monteCarlo.threads = settings.threads;
     monteCarlo.key = place.monteCarloKey();
+    monteCarlo.histogram = settings.plot;
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
     own.add("method", "monte-carlo").add("samples", run.samples);
@@ -220,7 +221,10 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     JsonLine own;  // the test's own figures
     const bool plot = settings.plot;
     if (settings.monteCarloSamples > 0) {
-        report = monteCarloBlock(grid, settings, place, input, progress, own);
+        const MonteCarloRun run = monteCarloBlock(grid, settings, place, input, progress, own);
+        report = run;
+        if (plot && run.status == 0)
+            outcome.picture = monteCarloPicture(settings.kind, run, placeText(place, block));
     } else {
         // A variant's line names the method, which the table's lines leave
         // to their fields.

@@ -7,9 +7,11 @@
 #include "fisherrun.h"
 #include "hwband.h"
 #include "modelsrun.h"
+#include "montecarlorun.h"
 #include "picturebuilders.h"
 #include "testinput.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -17,6 +19,8 @@ namespace {
 // As many allele counts as a picture's width can tell apart.
 constexpr int kBandPoints = 240;
 constexpr double kLevel = 0.05;
+// A Monte Carlo run's fine bins are grouped into about this many bars.
+constexpr int kHistogramBars = 60;
 const QString kResidualNote = QStringLiteral("above each pair: (O \u2212 E)/\u221aE");
 
 QString number(double value)
@@ -185,5 +189,66 @@ PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QSt
     model.rows.push_back(oddsRow(QStringLiteral("Codominant, 2 vs 0"), co.hom, co.homCorrected, f.genotypic.pChi2, co.homReason));
     const LogAdditiveFigures &la = f.logAdditive;
     model.rows.push_back(oddsRow(QStringLiteral("Log-additive, per allele"), la.perAllele, false, la.pLrt, la.reason));
+    return std::make_shared<const pictures::Picture>(std::move(model));
+}
+
+PicturePtr monteCarloPicture(int kind, const MonteCarloRun &run, const QString &place)
+{
+    const mcbins &bins = run.histogram;
+    if (run.status != 0 || bins.counts.size() != std::size_t(mcbins::kBins))
+        return nullptr;
+    int first = -1;
+    int last = -1;
+    for (int i = 0; i < mcbins::kBins; ++i) {
+        if (bins.counts[std::size_t(i)] == 0)
+            continue;
+        first = first < 0 ? i : first;
+        last = i;
+    }
+    const int observedBin = bins.binOf(bins.observed);
+    const bool observedInside = observedBin >= 0 && observedBin < mcbins::kBins;
+    if (observedInside) {
+        first = first < 0 ? observedBin : std::min(first, observedBin);
+        last = std::max(last, observedBin);
+    }
+    if (first < 0)
+        return nullptr;
+    // Bars of whole fine bins. Where a bar width up to half again as wide
+    // puts a bar's edge on the observed value's bin, the bars from there on
+    // hold exactly the tables counted as extreme.
+    const int target = std::max(1, (last - first + kHistogramBars) / kHistogramBars);
+    int group = target;
+    for (int g = target; observedInside && g <= target + target / 2; ++g) {
+        if ((observedBin - first) % g == 0) {
+            group = g;
+            break;
+        }
+    }
+    pictures::HistogramModel model;
+    model.binStart = bins.start + bins.width * double(first);
+    model.binWidth = bins.width * double(group);
+    for (int b = first; b <= last; b += group) {
+        qint64 sum = 0;
+        for (int i = b; i < b + group && i < mcbins::kBins; ++i)
+            sum += bins.counts[std::size_t(i)];
+        model.counts.push_back(sum);
+    }
+    model.below = bins.below;
+    model.above = bins.above;
+    model.observed = bins.observed;
+    const bool chi2 = kind == TestChi2;
+    const QString test = kind == TestFisher  ? QStringLiteral("Fisher 2xN")
+                         : kind == TestHardyW ? QStringLiteral("Hardy-Weinberg")
+                                              : QStringLiteral("chi-squared");
+    model.title = QStringLiteral("Monte Carlo %1 test, %2").arg(test, place);
+    model.statistic = chi2 ? QStringLiteral("Chi-squared statistic of each table (%1 df)").arg(run.df)
+                           : QStringLiteral("\u2212ln P of each table (natural log)");
+    QString subtitle = QStringLiteral("P = %1 (99% interval %2 to %3); %4 samples, seed %5")
+                           .arg(number(run.pValue), QString::number(run.low, 'g', 4), QString::number(run.high, 'g', 4))
+                           .arg(run.samples)
+                           .arg(run.seed);
+    if (model.below + model.above > 0)
+        subtitle += QStringLiteral("; %1 beyond the axis").arg(model.below + model.above);
+    model.subtitle = subtitle;
     return std::make_shared<const pictures::Picture>(std::move(model));
 }

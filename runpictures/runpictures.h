@@ -11,6 +11,7 @@ struct ClusterRun;
 struct Chi2Run;
 struct FisherRun;
 struct ModelsRun;
+struct MonteCarloRun;
 struct RunReport;
 struct TestInput;
 
@@ -26,3 +27,6 @@ PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QSt
 PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place);
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
 PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place);
+// The histogram of a Monte Carlo run of TestFisher, TestHardyW or TestChi2
+// that counted its statistic (MonteCarloSettings::histogram).
+PicturePtr monteCarloPicture(int kind, const MonteCarloRun &run, const QString &place);

@@ -12,12 +12,14 @@
 #include "seldialog.h"
 #include "windowtesthelpers.h"
 
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QDockWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -28,12 +30,20 @@ namespace {
 const QString kShow = QStringLiteral("&Pictures in Results");
 const QString kSave = QStringLiteral("Save &Picture As...");
 
-void runTest(MainWindow &window, const QString &menuText, int top, int left, int bottom, int right)
+// Runs a test on a block; by simulation when samples are given.
+void runTest(MainWindow &window, const QString &menuText, int top, int left, int bottom, int right,
+             const QString &samples = QString())
 {
     QVERIFY(windowtest::trigger(window, menuText));
     window.sheet()->clearSelection();
     window.sheet()->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
     QVERIFY(window.selectionDialog()->okButton->isEnabled());
+    if (!samples.isEmpty()) {
+        SelDialog *dialog = window.selectionDialog();
+        QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+        dialog->samplesSpin->selectAll();
+        QTest::keyClicks(dialog->samplesSpin, samples);
+    }
     QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
 }
 
@@ -110,15 +120,20 @@ void TestResultPictures::eachTestDrawsItsPicture_data()
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("kind");  // the model's index in pictures::Picture; -1 for none
     QTest::addColumn<QString>("title");
-    QTest::newRow("chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 0 << QStringLiteral("Chi-squared test, B2:D3");
-    QTest::newRow("fisher") << QStringLiteral("&Fisher 2xN test...") << 2 << 3 << 0 << QStringLiteral("Fisher 2xN test, B2:D3");
+    QTest::addColumn<QString>("samples");  // Monte Carlo; empty: exact
+    QTest::newRow("chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 0 << QStringLiteral("Chi-squared test, B2:D3") << QString();
+    QTest::newRow("fisher") << QStringLiteral("&Fisher 2xN test...") << 2 << 3 << 0 << QStringLiteral("Fisher 2xN test, B2:D3") << QString();
     QTest::newRow("hardy-weinberg, 2 alleles") << QStringLiteral("Exact &Hardy-Weinberg...") << 2 << 2 << 1
-                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:C3");
+                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:C3") << QString();
     QTest::newRow("hardy-weinberg, 3 alleles") << QStringLiteral("Exact &Hardy-Weinberg...") << 3 << 3 << 2
-                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:D4");
-    QTest::newRow("models") << QStringLiteral("Genetic &models...") << 2 << 3 << 4 << QStringLiteral("Genetic models, B2:D3");
-    QTest::newRow("risk clusters") << QStringLiteral("Ris&k cluster...") << 2 << 4 << 5 << QStringLiteral("Risk clusters, B2:E3");
-    QTest::newRow("gene interaction") << QStringLiteral("&Gene interaction...") << 4 << 2 << -1 << QStringLiteral("");
+                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:D4") << QString();
+    QTest::newRow("models") << QStringLiteral("Genetic &models...") << 2 << 3 << 4 << QStringLiteral("Genetic models, B2:D3") << QString();
+    QTest::newRow("risk clusters") << QStringLiteral("Ris&k cluster...") << 2 << 4 << 5 << QStringLiteral("Risk clusters, B2:E3") << QString();
+    QTest::newRow("gene interaction") << QStringLiteral("&Gene interaction...") << 4 << 2 << -1 << QStringLiteral("") << QString();
+    QTest::newRow("monte carlo chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 3
+                                             << QStringLiteral("Monte Carlo chi-squared test, B2:D3") << QStringLiteral("2000");
+    QTest::newRow("monte carlo hardy-weinberg") << QStringLiteral("Exact &Hardy-Weinberg...") << 3 << 3 << 3
+                                                << QStringLiteral("Monte Carlo Hardy-Weinberg test, B2:D4") << QStringLiteral("2000");
 }
 
 void TestResultPictures::eachTestDrawsItsPicture()
@@ -128,6 +143,7 @@ void TestResultPictures::eachTestDrawsItsPicture()
     QFETCH(int, columns);
     QFETCH(int, kind);
     QFETCH(QString, title);
+    QFETCH(QString, samples);
     MainWindow window;
     window.resize(900, 700);
     window.show();
@@ -141,7 +157,7 @@ void TestResultPictures::eachTestDrawsItsPicture()
                 if (menu != QStringLiteral("Exact &Hardy-Weinberg...") || c >= r)
                     window.sheet()->setCellFormula(1 + r, 1 + c, QString::number(10 + 7 * r + 3 * c + (r * c) % 5));
     }
-    runTest(window, menu, 1, 1, rows, columns);
+    runTest(window, menu, 1, 1, rows, columns, samples);
     const ResultsView *view = windowtest::resultsView(window);
     QCOMPARE(view->entries().size(), 1);
     const QList<ResultsView::Picture> &shown = view->entries().last().pictures;
@@ -153,6 +169,14 @@ void TestResultPictures::eachTestDrawsItsPicture()
     QVERIFY(shown.first().model);
     QCOMPARE(int(shown.first().model->index()), kind);
     QCOMPARE(pictures::pictureTitle(*shown.first().model), title);
+    if (!samples.isEmpty()) {
+        // Every sample in the histogram's bars or beside its axis.
+        const auto &histogram = std::get<pictures::HistogramModel>(*shown.first().model);
+        qint64 counted = histogram.below + histogram.above;
+        for (const qint64 count : histogram.counts)
+            counted += count;
+        QCOMPARE(counted, samples.toLongLong());
+    }
     // Drawn at the size that fits the pane, for the screen's pixels.
     const auto *results = window.findChild<ResultPictures *>();
     QCOMPARE(shown.first().image.deviceIndependentSize().toSize(), results->pictureSize());

@@ -56,6 +56,8 @@ void TestCliPlot::onePictureInEachFormat_data()
     QTest::newRow("hwe pdf") << QStringLiteral("hwe") << QByteArray("10\t5\n\t3\n") << QStringLiteral("hwe.PDF") << QStringList() << QByteArray("%PDF-");
     QTest::newRow("hwe 3 alleles") << QStringLiteral("hwe") << QByteArray("10\t5\t3\n\t8\t4\n\t\t6\n") << QStringLiteral("hwe3.png") << QStringList()
                                    << QByteArray("\x89PNG");
+    QTest::newRow("monte carlo svg") << QStringLiteral("chi2") << chi2 << QStringLiteral("mc.svg")
+                                     << QStringList{QStringLiteral("--monte-carlo"), QStringLiteral("5000")} << QByteArray("<?xml");
     QTest::newRow("models") << QStringLiteral("models") << QByteArray("30\t50\t20\n45\t45\t10\n")
                             << QStringLiteral("models.png") << QStringList() << QByteArray("\x89PNG");
     QTest::newRow("cluster sized") << QStringLiteral("cluster") << QByteArray("\tF1\tF2\tF3\tF4\nCases\t10\t20\t5\t0\nControls\t12\t8\t15\t9\n")
@@ -80,6 +82,8 @@ void TestCliPlot::onePictureInEachFormat()
     QVERIFY(bytes.startsWith(starts));
     if (starts.startsWith("\x89PNG"))
         QCOMPARE(QImage::fromData(bytes).size(), options.isEmpty() ? QSize(1200, 800) : QSize(900, 500));
+    // A Monte Carlo run draws its histogram, not the table's bars.
+    QCOMPARE(bytes.contains("Monte Carlo"), options.contains(QStringLiteral("--monte-carlo")));
     // No folder for a single table.
     QVERIFY(!QFileInfo(dir.filePath(out.left(out.lastIndexOf(u'.')))).exists());
 }
