@@ -5,6 +5,7 @@
 #include "fisherrun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
+#include "resultpictures.h"
 #include "runpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
@@ -57,8 +58,10 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
     settings.samples = input.monteCarloSamples;
     settings.seed = drawMonteCarloSeed();
     pendingRun.options << tr("seed %1").arg(settings.seed);
-    // The simulated statistic's bins, for the entry's picture.
-    settings.histogram = true;
+    // The simulated statistic's bins, for the entry's picture: a
+    // chi-squared run then draws whole tables, which it may otherwise stop
+    // early, so they are kept only while pictures are shown.
+    settings.histogram = resultPictures->showAction()->isChecked();
     // Chi-squared reads its counts from the cells the check read.
     const CellSnapshot cells = selDialog->checkedCells;
     const QString place = placeOf(pendingRun, curFile);

@@ -38,8 +38,9 @@ public:
     {
     }
 
-    // The block of an example document, as velmora-cli runs it.
-    void document(const char *file, int kind, const char *range, const char *name)
+    // The block of an example document, as velmora-cli runs it; by
+    // simulation when samples are given.
+    void document(const char *file, int kind, const char *range, const char *name, qint64 samples = 0)
     {
         Spreadsheet sheet;
         if (!sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
@@ -47,7 +48,7 @@ public:
             return;
         }
         const SpreadsheetCellSource cells(&sheet);
-        run(cells, kind, QString::fromUtf8(range), QString::fromUtf8(file), true, name);
+        run(cells, kind, QString::fromUtf8(range), QString::fromUtf8(file), true, name, samples);
     }
 
     // A table given as text, as velmora-cli reads it from a file.
@@ -123,13 +124,16 @@ public:
 
 private:
     void run(const CellSource &cells, int kind, const QString &range, const QString &file, bool isDocument,
-             const char *name)
+             const char *name, qint64 samples = 0)
     {
         const std::optional<CellBlock> block = CellBlock::parse(range);
         TestSettings settings;
         settings.kind = kind;
         settings.name = QStringLiteral("plot");
         settings.plot = true;
+        settings.monteCarloSamples = samples;
+        settings.seedGiven = true;
+        settings.seed = 20240601;
         BlockPlace place{file, 1, isDocument};
         const BlockOutcome outcome = runBlock(cells, *block, settings, place, ProgressDisplay());
         QString reason;
@@ -160,6 +164,7 @@ int takePlots(const QString &outDir, const QString &examplesDir)
     shooter.document("hardy-weinberg.sp", TestHardyW, "B2:D4", "plot-genotypes");
     shooter.document("risk-cluster.sp", TestCluster, "B2:G3", "plot-risk-clusters");
     shooter.document("chi-squared.sp", TestModels, "B2:D3", "plot-genetic-models");
+    shooter.document("chi-squared.sp", TestChi2, "B2:D3", "plot-monte-carlo", 100000);
     shooter.qq("plot-qq");
     return shooter.failures();
 }

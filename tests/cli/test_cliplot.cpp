@@ -188,6 +188,7 @@ void TestCliPlot::usageErrors_data()
     QTest::newRow("extension") << words("chi2 x.tsv --plot a.gif") << QByteArray(".png, .svg or .pdf");
     QTest::newRow("size alone") << words("chi2 x.tsv --plot-size 800x600") << QByteArray("with --plot only");
     QTest::newRow("size") << words("chi2 x.tsv --plot a.png --plot-size 800") << QByteArray("WIDTHxHEIGHT");
+    QTest::newRow("genotypes") << words("hwe x.vcf --plot a.png") << QByteArray("--plot applies to tables, not to genotype files");
     QTest::newRow("qq two files") << words("qq a.jsonl b.jsonl") << QByteArray("qq takes one FILE");
 }
 

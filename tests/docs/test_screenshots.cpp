@@ -48,6 +48,7 @@ const QStringList kPictures = {
     QStringLiteral("plot-genotypes.png"),
     QStringLiteral("plot-risk-clusters.png"),
     QStringLiteral("plot-genetic-models.png"),
+    QStringLiteral("plot-monte-carlo.png"),
     QStringLiteral("plot-qq.png"),
 };
 
