@@ -27,6 +27,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolBar;
+class ResultPictures;
 class SelDialog;
 class Spreadsheet;
 struct RecoveryCopy;
@@ -46,8 +47,8 @@ public:
     // Starts (maximum >= 1) or ends (below 1) the progress display.
     void showCalcProgress(int maximum);
     // Appends one report entry to the Results window, with a line of
-    // context when given.
-    void appendResult(const QString &message, int isError, const QString &context = QString());
+    // context when given; returns the entry's index.
+    int appendResult(const QString &message, int isError, const QString &context = QString());
     void showResultsWindow();
     // Flips auto-recalculation through its action; see the cluster driver.
     bool toggleAutoRecalcByShortcut(bool force);
@@ -198,6 +199,9 @@ private:
     QList<ResultsView::Entry> clearedResults;
     // The run that slotCalc starts, for its entry's context line.
     RunContext pendingRun;
+    // The running test's picture, set by its driver, drawn under its entry.
+    std::shared_ptr<const pictures::Picture> pendingPicture;
+    ResultPictures *resultPictures = nullptr;
     // Set when the stored state gave the Results window its height.
     bool windowStateRestored = false;
     bool firstShow = true;

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "resultpictures.h"
 #include "spreadsheet.h"
 
 #include <QAction>
@@ -223,6 +224,7 @@ void MainWindow::createMenus()
     viewMenu->addAction(showResultsAction);
     viewMenu->addAction(showGridAction);
     viewMenu->addAction(autoRecalcAction);
+    viewMenu->addAction(resultPictures->showAction());
 
     analyseMenu = menuBar()->addMenu(tr("&Analyse"));
     analyseMenu->addAction(geneInterAction);
@@ -263,8 +265,10 @@ void MainWindow::createContextMenu()
     // report and on the white space below it alike.
     auto *rule = new QAction(this);
     rule->setSeparator(true);
-    resultsView->addActions(
-        { copyResultsAction, saveResultsAction, rule, clearResultsAction, undoClearResultsAction });
+    auto *pictureRule = new QAction(this);
+    pictureRule->setSeparator(true);
+    resultsView->addActions({ copyResultsAction, saveResultsAction, rule, clearResultsAction,
+                              undoClearResultsAction, pictureRule, resultPictures->saveAction() });
 }
 
 void MainWindow::createToolBars()

@@ -2,6 +2,7 @@
 
 #include "calcactivity.h"
 #include "calcpoll.h"
+#include "resultpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 
@@ -138,7 +139,9 @@ void MainWindow::runAndReport(const std::function<RunReport(const ProgressDispla
         showCalcProgress(-1);
     calcRunning = false;
     selDialog->setCalculationRunning(false);
-    appendResult(report.message, report.isError, pendingRun.text());
+    const int entry = appendResult(report.message, report.isError, pendingRun.text());
+    resultPictures->attach(entry, pendingPicture);
+    pendingPicture.reset();
     pendingRun = RunContext();
     if (closeAfterRun) {
         closeAfterRun = false;

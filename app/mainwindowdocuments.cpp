@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "resultpictures.h"
 #include "spreadsheet.h"
 #include "textdocument.h"
 #include "uiprompts.h"
@@ -227,6 +228,7 @@ void MainWindow::readSettings()
     showGridAction->setChecked(settings.value(QStringLiteral("showGrid"), true).toBool());
     autoRecalcAction->setChecked(settings.value(QStringLiteral("autoRecalc"), true).toBool());
     lastFolder = settings.value(QStringLiteral("lastFolder")).toString();
+    resultPictures->readSettings(settings);
 }
 
 void MainWindow::writeSettings()
@@ -239,4 +241,5 @@ void MainWindow::writeSettings()
     settings.setValue(QStringLiteral("showGrid"), showGridAction->isChecked());
     settings.setValue(QStringLiteral("autoRecalc"), autoRecalcAction->isChecked());
     settings.setValue(QStringLiteral("lastFolder"), lastFolder);
+    resultPictures->writeSettings(settings);
 }

@@ -5,17 +5,32 @@
 #include "fisherrun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
+#include "resultpictures.h"
+#include "runpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
+
+namespace {
+
+// The block and the document, for a picture's title.
+QString placeOf(const RunContext &run, const QString &file)
+{
+    if (file.isEmpty())
+        return run.range;
+    return QStringLiteral("%1 of %2").arg(run.range, QFileInfo(file).fileName());
+}
+
+} // namespace
 
 // The six drivers: each copies the dialog's checked input, so that the
 // dialog may re-check the selection during a run without changing what the
 // engine reads, then runs the shared run-and-report function. Fisher,
 // chi-squared and Hardy-Weinberg run by simulation when the dialog asks for
 // samples; an exact run that runs out of memory or is stopped points to
-// that.
+// that. A run that succeeds leaves its picture in pendingPicture.
 
 void MainWindow::runFisher()
 {
@@ -25,8 +40,12 @@ void MainWindow::runFisher()
         runMonteCarlo(TestFisher, input);
         return;
     }
-    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
-        RunReport report = runFisherTest(input, progress);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
+        const FisherRun run = runFisherTest(input, progress);
+        if (run.status == 0)
+            pendingPicture = fisherPicture(input, run, place);
+        RunReport report = run;
         if (report.isError)
             report.message += monteCarloHint();
         return report;
@@ -39,10 +58,18 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
     settings.samples = input.monteCarloSamples;
     settings.seed = drawMonteCarloSeed();
     pendingRun.options << tr("seed %1").arg(settings.seed);
+    // The simulated statistic's bins, for the entry's picture: a
+    // chi-squared run then draws whole tables, which it may otherwise stop
+    // early, so they are kept only while pictures are shown.
+    settings.histogram = resultPictures->showAction()->isChecked();
     // Chi-squared reads its counts from the cells the check read.
     const CellSnapshot cells = selDialog->checkedCells;
-    runAndReport([kind, &input, &cells, &settings](const ProgressDisplay &progress) -> RunReport {
-        return runMonteCarloTest(kind, input, cells, settings, progress);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, kind, &input, &cells, &settings, &place](const ProgressDisplay &progress) -> RunReport {
+        const MonteCarloRun run = runMonteCarloTest(kind, input, cells, settings, progress);
+        if (run.status == 0)
+            pendingPicture = monteCarloPicture(kind, run, place);
+        return run;
     });
 }
 
@@ -57,8 +84,12 @@ void MainWindow::runChi2()
     }
     // The echo shows the cells the check read, the numbers behind chi2Sum.
     const CellSnapshot cells = selDialog->checkedCells;
-    runAndReport([&input, &cells](const ProgressDisplay &) -> RunReport {
-        return runChi2Test(input, cells);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &cells, &place](const ProgressDisplay &) -> RunReport {
+        const Chi2Run run = runChi2Test(input, cells);
+        if (run.status == 0)
+            pendingPicture = chi2Picture(input, cells, run, place);
+        return run;
     });
     selDialog->testKind = TestNone;
     selDialog->yatesCheck->hide();
@@ -68,13 +99,16 @@ void MainWindow::runCluster()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
-    runAndReport([this, &input](const ProgressDisplay &progress) -> RunReport {
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
         // Cells set during the run must not trigger a recalculation each.
         const bool switchedOff = toggleAutoRecalcByShortcut(false);
-        RunReport report = runRiskCluster(input, progress);
+        const ClusterRun run = runRiskCluster(input, progress);
         if (switchedOff)
             toggleAutoRecalcByShortcut(true);
-        return report;
+        if (run.status == 0)
+            pendingPicture = clusterPicture(input, run, place);
+        return run;
     });
 }
 
@@ -86,8 +120,11 @@ void MainWindow::runHardyW()
         runMonteCarlo(TestHardyW, input);
         return;
     }
-    runAndReport([&input](const ProgressDisplay &progress) -> RunReport {
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
         RunReport report = runHardyWeinbergTest(input, progress);
+        if (report.status == 0)
+            pendingPicture = hardyWeinbergPicture(input, report, place);
         if (report.isError)
             report.message += monteCarloHint();
         return report;
@@ -105,5 +142,11 @@ void MainWindow::runModels()
 {
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
-    runAndReport([&input](const ProgressDisplay &) -> RunReport { return runModelsTest(input); });
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, &place](const ProgressDisplay &) -> RunReport {
+        const ModelsRun run = runModelsTest(input);
+        if (run.status == 0)
+            pendingPicture = modelsPicture(input, run, place);
+        return run;
+    });
 }

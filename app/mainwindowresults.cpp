@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "reporttext.h"
+#include "resultpictures.h"
 #include "runreport.h"
 #include "safefilewriter.h"
 #include "uiprompts.h"
@@ -14,14 +15,15 @@
 #include <QMimeData>
 #include <QStatusBar>
 
-void MainWindow::appendResult(const QString &message, int isError, const QString &context)
+int MainWindow::appendResult(const QString &message, int isError, const QString &context)
 {
     // Shown first, so that the pane scrolls at the size it will have.
     showResultsWindow();
-    resultsView->appendResult(message, isError, context);
+    const int entry = resultsView->appendResult(message, isError, context);
     // A new entry ends the chance to bring back a cleared report.
     clearedResults.clear();
     updateResultsActions();
+    return entry;
 }
 
 void MainWindow::showResultsWindow()
@@ -57,6 +59,7 @@ void MainWindow::createResultsActions()
     undoClearResultsAction->setStatusTip(tr("Bring back the results that Clear removed"));
     connect(undoClearResultsAction, SIGNAL(triggered()), this, SLOT(undoClearResults()));
 
+    resultPictures = new ResultPictures(resultsView, this);
     updateResultsActions();
 }
 

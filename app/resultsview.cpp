@@ -66,14 +66,23 @@ void ResultsView::markDocument(const QString &name)
     render(-1);
 }
 
-int ResultsView::addPicture(int entry, const QImage &image, const QString &name)
+int ResultsView::addPicture(int entry, const QImage &image, const QString &name,
+                            const std::shared_ptr<const pictures::Picture> &model)
 {
     if (entry < 0 || entry >= list.size() || list.at(entry).kind != Entry::Result)
         return -1;
     QList<Picture> &pictures = list[entry].pictures;
-    pictures.append(Picture{image, name, nextPictureId++});
+    pictures.append(Picture{image, name, nextPictureId++, model});
     render(entry == list.size() - 1 ? entry : -2);
     return int(pictures.size()) - 1;
+}
+
+void ResultsView::setPicturesShown(bool shown)
+{
+    if (shown == showPictures)
+        return;
+    showPictures = shown;
+    render(-2);
 }
 
 QUrl ResultsView::pictureUrl(int id)
@@ -178,6 +187,8 @@ QString ResultsView::entryHtml(int index, Form form) const
                + QStringLiteral("</font>");
     body += entry.message;
     for (const Picture &picture : entry.pictures) {
+        if (!showPictures)
+            break;
         const QString source = form == Form::Screen ? pictureUrl(picture.id).toString() : embedded(picture.image);
         body += QStringLiteral("<br /><img src=\"") + source + QStringLiteral("\" />");
     }

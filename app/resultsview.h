@@ -1,8 +1,12 @@
 #pragma once
 
+#include "picturemodel.h"
+
 #include <QImage>
 #include <QList>
 #include <QTextBrowser>
+
+#include <memory>
 
 // The Results window's pane: the report as a list of entries, shown
 // read-only and wrapped at the pane's width. An entry is one run's HTML
@@ -27,6 +31,9 @@ public:
         QImage image;
         QString name;  // what "Save Picture As" proposes; may be empty
         int id = 0;    // unique within the pane: its resource name
+        // What it was drawn from, for a picture window and the vector
+        // formats; may be null.
+        std::shared_ptr<const pictures::Picture> model;
     };
 
     struct Entry
@@ -51,7 +58,12 @@ public:
 
     // Shows a picture under the text of entry `entry` (a Result). Returns
     // its index within the entry, -1 for no such entry.
-    int addPicture(int entry, const QImage &image, const QString &name = QString());
+    int addPicture(int entry, const QImage &image, const QString &name = QString(),
+                   const std::shared_ptr<const pictures::Picture> &model = nullptr);
+    // View > Pictures in Results: hidden pictures stay with their entries,
+    // out of the pane and of html().
+    void setPicturesShown(bool shown);
+    bool picturesShown() const { return showPictures; }
     // The entry and picture under a point of the viewport; false where
     // there is no picture.
     bool pictureAt(const QPoint &viewportPos, int *entry, int *picture) const;
@@ -89,5 +101,6 @@ private:
 
     QList<Entry> list;
     int nextPictureId = 1;
+    bool showPictures = true;
     QPoint lastMenuPos;
 };

@@ -78,16 +78,26 @@ QString clusterFigures(const ClusterRun &run, const TestInput &input)
     return clusters.text();
 }
 
+// Where a picture's block comes from, for its title.
+QString placeText(const BlockPlace &place, const CellBlock &block)
+{
+    const QString file = place.file == u"-" ? QStringLiteral("standard input") : place.file;
+    if (place.document)
+        return QStringLiteral("%1 of %2").arg(block.text(), file);
+    return QStringLiteral("%1, table %2 of %3").arg(block.text()).arg(place.table).arg(file);
+}
+
 // A block of fisher, hwe or chi2 by simulation; its own JSON fields go to
 // `own`.
-RunReport monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
-                          TestInput &input, const ProgressDisplay &progress, JsonLine &own)
+MonteCarloRun monteCarloBlock(const CellSource &grid, const TestSettings &settings, const BlockPlace &place,
+                              TestInput &input, const ProgressDisplay &progress, JsonLine &own)
 {
     MonteCarloSettings monteCarlo;
     monteCarlo.samples = settings.monteCarloSamples;
     monteCarlo.seed = settings.seedGiven ? settings.seed : drawMonteCarloSeed();
     monteCarlo.threads = settings.threads;
     monteCarlo.key = place.monteCarloKey();
+    monteCarlo.histogram = settings.plot;
     input.monteCarloSamples = settings.monteCarloSamples;
     const MonteCarloRun run = runMonteCarloTest(settings.kind, input, grid, monteCarlo, progress);
     own.add("method", "monte-carlo").add("samples", run.samples);
@@ -209,8 +219,12 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     const ReportText text = settings.report ? ReportText::Full : ReportText::FiguresOnly;
     RunReport report;
     JsonLine own;  // the test's own figures
+    const bool plot = settings.plot;
     if (settings.monteCarloSamples > 0) {
-        report = monteCarloBlock(grid, settings, place, input, progress, own);
+        const MonteCarloRun run = monteCarloBlock(grid, settings, place, input, progress, own);
+        report = run;
+        if (plot && run.status == 0)
+            outcome.picture = monteCarloPicture(settings.kind, run, placeText(place, block));
     } else {
         // A variant's line names the method, which the table's lines leave
         // to their fields.
@@ -220,12 +234,16 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         case TestChi2: {
             const Chi2Run run = runChi2Test(input, grid);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = chi2Picture(input, grid, run, placeText(place, block));
             own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
             break;
         }
         case TestFisher: {
             const FisherRun run = runFisherTest(input, progress, text);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = fisherPicture(input, run, placeText(place, block));
             if (!place.variant)
                 own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
@@ -234,6 +252,8 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             report = runHardyWeinbergTest(input, progress, nullptr, text);
             if (!place.variant)
                 own.add("alleles", input.testSize);
+            if (plot && report.status == 0)
+                outcome.picture = hardyWeinbergPicture(input, report, placeText(place, block));
             break;
         }
         case TestGeneInter: {
@@ -246,11 +266,15 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             report = run;
             if (run.status == 0)
                 addModelFigures(own, run.figures);
+            if (plot && run.status == 0)
+                outcome.picture = modelsPicture(input, run, placeText(place, block));
             break;
         }
         case TestCluster: {
             const ClusterRun run = runRiskCluster(input, progress);
             report = run;
+            if (plot && run.status == 0)
+                outcome.picture = clusterPicture(input, run, placeText(place, block));
             if (run.status == 0)
                 own.addRaw("clusters", clusterFigures(run, input));
             break;

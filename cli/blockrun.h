@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runpictures.h"
 #include "cellblock.h"
 #include "cellsource.h"
 #include "runreport.h"
@@ -20,6 +21,7 @@ struct TestSettings
     quint64 seed = 0;
     int threads = 0;               // 0: one per core
     double confLevel = 0.95;       // models: the level of every interval
+    bool plot = false;             // build each block's picture
 };
 
 // Where a block comes from, for its output line.
@@ -27,6 +29,7 @@ struct BlockPlace
 {
     QString file;
     int table = 1;        // 1-based within the file
+    bool document = false; // a *.sp document (one table)
     int block = 0;        // 0-based among the table's blocks
     // A variant of a genotype file: its fields (written as JSON, without
     // braces) stand in for the table and range, the line names the method
@@ -50,6 +53,7 @@ struct BlockOutcome
     bool deferred = false; // not run: the block needs the main thread
     int status = 0;       // the engine's status (0 also for a rejected block)
     QString line;         // one JSON object, or one Results entry
+    PicturePtr picture;   // with settings.plot, for a block that ran
 };
 
 // Where a block runs. A batch worker runs only what is quick and shares no

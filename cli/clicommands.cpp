@@ -8,6 +8,7 @@
 #include "gridsize.h"
 #include "lineoutput.h"
 #include "membudget.h"
+#include "plotoutput.h"
 #include "progressline.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
@@ -17,8 +18,11 @@
 #include "testinput.h"
 #include "textdocument.h"
 
+#include <QGuiApplication>
+
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -114,7 +118,13 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
     if (options.maxMemoryMb > 0)
         MemoryBudget::setRunLimitOverride(options.maxMemoryMb << 20);
 
-    LineOutput output(progress);
+    std::unique_ptr<PlotOutput> plots;
+    if (!options.plot.isEmpty()) {
+        settings.plot = true;
+        plots = std::make_unique<PlotOutput>(options.plot, QSize(options.plotWidth, options.plotHeight),
+                                             QGuiApplication::font());
+    }
+    LineOutput output(progress, plots.get());
     const ProgressDisplay display = [&progress](int maximum) { progress.engineProgress(maximum); };
     bool allOk = true;
 
@@ -130,7 +140,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
                 return;
             progress.setBlock(place.table, block.text());
             const BlockOutcome outcome = runBlock(feeder.cells(), block, settings, place, display);
-            output.write(outcome.line);
+            output.write(outcome.line, outcome.picture);
             allOk = allOk && outcome.ok;
             ++place.block;
         }
@@ -148,6 +158,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
         }
         if (input.document) {
             place.table = 1;
+            place.document = true;
             progress.setFile(name, 0);
             runBlocks(place, feeder.usedBlock());
             continue;
@@ -167,6 +178,10 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
             allOk = false;
         }
     }
+    StandardOutput::flush();
+    // The pictures held so far are written also after a stop.
+    if (plots && !plots->finish())
+        allOk = false;
     if (calcStopFlag) {
         progress.erase();
         printError(QStringLiteral("stopped"));

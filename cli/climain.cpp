@@ -2,6 +2,7 @@
 #include "clicommands.h"
 #include "gridfeeder.h"
 #include "progressline.h"
+#include "qqcommand.h"
 #include "spreadsheet.h"
 #include "standardoutput.h"
 #include "stderrprompts.h"
@@ -103,6 +104,11 @@ int cliMain(int argc, char **argv)
     std::unique_ptr<Spreadsheet> sheet;
     // calcApplication stays null: polls only read the stop flag.
 
+    // Pictures are drawn with the application's fonts: the application is
+    // made before any thread starts.
+    if (!parse.options.plot.isEmpty())
+        application = std::make_unique<QApplication>(qtArgc, qtArgv);
+
     StderrPrompts prompts;
     UiPrompts::install(&prompts);
     int status = ExitOk;
@@ -110,7 +116,8 @@ int cliMain(int argc, char **argv)
         GridFeeder feeder(
             [&]() -> Spreadsheet & {
                 if (!sheet) {
-                    application = std::make_unique<QApplication>(qtArgc, qtArgv);
+                    if (!application)
+                        application = std::make_unique<QApplication>(qtArgc, qtArgv);
                     sheet = std::make_unique<Spreadsheet>();
                 }
                 return *sheet;
@@ -128,6 +135,9 @@ int cliMain(int argc, char **argv)
             break;
         case CliOptions::Command::Convert:
             status = runConvertCommand(parse.options, feeder, prompts);
+            break;
+        case CliOptions::Command::Qq:
+            status = runQqCommand(parse.options);
             break;
         case CliOptions::Command::Help:
             break;

@@ -29,6 +29,9 @@ constexpr qint64 kMaxSamples = 1000000000;
 constexpr int kMaxThreads = 1024;
 // Every JSON reader reads a seed up to 2^53 - 1 back exactly.
 constexpr quint64 kMaxSeed = (quint64(1) << 53) - 1;
+// A picture's side in pixels: large enough to read, small enough to hold.
+constexpr int kMinPlotSide = 100;
+constexpr int kMaxPlotSide = 8000;
 // A cluster run cuts a file into at most this many pieces.
 constexpr int kMaxChunks = 1000000;
 // A day of exact work per variant is far past any batch's patience.
@@ -56,6 +59,36 @@ void splitOption(const QString &argument, QString &name, QString &value, bool &h
     value = hasValue ? argument.mid(eq + 1) : QString();
 }
 
+// --plot and --plot-size, common to the tests and qq; false when the
+// option is neither. error is set when it is one but is wrong.
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
+{
+    if (name == u"--plot") {
+        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
+        options.plot = value;
+        return true;
+    }
+    if (name == u"--plot-size") {
+        const QStringList sides = value.split(u'x');
+        bool wideOk = false;
+        bool highOk = false;
+        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
+        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
+        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
+            || height > kMaxPlotSide)
+            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
+                        .arg(kMinPlotSide)
+                        .arg(kMaxPlotSide);
+        options.plotWidth = width;
+        options.plotHeight = height;
+        return true;
+    }
+    return false;
+}
+
 // What a run on genotype files accepts.
 CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
 {
@@ -75,6 +108,8 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
         return failure(QStringLiteral("--report applies to tables, not to genotype files"));
     if (accuracyGiven)
         return failure(QStringLiteral("--accuracy applies to tables, not to genotype files"));
+    if (!options.plot.isEmpty())
+        return failure(QStringLiteral("--plot applies to tables, not to genotype files"));
     if (!options.phenoFile.isEmpty() && kind == TestHardyW)
         return failure(QStringLiteral("--pheno applies to fisher, chi2 and models"));
     if (kind != TestHardyW && options.phenoFile.isEmpty()) {
@@ -91,6 +126,7 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
 
 CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
+    bool plotSizeGiven = false;
     bool optionsEnded = false;
     bool accuracyGiven = false;
     bool confLevelGiven = false;
@@ -112,7 +148,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
                                 || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
                                 || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
-                                || name == u"--format";
+                                || name == u"--format" || name == u"--plot" || name == u"--plot-size";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -121,7 +157,12 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             return failure(QStringLiteral("%1 takes no value").arg(name));
         }
 
-        if (name == u"--range") {
+        QString plotError;
+        if (parsePlotOption(name, value, options, plotError)) {
+            if (!plotError.isEmpty())
+                return failure(plotError);
+            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+        } else if (name == u"--range") {
             const std::optional<CellBlock> block = CellBlock::parse(value);
             if (!block)
                 return failure(QStringLiteral("bad range \"%1\" (write it like B2:D7)").arg(value));
@@ -237,7 +278,52 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
     // A genotype run's fallback estimates take the seed without it.
     if (options.seedGiven && !simulates && !options.genotypes)
         return failure(QStringLiteral("--seed applies with --monte-carlo only"));
+    if (plotSizeGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-size applies with --plot only"));
+    if (!options.plot.isEmpty() && options.testKind == TestGeneInter)
+        return failure(QStringLiteral("--plot applies to chi2, fisher, hwe, cluster and models"));
 
+    CliParse parse;
+    parse.ok = true;
+    parse.options = options;
+    return parse;
+}
+
+// qq FILE [--plot OUT] [--plot-size WxH]
+CliParse parseQq(const QStringList &arguments, CliOptions options)
+{
+    bool optionsEnded = false;
+    bool plotSizeGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
+            options.files.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString name, value;
+        bool hasValue = false;
+        splitOption(argument, name, value, hasValue);
+        if (name != u"--plot" && name != u"--plot-size")
+            return failure(QStringLiteral("unknown option %1").arg(argument));
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return failure(QStringLiteral("%1 needs a value").arg(name));
+            value = arguments.at(++i);
+        }
+        QString error;
+        parsePlotOption(name, value, options, error);
+        if (!error.isEmpty())
+            return failure(error);
+        plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+    }
+    if (plotSizeGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-size applies with --plot only"));
+    if (options.files.size() != 1)
+        return failure(QStringLiteral("qq takes one FILE"));
     CliParse parse;
     parse.ok = true;
     parse.options = options;
@@ -315,6 +401,10 @@ CliParse parseCommandLine(const QStringList &arguments)
         }
         return parse;
     }
+    if (command == u"qq") {
+        options.command = CliOptions::Command::Qq;
+        return parseQq(arguments, options);
+    }
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -331,10 +421,11 @@ QString usageText()
     return QStringLiteral(
         "usage: velmora-cli TEST [--range B2:D7]... [--yates] [--accuracy D] [--max-memory MB]\n"
         "                       [--monte-carlo B [--seed S]] [--conf-level L] [--threads T]\n"
-        "                       [--report] FILE...\n"
+        "                       [--report] [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]] FILE...\n"
         "       velmora-cli hwe|fisher|chi2|models [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
         "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
         "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
+        "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -345,6 +436,10 @@ QString usageText()
         "--monte-carlo B: fisher, hwe, chi2 by B random tables, with a 99% interval; --seed S\n"
         "repeats a run (default: a fresh seed, reported); --threads T (default: every core).\n"
         "--conf-level L: models' intervals at level L (default 0.95).\n"
+        "--plot: the picture of the table (a batch: the folder OUT with OUT/table-N.ext for\n"
+        "the N-th line); --plot-size: its pixels (default 1200x800).\n"
         "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
-        "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n");
+        "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n"
+        "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
+        "and the genomic-control lambda on standard output.\n");
 }

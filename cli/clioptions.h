@@ -11,7 +11,7 @@
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Help };
+    enum class Command { Test, Values, Convert, Qq, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -26,7 +26,10 @@ struct CliOptions
     quint64 seed = 0;
     int threads = 0;         // threads a run may use; 0: one per core
     double confLevel = 0.95; // models: the level of every interval
-    QStringList files;       // Test: the inputs; Values: one; Convert: in, out
+    QString plot;            // --plot OUT.png|.svg|.pdf; empty: no picture
+    int plotWidth = 1200;    // --plot-size WxH, in pixels
+    int plotHeight = 800;
+    QStringList files;       // Test: the inputs; Values, Qq: one; Convert: in, out
 
     // Genotype files (.vcf, .vcf.gz, .bcf, .bed) instead of tables.
     bool genotypes = false;

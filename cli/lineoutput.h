@@ -1,8 +1,13 @@
 #pragma once
 
+#include "runpictures.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
+class PlotOutput;
 class ProgressLine;
 
 // Result lines go to standard output; when it is the terminal that also
@@ -11,14 +16,18 @@ class ProgressLine;
 class LineOutput final
 {
 public:
-    explicit LineOutput(ProgressLine &progress);
+    // plots: where the lines' pictures go (--plot), or null.
+    explicit LineOutput(ProgressLine &progress, PlotOutput *plots = nullptr);
 
-    // One line, without its line end. False once standard output failed.
-    bool write(const QString &line);
-    // Whole lines in UTF-8, each with its line end.
-    bool writeLines(const QByteArray &lines);
+    // One line, without its line end, and its picture. False once standard
+    // output failed.
+    bool write(const QString &line, const PicturePtr &picture = nullptr);
+    // Whole lines in UTF-8, each with its line end; pictures: one per line
+    // (or none at all when there is no --plot).
+    bool writeLines(const QByteArray &lines, const std::vector<PicturePtr> &pictures = {});
 
 private:
     ProgressLine &progress;
+    PlotOutput *plots;
     const bool sharesTerminal;
 };

@@ -50,6 +50,7 @@ void TableBatchRun::read(TextTableReader &reader, Batch &batch)
         slot.state = State::Waiting;
         slot.ok = true;
         slot.out.resize(0);
+        slot.pictures.clear();
         characters += slot.table.characters();
         ++batch.count;
     }
@@ -83,12 +84,15 @@ void TableBatchRun::runOnWorker(Slot &slot)
             runBlock(source, block, settings, place, ProgressDisplay(), input, BlockThread::Worker);
         if (outcome.deferred) {
             slot.out.resize(0);
+            slot.pictures.clear();
             slot.ok = true;
             slot.state = State::Deferred;
             return false;
         }
         slot.out += outcome.line.toUtf8();
         slot.out += '\n';
+        if (settings.plot)
+            slot.pictures.push_back(outcome.picture);
         slot.ok = slot.ok && outcome.ok;
         ++place.block;
         if (outcome.stopped) {
@@ -134,7 +138,7 @@ bool TableBatchRun::runOnMain(Slot &slot)
         const BlockOutcome outcome =
             runBlock(source, block, settings, place, display, mainInput, BlockThread::Main);
         allOk = allOk && outcome.ok;
-        if (!output.write(outcome.line))
+        if (!output.write(outcome.line, outcome.picture))
             return false;
         ++place.block;
     }
@@ -148,11 +152,11 @@ bool TableBatchRun::write(Batch &batch)
         switch (slot.state) {
         case State::Done:
             allOk = allOk && slot.ok;
-            if (!output.writeLines(slot.out))
+            if (!output.writeLines(slot.out, slot.pictures))
                 return false;
             break;
         case State::Ended:
-            output.writeLines(slot.out);
+            output.writeLines(slot.out, slot.pictures);
             allOk = false;
             return false;
         case State::Waiting:
@@ -161,6 +165,7 @@ bool TableBatchRun::write(Batch &batch)
                 return false;
             break;
         }
+        slot.pictures.clear();
         if (slot.table.characters() > kKeptCharacters)
             slot.table = TextTable();
     }

@@ -62,6 +62,7 @@ private:
         State state = State::Waiting;
         bool ok = true;
         QByteArray out;
+        std::vector<PicturePtr> pictures;  // one per line of out, with --plot
     };
 
     struct Batch

@@ -4,8 +4,9 @@
 set -euo pipefail
 
 # libhts-dev: htslib's headers, library and htslib.pc (found through
-# pkg-config) for VCF and BCF; snakemake: the cluster workflow and its test.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libbenchmark-dev
+# pkg-config) for VCF and BCF; snakemake: the cluster workflow and its test;
+# qt6-svg-dev: the pictures' SVG export.
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libbenchmark-dev
           libhts-dev snakemake
           xvfb xauth x11-utils xdotool desktop-file-utils shared-mime-info fonts-dejavu-core)
 

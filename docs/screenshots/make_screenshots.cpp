@@ -9,6 +9,7 @@
 #include "calcpoll.h"
 #include "examplecatalog.h"
 #include "mainwindow.h"
+#include "plotshots.h"
 #include "recoverydialog.h"
 #include "resultsview.h"
 #include "runcontext.h"
@@ -433,5 +434,6 @@ int main(int argc, char *argv[])
     }
     Shooter shooter(outDir, QString::fromLocal8Bit(argv[2]));
     takeAll(shooter);
-    return shooter.failures() == 0 ? 0 : 1;
+    const int plotFailures = takePlots(outDir, QString::fromLocal8Bit(argv[2]));
+    return shooter.failures() + plotFailures == 0 ? 0 : 1;
 }

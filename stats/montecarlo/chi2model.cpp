@@ -27,11 +27,16 @@ public:
         m_decided = false;
         std::copy(m.m_columnSums.begin(), m.m_columnSums.end(), m_columnsLeft.begin());
         m_sampler.table(engine, m.m_rowSums.data(), m.m_rows, m.m_columnSums.data(), m.m_columns, m.m_total,
-                        m_cells.data(), m_sites, m.m_correction > 0.0 ? nullptr : this);
-        if (m_decided)
+                        m_cells.data(), m_sites, this);
+        if (m_decided) {
+            if (m_bins)
+                m_bins->add(completed());
             return true;
+        }
         const size_t last = size_t(m.m_rows - 1);
         m_sum += m.rowStatistic(int(last), m_cells.data() + last * size_t(m.m_columns));
+        if (m_bins)
+            m_bins->add(m_sum);
         return m_sum >= m.m_limit;
     }
 
@@ -56,8 +61,29 @@ private:
             const double deviation = double(m_columnsLeft[c]) - expected[c];
             floor += deviation * deviation * inverse[c];
         }
-        m_decided = m_sum + floor >= m.m_decisive;
+        // The floor holds for the uncorrected statistic only: with Yates'
+        // correction every row is drawn and summed.
+        m_decided = m.m_correction == 0.0 && m_sum + floor >= m.m_decisive;
+        m_decidedRow = row;
         return m_decided;
+    }
+
+    // The whole statistic of a table decided early, for the bins: the rows
+    // left drawn from the spare stream with the column counts left.
+    double completed()
+    {
+        const chi2model &m = m_model;
+        const int from = m_decidedRow + 1;
+        const size_t C = size_t(m.m_columns);
+        qint64 items = 0;
+        for (const qint64 left : m_columnsLeft)
+            items += left;
+        m_sampler.table(*m_spare, m.m_rowSums.data() + from, m.m_rows - from, m_columnsLeft.data(), m.m_columns,
+                        items, m_cells.data() + size_t(from) * C);
+        double sum = m_sum;
+        for (int r = from; r < m.m_rows; ++r)
+            sum += m.rowStatistic(r, m_cells.data() + size_t(r) * C);
+        return sum;
     }
 
     const chi2model &m_model;
@@ -68,6 +94,7 @@ private:
     const int m_sites;
     double m_sum = 0.0;
     bool m_decided = false;
+    int m_decidedRow = 0;
 };
 
 chi2model::chi2model(int rows, int columns, const int *cells, bool yates)

@@ -22,7 +22,10 @@ public:
     {
         m_sampler.multivariate(engine, m_model.m_columns.data(), int(m_model.m_columns.size()),
                                m_model.m_total, m_model.m_firstRow, m_row.data(), m_sites);
-        return m_model.score(m_row.data()) <= m_model.m_limit;
+        const double score = m_model.score(m_row.data());
+        if (m_bins)
+            m_bins->add(score);
+        return score <= m_model.m_limit;
     }
 
     bool failed() const override { return m_sampler.failed(); }

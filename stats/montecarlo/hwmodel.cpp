@@ -27,7 +27,10 @@ public:
     {
         m_sampler.genotypes(engine, m_model.m_alleles.data(), m_model.m_K, m_model.m_individuals, m_cells.data(),
                             m_sites);
-        return m_model.score(m_cells.data()) <= m_model.m_limit;
+        const double score = m_model.score(m_cells.data());
+        if (m_bins)
+            m_bins->add(score);
+        return score <= m_model.m_limit;
     }
 
     bool failed() const override { return m_sampler.failed(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mcbins.h"
 #include "mcgenerator.h"
 
 #include <cfloat>
@@ -18,6 +19,19 @@ public:
     // True once a draw failed (see tablesampler::failed); the run is then
     // an error, not a result.
     virtual bool failed() const = 0;
+
+    // From now on each table's statistic is also counted into `bins`; what
+    // a sampler that decides a table early leaves undrawn, it draws from
+    // `spare`, so that the tables counted are those drawn without bins.
+    void countInto(mcbins *bins, mcgenerator *spare)
+    {
+        m_bins = bins;
+        m_spare = spare;
+    }
+
+protected:
+    mcbins *m_bins = nullptr;
+    mcgenerator *m_spare = nullptr;
 };
 
 // A Monte Carlo test: the observed table with what every thread's sampler

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -39,6 +40,10 @@ struct SharedRun
     std::atomic<bool> stop{false};
     std::atomic<bool> failed{false};
     std::atomic<bool> outOfMemory{false};
+    // Where the threads' bins are added up (null: no bins), and the seed of
+    // the spare streams.
+    mcbins *bins = nullptr;
+    quint64 spareSeed = 0;
 
     std::mutex mutex;
     std::condition_variable finished;
@@ -51,6 +56,7 @@ struct SharedRun
 
     void work();
     void runChunks();
+    void drawChunks(mcsampler &sampler, mcbins *local);
     void poll();
 };
 
@@ -64,11 +70,32 @@ void SharedRun::poll()
 void SharedRun::runChunks()
 {
     const std::unique_ptr<mcsampler> sampler = model.sampler();
+    if (!bins) {
+        drawChunks(*sampler, nullptr);
+        return;
+    }
+    // Each thread its own bins, added up at its end: sums of whole numbers,
+    // the same whichever thread drew which chunk.
+    mcbins local = bins->empty();
+    drawChunks(*sampler, &local);
+    const std::lock_guard<std::mutex> lock(mutex);
+    bins->merge(local);
+}
+
+void SharedRun::drawChunks(mcsampler &samplerOfThread, mcbins *local)
+{
+    mcsampler *sampler = &samplerOfThread;
     for (qint64 taken = 0; taken < chunks; ++taken) {
         const qint64 chunk = nextChunk.fetch_add(1);
         if (chunk >= chunks || stop.load(std::memory_order_relaxed))
             return;
         mcgenerator engine = mcstream::chunkEngine(seed, chunk);
+        // A chunk's spare stream, like its stream, belongs to the chunk.
+        std::optional<mcgenerator> spare;
+        if (local) {
+            spare.emplace(mcstream::chunkEngine(spareSeed, chunk));
+            sampler->countInto(local, &*spare);
+        }
         const qint64 first = chunk * mcstream::kChunkSamples;
         const qint64 count = std::min(mcstream::kChunkSamples, samples - first);
         qint64 found = 0;
@@ -115,7 +142,7 @@ int defaultThreadCount()
 }
 
 mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int threads,
-                      int progressMaximum)
+                      int progressMaximum, mcbins *bins)
 {
     mccount result;
     if (samples < 1)
@@ -123,6 +150,8 @@ mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int th
     const qint64 chunks = (samples + mcstream::kChunkSamples - 1) / mcstream::kChunkSamples;
     SharedRun run(model, samples, chunks, seed);
     run.progressMaximum = progressMaximum;
+    run.bins = bins;
+    run.spareSeed = mcstream::derivedSeed(seed, ~quint64(0));
     const qint64 wanted = std::min<qint64>(threads > 0 ? threads : defaultThreadCount(), chunks);
 
     std::vector<std::thread> pool;

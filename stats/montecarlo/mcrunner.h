@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 class mcmodel;
+struct mcbins;
 
 // How many of a run's samples were extreme.
 struct mccount
@@ -28,9 +29,10 @@ struct mccount
 // draws, polling between its samples. Otherwise it waits: it polls
 // pollCalcEvents() about every 10 ms (a nonzero return stops the workers
 // within a few hundred samples) and writes calcProgressValue as the share
-// of chunks done, 0 to progressMaximum.
+// of chunks done, 0 to progressMaximum. With `bins` (laid out, empty), the
+// samples' statistic is counted into them as well.
 mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int threads,
-                      int progressMaximum);
+                      int progressMaximum, mcbins *bins = nullptr);
 
 // The default number of threads: every core.
 int defaultThreadCount();

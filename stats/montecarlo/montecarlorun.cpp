@@ -142,6 +142,10 @@ MonteCarloRun runMonteCarloTest(int kind, const TestInput &in, const CellSource 
             ready = prepareHardyWeinberg(in, prepared);
         else if (kind == TestChi2)
             ready = prepareChi2(in, grid, prepared);
+        if (ready && settings.histogram)
+            run.histogram = kind == TestFisher    ? mcbinning::fisher(in.testSize, in.bufC.data(), in.bufD.data())
+                            : kind == TestHardyW ? mcbinning::hardyWeinberg(in.testSize, in.bufA.data())
+                                                 : mcbinning::chi2(prepared.x2, prepared.df);
     } catch (const std::bad_alloc &) {
         ready = false;
     }
@@ -154,7 +158,8 @@ MonteCarloRun runMonteCarloTest(int kind, const TestInput &in, const CellSource 
     mccount count;
     if (ready && settings.samples >= 1)
         count = countExtremes(*prepared.model, settings.samples, mcstream::derivedSeed(settings.seed, settings.key),
-                              settings.threads, kProgressMaximum);
+                              settings.threads, kProgressMaximum,
+                              run.histogram.counts.empty() ? nullptr : &run.histogram);
     else
         count.status = mccount::BadInput;
     probabilityinterval interval;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mcbins.h"
 #include "runreport.h"
 
 #include <QtGlobal>
@@ -18,6 +19,8 @@ struct MonteCarloSettings
     // are independent. A table's number in its file (1 for the window's
     // block), plus the block's index << 32 beyond the first block of a table.
     quint64 key = 1;
+    // Also count the simulated statistic in fixed bins, for its picture.
+    bool histogram = false;
 };
 
 // The Monte Carlo P-value of the Fisher 2xN, Hardy-Weinberg or chi-squared
@@ -32,6 +35,10 @@ struct MonteCarloRun : RunReport
     double high = qQNaN();
     double x2 = 0.0;        // chi-squared: the observed statistic and
     int df = 0;             // degrees of freedom
+    // With settings.histogram: the simulated statistic (chi-squared's X2,
+    // the table's -ln P for Fisher and Hardy-Weinberg), complete when
+    // status is 0.
+    mcbins histogram;
 };
 
 // Statuses beyond those of countExtremes (mccount::Status).

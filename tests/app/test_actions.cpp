@@ -108,7 +108,8 @@ void TestActions::menus_data()
                                          "&Select", "-", "&Find...", "&Go to Cell...", "-",
                                          "Pr&eferences..."});
     QTest::newRow("view") << "&View"
-                          << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate"});
+                          << strings({"Show &Results", "&Show Grid", "&Auto-Recalculate",
+                                      "&Pictures in Results"});
     QTest::newRow("analyse") << "&Analyse"
                              << strings({"&Gene interaction...", "&Fisher 2xN test...",
                                             "&Chi-squared test...", "Ris&k cluster...",

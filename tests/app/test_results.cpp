@@ -159,8 +159,11 @@ void TestResults::contextLineOfARun()
     const QDateTime when = QDateTime::fromString(entry.context.mid(prefix.size()), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     QVERIFY(when >= before && when <= QDateTime::currentDateTime());
     QVERIFY(entry.message.startsWith(QStringLiteral("<br />")) && !entry.message.contains(entry.context));
+    // The run's picture follows its numbers, embedded.
+    QCOMPARE(entry.pictures.size(), 1);
     QVERIFY(report(window).contains(kRule + QStringLiteral("<br /><font color=\"dimgray\">") + entry.context
-                                    + QStringLiteral("</font>") + entry.message + QStringLiteral("</font>")));
+                                    + QStringLiteral("</font>") + entry.message
+                                    + QStringLiteral("<br /><img src=\"data:image/png;base64,")));
     QVERIFY(reporttext::plainText(report(window)).contains(u'\n' + entry.context + u'\n'));
 }
 

@@ -154,13 +154,15 @@ void TestResultsCommands::contextMenu()
 
     const QStringList expected { kCopy, kSave, QStringLiteral("-"), kClear,
                                  kUndo + QStringLiteral(" (off)") };
-    // On the report itself, in place of the text's own menu...
+    // On the report itself, in place of the text's own menu, with the
+    // command for a picture under the mouse (greyed: none is)...
     ResultsView *view = windowtest::resultsView(window);
-    QCOMPARE(contextMenuAt(view->viewport(), QPoint(5, 5)), expected);
+    const QStringList onPane = expected + QStringList{ QStringLiteral("-"), QStringLiteral("Save &Picture As... (off)") };
+    QCOMPARE(contextMenuAt(view->viewport(), QPoint(5, 5)), onPane);
     // ...and on the white space below it.
     const QPoint below(5, view->viewport()->height() - 5);
     QVERIFY(view->document()->size().height() < below.y());
-    QCOMPARE(contextMenuAt(view->viewport(), below), expected);
+    QCOMPARE(contextMenuAt(view->viewport(), below), onPane);
 
     // The Results menu holds the same actions.
     QMenu *menu = nullptr;

@@ -43,6 +43,13 @@ const QStringList kPictures = {
     QStringLiteral("block-gene-interaction.png"),
     QStringLiteral("block-risk-cluster.png"),
     QStringLiteral("block-formulas-allelic.png"),
+    QStringLiteral("plot-chi-squared.png"),
+    QStringLiteral("plot-hardy-weinberg.png"),
+    QStringLiteral("plot-genotypes.png"),
+    QStringLiteral("plot-risk-clusters.png"),
+    QStringLiteral("plot-genetic-models.png"),
+    QStringLiteral("plot-monte-carlo.png"),
+    QStringLiteral("plot-qq.png"),
 };
 
 constexpr int kChannelTolerance = 64;

@@ -1,8 +1,9 @@
 // The Monte Carlo estimates against exact P-values: on 200 random tables of
 // each test the 99% interval must hold the exact P (from the brute-force
 // references of the exact tests, and an enumeration for chi-squared) at
-// least 97% of the time; the count of a seed must not depend on the
-// threads; a stop ends the run; and the report entries.
+// least 97% of the time (chi-squared with and without Yates' correction);
+// the count of a seed must not depend on the threads, nor the bins of the
+// simulated statistic; a stop ends the run; and the report entries.
 #include "bruteforce.h"
 #include "calcpoll.h"
 #include "chi2model.h"
@@ -11,6 +12,7 @@
 #include "guothompson.h"
 #include "hwbruteforce.h"
 #include "hwmodel.h"
+#include "mcbins.h"
 #include "mcrunner.h"
 #include "montecarlorun.h"
 #include "tableenumeration.h"
@@ -38,8 +40,9 @@ struct Case
 };
 
 // The exact P of the chi-squared statistic with fixed margins: every table
-// listed, the statistic in long double.
-double chi2Exact(int R, int C, const std::vector<int> &cells)
+// listed, the statistic in long double; with Yates' correction, each
+// |O - E| less min(0.5, |O - E|).
+double chi2Exact(int R, int C, const std::vector<int> &cells, bool yates = false)
 {
     Counts rows(size_t(R), 0);
     Counts columns(size_t(C), 0);
@@ -55,7 +58,8 @@ double chi2Exact(int R, int C, const std::vector<int> &cells)
         for (int r = 0; r < R; ++r)
             for (int c = 0; c < C; ++c) {
                 const long double e = (long double)rows[size_t(r)] * columns[size_t(c)] / total;
-                const long double d = table[size_t(r * C + c)] - e;
+                const long double absolute = std::fabs(table[size_t(r * C + c)] - e);
+                const long double d = absolute - (yates ? std::min(0.5L, absolute) : 0.0L);
                 x2 += d * d / e;
             }
         return x2;
@@ -105,13 +109,14 @@ std::vector<Case> hardyWeinbergCases()
     return cases;
 }
 
-std::vector<Case> chi2Cases()
+// Yates' correction: 2 x 2 tables only.
+std::vector<Case> chi2Cases(bool yates)
 {
     std::mt19937 rng(20240607u);
     std::vector<Case> cases;
     while (int(cases.size()) < kTables) {
-        const int R = 2 + int(rng() % 2);
-        const int C = 2 + int(rng() % 3);
+        const int R = yates ? 2 : 2 + int(rng() % 2);
+        const int C = yates ? 2 : 2 + int(rng() % 3);
         const int total = 6 + int(rng() % 20);
         std::vector<int> cells(size_t(R * C), 0);
         // Uneven weights give tables far from independence now and then.
@@ -137,8 +142,8 @@ std::vector<Case> chi2Cases()
         if (empty)
             continue;
         Case c;
-        c.model = std::make_unique<chi2model>(R, C, cells.data(), false);
-        c.exact = chi2Exact(R, C, cells);
+        c.model = std::make_unique<chi2model>(R, C, cells.data(), yates);
+        c.exact = chi2Exact(R, C, cells, yates);
         cases.push_back(std::move(c));
     }
     return cases;
@@ -155,6 +160,8 @@ private slots:
     void intervalsHoldExactP_data();
     void intervalsHoldExactP();
     void sameCountOnAnyThreads();
+    void histogram_data();
+    void histogram();
     void stopAndProgress();
     void refusedInput();
     void reports_data();
@@ -174,6 +181,7 @@ void TestMonteCarlo::intervalsHoldExactP_data()
     QTest::newRow("fisher") << int(TestFisher);
     QTest::newRow("hardy-weinberg") << int(TestHardyW);
     QTest::newRow("chi2") << int(TestChi2);
+    QTest::newRow("chi2, Yates") << -int(TestChi2);
 }
 
 void TestMonteCarlo::intervalsHoldExactP()
@@ -181,7 +189,7 @@ void TestMonteCarlo::intervalsHoldExactP()
     QFETCH(int, test);
     const std::vector<Case> cases = test == TestFisher  ? fisherCases()
                                     : test == TestHardyW ? hardyWeinbergCases()
-                                                         : chi2Cases();
+                                                         : chi2Cases(test < 0);
     QCOMPARE(int(cases.size()), kTables);
     int held = 0;
     QString misses;
@@ -229,6 +237,74 @@ void TestMonteCarlo::sameCountOnAnyThreads()
         QVERIFY(one.extreme > 0 && one.extreme < samples);
         const mccount other = countExtremes(*model, samples, 78, 2, 100);
         QVERIFY(other.extreme != one.extreme);
+    }
+}
+
+void TestMonteCarlo::histogram_data()
+{
+    QTest::addColumn<int>("test");
+    QTest::addColumn<std::vector<int>>("cells");  // Fisher: x1 then c; Hardy-Weinberg: K x K; chi2: 3 x 3
+    QTest::addColumn<double>("mean");              // chi2: the exact mean of X2; 0: not checked
+    QTest::newRow("fisher") << int(TestFisher) << std::vector<int>{5, 0, 1, 7, 3, 5, 5, 5, 9, 12} << 0.0;
+    QTest::newRow("hardy-weinberg") << int(TestHardyW) << std::vector<int>{10, 5, 3, 0, 8, 4, 0, 0, 6} << 0.0;
+    // Haldane: with fixed margins E[X2] = N (r - 1)(c - 1) / (N - 1). Near
+    // independence nearly every table is extreme and decided after its
+    // first row: the bins must hold the whole statistic nonetheless.
+    QTest::newRow("chi2, near independence") << int(TestChi2) << std::vector<int>{4, 4, 4, 4, 4, 4, 4, 4, 5}
+                                             << 37.0 * 4.0 / 36.0;
+    QTest::newRow("chi2") << int(TestChi2) << std::vector<int>{3, 1, 4, 1, 5, 9, 2, 6, 5} << 36.0 * 4.0 / 35.0;
+}
+
+// The bins: the same on any threads, every sample in them, those at and
+// beyond the observed value the extreme ones, and counting them changes
+// no count.
+void TestMonteCarlo::histogram()
+{
+    QFETCH(int, test);
+    QFETCH(std::vector<int>, cells);
+    QFETCH(double, mean);
+    std::unique_ptr<mcmodel> model;
+    mcbins laid;
+    if (test == TestFisher) {
+        const int N = int(cells.size()) / 2;
+        model = std::make_unique<fishermodel>(N, cells.data(), cells.data() + N);
+        laid = mcbinning::fisher(N, cells.data(), cells.data() + N);
+    } else if (test == TestHardyW) {
+        model = std::make_unique<hwmodel>(3, cells.data());
+        laid = mcbinning::hardyWeinberg(3, cells.data());
+    } else {
+        auto chi2 = std::make_unique<chi2model>(3, 3, cells.data(), false);
+        laid = mcbinning::chi2(chi2->observed(), 4);
+        model = std::move(chi2);
+    }
+    const qint64 samples = 40000;
+    const mccount plain = countExtremes(*model, samples, 77, 2, 100);
+    mcbins one = laid.empty();
+    mcbins three = laid.empty();
+    const mccount counted = countExtremes(*model, samples, 77, 1, 100, &one);
+    QCOMPARE(countExtremes(*model, samples, 77, 3, 100, &three).extreme, plain.extreme);
+    QCOMPARE(counted.extreme, plain.extreme);
+    QCOMPARE(three.counts, one.counts);
+    QCOMPARE(three.above, one.above);
+    QCOMPARE(one.total(), samples);
+    QCOMPARE(one.below, qint64(0));
+
+    const int at = one.binOf(one.observed);
+    QVERIFY(at >= 0 && at < mcbins::kBins);
+    qint64 beyond = one.above;
+    for (int i = at + 1; i < mcbins::kBins; ++i)
+        beyond += one.counts[size_t(i)];
+    QVERIFY2(beyond <= plain.extreme && plain.extreme <= beyond + one.counts[size_t(at)],
+             qPrintable(QStringLiteral("%1 extreme, %2 beyond the observed bin").arg(plain.extreme).arg(beyond)));
+    if (mean > 0.0) {
+        QCOMPARE(one.above, qint64(0));
+        double sum = 0.0;
+        for (int i = 0; i < mcbins::kBins; ++i)
+            sum += double(one.counts[size_t(i)]) * (one.start + (i + 0.5) * one.width);
+        // X2's standard deviation is below 4 here: 0.08 is over four
+        // standard errors of the mean of 40,000, and a bin is 0.01 wide.
+        QVERIFY2(std::fabs(sum / double(samples) - mean) < 0.08,
+                 qPrintable(QStringLiteral("mean %1, exact %2").arg(sum / double(samples)).arg(mean)));
     }
 }
 

@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtNumeric>
+
+#include <variant>
+#include <vector>
+
+// What each picture draws: plain figures that the caller fills from a run.
+// Nothing here knows a test's engine; one painter per model draws it (see
+// picturepainter.h), so every device shows the same picture.
+namespace pictures {
+
+// Observed against expected counts of a table, as grouped bars: one group
+// per category along the x axis, one colour per series within it.
+struct ContingencyModel
+{
+    QString title;
+    QString subtitle;
+    QString groupAxis;          // what the groups are ("Column of the block")
+    QStringList groups;         // one label per group, along x
+    QStringList series;         // one label (and colour) per series
+    // Per cell, series-major: index = series * groups + group.
+    std::vector<double> observed;
+    std::vector<double> expected;
+    std::vector<double> residual;  // (O - E) / sqrt(E); NaN where E = 0
+};
+
+// One allele count of the band that the exact test accepts, as frequencies
+// of the n individuals.
+struct BandSlice
+{
+    double alleleFrequency = 0.0;  // of the second allele
+    double hetLow = 0.0;           // heterozygote frequencies accepted
+    double hetHigh = 0.0;
+};
+
+// The de Finetti diagram of a two-allele sample: the first allele's
+// homozygotes at the left corner, the second's at the right, the
+// heterozygotes at the top.
+struct TernaryModel
+{
+    QString title;
+    QString subtitle;
+    QStringList alleles;  // two names
+    qint64 homFirst = 0;
+    qint64 het = 0;
+    qint64 homSecond = 0;
+    double level = 0.05;
+    std::vector<BandSlice> band;  // sorted by allele frequency; empty: none drawn
+};
+
+// A K-allele genotype table as a heat map of (O - E) / sqrt(E), the cells on
+// and above the diagonal.
+struct GenotypeHeatMapModel
+{
+    QString title;
+    QString subtitle;
+    QStringList alleles;           // K names
+    std::vector<double> observed;  // K x K, row-major
+    std::vector<double> expected;
+    std::vector<double> residual;
+};
+
+// A histogram of a simulated statistic in fixed bins, with the observed
+// value; samples at or above it count as extreme.
+struct HistogramModel
+{
+    QString title;
+    QString subtitle;
+    QString statistic;            // the x axis' label, with its unit
+    double binStart = 0.0;
+    double binWidth = 1.0;
+    std::vector<qint64> counts;   // samples per bin
+    qint64 below = 0;             // samples left of the first bin
+    qint64 above = 0;             // right of the last
+    double observed = 0.0;
+};
+
+// One row of a forest plot: an estimate with its interval and P-value.
+struct ForestRow
+{
+    QString label;
+    double estimate = qQNaN();
+    double low = qQNaN();
+    double high = qQNaN();
+    double pValue = qQNaN();
+    QString note;  // shown instead when there is no estimate
+};
+
+struct ForestModel
+{
+    QString title;
+    QString subtitle;
+    QString measure;  // the x axis' label ("Odds ratio (95% interval, log scale)")
+    std::vector<ForestRow> rows;
+};
+
+// Each factor's frequency ratio, grouped by its cluster.
+struct ClusterDot
+{
+    QString factor;
+    int cluster = 1;        // 1-based
+    double ratio = 1.0;
+    bool corrected = false; // a zero count replaced by 0.5
+};
+
+struct ClusterDotModel
+{
+    QString title;
+    QString subtitle;
+    QString ratioAxis;                 // "Frequency ratio, Controls / Cases"
+    std::vector<ClusterDot> dots;      // in any order
+    std::vector<double> clusterRatios; // one per cluster, 1-based order
+};
+
+// -log10 P against its expectation under the uniform distribution, with the
+// pointwise 95% band and the genomic-control lambda.
+struct QqModel
+{
+    QString title;
+    QString subtitle;
+    qint64 count = 0;
+    double lambda = qQNaN();
+    std::vector<double> expected;
+    std::vector<double> observed;
+    std::vector<double> bandExpected;
+    std::vector<double> bandLow;
+    std::vector<double> bandHigh;
+};
+
+using Picture = std::variant<ContingencyModel, TernaryModel, GenotypeHeatMapModel, HistogramModel,
+                             ForestModel, ClusterDotModel, QqModel>;
+
+} // namespace pictures

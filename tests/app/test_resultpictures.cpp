@@ -1,0 +1,290 @@
+// The pictures of the Results window, driven through the real window: each
+// test's run leaves its picture under its entry (none for gene
+// interaction), View > Pictures in Results hides and shows them and is
+// remembered, the context menu's Save Picture As writes each type by its
+// name and starts in the folder used last, and a double click opens the
+// picture in a window of its own that saves at its own size.
+#include "documentprompts.h"
+#include "mainwindow.h"
+#include "picturepainter.h"
+#include "picturewindow.h"
+#include "resultpictures.h"
+#include "seldialog.h"
+#include "windowtesthelpers.h"
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDockWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kShow = QStringLiteral("&Pictures in Results");
+const QString kSave = QStringLiteral("Save &Picture As...");
+
+// Runs a test on a block; by simulation when samples are given.
+void runTest(MainWindow &window, const QString &menuText, int top, int left, int bottom, int right,
+             const QString &samples = QString())
+{
+    QVERIFY(windowtest::trigger(window, menuText));
+    window.sheet()->clearSelection();
+    window.sheet()->setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
+    QVERIFY(window.selectionDialog()->okButton->isEnabled());
+    if (!samples.isEmpty()) {
+        SelDialog *dialog = window.selectionDialog();
+        QTest::mouseClick(dialog->monteCarloCheck, Qt::LeftButton);
+        dialog->samplesSpin->selectAll();
+        QTest::keyClicks(dialog->samplesSpin, samples);
+    }
+    QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+}
+
+// A point of the pane over the newest picture, scrolled into view.
+QPoint pictureSpot(ResultsView *view)
+{
+    for (int tries = 0; tries < 20; ++tries) {
+        for (int y = 2; y < view->viewport()->height(); y += 6)
+            if (view->pictureAt(QPoint(80, y), nullptr, nullptr))
+                return QPoint(80, y);
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + view->viewport()->height() / 2);
+    }
+    return QPoint(-1, -1);
+}
+
+// Right-clicks at `pos` and triggers the item `text` of the menu that pops
+// up; whether it was there and enabled.
+bool chooseFromContextMenu(QWidget *widget, const QPoint &pos, const QString &text)
+{
+    bool chosen = false;
+    QTimer reader;
+    reader.setInterval(10);
+    QObject::connect(&reader, &QTimer::timeout, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        reader.stop();
+        QAction *found = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == text && action->isEnabled())
+                found = action;
+        menu->close();
+        if (found) {
+            chosen = true;
+            found->trigger();
+        }
+    });
+    reader.start();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, widget->mapToGlobal(pos));
+    QApplication::sendEvent(widget, &event);
+    return chosen;
+}
+
+} // namespace
+
+class TestResultPictures final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void eachTestDrawsItsPicture_data();
+    void eachTestDrawsItsPicture();
+    void picturesInResultsHidesAndIsRemembered();
+    void saveFromTheContextMenu();
+    void doubleClickOpensItsWindow();
+
+private:
+    QTemporaryDir settingsDir;
+    QTemporaryDir files;
+};
+
+void TestResultPictures::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(settingsDir.isValid() && files.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+}
+
+void TestResultPictures::eachTestDrawsItsPicture_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("kind");  // the model's index in pictures::Picture; -1 for none
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("samples");  // Monte Carlo; empty: exact
+    QTest::newRow("chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 0 << QStringLiteral("Chi-squared test, B2:D3") << QString();
+    QTest::newRow("fisher") << QStringLiteral("&Fisher 2xN test...") << 2 << 3 << 0 << QStringLiteral("Fisher 2xN test, B2:D3") << QString();
+    QTest::newRow("hardy-weinberg, 2 alleles") << QStringLiteral("Exact &Hardy-Weinberg...") << 2 << 2 << 1
+                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:C3") << QString();
+    QTest::newRow("hardy-weinberg, 3 alleles") << QStringLiteral("Exact &Hardy-Weinberg...") << 3 << 3 << 2
+                                               << QStringLiteral("Exact Hardy-Weinberg test, B2:D4") << QString();
+    QTest::newRow("models") << QStringLiteral("Genetic &models...") << 2 << 3 << 4 << QStringLiteral("Genetic models, B2:D3") << QString();
+    QTest::newRow("risk clusters") << QStringLiteral("Ris&k cluster...") << 2 << 4 << 5 << QStringLiteral("Risk clusters, B2:E3") << QString();
+    QTest::newRow("gene interaction") << QStringLiteral("&Gene interaction...") << 4 << 2 << -1 << QStringLiteral("") << QString();
+    QTest::newRow("monte carlo chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 3
+                                             << QStringLiteral("Monte Carlo chi-squared test, B2:D3") << QStringLiteral("2000");
+    QTest::newRow("monte carlo hardy-weinberg") << QStringLiteral("Exact &Hardy-Weinberg...") << 3 << 3 << 3
+                                                << QStringLiteral("Monte Carlo Hardy-Weinberg test, B2:D4") << QStringLiteral("2000");
+}
+
+void TestResultPictures::eachTestDrawsItsPicture()
+{
+    QFETCH(QString, menu);
+    QFETCH(int, rows);
+    QFETCH(int, columns);
+    QFETCH(int, kind);
+    QFETCH(QString, title);
+    QFETCH(QString, samples);
+    MainWindow window;
+    window.resize(900, 700);
+    window.show();
+    // Names beside a risk-cluster block; a triangle for Hardy-Weinberg.
+    if (kind == 5) {
+        windowtest::fill(window.sheet(), 0, 0, {{nullptr, "F1", "F2", "F3", "F4"}, {"Cases", "12", "30", "5", "9"},
+                                                {"Controls", "20", "11", "14", "7"}});
+    } else {
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < columns; ++c)
+                if (menu != QStringLiteral("Exact &Hardy-Weinberg...") || c >= r)
+                    window.sheet()->setCellFormula(1 + r, 1 + c, QString::number(10 + 7 * r + 3 * c + (r * c) % 5));
+    }
+    runTest(window, menu, 1, 1, rows, columns, samples);
+    const ResultsView *view = windowtest::resultsView(window);
+    QCOMPARE(view->entries().size(), 1);
+    const QList<ResultsView::Picture> &shown = view->entries().last().pictures;
+    if (kind < 0) {
+        QVERIFY(shown.isEmpty());
+        return;
+    }
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.first().model);
+    QCOMPARE(int(shown.first().model->index()), kind);
+    QCOMPARE(pictures::pictureTitle(*shown.first().model), title);
+    if (!samples.isEmpty()) {
+        // Every sample in the histogram's bars or beside its axis.
+        const auto &histogram = std::get<pictures::HistogramModel>(*shown.first().model);
+        qint64 counted = histogram.below + histogram.above;
+        for (const qint64 count : histogram.counts)
+            counted += count;
+        QCOMPARE(counted, samples.toLongLong());
+    }
+    // Drawn at the size that fits the pane, for the screen's pixels.
+    const auto *results = window.findChild<ResultPictures *>();
+    QCOMPARE(shown.first().image.deviceIndependentSize().toSize(), results->pictureSize());
+    QVERIFY(results->pictureSize().width() <= view->viewport()->width());
+}
+
+void TestResultPictures::picturesInResultsHidesAndIsRemembered()
+{
+    DocumentPrompts prompts;
+    {
+        MainWindow window;
+        window.show();
+        windowtest::fill(window.sheet(), 1, 1, {{"10", "20"}, {"30", "40"}});
+        runTest(window, QStringLiteral("&Chi-squared test..."), 1, 1, 2, 2);
+        const ResultsView *view = windowtest::resultsView(window);
+        QVERIFY(view->html().contains(QStringLiteral("<img src=\"data:image/png;base64,")));
+        QAction *show = windowtest::action(window, kShow);
+        QVERIFY(show && show->isCheckable() && show->isChecked());
+        const QPoint spot = pictureSpot(windowtest::resultsView(window));
+        QVERIFY(spot.x() >= 0);
+        show->trigger();
+        QVERIFY(!view->html().contains(QStringLiteral("<img")));
+        QCOMPARE(view->entries().last().pictures.size(), 1);
+        // Hidden, a picture is not offered for saving either.
+        QVERIFY(!chooseFromContextMenu(view->viewport(), spot, kSave));
+        prompts.buttonAnswers.enqueue(QMessageBox::No);  // the block typed is not kept
+        QVERIFY(window.close());
+    }
+    MainWindow again;
+    QVERIFY(!windowtest::action(again, kShow)->isChecked());
+    windowtest::action(again, kShow)->trigger();
+    QVERIFY(again.close());
+}
+
+void TestResultPictures::saveFromTheContextMenu()
+{
+    DocumentPrompts prompts;
+    MainWindow window;
+    window.resize(900, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resizeDocks({window.findChild<QDockWidget *>()}, {500}, Qt::Vertical);
+    windowtest::fill(window.sheet(), 1, 1, {{"45", "72", "33"}, {"60", "55", "20"}});
+    runTest(window, QStringLiteral("&Chi-squared test..."), 1, 1, 2, 3);
+    ResultsView *view = windowtest::resultsView(window);
+    const QPoint spot = pictureSpot(view);
+    QVERIFY(spot.x() >= 0);
+
+    // By the name's extension; a name without one is a PNG.
+    for (const char *name : {"bars.svg", "bars", "bars.pdf", "bars.gif"})
+        prompts.fileAnswers.enqueue(files.filePath(QString::fromLatin1(name)));
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(chooseFromContextMenu(view->viewport(), spot, kSave));
+    QCOMPARE(prompts.unplanned, 0);
+    QVERIFY(QSvgRenderer(files.filePath(QStringLiteral("bars.svg"))).isValid());
+    QCOMPARE(QImage(files.filePath(QStringLiteral("bars.png"))).size(), QSize(1200, 800));
+    QFile pdf(files.filePath(QStringLiteral("bars.pdf")));
+    QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.readAll().startsWith("%PDF-"));
+    QVERIFY(!QFile::exists(files.filePath(QStringLiteral("bars.gif"))));
+    QCOMPARE(prompts.kinds().join(u' '), QStringLiteral("save save save save warning"));
+    // The first dialog proposes the title as the name; later ones start in
+    // the folder used last.
+    QVERIFY(prompts.asked.at(0).text.contains(QStringLiteral("chi-squared-test-b2-d3.png|")));
+    QVERIFY(prompts.asked.at(1).text.startsWith(files.path() + u'/'));
+    QVERIFY(prompts.asked.at(0).text.contains(QStringLiteral("*.svg")));
+
+    // Results > Save As: the HTML page carries the picture itself, as it is
+    // shown; plain text leaves it out.
+    prompts.fileAnswers.enqueue(files.filePath(QStringLiteral("report.html")));
+    prompts.fileAnswers.enqueue(files.filePath(QStringLiteral("report.txt")));
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(windowtest::trigger(window, QStringLiteral("&Save Results As...")));
+    const QString page = QString::fromUtf8(windowtest::fileBytes(files.filePath(QStringLiteral("report.html"))));
+    const QString prefix = QStringLiteral("<img src=\"data:image/png;base64,");
+    const qsizetype at = page.indexOf(prefix) + prefix.size();
+    QVERIFY(at > prefix.size());
+    const QByteArray png = QByteArray::fromBase64(page.mid(at, page.indexOf(u'"', at) - at).toLatin1());
+    QCOMPARE(QImage::fromData(png, "PNG"), view->entries().last().pictures.first().image.convertToFormat(QImage::Format_ARGB32));
+    const QByteArray text = windowtest::fileBytes(files.filePath(QStringLiteral("report.txt")));
+    QVERIFY(text.contains("Chi-squared") && !text.contains("<img") && !text.contains("\xef\xbf\xbc"));
+}
+
+void TestResultPictures::doubleClickOpensItsWindow()
+{
+    DocumentPrompts prompts;
+    MainWindow window;
+    window.resize(900, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.resizeDocks({window.findChild<QDockWidget *>()}, {500}, Qt::Vertical);
+    windowtest::fill(window.sheet(), 1, 1, {{"300", "500"}, {nullptr, "200"}});
+    runTest(window, QStringLiteral("Exact &Hardy-Weinberg..."), 1, 1, 2, 2);
+    ResultsView *view = windowtest::resultsView(window);
+    const QPoint spot = pictureSpot(view);
+    QVERIFY(spot.x() >= 0);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, spot);
+    auto *opened = window.findChild<PictureWindow *>();
+    QVERIFY(opened && opened->isVisible());
+    QCOMPARE(opened->windowTitle(), QStringLiteral("Exact Hardy-Weinberg test, B2:C3"));
+    QCOMPARE(opened->picture(), view->entries().last().pictures.first().model);
+    opened->resize(700, 420);
+    QVERIFY(!opened->grab().isNull());
+    // Saved from its own menu at its own shape.
+    prompts.fileAnswers.enqueue(files.filePath(QStringLiteral("ternary.png")));
+    QCOMPARE(opened->actions().size(), 1);
+    opened->actions().first()->trigger();
+    QCOMPARE(QImage(files.filePath(QStringLiteral("ternary.png"))).size(), QSize(1400, 840));
+}
+
+QTEST_MAIN(TestResultPictures)
+#include "test_resultpictures.moc"
