@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "calcpoll.h"
 #include "genotypetally.h"
+#include "jsonline.h"
 #include "lineoutput.h"
 #include "progressline.h"
 #include "testinput.h"
@@ -88,6 +89,14 @@ void GenotypeBatchRun::runOnWorker(Slot &slot)
         return;
     }
     tally.toTable(test.layout, slot.table);
+    if (twoAlleleHweLine(slot.table, slot.number, test.settings, test.budget, fileJson, slot.out)) {
+        if (test.tsv)
+            slot.out = test.tsv->row(QString::fromUtf8(slot.out));
+        else
+            slot.out += '\n';
+        slot.state = State::Done;
+        return;
+    }
     const VariantOutcome outcome =
         runVariantExact(slot.table, slot.number, test.settings, test.budget, reader->fileName(), input);
     if (outcome.needsMonteCarlo) {
@@ -156,6 +165,7 @@ bool GenotypeBatchRun::write(Batch &batch)
 bool GenotypeBatchRun::run(GenotypeReader &source, qint64 first, qint64 limit)
 {
     reader = &source;
+    fileJson = JsonLine::quoted(source.fileName()).toUtf8();
     next = first;
     left = limit;
     ended = false;
