@@ -3,7 +3,6 @@
 #include "batchworkers.h"
 #include "calcpoll.h"
 #include "genotypetally.h"
-#include "jsonline.h"
 #include "lineoutput.h"
 #include "progressline.h"
 #include "testinput.h"
@@ -89,7 +88,7 @@ void GenotypeBatchRun::runOnWorker(Slot &slot)
         return;
     }
     tally.toTable(test.layout, slot.table);
-    if (twoAlleleHweLine(slot.table, slot.number, test.settings, test.budget, fileJson, slot.out)) {
+    if (twoAlleleHweLine(slot.table, slot.number, test.settings, test.budget, names, slot.out)) {
         if (test.tsv)
             slot.out = test.tsv->row(QString::fromUtf8(slot.out));
         else
@@ -165,7 +164,7 @@ bool GenotypeBatchRun::write(Batch &batch)
 bool GenotypeBatchRun::run(GenotypeReader &source, qint64 first, qint64 limit)
 {
     reader = &source;
-    fileJson = JsonLine::quoted(source.fileName()).toUtf8();
+    names = variantLineNames(source.fileName(), test.settings);
     next = first;
     left = limit;
     ended = false;

@@ -176,10 +176,16 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
     return fromBlock(block);
 }
 
+VariantLineNames variantLineNames(const QString &file, const TestSettings &settings)
+{
+    return {JsonLine::quoted(file).toUtf8(), JsonLine::quoted(settings.name).toUtf8()};
+}
+
 bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettings &settings,
-                      const VariantBudget &budget, const QByteArray &fileJson, QByteArray &out)
+                      const VariantBudget &budget, const VariantLineNames &names, QByteArray &out)
 {
     out.resize(0);
+    out.reserve(256);
     // What runVariantExact would do otherwise: reject, estimate, or run
     // the network on more alleles.
     if (settings.kind != TestHardyW || settings.report || budget.exactUnits == 0 || !table.rejected.isEmpty()
@@ -189,11 +195,11 @@ bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettin
     if (hwtwoallele::pValue(table.cell(0, 0), table.cell(0, 1), table.cell(1, 1), &p) != hwtwoallele::Finished)
         return false;
     out += "{\"file\":";
-    out += fileJson;
+    out += names.file;
     out += ',';
     appendVariantFields(out, table, number);
     out += ",\"test\":";
-    out += JsonLine::quoted(settings.name).toUtf8();
+    out += names.test;
     out += ",\"status\":0,\"p\":";
     out += JsonLine::number(reportedProbability(p)).toLatin1();
     out += ",\"method\":\"exact\"}";
