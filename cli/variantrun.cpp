@@ -7,7 +7,9 @@
 #include "testinput.h"
 
 #include <charconv>
+#include <cstring>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -37,24 +39,24 @@ CellBlock tableBlock(const VariantTable &table)
 
 // A file's text as a JSON string: plain ASCII as it is, anything else
 // through the escaping of JsonLine.
-void appendQuoted(QByteArray &out, const QByteArray &bytes)
+void appendQuoted(std::string &out, const QByteArray &bytes)
 {
     for (const char c : bytes) {
         if (uchar(c) < 0x20 || uchar(c) >= 0x7f || c == '"' || c == '\\') {
-            out += JsonLine::quoted(QString::fromUtf8(bytes)).toUtf8();
+            out += JsonLine::quoted(QString::fromUtf8(bytes)).toStdString();
             return;
         }
     }
     out += '"';
-    out += bytes;
+    out.append(bytes.constData(), std::size_t(bytes.size()));
     out += '"';
 }
 
-void appendInteger(QByteArray &out, qint64 value)
+void appendInteger(std::string &out, qint64 value)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, end.ptr - digits);
+    out.append(digits, std::size_t(end.ptr - digits));
 }
 
 VariantOutcome rejectedLine(const VariantTable &table, qint64 number, const TestSettings &settings,
@@ -82,12 +84,12 @@ VariantOutcome fromBlock(const BlockOutcome &block)
 
 QString variantFields(const VariantTable &table, qint64 number)
 {
-    QByteArray out;
+    std::string out;
     appendVariantFields(out, table, number);
-    return QString::fromUtf8(out);
+    return QString::fromStdString(out);
 }
 
-void appendVariantFields(QByteArray &out, const VariantTable &table, qint64 number)
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number)
 {
     const VariantIdentity &id = table.identity;
     out += "\"variant\":";
@@ -185,7 +187,6 @@ bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettin
                       const VariantBudget &budget, const VariantLineNames &names, QByteArray &out)
 {
     out.resize(0);
-    out.reserve(256);
     // What runVariantExact would do otherwise: reject, estimate, or run
     // the network on more alleles.
     if (settings.kind != TestHardyW || settings.report || budget.exactUnits == 0 || !table.rejected.isEmpty()
@@ -194,15 +195,22 @@ bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettin
     double p = 0.0;
     if (hwtwoallele::pValue(table.cell(0, 0), table.cell(0, 1), table.cell(1, 1), &p) != hwtwoallele::Finished)
         return false;
-    out += "{\"file\":";
-    out += names.file;
-    out += ',';
-    appendVariantFields(out, table, number);
-    out += ",\"test\":";
-    out += names.test;
-    out += ",\"status\":0,\"p\":";
-    out += JsonLine::number(reportedProbability(p)).toLatin1();
-    out += ",\"method\":\"exact\"}";
+    // Built in a buffer of the thread's own: a QByteArray's appends cost
+    // as much as the test.
+    thread_local std::string line;
+    line.clear();
+    line += "{\"file\":";
+    line.append(names.file.constData(), std::size_t(names.file.size()));
+    line += ',';
+    appendVariantFields(line, table, number);
+    line += ",\"test\":";
+    line.append(names.test.constData(), std::size_t(names.test.size()));
+    line += ",\"status\":0,\"p\":";
+    for (const QChar c : JsonLine::number(reportedProbability(p)))
+        line += char(c.unicode());
+    line += ",\"method\":\"exact\"}";
+    out.resize(qsizetype(line.size()));
+    std::memcpy(out.data(), line.data(), line.size());
     return true;
 }
 

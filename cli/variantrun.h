@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string>
+
 // How a variant's test runs: exact within a budget of work, Monte Carlo
 // beyond it.
 struct VariantBudget
@@ -30,7 +32,7 @@ struct VariantOutcome
 // braces.
 QString variantFields(const VariantTable &table, qint64 number);
 // The same fields, appended in UTF-8.
-void appendVariantFields(QByteArray &out, const VariantTable &table, qint64 number);
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number);
 
 // The key of a variant's Monte Carlo stream: the 64-bit FNV-1a hash of
 // CHROM, POS (decimal), REF and the ALT alleles joined by commas, each of
