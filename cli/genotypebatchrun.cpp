@@ -88,6 +88,14 @@ void GenotypeBatchRun::runOnWorker(Slot &slot)
         return;
     }
     tally.toTable(test.layout, slot.table);
+    if (twoAlleleHweLine(slot.table, slot.number, test.settings, test.budget, names, slot.out)) {
+        if (test.tsv)
+            slot.out = test.tsv->row(QString::fromUtf8(slot.out));
+        else
+            slot.out += '\n';
+        slot.state = State::Done;
+        return;
+    }
     const VariantOutcome outcome =
         runVariantExact(slot.table, slot.number, test.settings, test.budget, reader->fileName(), input);
     if (outcome.needsMonteCarlo) {
@@ -156,6 +164,7 @@ bool GenotypeBatchRun::write(Batch &batch)
 bool GenotypeBatchRun::run(GenotypeReader &source, qint64 first, qint64 limit)
 {
     reader = &source;
+    names = variantLineNames(source.fileName(), test.settings);
     next = first;
     left = limit;
     ended = false;

@@ -86,6 +86,7 @@ private:
     BatchWorkers &workers;
     ProgressLine &progress;
     GenotypeReader *reader = nullptr;
+    VariantLineNames names;  // of the reader's file and the test
     TestInput mainInput;
     qint64 next = 0;       // the number of the next record read
     qint64 left = -1;      // records still to read; -1: all

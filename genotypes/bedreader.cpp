@@ -31,7 +31,7 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\r';
 }
 
-bool isBlankLine(const QByteArray &line)
+bool isBlankLine(QByteArrayView line)
 {
     for (const char c : line) {
         if (!isBlank(c))
@@ -42,7 +42,7 @@ bool isBlankLine(const QByteArray &line)
 
 // The whitespace-separated fields of a line, up to `max` (one more is
 // counted, not kept, so that a longer line shows); the count.
-int splitLine(const QByteArray &line, Field *fields, int max)
+int splitLine(QByteArrayView line, Field *fields, int max)
 {
     const char *p = line.constData();
     const char *end = p + line.size();
@@ -63,7 +63,7 @@ int splitLine(const QByteArray &line, Field *fields, int max)
 }
 
 // A .bim line's fields, checked: CHROM, ID, cM, POS, A1, A2.
-bool bimFields(const QByteArray &line, Field *fields, qint64 *pos, QString *why)
+bool bimFields(QByteArrayView line, Field *fields, qint64 *pos, QString *why)
 {
     const int n = splitLine(line, fields, 6);
     if (n != 6) {
@@ -96,13 +96,22 @@ public:
 
     bool next(QByteArray *line)
     {
+        QByteArrayView view;
+        if (!next(&view))
+            return false;
+        setBytes(*line, view.data(), view.size());
+        return true;
+    }
+
+    // The next line as it stands in the buffer, until the next call.
+    bool next(QByteArrayView *line)
+    {
         for (;;) {
             const char *data = buffer.constData();
             const void *newline = std::memchr(data + at, '\n', std::size_t(buffer.size() - at));
             if (newline) {
                 const qsizetype end = static_cast<const char *>(newline) - data;
-                line->resize(end - at);
-                std::memcpy(line->data(), data + at, std::size_t(end - at));
+                *line = QByteArrayView(data + at, end - at);
                 at = end + 1;
                 if (line->endsWith('\r'))
                     line->chop(1);
@@ -111,7 +120,7 @@ public:
             if (eof) {
                 if (at >= buffer.size())
                     return false;
-                *line = buffer.mid(at);
+                *line = QByteArrayView(data + at, buffer.size() - at);
                 at = buffer.size();
                 return true;
             }
@@ -265,7 +274,7 @@ bool BedReader::scanBim(const GenotypeOpenOptions &options, QString *error)
         *error = QStringLiteral("%1: cannot be read (%2)").arg(m_bim, lines.errorString());
         return false;
     }
-    QByteArray line;
+    QByteArrayView line;
     qint64 number = 0;
     bool chromSeen = false;
     Field fields[6];

@@ -46,6 +46,12 @@ constexpr double kStepRounding = 8 * DBL_EPSILON;
 // A side is left once everything further can add no more than this share
 // of the counted weight (which is at least the observed member's 1).
 constexpr long double kNegligible = 0x1p-64L;
+// In doubles a side is left once the next member weighs less than this
+// share of the counted weight: it and every lighter one are then below half
+// a unit in the last place of both sums, so adding them would change
+// neither (the same sums as going on to kNegligible, in fewer steps; 2^-55
+// rather than 2^-54 leaves room for a ratio a few roundings off).
+constexpr double kBelowLastPlace = 0x1p-55;
 // Steps between two polls for Stop: well under a millisecond of work.
 constexpr quint64 kStepsPerPoll = quint64(1) << 16;
 // The largest weight a walk in doubles keeps: sums of 2^63 such weights
@@ -84,8 +90,9 @@ inline bool beyondCeiling(Real weight)
 // is the observed one), or a negative value when member i + 1 does not
 // exist; it is called for i = 0, 1, 2, ... in order. Log-concavity makes the
 // ratios fall along the walk, so once a ratio r < 1 is seen, the rest of the
-// side weighs at most term * r / (1 - r): the walk stops when that cannot
-// matter. Its length is capped by the size of the family (next() ends it).
+// side weighs at most term * r / (1 - r), and no member of it more than
+// term * r: the walk stops when that cannot matter (kNegligible, or in
+// doubles kBelowLastPlace). Its length is capped by the size of the family (next() ends it).
 // False when Stop was pressed (polled every stepsPerPoll steps).
 template <typename Next, typename Real>
 bool walkFamilySide(Next &&next, FamilySumsOf<Real> &sums,
@@ -114,8 +121,12 @@ bool walkFamilySide(Next &&next, FamilySumsOf<Real> &sums,
             if (familywalk::isTie(term, i + 1))
                 sums.ties += term;
         }
-        if (r < 1.0 && term * r <= Real(familywalk::kNegligible) * sums.counting * Real(1.0 - r))
+        if constexpr (std::is_same_v<Real, double>) {
+            if (r < 1.0 && term * r < familywalk::kBelowLastPlace * sums.counting)
+                return true;
+        } else if (r < 1.0 && term * r <= Real(familywalk::kNegligible) * sums.counting * Real(1.0 - r)) {
             return true;
+        }
     }
 }
 

@@ -6,22 +6,24 @@ namespace {
 
 enum class Sum { Done, Stopped, BeyondRange };
 
-template <typename Real>
-Sum twoAlleleSums(qint64 homA, qint64 het, qint64 homB, double *P, double *midP)
+// Count: qint64, or double where every count is below 2^52, so that a
+// step converts nothing (the same exact integers, hence the same ratios).
+template <typename Real, typename Count>
+Sum twoAlleleSums(Count homA, Count het, Count homB, double *P, double *midP)
 {
     // Two heterozygotes more take one homozygote of each allele:
     // w(h + 2) / w(h) = 4 aa bb / ((h + 1) (h + 2)), and back again
     // w(h - 2) / w(h) = h (h - 1) / (4 (aa + 1) (bb + 1)).
     FamilySumsOf<Real> sums;
-    qint64 h = het, aa = homA, bb = homB;
+    Count h = het, aa = homA, bb = homB;
     const bool upDone = walkFamilySide(
         [&](quint64) {
             if (aa == 0 || bb == 0)
                 return -1.0;
             const double r = 4.0 * double(aa) * double(bb) / (double(h + 1) * double(h + 2));
             h += 2;
-            --aa;
-            --bb;
+            aa -= 1;
+            bb -= 1;
             return r;
         },
         sums);
@@ -36,8 +38,8 @@ Sum twoAlleleSums(qint64 homA, qint64 het, qint64 homB, double *P, double *midP)
                 return -1.0;
             const double r = double(h) * double(h - 1) / (4.0 * double(aa + 1) * double(bb + 1));
             h -= 2;
-            ++aa;
-            ++bb;
+            aa += 1;
+            bb += 1;
             return r;
         },
         sums);
@@ -58,7 +60,10 @@ int hwtwoallele::pValue(qint64 homA, qint64 het, qint64 homB, double *P, double 
     if (homA < 0 || het < 0 || homB < 0 || !P)
         return BadInput;
     // In doubles first; in long doubles when the weights leave their range.
-    Sum sum = twoAlleleSums<double>(homA, het, homB, P, midP);
+    constexpr qint64 kExactInDouble = qint64(1) << 52;
+    Sum sum = homA < kExactInDouble && het < kExactInDouble && homB < kExactInDouble
+                  ? twoAlleleSums<double>(double(homA), double(het), double(homB), P, midP)
+                  : twoAlleleSums<double>(homA, het, homB, P, midP);
     if (sum == Sum::BeyondRange)
         sum = twoAlleleSums<long double>(homA, het, homB, P, midP);
     return sum == Sum::Stopped ? Stopped : Finished;
