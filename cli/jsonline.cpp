@@ -136,7 +136,7 @@ JsonLine &JsonLine::append(const JsonLine &other)
     return *this;
 }
 
-JsonLine &JsonLine::appendFields(const QString &fields)
+JsonLine &JsonLine::appendFields(QLatin1StringView fields)
 {
     if (!fields.isEmpty()) {
         if (!body.isEmpty())

@@ -25,7 +25,7 @@ public:
     // The fields of another object, after this one's.
     JsonLine &append(const JsonLine &other);
     // Fields already written as JSON ("key":value,...), after this one's.
-    JsonLine &appendFields(const QString &fields);
+    JsonLine &appendFields(QLatin1StringView fields);
 
     // The object, without a line end.
     QString text() const;

@@ -118,6 +118,7 @@ void addModelFigures(JsonLine &json, const ModelFigures &f)
     w.open("log_additive").number("or", la.perAllele.estimate).interval("or_ci", la.perAllele);
     w.number("p_lrt", la.pLrt).close();
     // The fields as one raw value after the line's own: the writer began
-    // with a key, so the text is "key":value,... without braces.
-    json.appendFields(QString::fromLatin1(w.out.data(), qsizetype(w.out.size())));
+    // with a key, so the text is "key":value,... without braces. Widened
+    // straight into the line, with no string between.
+    json.appendFields(QLatin1StringView(w.out.data(), qsizetype(w.out.size())));
 }

@@ -122,6 +122,18 @@ private:
     template <bool kTail>
     void walk(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
     {
+        // Below 2^25 individuals every product of two factors is an integer
+        // below 2^53: the products then move by sums alone, and equal the
+        // rounded products exactly.
+        if (m + n < (qint64(1) << 25))
+            walkFrom<kTail, true>(sums, mode, psi, dir, tailFirst, tailLast);
+        else
+            walkFrom<kTail, false>(sums, mode, psi, dir, tailFirst, tailLast);
+    }
+
+    template <bool kTail, bool kExactProducts>
+    void walkFrom(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
+    {
         const double precision = conditionalodds::kPrecision;
         // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)),
         // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
@@ -133,6 +145,9 @@ private:
             downA = double(m - mode + 1);
             downB = double(k - mode + 1);
         }
+        // (A - 1)(B - 1) = AB - (A + B - 1), (A + 1)(B + 1) = AB + (A + B + 1).
+        double upProduct = upA * upB, downProduct = downA * downB;
+        double upShrink = upA + upB - 1.0, downGrowth = downA + downB + 1.0;
         const double scale = dir > 0 ? psi : 1.0 / psi;
         const double step = dir;
         const qint64 steps = dir > 0 ? hi - mode : mode - lo;
@@ -151,23 +166,37 @@ private:
             double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
             while (i < end) {
                 ++i;
-                const double r = scale * (upA * upB) / (downA * downB);
-                upA -= 1.0;
-                upB -= 1.0;
-                downA += 1.0;
-                downB += 1.0;
+                double r;
+                if constexpr (kExactProducts) {
+                    r = scale * upProduct / downProduct;
+                    upProduct -= upShrink;
+                    upShrink -= 2.0;
+                    downProduct += downGrowth;
+                    downGrowth += 2.0;
+                } else {
+                    r = scale * (upA * upB) / (downA * downB);
+                    upA -= 1.0;
+                    upB -= 1.0;
+                    downA += 1.0;
+                    downB += 1.0;
+                }
                 t *= r;
                 j += step;
                 const double tj = t * j;
+                const double tjj = tj * j;
                 s0 += t;
                 s1 += tj;
-                s2 += tj * j;
+                s2 += tjj;
                 if (!kTail)
-                    s3 += tj * j * j;
+                    s3 += tjj * j;
                 // What is left weighs at most t r / (1 - r), compared
-                // without a division.
+                // without a division; while it exceeds precision times the
+                // sum it exceeds that times 1 - r, and the product can wait.
                 const double rest = t * r;
-                if (!(r < 1.0) || rest > precision * (base + s0) * (1.0 - r))
+                if (!(r < 1.0))
+                    continue;
+                const double bound = precision * (base + s0);
+                if (rest > bound || rest > bound * (1.0 - r))
                     continue;
                 if (!kTail || i >= tailLast) {
                     done = true;  // no tail member further out on this side

@@ -111,6 +111,7 @@ private slots:
     void everyFigureAgreesWithR();
     void fisherTestWithin1e4_data();
     void fisherTestWithin1e4();
+    void hugeCountsSumWhereTheMassLies_data();
     void hugeCountsSumWhereTheMassLies();
     void degenerateModels_data();
     void degenerateModels();
@@ -161,12 +162,21 @@ void ModelsTests::fisherTestWithin1e4()
     }
 }
 
-// A table of 2^30 individuals: a sweep of its support per step would take
-// minutes. At this size the conditional and the sample odds ratios agree
-// to about 1 / n.
+// Tables of millions of individuals: a sweep of the support per step would
+// take minutes. At this size the conditional and the sample odds ratios
+// agree to about 1 / n. Just below 2^25 individuals the walk's products,
+// moved by sums, reach 2^48; above it they are multiplied out.
+void ModelsTests::hugeCountsSumWhereTheMassLies_data()
+{
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::newRow("2^30") << QList<qint64>{300000000, 236870912, 250000000, 286870912};
+    QTest::newRow("2^25 - 1") << QList<qint64>{9000000, 7777215, 8000000, 8777216};
+}
+
 void ModelsTests::hugeCountsSumWhereTheMassLies()
 {
-    const qint64 a = 300000000, b = 236870912, c = 250000000, d = 286870912;
+    QFETCH(QList<qint64>, cells);
+    const qint64 a = cells[0], b = cells[1], c = cells[2], d = cells[3];
     OddsRatioFigure f;
     QCOMPARE(conditionalodds::compute(a, b, c, d, 0.95, &f), int(conditionalodds::Finished));
     const double sample = (double(a) * double(d)) / (double(b) * double(c));
