@@ -69,8 +69,9 @@ qint64 tablesampler::hypergeometric(mcgenerator &engine, qint64 total, qint64 ma
     qint64 x = 0;
     const double *inverse = law.inverse;
     // total >= 2 here: small >= 1 and large <= total / 2.
+    // Only a table's inner cells may be drawn by ratio: the other draws skip this.
     const double variance =
-        inverse ? law.s * law.l * (double(total) - law.s) * (double(total) - law.l) * inverse[total] * inverse[total]
+        ratio && inverse ? law.s * law.l * (double(total) - law.s) * (double(total) - law.l) * inverse[total] * inverse[total]
                       * inverse[total - 1]
                 : 0.0;
     if (ratio && variance >= kRatioVariance) {
