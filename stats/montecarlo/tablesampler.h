@@ -39,10 +39,7 @@ public:
     // The same law, drawn as a table's cell below its first row and right
     // of its first column: where the law is wide, by ratio of uniforms
     // (drawRatio), whose cost does not grow with the law's width.
-    qint64 cell(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws)
-    {
-        return hypergeometric(engine, total, marked, draws, -1, true);
-    }
+    qint64 cell(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws);
 
     // Ratio of uniforms for the hypergeometric law (Stadlober's bound on
     // the hat): a draw is K = floor(a + h (V - 1/2) / U), a the mean + 1/2,
@@ -101,9 +98,7 @@ public:
 
 private:
     // site >= 0: the draw at that site, whose fixed parameter is `marked`.
-    // ratio: a cell's draw, by ratio of uniforms where the law is wide.
-    qint64 hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws, int site,
-                          bool ratio = false);
+    qint64 hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws, int site);
     qint64 drawRatio(mcgenerator &engine, const hyperlaw &law, double variance);
     qint64 homozygotes(mcgenerator &engine, qint64 copies, qint64 pairs, int site);
     template <class Law>
