@@ -66,6 +66,26 @@ public:
         return scaled(up * down, exponent);
     }
 
+    // a! b! c! d! as the returned factor times 2^exponent, and 1 / (a! b!
+    // c! d!) likewise, for k <= n with reciprocals() not null: a ratio of
+    // two such products is a product of factors and a sum of exponents,
+    // with no division (see times2To()).
+    double scaledProduct(qint64 a, qint64 b, qint64 c, qint64 d, int &exponent) const
+    {
+        const auto m = [this](qint64 k) { return m_mantissa[size_t(k)]; };
+        const auto x = [this](qint64 k) { return m_exponent[size_t(k)]; };
+        exponent = x(a) + x(b) + x(c) + x(d);
+        return (m(a) * m(b)) * (m(c) * m(d));
+    }
+    double scaledInverseProduct(qint64 a, qint64 b, qint64 c, qint64 d, int &exponent) const
+    {
+        const auto v = [this](qint64 k) { return m_inverse[size_t(k)]; };
+        const auto x = [this](qint64 k) { return m_exponent[size_t(k)]; };
+        exponent = -(x(a) + x(b) + x(c) + x(d));
+        return (v(a) * v(b)) * (v(c) * v(d));
+    }
+    static double times2To(double x, int exponent) { return scaled(x, exponent); }
+
     // 1 / k for 1 <= k <= n + 15, so that a walk's ratios of neighbours cost
     // multiplications only; null when n is beyond the scaled factorials
     // (the walk divides then).

@@ -74,6 +74,62 @@ qint64 tablesampler::hypergeometric(mcgenerator &engine, qint64 total, qint64 ma
     return x;
 }
 
+// Its own code, apart from hypergeometric(), so that the other draws
+// keep their code as it was (they ran 8% slower sharing it).
+qint64 tablesampler::cell(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws)
+{
+    const double *inverse = m_lnFact.reciprocals();
+    if (draws <= 0 || marked <= 0 || draws >= total || marked >= total || !inverse)
+        return hypergeometric(engine, total, marked, draws, -1);
+    // Reduced as hypergeometric() reduces its draws.
+    const qint64 a = std::min(marked, draws);
+    const qint64 b = std::max(marked, draws);
+    const bool flipB = b > total - b;
+    const qint64 b2 = flipB ? total - b : b;
+    const bool flipA = a > total - a;
+    const qint64 a2 = flipA ? total - a : a;
+    const hyperlaw law(total, std::min(a2, b2), std::max(a2, b2), inverse);
+    // total >= 2 here: small >= 1 and large <= total / 2.
+    const double variance = law.s * law.l * (double(total) - law.s) * (double(total) - law.l) * inverse[total]
+                            * inverse[total] * inverse[total - 1];
+    qint64 x = variance >= kRatioVariance ? drawRatio(engine, law, variance) : walkDraw(engine, law, nullptr);
+    if (flipA)
+        x = b2 - x;
+    if (flipB)
+        x = a - x;
+    return x;
+}
+
+qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double variance)
+{
+    const double a = law.l * law.s * law.inverse[law.total] + 0.5;
+    const double h = kHatScale * std::sqrt(variance + 0.5) + kHatShift;
+    const double end = law.s + 1.0;
+    const qint64 m = law.mode();
+    const qint64 s = law.small;
+    const qint64 l = law.large;
+    const qint64 r = law.rest;
+    // P(k) / P(mode) = mode! (s - mode)! (l - mode)! (r + mode)! / (k! (s - k)! (l - k)! (r + k)!):
+    // the mode's half once per draw.
+    int modeExponent = 0;
+    const double modeFactor = m_lnFact.scaledProduct(m, s - m, l - m, r + m, modeExponent);
+    for (int tries = 0; tries < kMaxTries; ++tries) {
+        const double u = mcstream::uniform(engine);
+        const double v = mcstream::uniform(engine);
+        const double x = a + h * (v - 0.5) / u;
+        // Outside the support (or u = 0): P is 0 there.
+        if (!(x >= 0.0 && x < end))
+            continue;
+        const qint64 k = qint64(x);
+        int exponent = 0;
+        const double factor = m_lnFact.scaledInverseProduct(k, s - k, l - k, r + k, exponent);
+        if (u * u <= lnfactorial::times2To(modeFactor * factor, modeExponent + exponent))
+            return k;
+    }
+    m_failed = true;
+    return m;
+}
+
 qint64 tablesampler::homozygotes(mcgenerator &engine, qint64 copies, qint64 pairs, int site)
 {
     const homozygotelaw law(copies, pairs, m_lnFact.reciprocals());
@@ -133,7 +189,7 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
             else if (c == 0)
                 x = hypergeometric(engine, within, rowSums[r], marked, sites >= 0 ? sites + lastColumn + r - 1 : -1);
             else
-                x = hypergeometric(engine, within, marked, toPlace, -1);
+                x = cell(engine, within, marked, toPlace);
             row[c] = x;
             last[c] -= x;
             within -= marked;

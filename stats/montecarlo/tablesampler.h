@@ -36,6 +36,28 @@ public:
         return hypergeometric(engine, total, marked, draws, -1);
     }
 
+    // The same law, drawn as a table's cell below its first row and right
+    // of its first column: where the law is wide, by ratio of uniforms
+    // (drawRatio), whose cost does not grow with the law's width.
+    qint64 cell(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws);
+
+    // Ratio of uniforms for the hypergeometric law (Stadlober's bound on
+    // the hat): a draw is K = floor(a + h (V - 1/2) / U), a the mean + 1/2,
+    // h = kHatScale sqrt(variance + 1/2) + kHatShift, taken when
+    // U^2 <= P(K) / P(mode), the ratio from the scaled factorials (exact,
+    // no logarithm); so the draw follows the law exactly when
+    // |x - a| sqrt(P(floor x) / P(mode)) <= h / 2 for every x, which the
+    // tests check over a grid of laws.
+    static constexpr double kHatScale = 1.7155277699214135;  // 2 sqrt(2 / e)
+    static constexpr double kHatShift = 0.8989161620588988;  // 3 - 2 sqrt(3 / e)
+    // From this variance on, a cell is drawn by ratio of uniforms: about 1.5
+    // tries of one lookup each, against a walk of about 3.5 standard
+    // deviations' values from the mode.
+    static constexpr double kRatioVariance = 9.0;
+    // A ratio draw accepts at least half of its tries: 1000 misses in a row
+    // mean a fault, reported as failed().
+    static constexpr int kMaxTries = 1000;
+
     // How many of `draws` items taken at random from `total` items fall in
     // each of `categories` groups of the given sizes (which sum to total).
     // With the sites of prepareMultivariate() for the same sizes and total,
@@ -77,6 +99,7 @@ public:
 private:
     // site >= 0: the draw at that site, whose fixed parameter is `marked`.
     qint64 hypergeometric(mcgenerator &engine, qint64 total, qint64 marked, qint64 draws, int site);
+    qint64 drawRatio(mcgenerator &engine, const hyperlaw &law, double variance);
     qint64 homozygotes(mcgenerator &engine, qint64 copies, qint64 pairs, int site);
     template <class Law>
     Q_ALWAYS_INLINE qint64 walkDraw(mcgenerator &engine, const Law &law, const drawcache::walk *kept);

@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <random>
 #include <memory>
 #include <vector>
 
@@ -103,6 +104,7 @@ class TestMcSamplers final : public QObject
 private slots:
     void hypergeometric_data();
     void hypergeometric();
+    void ratioHatCoversLaw();
     void multivariate_data();
     void multivariate();
     void table_data();
@@ -129,6 +131,8 @@ void TestMcSamplers::hypergeometric_data()
     QTest::newRow("rare") << qint64(1000) << qint64(2) << qint64(500);
     QTest::newRow("allele of 9") << qint64(16594) << qint64(6329) << qint64(8297);
     QTest::newRow("wide") << qint64(200000) << qint64(80000) << qint64(100000);
+    QTest::newRow("a table's cell") << qint64(2000) << qint64(250) << qint64(300);
+    QTest::newRow("skewed cell") << qint64(900) << qint64(60) << qint64(700);
     QTest::newRow("none marked") << qint64(50) << qint64(0) << qint64(10);
     QTest::newRow("all drawn") << qint64(30) << qint64(7) << qint64(30);
     QTest::newRow("all marked") << qint64(30) << qint64(30) << qint64(4);
@@ -153,11 +157,59 @@ void TestMcSamplers::hypergeometric()
                                                 - lnFactorial(total - marked - draws + k) - lnFactorial(total)
                                                 + lnFactorial(draws) + lnFactorial(total - draws))));
     }
-    mcgenerator engine = mcstream::chunkEngine(20240601u, 0);
-    const QString error = misfit(outcomes, probabilities,
-                                 [&] { return Counts{sampler.hypergeometric(engine, total, marked, draws)}; });
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    // The walk, and a table cell's draw (by ratio of uniforms where the
+    // law is wide: "half of 100" and wider).
+    for (const bool cell : {false, true}) {
+        mcgenerator engine = mcstream::chunkEngine(20240601u, 0);
+        const QString error = misfit(outcomes, probabilities, [&] {
+            return Counts{cell ? sampler.cell(engine, total, marked, draws)
+                               : sampler.hypergeometric(engine, total, marked, draws)};
+        });
+        QVERIFY2(error.isEmpty(), qPrintable(QStringLiteral("cell %1: %2").arg(cell).arg(error)));
+    }
     QVERIFY(!sampler.failed());
+}
+
+// Ratio of uniforms draws exactly only where its hat covers the law:
+// |x - a| sqrt(P(floor x) / P(mode)) <= h / 2 for every x, with a, h and
+// the mode as the sampler takes them. Every law of up to 90 items, and
+// wide ones up to 20,000, in long double from lgamma.
+void TestMcSamplers::ratioHatCoversLaw()
+{
+    std::mt19937_64 random(11);
+    std::vector<std::array<qint64, 3>> laws;
+    for (qint64 total = 2; total <= 90; ++total)
+        for (qint64 large = 1; large <= total / 2; ++large)
+            for (qint64 small = 1; small <= large; ++small)
+                laws.push_back({total, small, large});
+    for (int i = 0; i < 400; ++i) {
+        const qint64 total = 100 + qint64(random() % 19900);
+        const qint64 large = 1 + qint64(random() % quint64(total / 2));
+        laws.push_back({total, 1 + qint64(random() % quint64(large)), large});
+    }
+    lnfactorial lf;
+    QVERIFY(lf.init(20000));
+    long double worst = 0.0L;
+    for (const auto &[total, small, large] : laws) {
+        const hyperlaw law(total, small, large, lf.reciprocals());
+        const long double n = total;
+        const long double variance = small * large * (n - small) * (n - large) / (n * n * (n - 1));
+        const long double a = small * large / n + 0.5L;
+        const long double h = tablesampler::kHatScale * std::sqrt(double(variance) + 0.5) + tablesampler::kHatShift;
+        const qint64 mode = law.mode();
+        const auto lnP = [&](qint64 k) {
+            return -(lnFactorial(k) + lnFactorial(small - k) + lnFactorial(large - k) + lnFactorial(law.rest + k));
+        };
+        const long double top = lnP(mode);
+        for (qint64 k = 0; k <= small; ++k) {
+            const long double ratio = std::exp(lnP(k) - top);
+            QVERIFY2(ratio <= 1.0L + 1e-12L, qPrintable(QStringLiteral("mode %1 of %2 %3 %4").arg(mode).arg(total)
+                                                           .arg(small).arg(large)));
+            const long double reach = std::max(std::fabs(k - a), std::fabs(k + 1 - a)) * std::sqrt(ratio);
+            worst = std::max(worst, reach / (h / 2));
+        }
+    }
+    QVERIFY2(worst <= 1.0L, qPrintable(QString::number(double(worst))));
 }
 
 void TestMcSamplers::multivariate_data()
