@@ -136,15 +136,33 @@ JsonLine &JsonLine::append(const JsonLine &other)
     return *this;
 }
 
-JsonLine &JsonLine::appendFields(QLatin1StringView fields)
+namespace {
+
+template<typename Text>
+void appendFieldsTo(QString &body, const Text &fields)
 {
     if (!fields.isEmpty()) {
         if (!body.isEmpty())
             body += u',';
         body += fields;
     }
+}
+
+} // namespace
+
+JsonLine &JsonLine::appendFields(QLatin1StringView fields)
+{
+    appendFieldsTo(body, fields);
     return *this;
 }
+
+// Variant fields may hold escaped text that is not Latin-1.
+JsonLine &JsonLine::appendFields(const QString &fields)
+{
+    appendFieldsTo(body, fields);
+    return *this;
+}
+
 
 QString JsonLine::text() const
 {

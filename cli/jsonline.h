@@ -26,6 +26,7 @@ public:
     JsonLine &append(const JsonLine &other);
     // Fields already written as JSON ("key":value,...), after this one's.
     JsonLine &appendFields(QLatin1StringView fields);
+    JsonLine &appendFields(const QString &fields);
 
     // The object, without a line end.
     QString text() const;
