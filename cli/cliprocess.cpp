@@ -33,6 +33,7 @@ void cliprocess::printError(const QString &message)
 {
     const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+    std::fflush(stderr);
 }
 
 void cliprocess::installMessageHandler()

@@ -7,6 +7,8 @@
 // and the last flush, which decides the exit status.
 namespace cliprocess {
 
+// "velmora-cli: " and the message on standard error, at once (standard
+// error has nobody to tell of its own failures).
 void printError(const QString &message);
 
 // Warnings reach standard error with the tool's name; debug and info
