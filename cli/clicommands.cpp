@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "blockrun.h"
 #include "calcpoll.h"
+#include "cliprocess.h"
 #include "genotypecommand.h"
 #include "gridfeeder.h"
 #include "gridsize.h"
@@ -26,14 +27,6 @@
 #include <thread>
 
 namespace {
-
-// Standard error has nobody to tell of its own failures.
-void printError(const QString &message)
-{
-    const QByteArray bytes = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
 
 // The displayed texts of the grid from A1 to the last row and column with
 // a non-empty text inside `area`, as tab-separated rows. A tab or line
@@ -173,7 +166,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
         place.table = 0;
         if (reader.failed() || reader.tablesRead() == 0) {
             const QString message = reader.failed() ? reader.errorString() : noTable(name);
-            printError(reader.failed() ? readFailure(input) : message);
+            cliprocess::printError(reader.failed() ? readFailure(input) : message);
             output.write(errorLine(settings, place, message));
             allOk = false;
         }
@@ -184,7 +177,7 @@ int runTestCommand(const CliOptions &options, GridFeeder &feeder, ProgressLine &
         allOk = false;
     if (calcStopFlag) {
         progress.erase();
-        printError(QStringLiteral("stopped"));
+        cliprocess::printError(QStringLiteral("stopped"));
         return ExitFailed;
     }
     return allOk ? ExitOk : ExitFailed;
@@ -209,7 +202,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder)
         if (reader.tablesRead() > 1)
             StandardOutput::write("\n", 1);
         if (!feeder.place(table, &error)) {
-            printError(error);
+            cliprocess::printError(error);
             status = ExitFailed;
             continue;
         }
@@ -218,7 +211,7 @@ int runValuesCommand(const CliOptions &options, GridFeeder &feeder)
     if (StandardOutput::failed())
         return ExitFailed;
     if (reader.failed() || reader.tablesRead() == 0) {
-        printError(reader.failed() ? readFailure(input) : noTable(name));
+        cliprocess::printError(reader.failed() ? readFailure(input) : noTable(name));
         status = ExitFailed;
     }
     return status;
@@ -240,7 +233,7 @@ int runConvertCommand(const CliOptions &options, GridFeeder &feeder, StderrPromp
         QString error;
         if (!TextDocument::readOne(*input.tables, inName, table, &error)
             || !feeder.place(table, &error)) {
-            printError(error);
+            cliprocess::printError(error);
             return ExitFailed;
         }
     }

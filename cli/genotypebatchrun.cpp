@@ -2,6 +2,7 @@
 
 #include "batchworkers.h"
 #include "calcpoll.h"
+#include "cliprocess.h"
 #include "genotypetally.h"
 #include "lineoutput.h"
 #include "progressline.h"
@@ -11,16 +12,6 @@
 #include <climits>
 #include <cstdio>
 #include <utility>
-
-namespace {
-
-void printError(const QString &message)
-{
-    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-}
-
-} // namespace
 
 GenotypeBatchRun::GenotypeBatchRun(const GenotypeTest &test, LineOutput &output, BatchWorkers &workers,
                                    ProgressLine &progress)
@@ -123,9 +114,9 @@ bool GenotypeBatchRun::write(Batch &batch)
             progress.setBlock(int(qMin<qint64>(slot.number, INT_MAX)), QString());
             if (test.seedDrawn && !seedTold) {
                 seedTold = true;
-                printError(QStringLiteral("Monte Carlo seed %1 for the variants over the exact limit "
-                                          "(--seed %1 repeats them)")
-                               .arg(test.budget.seed));
+                cliprocess::printError(QStringLiteral("Monte Carlo seed %1 for the variants over the exact limit "
+                                                      "(--seed %1 repeats them)")
+                                           .arg(test.budget.seed));
             }
             const VariantOutcome outcome = runVariantMonteCarlo(slot.table, slot.number, test.settings, test.budget,
                                                                 reader->fileName(), mainInput, display);
@@ -137,7 +128,7 @@ bool GenotypeBatchRun::write(Batch &batch)
         }
         case State::Error: {
             output.writeLines(slot.out);
-            printError(slot.message);
+            cliprocess::printError(slot.message);
             allOk = false;
             return false;
         }
@@ -154,7 +145,7 @@ bool GenotypeBatchRun::write(Batch &batch)
         progress.setBlock(int(qMin<qint64>(batch.entries[std::size_t(batch.count - 1)].number, INT_MAX)), QString());
     if (!batch.failure.isEmpty()) {
         output.writeLines(lineBytes(variantErrorLine(test.settings, reader->fileName(), 0, batch.failure)));
-        printError(batch.failure);
+        cliprocess::printError(batch.failure);
         allOk = false;
         return false;
     }

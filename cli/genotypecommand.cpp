@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "calcpoll.h"
 #include "clicommands.h"
+#include "cliprocess.h"
 #include "exactbudget.h"
 #include "genotypebatchrun.h"
 #include "genotypereader.h"
@@ -19,13 +20,6 @@
 #include <thread>
 
 namespace {
-
-void printError(const QString &message)
-{
-    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-    std::fflush(stderr);
-}
 
 // The records of a file (or its region), from what it knows or by a pass
 // over a second reading of it; -1 with the reason when that fails.
@@ -80,7 +74,7 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
         QStringList keep;
         QString error;
         if (!readSampleList(options.samplesFile, &keep, &error)) {
-            printError(error);
+            cliprocess::printError(error);
             return ExitFailed;
         }
         choice.keep = keep;
@@ -89,7 +83,7 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
         QHash<QString, Phenotype> pheno;
         QString error;
         if (!readPhenotypes(options.phenoFile, &pheno, &error)) {
-            printError(error);
+            cliprocess::printError(error);
             return ExitFailed;
         }
         choice.pheno = pheno;
@@ -118,7 +112,7 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
         QString error;
         std::unique_ptr<GenotypeReader> reader = openGenotypeFile(file, open, &error);
         const auto fileFailed = [&](const QString &message) {
-            printError(message);
+            cliprocess::printError(message);
             output.writeLines(batchRun.lineBytes(variantErrorLine(settings, file, 0, message)));
             allOk = false;
         };
@@ -128,12 +122,12 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
         }
         const SampleGroups groups = groupSamples(reader->sampleIds(), reader->filePhenotypes(), choice);
         if (choice.keep && groups.keptNotFound > 0)
-            printError(QStringLiteral("%1: %2 of the samples listed in %3 are not in it")
-                           .arg(file)
-                           .arg(groups.keptNotFound)
-                           .arg(options.samplesFile));
+            cliprocess::printError(QStringLiteral("%1: %2 of the samples listed in %3 are not in it")
+                                       .arg(file)
+                                       .arg(groups.keptNotFound)
+                                       .arg(options.samplesFile));
         if (choice.caseControl)
-            printError(groups.phenotypeSummary(file));
+            cliprocess::printError(groups.phenotypeSummary(file));
         reader->setGroups(groups);
 
         qint64 first = 1;
@@ -165,7 +159,7 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
     std::fflush(stdout);
     if (calcStopFlag) {
         progress.erase();
-        printError(QStringLiteral("stopped"));
+        cliprocess::printError(QStringLiteral("stopped"));
         return ExitFailed;
     }
     return allOk ? ExitOk : ExitFailed;

@@ -1,12 +1,12 @@
 #include "lineoutput.h"
 
-#include "plotoutput.h"
+#include "picturesink.h"
 #include "progressline.h"
 #include "standardoutput.h"
 
 #include <unistd.h>
 
-LineOutput::LineOutput(ProgressLine &progress, PlotOutput *plots)
+LineOutput::LineOutput(ProgressLine &progress, PictureSink *plots)
     : progress(progress), plots(plots), sharesTerminal(::isatty(STDOUT_FILENO) != 0)
 {
 }

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-class PlotOutput;
+class PictureSink;
 class ProgressLine;
 
 // Result lines go to standard output; when it is the terminal that also
@@ -17,7 +17,7 @@ class LineOutput final
 {
 public:
     // plots: where the lines' pictures go (--plot), or null.
-    explicit LineOutput(ProgressLine &progress, PlotOutput *plots = nullptr);
+    explicit LineOutput(ProgressLine &progress, PictureSink *plots = nullptr);
 
     // One line, without its line end, and its picture. False once standard
     // output failed.
@@ -28,6 +28,6 @@ public:
 
 private:
     ProgressLine &progress;
-    PlotOutput *plots;
+    PictureSink *plots;
     const bool sharesTerminal;
 };

@@ -1,5 +1,6 @@
 #include "plotoutput.h"
 
+#include "cliprocess.h"
 #include "pictureexport.h"
 
 #include <QDir>
@@ -9,17 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
-
-namespace {
-
-void printError(const QString &message)
-{
-    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-    std::fflush(stderr);
-}
-
-} // namespace
 
 PlotOutput::PlotOutput(const QString &target, const QSize &size, const QFont &font)
     : target(target), size(size), font(font)
@@ -38,7 +28,7 @@ bool PlotOutput::makeFolder()
     if (::mkdir(path.constData(), 0777) != 0
         && !(errno == EEXIST && ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))) {
         const int error = errno == EEXIST ? ENOTDIR : errno;
-        printError(QStringLiteral("cannot make the folder %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+        cliprocess::printError(QStringLiteral("cannot make the folder %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error))));
         writeFailed = true;
         return false;
     }
@@ -53,7 +43,7 @@ void PlotOutput::write(const PicturePtr &picture, const QString &fileName)
     QString reason;
     if (!pictures::writePicture(*picture, fileName, size, font, &reason)) {
         // One message: the rest would fail alike.
-        printError(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
+        cliprocess::printError(QStringLiteral("cannot write %1: %2").arg(fileName, reason));
         writeFailed = true;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runpictures.h"
+#include "picturesink.h"
 
 #include <QFont>
 #include <QSize>
@@ -10,13 +10,13 @@
 // batch (a second line of output) makes the folder OUT and writes the N-th
 // line's picture as OUT/table-N.ext, so the files follow the output's
 // order. The first picture is held until a second line shows which it is.
-class PlotOutput final
+class PlotOutput final : public PictureSink
 {
 public:
     PlotOutput(const QString &target, const QSize &size, const QFont &font);
 
     // The picture of the next line of output (null for a line without one).
-    void add(const PicturePtr &picture);
+    void add(const PicturePtr &picture) override;
     // Writes what is still held. False when any picture could not be
     // written; the reason has gone to standard error.
     bool finish();

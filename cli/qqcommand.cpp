@@ -1,6 +1,7 @@
 #include "qqcommand.h"
 
 #include "clicommands.h"
+#include "cliprocess.h"
 #include "jsonscan.h"
 #include "pictureexport.h"
 #include "qqpoints.h"
@@ -24,13 +25,6 @@ namespace {
 // thinned; far below a pixel at any size --plot-size allows.
 constexpr double kResolution = 1.0 / 10000.0;
 constexpr int kBandRanks = 120;
-
-void printError(const QString &message)
-{
-    const QByteArray text = (QStringLiteral("velmora-cli: ") + message + u'\n').toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-    std::fflush(stderr);
-}
 
 struct PValues
 {
@@ -60,7 +54,7 @@ bool readPValues(std::FILE *stream, const QString &name, PValues &read)
         const JsonScan scan = scanJsonLine(line);
         const QString where = QStringLiteral("%1, line %2").arg(name).arg(number);
         if (!scan.object) {
-            printError(QStringLiteral("%1 is not a JSON object; qq reads the lines velmora-cli writes").arg(where));
+            cliprocess::printError(QStringLiteral("%1 is not a JSON object; qq reads the lines velmora-cli writes").arg(where));
             ok = false;
             break;
         }
@@ -69,19 +63,19 @@ bool readPValues(std::FILE *stream, const QString &name, PValues &read)
             continue;
         }
         if (!scan.hasP || !scan.pNumber) {
-            printError(QStringLiteral("%1 has status 0 but no P-value").arg(where));
+            cliprocess::printError(QStringLiteral("%1 has status 0 but no P-value").arg(where));
             ok = false;
             break;
         }
         if (scan.p == 0.0) {
-            printError(QStringLiteral("%1 has P = 0, which has no place on a -log10 scale "
-                                      "(a P-value below the smallest double); nothing is drawn")
-                           .arg(where));
+            cliprocess::printError(QStringLiteral("%1 has P = 0, which has no place on a -log10 scale "
+                                                  "(a P-value below the smallest double); nothing is drawn")
+                                       .arg(where));
             ok = false;
             break;
         }
         if (!(scan.p > 0.0) || !(scan.p <= 1.0)) {
-            printError(QStringLiteral("%1 has P = %2, which is not a probability").arg(where).arg(scan.p));
+            cliprocess::printError(QStringLiteral("%1 has P = %2, which is not a probability").arg(where).arg(scan.p));
             ok = false;
             break;
         }
@@ -90,7 +84,7 @@ bool readPValues(std::FILE *stream, const QString &name, PValues &read)
         read.values.push_back(scan.p);
     }
     if (ok && std::ferror(stream)) {
-        printError(QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+        cliprocess::printError(QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
         ok = false;
     }
     std::free(buffer);
@@ -105,7 +99,7 @@ int runQqCommand(const CliOptions &options)
     const bool standardInput = name == u"-";
     std::FILE *stream = standardInput ? stdin : std::fopen(QFile::encodeName(name).constData(), "rb");
     if (!stream) {
-        printError(QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+        cliprocess::printError(QStringLiteral("cannot read %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
         return ExitFailed;
     }
     PValues read;
@@ -115,15 +109,15 @@ int runQqCommand(const CliOptions &options)
     if (!ok)
         return ExitFailed;
     if (read.values.empty()) {
-        printError(QStringLiteral("%1 holds no P-value: no line has status 0").arg(name));
+        cliprocess::printError(QStringLiteral("%1 holds no P-value: no line has status 0").arg(name));
         return ExitFailed;
     }
     if (read.leftOut > 0)
-        printError(QStringLiteral("qq: %1 lines without status 0 left out").arg(read.leftOut));
+        cliprocess::printError(QStringLiteral("qq: %1 lines without status 0 left out").arg(read.leftOut));
 
     QqPoints points;
     if (qqpoints::compute(read.values, kResolution, kBandRanks, &points) != qqpoints::Finished) {
-        printError(QStringLiteral("the Q-Q band or lambda could not be computed"));
+        cliprocess::printError(QStringLiteral("the Q-Q band or lambda could not be computed"));
         return ExitFailed;
     }
     // The lambda is the command's result: a lost one fails the run, with
@@ -151,7 +145,7 @@ int runQqCommand(const CliOptions &options)
     QString reason;
     if (!pictures::writePicture(pictures::Picture(std::move(model)), options.plot,
                                 QSize(options.plotWidth, options.plotHeight), QGuiApplication::font(), &reason)) {
-        printError(QStringLiteral("cannot write %1: %2").arg(options.plot, reason));
+        cliprocess::printError(QStringLiteral("cannot write %1: %2").arg(options.plot, reason));
         return ExitFailed;
     }
     return ExitOk;

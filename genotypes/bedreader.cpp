@@ -375,8 +375,10 @@ bool BedReader::advance(RawRecord *record)
 bool BedReader::readBed(char *out, qsizetype bytes)
 {
     // Large reads: a variant's few hundred bytes each through the device
-    // would cost more than counting them.
-    constexpr qsizetype kBlock = qsizetype(4) << 20;
+    // would cost more than counting them. A quarter of a megabyte stays in
+    // the processor's cache between the read and the copies out of it (4 MB
+    // did not: 7% more time on one thread).
+    constexpr qsizetype kBlock = qsizetype(256) << 10;
     while (bytes > 0) {
         if (m_bufferAt == m_buffered.size()) {
             m_buffered.resize(kBlock);

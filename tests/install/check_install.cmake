@@ -1,5 +1,6 @@
 # Installs the build into a scratch prefix and checks what a desktop needs:
-#   bin/velmora and bin/velmora-cli (when the tool is part of the build),
+#   bin/velmora and bin/velmora-cli (when the tool is part of the build, with
+#     lib/velmora/velmora-cli-full.so),
 #   nothing else in bin/ (no test or documentation tools),
 #   share/applications/velmora.desktop, valid, whose Exec and Icon resolve,
 #     whose Exec takes a file (%f) and whose MimeType names the document type,
@@ -41,8 +42,12 @@ foreach(program IN LISTS expected)
     endif()
 endforeach()
 
-# The installed tool runs from its new place (no build-tree library paths).
+# The installed tool runs from its new place (no build-tree library paths),
+# its usage coming from the module of the full tool in lib/velmora.
 if(WITH_CLI)
+    if(NOT EXISTS "${PREFIX}/lib/velmora/velmora-cli-full.so")
+        fail("lib/velmora/velmora-cli-full.so is not installed")
+    endif()
     execute_process(COMMAND "${PREFIX}/${BINDIR}/velmora-cli" --help
         RESULT_VARIABLE cliResult OUTPUT_VARIABLE cliOut ERROR_VARIABLE cliOut)
     if(NOT cliResult EQUAL 0)

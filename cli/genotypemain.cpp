@@ -1,0 +1,29 @@
+#include "genotypemain.h"
+
+#include "clioptions.h"
+#include "cliprocess.h"
+#include "genotypecommand.h"
+#include "progressline.h"
+#include "standardoutput.h"
+
+#include <QStringList>
+
+#include <unistd.h>
+
+std::optional<int> genotypeMain(int argc, char **argv)
+{
+    StandardOutput::guardDescriptors();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CliParse parse = parseCommandLine(arguments);
+    // A wrong command line is told by the full tool, with its usage.
+    if (!parse.ok || parse.options.command != CliOptions::Command::Test || !parse.options.genotypes
+        || !parse.options.plot.isEmpty())
+        return std::nullopt;
+    cliprocess::bufferStandardOutput();
+    cliprocess::installMessageHandler();
+    cliprocess::installInterruptHandler();
+    ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
+    return cliprocess::finishOutput(runGenotypeCommand(parse.options, progress));
+}
