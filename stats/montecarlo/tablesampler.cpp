@@ -3,6 +3,7 @@
 #include "mcstream.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -15,6 +16,19 @@ void window(double mean, double variance, qint64 lowest, qint64 highest, qint64 
     low = std::max(lowest, qint64(std::floor(mean - reach)));
     high = std::min(highest, qint64(std::ceil(mean + reach)));
 }
+
+// hatWidth() below kHatSteps / 4, at the top of each quarter of the
+// variance: 16 KB, the variances of cells in tables of up to about
+// 8,000 counts.
+constexpr int kHatSteps = 2048;
+std::array<double, kHatSteps> makeHats()
+{
+    std::array<double, kHatSteps> hats{};
+    for (int i = 0; i < kHatSteps; ++i)
+        hats[size_t(i)] = tablesampler::kHatScale * std::sqrt((i + 1) * 0.25 + 0.5) + tablesampler::kHatShift;
+    return hats;
+}
+const std::array<double, kHatSteps> kHats = makeHats();
 
 } // namespace
 
@@ -100,10 +114,17 @@ qint64 tablesampler::cell(mcgenerator &engine, qint64 total, qint64 marked, qint
     return x;
 }
 
+double tablesampler::hatWidth(double variance)
+{
+    const double quarters = variance * 4.0;
+    return quarters >= 0.0 && quarters < double(kHatSteps) ? kHats[size_t(quarters)]
+                                                           : kHatScale * std::sqrt(variance + 0.5) + kHatShift;
+}
+
 qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double variance)
 {
     const double a = law.l * law.s * law.inverse[law.total] + 0.5;
-    const double h = kHatScale * std::sqrt(variance + 0.5) + kHatShift;
+    const double h = hatWidth(variance);
     const double end = law.s + 1.0;
     const qint64 m = law.mode();
     const qint64 s = law.small;
@@ -113,19 +134,26 @@ qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double 
     // the mode's half once per draw.
     int modeExponent = 0;
     const double modeFactor = m_lnFact.scaledProduct(m, s - m, l - m, r + m, modeExponent);
+    // The generator's state in registers for the tries, not stored back
+    // after every output.
+    mcgenerator local = engine;
     for (int tries = 0; tries < kMaxTries; ++tries) {
-        const double u = mcstream::uniform(engine);
-        const double v = mcstream::uniform(engine);
-        const double x = a + h * (v - 0.5) / u;
+        const double u = mcstream::uniform(local);
+        const double v = mcstream::uniform(local);
+        // The quotient first: it waits on the generator only, not on the law.
+        const double x = a + h * ((v - 0.5) / u);
         // Outside the support (or u = 0): P is 0 there.
         if (!(x >= 0.0 && x < end))
             continue;
         const qint64 k = qint64(x);
         int exponent = 0;
         const double factor = m_lnFact.scaledInverseProduct(k, s - k, l - k, r + k, exponent);
-        if (u * u <= lnfactorial::times2To(modeFactor * factor, modeExponent + exponent))
+        if (u * u <= lnfactorial::times2To(modeFactor * factor, modeExponent + exponent)) {
+            engine = local;
             return k;
+        }
     }
+    engine = local;
     m_failed = true;
     return m;
 }

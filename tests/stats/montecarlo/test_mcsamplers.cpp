@@ -195,7 +195,7 @@ void TestMcSamplers::ratioHatCoversLaw()
         const long double n = total;
         const long double variance = small * large * (n - small) * (n - large) / (n * n * (n - 1));
         const long double a = small * large / n + 0.5L;
-        const long double h = tablesampler::kHatScale * std::sqrt(double(variance) + 0.5) + tablesampler::kHatShift;
+        const long double h = tablesampler::hatWidth(double(variance));
         const qint64 mode = law.mode();
         const auto lnP = [&](qint64 k) {
             return -(lnFactorial(k) + lnFactorial(small - k) + lnFactorial(large - k) + lnFactorial(law.rest + k));
