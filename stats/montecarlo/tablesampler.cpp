@@ -30,6 +30,14 @@ std::array<double, kHatSteps> makeHats()
 }
 const std::array<double, kHatSteps> kHats = makeHats();
 
+inline double hat(double variance)
+{
+    const double quarters = variance * 4.0;
+    return quarters >= 0.0 && quarters < double(kHatSteps)
+               ? kHats[size_t(quarters)]
+               : tablesampler::kHatScale * std::sqrt(variance + 0.5) + tablesampler::kHatShift;
+}
+
 } // namespace
 
 template <class Law>
@@ -116,15 +124,13 @@ qint64 tablesampler::cell(mcgenerator &engine, qint64 total, qint64 marked, qint
 
 double tablesampler::hatWidth(double variance)
 {
-    const double quarters = variance * 4.0;
-    return quarters >= 0.0 && quarters < double(kHatSteps) ? kHats[size_t(quarters)]
-                                                           : kHatScale * std::sqrt(variance + 0.5) + kHatShift;
+    return hat(variance);
 }
 
 qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double variance)
 {
     const double a = law.l * law.s * law.inverse[law.total] + 0.5;
-    const double h = hatWidth(variance);
+    const double h = hat(variance);
     const double end = law.s + 1.0;
     const qint64 m = law.mode();
     const qint64 s = law.small;
@@ -202,6 +208,7 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
     // place and those of its column and the columns after it that the rows
     // before left, so an observer may stop the table after any row.
     const int lastColumn = columns - 1;
+    const int cellRow = observer ? observer->firstCellRow() : INT_MAX;
     qint64 items = total;
     for (int r = 0; r + 1 < rows; ++r) {
         qint64 *row = cells + size_t(r) * C;
@@ -222,6 +229,8 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
             last[c] -= x;
             within -= marked;
             toPlace -= x;
+            if (r >= cellRow && c + 1 < lastColumn && observer->decidedAt(r, c, row))
+                return;
         }
         row[lastColumn] = toPlace;
         last[lastColumn] -= toPlace;

@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+#include <climits>
 #include <vector>
 
 // Exact random tables with fixed margins, built from hypergeometric draws
@@ -25,6 +26,10 @@ public:
     public:
         virtual ~rowobserver() = default;
         virtual bool decided(int row, const qint64 *cells) = 0;
+        // From this row on, also told after each cell of a row but its last
+        // two (the last is what the row has left); true stops the table.
+        virtual int firstCellRow() const { return INT_MAX; }
+        virtual bool decidedAt(int row, int column, const qint64 *cells) = 0;
     };
 
     explicit tablesampler(const lnfactorial &lnFact) : m_lnFact(lnFact) {}
