@@ -227,6 +227,9 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
                 x = cell(engine, within, marked, toPlace);
             row[c] = x;
             last[c] -= x;
+            // The next row's first draw is known now, a row ahead of it.
+            if (c == 0 && sites >= 0 && r + 2 < rows)
+                m_cache.prefetch(sites + lastColumn + r, items - rowSums[r], rowSums[r + 1], last[0]);
             within -= marked;
             toPlace -= x;
             if (r >= cellRow && c + 1 < lastColumn && observer->decidedAt(r, c, row))
