@@ -4,19 +4,24 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <numeric>
 
 class chi2model::tablesampling final : public mcsampler, private tablesampler::rowobserver
 {
 public:
+    // Cell by cell in the last three rows drawn: on a 10 x 10 table of
+    // 5,000 counts, 72.1 draws a table instead of 74.5 (72.0 in every row).
+    static constexpr int kCellRows = 3;
     explicit tablesampling(const chi2model &model)
         : m_model(model),
           m_sampler(model.m_lnFact),
           m_cells(size_t(model.m_rows) * size_t(model.m_columns)),
           m_columnsLeft(size_t(model.m_columns)),
           m_sites(m_sampler.prepareTable(model.m_rowSums.data(), model.m_rows, model.m_columnSums.data(),
-                                         model.m_columns, model.m_total))
+                                         model.m_columns, model.m_total)),
+          m_columnFloor(size_t(model.m_columns))
     {
     }
 
@@ -24,6 +29,8 @@ public:
     {
         const chi2model &m = m_model;
         m_sum = 0.0;
+        m_running = 0.0;
+        std::fill(m_columnFloor.begin(), m_columnFloor.end(), 0.0);
         m_decided = false;
         std::copy(m.m_columnSums.begin(), m.m_columnSums.end(), m_columnsLeft.begin());
         m_sampler.table(engine, m.m_rowSums.data(), m.m_rows, m.m_columnSums.data(), m.m_columns, m.m_total,
@@ -59,12 +66,39 @@ private:
         for (size_t c = 0; c < C; ++c) {
             m_columnsLeft[c] -= cells[c];
             const double deviation = double(m_columnsLeft[c]) - expected[c];
-            floor += deviation * deviation * inverse[c];
+            m_columnFloor[c] = deviation * deviation * inverse[c];
+            floor += m_columnFloor[c];
         }
+        m_running = m_sum + floor;
         // The floor holds for the uncorrected statistic only: with Yates'
         // correction every row is drawn and summed.
-        m_decided = m.m_correction == 0.0 && m_sum + floor >= m.m_decisive;
+        m_decided = m.m_correction == 0.0 && m_running >= m.m_decisive;
         m_decidedRow = row;
+        m_decidedColumn = m.m_columns - 1;
+        return m_decided;
+    }
+
+    // Within the last rows (where decisions fall) after each cell too: a
+    // drawn cell's column trades its floor over this row and the rest for
+    // the cell's term and its floor over the rest alone (the cells left of
+    // the row have their row's floor in the columns not yet reached).
+    int firstCellRow() const override
+    {
+        const chi2model &m = m_model;
+        return m.m_correction == 0.0 ? std::max(0, m.m_rows - kCellRows - 1) : INT_MAX;
+    }
+    bool decidedAt(int row, int column, const qint64 *cells) override
+    {
+        const chi2model &m = m_model;
+        const size_t at = size_t(row) * size_t(m.m_columns) + size_t(column);
+        const double cell = double(cells[column]);
+        const double deviation = cell - m.m_expected[at];
+        const double rest = double(m_columnsLeft[size_t(column)]) - cell - m.m_restExpected[at];
+        m_running += deviation * deviation * m.m_inverse[at] + rest * rest * m.m_restInverse[at]
+                     - m_columnFloor[size_t(column)];
+        m_decided = m_running >= m.m_decisive;
+        m_decidedRow = row;
+        m_decidedColumn = column;
         return m_decided;
     }
 
@@ -75,6 +109,22 @@ private:
         const chi2model &m = m_model;
         const int from = m_decidedRow + 1;
         const size_t C = size_t(m.m_columns);
+        if (m_decidedColumn + 1 < m.m_columns) {
+            // Stopped within a row: the rest of it takes what the row has
+            // left from the columns after, a multivariate draw.
+            qint64 *row = m_cells.data() + size_t(m_decidedRow) * C;
+            const size_t next = size_t(m_decidedColumn) + 1;
+            qint64 toPlace = m.m_rowSums[size_t(m_decidedRow)];
+            for (size_t c = 0; c < next; ++c)
+                toPlace -= row[c];
+            qint64 within = 0;
+            for (size_t c = next; c < C; ++c)
+                within += m_columnsLeft[c];
+            m_sampler.multivariate(*m_spare, m_columnsLeft.data() + next, int(C - next), within, toPlace, row + next);
+            for (size_t c = 0; c < C; ++c)
+                m_columnsLeft[c] -= row[c];
+            m_sum += m.rowStatistic(m_decidedRow, row);
+        }
         qint64 items = 0;
         for (const qint64 left : m_columnsLeft)
             items += left;
@@ -92,9 +142,14 @@ private:
     std::vector<qint64> m_columnsLeft;
     // The first row's and column's draws repeat: their walks are kept.
     const int m_sites;
+    // The statistic's rows so far, then with the floor for the cells left.
     double m_sum = 0.0;
+    double m_running = 0.0;
+    // Per column, its floor over the rows from the current one on.
+    std::vector<double> m_columnFloor;
     bool m_decided = false;
     int m_decidedRow = 0;
+    int m_decidedColumn = 0;
 };
 
 chi2model::chi2model(int rows, int columns, const int *cells, bool yates)

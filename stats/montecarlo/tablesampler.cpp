@@ -3,6 +3,7 @@
 #include "mcstream.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -14,6 +15,27 @@ void window(double mean, double variance, qint64 lowest, qint64 highest, qint64 
     const double reach = 6.0 * std::sqrt(std::max(variance, 0.0)) + 3.0;
     low = std::max(lowest, qint64(std::floor(mean - reach)));
     high = std::min(highest, qint64(std::ceil(mean + reach)));
+}
+
+// hatWidth() below kHatSteps / 4, at the top of each quarter of the
+// variance: 16 KB, the variances of cells in tables of up to about
+// 8,000 counts.
+constexpr int kHatSteps = 2048;
+std::array<double, kHatSteps> makeHats()
+{
+    std::array<double, kHatSteps> hats{};
+    for (int i = 0; i < kHatSteps; ++i)
+        hats[size_t(i)] = tablesampler::kHatScale * std::sqrt((i + 1) * 0.25 + 0.5) + tablesampler::kHatShift;
+    return hats;
+}
+const std::array<double, kHatSteps> kHats = makeHats();
+
+inline double hat(double variance)
+{
+    const double quarters = variance * 4.0;
+    return quarters >= 0.0 && quarters < double(kHatSteps)
+               ? kHats[size_t(quarters)]
+               : tablesampler::kHatScale * std::sqrt(variance + 0.5) + tablesampler::kHatShift;
 }
 
 } // namespace
@@ -100,10 +122,15 @@ qint64 tablesampler::cell(mcgenerator &engine, qint64 total, qint64 marked, qint
     return x;
 }
 
+double tablesampler::hatWidth(double variance)
+{
+    return hat(variance);
+}
+
 qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double variance)
 {
     const double a = law.l * law.s * law.inverse[law.total] + 0.5;
-    const double h = kHatScale * std::sqrt(variance + 0.5) + kHatShift;
+    const double h = hat(variance);
     const double end = law.s + 1.0;
     const qint64 m = law.mode();
     const qint64 s = law.small;
@@ -113,19 +140,26 @@ qint64 tablesampler::drawRatio(mcgenerator &engine, const hyperlaw &law, double 
     // the mode's half once per draw.
     int modeExponent = 0;
     const double modeFactor = m_lnFact.scaledProduct(m, s - m, l - m, r + m, modeExponent);
+    // The generator's state in registers for the tries, not stored back
+    // after every output.
+    mcgenerator local = engine;
     for (int tries = 0; tries < kMaxTries; ++tries) {
-        const double u = mcstream::uniform(engine);
-        const double v = mcstream::uniform(engine);
-        const double x = a + h * (v - 0.5) / u;
+        const double u = mcstream::uniform(local);
+        const double v = mcstream::uniform(local);
+        // The quotient first: it waits on the generator only, not on the law.
+        const double x = a + h * ((v - 0.5) / u);
         // Outside the support (or u = 0): P is 0 there.
         if (!(x >= 0.0 && x < end))
             continue;
         const qint64 k = qint64(x);
         int exponent = 0;
         const double factor = m_lnFact.scaledInverseProduct(k, s - k, l - k, r + k, exponent);
-        if (u * u <= lnfactorial::times2To(modeFactor * factor, modeExponent + exponent))
+        if (u * u <= lnfactorial::times2To(modeFactor * factor, modeExponent + exponent)) {
+            engine = local;
             return k;
+        }
     }
+    engine = local;
     m_failed = true;
     return m;
 }
@@ -174,6 +208,7 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
     // place and those of its column and the columns after it that the rows
     // before left, so an observer may stop the table after any row.
     const int lastColumn = columns - 1;
+    const int cellRow = observer ? observer->firstCellRow() : INT_MAX;
     qint64 items = total;
     for (int r = 0; r + 1 < rows; ++r) {
         qint64 *row = cells + size_t(r) * C;
@@ -192,8 +227,13 @@ void tablesampler::table(mcgenerator &engine, const qint64 *rowSums, int rows, c
                 x = cell(engine, within, marked, toPlace);
             row[c] = x;
             last[c] -= x;
+            // The next row's first draw is known now, a row ahead of it.
+            if (c == 0 && sites >= 0 && r + 2 < rows)
+                m_cache.prefetch(sites + lastColumn + r, items - rowSums[r], rowSums[r + 1], last[0]);
             within -= marked;
             toPlace -= x;
+            if (r >= cellRow && c + 1 < lastColumn && observer->decidedAt(r, c, row))
+                return;
         }
         row[lastColumn] = toPlace;
         last[lastColumn] -= toPlace;

@@ -6,6 +6,7 @@
 
 #include <QtGlobal>
 
+#include <climits>
 #include <vector>
 
 // Exact random tables with fixed margins, built from hypergeometric draws
@@ -25,6 +26,10 @@ public:
     public:
         virtual ~rowobserver() = default;
         virtual bool decided(int row, const qint64 *cells) = 0;
+        // From this row on, also told after each cell of a row but its last
+        // two (the last is what the row has left); true stops the table.
+        virtual int firstCellRow() const { return INT_MAX; }
+        virtual bool decidedAt(int row, int column, const qint64 *cells) = 0;
     };
 
     explicit tablesampler(const lnfactorial &lnFact) : m_lnFact(lnFact) {}
@@ -50,6 +55,10 @@ public:
     // tests check over a grid of laws.
     static constexpr double kHatScale = 1.7155277699214135;  // 2 sqrt(2 / e)
     static constexpr double kHatShift = 0.8989161620588988;  // 3 - 2 sqrt(3 / e)
+    // The h a draw takes: Stadlober's at the top of the variance's quarter
+    // (a wider hat covers the law too, at about 0.1% more tries), from a
+    // table, so that no square root waits on the law's parameters.
+    static double hatWidth(double variance);
     // From this variance on, a cell is drawn by ratio of uniforms: about 1.5
     // tries of one lookup each, against a walk of about 3.5 standard
     // deviations' values from the mode.
