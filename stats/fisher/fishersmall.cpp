@@ -1,5 +1,6 @@
 #include "fishersmall.h"
 
+#include "centralratios.h"
 #include "familywalk.h"
 
 #include <algorithm>
@@ -284,34 +285,28 @@ bool fishersmall::qualifies(const int *x, const int *c, int N, qint64 total)
 
 namespace {
 
-// 2 x 2: one more in the first column is one fewer in the second.
+// 2 x 2: one more in the first column is one fewer in the second. The
+// ratios are those of upDown() on the same counts, to the bit.
 template <typename Real>
-Sum twoByTwo(const int *x, const int *c, double *P, double *midP)
+Sum twoByTwo(const centralratios &ratios, double *P, double *midP)
 {
     FamilySumsOf<Real> sums;
-    qint64 x0 = x[0], x1 = x[1];
-    const qint64 c0 = c[0], c1 = c[1];
+    const qint64 least = ratios.least(), most = ratios.most();
+    qint64 v = ratios.a();
     if (!walkFamilySide(
             [&](quint64) {
-                if (x0 >= c0 || x1 <= 0)
+                if (v >= most)
                     return -1.0;
-                const double r = upDown(c0, x0, c1, x1);
-                ++x0;
-                --x1;
-                return r;
+                return ratios.up(v++);
             },
             sums))
         return Sum::Stopped;
-    x0 = x[0];
-    x1 = x[1];
+    v = ratios.a();
     if (!walkFamilySide(
             [&](quint64) {
-                if (x0 <= 0 || x1 >= c1)
+                if (v <= least)
                     return -1.0;
-                const double r = upDown(c1, x1, c0, x0);
-                --x0;
-                ++x1;
-                return r;
+                return ratios.down(v--);
             },
             sums))
         return Sum::Stopped;
@@ -335,9 +330,15 @@ int fishersmall::pValue(const int *x, const int *c, int N, double *P, double *mi
         if (sum == Sum::BeyondRange)
             sum = twoByThree<long double>(x, c).run(P, midP);
     } else {
-        sum = twoByTwo<double>(x, c, P, midP);
-        if (sum == Sum::BeyondRange)
-            sum = twoByTwo<long double>(x, c, P, midP);
+        return pValue(centralratios(x[0], x[1], c[0] - x[0], c[1] - x[1]), P, midP);
     }
+    return sum == Sum::Stopped ? Stopped : Finished;
+}
+
+int fishersmall::pValue(const centralratios &ratios, double *P, double *midP)
+{
+    Sum sum = twoByTwo<double>(ratios, P, midP);
+    if (sum == Sum::BeyondRange)
+        sum = twoByTwo<long double>(ratios, P, midP);
     return sum == Sum::Stopped ? Stopped : Finished;
 }
