@@ -9,7 +9,7 @@ namespace {
 // distribution) either side of a: a walk reaches about 7.4 beyond its
 // mode to 1e-12 of its total and 8.7 to 2^-55, and at a 95% limit the
 // mode lies about 2 from a. Beyond it the ratios are worked out as needed.
-constexpr double kReach = 11.0;
+constexpr double kReach = 7.0;
 // Small tables get their whole support; huge ones no more than this many
 // ratios a side (their walks, longer, divide beyond).
 constexpr qint64 kMinHalfWidth = 16;
@@ -29,23 +29,24 @@ centralratios::centralratios(qint64 a, qint64 b, qint64 c, qint64 d)
     const qint64 half = std::clamp(qint64(kReach * std::sqrt(variance)) + kMinHalfWidth, kMinHalfWidth, kMaxHalfWidth);
     from = std::max(lo, x - half);
     const qint64 to = std::min(hi, x + half);
-    const int count = int(to - from + 1);
-    ups.resize(std::size_t(count));
-    downs.resize(std::size_t(count));
+    count = to - from + 1;
+    storage.reset(new double[std::size_t(2 * count)]);
+    ups = storage.get();
+    downs = ups + count;
     if (mm + nn < kExactDoubles) {
         // Exact products, so the same bits as upAt() and downAt(); this
         // loop has no dependence between its steps and runs in vector lanes.
         const double M = double(mm), K = double(k_), R = double(nn - k_), v0 = double(from);
-        double *up = ups.data(), *down = downs.data();
-        for (int i = 0; i < count; ++i) {
+        double *up = ups, *down = downs;
+        for (int i = 0; i < int(count); ++i) {
             const double v = v0 + double(i);
             up[i] = ((M - v) * (K - v)) / ((v + 1.0) * (R + v + 1.0));
             down[i] = (v * (R + v)) / ((M - v + 1.0) * (K - v + 1.0));
         }
     } else {
-        for (int i = 0; i < count; ++i) {
-            ups[std::size_t(i)] = upAt(from + i);
-            downs[std::size_t(i)] = downAt(from + i);
+        for (qint64 i = 0; i < count; ++i) {
+            ups[i] = upAt(from + i);
+            downs[i] = downAt(from + i);
         }
     }
 }

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include <vector>
+#include <memory>
 
 // The ratios of neighbouring weights in the family of a 2 x 2 table
 // (a b / c d) with its margins fixed, at odds ratio 1: with v the first
@@ -30,19 +30,19 @@ public:
 
     // The tabulated v: first() to last(), both within the support.
     qint64 first() const { return from; }
-    qint64 last() const { return from + qint64(ups.size()) - 1; }
+    qint64 last() const { return from + count - 1; }
 
     double up(qint64 v) const
     {
-        return v >= from && v - from < qint64(ups.size()) ? ups[std::size_t(v - from)] : upAt(v);
+        return v >= from && v - from < count ? ups[v - from] : upAt(v);
     }
     double down(qint64 v) const
     {
-        return v >= from && v - from < qint64(downs.size()) ? downs[std::size_t(v - from)] : downAt(v);
+        return v >= from && v - from < count ? downs[v - from] : downAt(v);
     }
     // The tables themselves, indexed by v - first().
-    const double *upTable() const { return ups.data(); }
-    const double *downTable() const { return downs.data(); }
+    const double *upTable() const { return ups; }
+    const double *downTable() const { return downs; }
 
     // Worked out directly: each product of two factors as an integer,
     // rounded once, then one division (as the 2 x 2 Fisher walk of int
@@ -62,7 +62,8 @@ public:
     }
 
 private:
-    qint64 x, k_, mm, nn, lo, hi, from = 0;
+    qint64 x, k_, mm, nn, lo, hi, from = 0, count = 0;
     bool wide;
-    std::vector<double> ups, downs;
+    std::unique_ptr<double[]> storage;  // ups, then downs
+    double *ups = nullptr, *downs = nullptr;
 };

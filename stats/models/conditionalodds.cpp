@@ -170,7 +170,9 @@ private:
         double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
         double t = run.t, j = run.j;
         qint64 i = run.i;
-        while (i < end) {
+        // One step: the next term and its moments, in the same order in
+        // blocks and singly, so that both give the same bits.
+        const auto advance = [&]() {
             const qint64 from = dir > 0 ? i : -i;  // v - mode before the step
             ++i;
             double central;
@@ -188,6 +190,36 @@ private:
             s2 += tjj;
             if (!kTail)
                 s3 += tjj * j;
+            return r;
+        };
+        // Blocks of kBlock steps tested once, at their end. Along the side
+        // the ratios fall (log-concavity), so each step's t r is at least
+        // the last step's, and the sums only grow: when the last step's
+        // t r exceeds precision times the sum (by a margin, against
+        // rounding), or its ratio is 1 or more, no step of the block could
+        // have stopped the walk, and the sums are those of single steps.
+        // Otherwise the block is undone and taken singly.
+        constexpr int kBlock = 4;
+        constexpr double kMargin = 1.0 + 1e-9;
+        while (end - i >= kBlock) {
+            const double t0 = t, j0 = j, a0 = s0, a1 = s1, a2 = s2, a3 = s3;
+            const qint64 i0 = i;
+            double r = 0.0;
+            for (int u = 0; u < kBlock; ++u)
+                r = advance();
+            if (!(r < 1.0) || t * r > kMargin * precision * (base + s0))
+                continue;
+            t = t0;
+            j = j0;
+            s0 = a0;
+            s1 = a1;
+            s2 = a2;
+            s3 = a3;
+            i = i0;
+            break;
+        }
+        while (i < end) {
+            const double r = advance();
             // What is left weighs at most t r / (1 - r), compared
             // without a division; while it exceeds precision times the
             // sum it exceeds that times 1 - r, and the product can wait.
