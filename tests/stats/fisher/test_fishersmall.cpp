@@ -6,6 +6,7 @@
 #include "bruteforce.h"
 
 #include "calcpoll.h"
+#include "centralratios.h"
 #include "dfex.h"
 #include "fisherrun.h"
 #include "fishersmall.h"
@@ -138,6 +139,8 @@ private slots:
     void stopBeforeSum();
     void beyondDoubleRange_data();
     void beyondDoubleRange();
+    void tabulatedRatiosMatchDirect_data();
+    void tabulatedRatiosMatchDirect();
 };
 
 void FisherSmallTests::cleanup()
@@ -324,6 +327,36 @@ void FisherSmallTests::beyondDoubleRange()
     QCOMPARE(fishersmall::pValue(x.data(), c.data(), int(c.size()), &p, &mid), int(fishersmall::Finished));
     QVERIFY2(close(p, expected, 1e-9), qPrintable(QStringLiteral("%1 vs %2").arg(p).arg(expected)));
     QVERIFY2(close(mid, 0.5 * expected, 1e-9), qPrintable(QString::number(mid)));
+}
+
+// The tabulated ratios are the direct ones to the bit (the P of a 2 x 2
+// table read from them must not move), on each side of the window's edges,
+// where the products stop being exact in doubles (2^26 individuals) and
+// where they leave 64-bit integers (2^31).
+void FisherSmallTests::tabulatedRatiosMatchDirect_data()
+{
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::newRow("zero cells") << QList<qint64>{0, 5, 7, 0};
+    QTest::newRow("small") << QList<qint64>{51, 43, 22, 92};
+    QTest::newRow("2^26 - 1") << QList<qint64>{20000000, 13554431, 17000000, 16554432};
+    QTest::newRow("2^26") << QList<qint64>{20000000, 13554432, 17000000, 16554432};
+    QTest::newRow("8.2e9") << QList<qint64>{4000000000, 100000000, 100000000, 4000000000};
+}
+
+void FisherSmallTests::tabulatedRatiosMatchDirect()
+{
+    QFETCH(QList<qint64>, cells);
+    const centralratios ratios(cells[0], cells[1], cells[2], cells[3]);
+    QVERIFY(ratios.first() >= ratios.least() && ratios.last() <= ratios.most());
+    QVERIFY(ratios.first() <= cells[0] && cells[0] <= ratios.last());
+    for (qint64 v = std::max(ratios.least(), ratios.first() - 2); v <= std::min(ratios.most(), ratios.last() + 2); ++v) {
+        QVERIFY(ratios.up(v) == ratios.upAt(v));
+        QVERIFY(ratios.down(v) == ratios.downAt(v));
+        // Against the ratio of exact integers, rounded apart by a few ulps at most.
+        const long double m = ratios.m(), n = ratios.n(), k = ratios.k(), x = v;
+        const long double up = (m - x) * (k - x) / ((x + 1) * (n - k + x + 1));
+        QVERIFY(v == ratios.most() ? ratios.up(v) == 0.0 : std::fabs(double(ratios.up(v) / up - 1)) < 1e-15);
+    }
 }
 
 QTEST_GUILESS_MAIN(FisherSmallTests)

@@ -171,6 +171,8 @@ void ModelsTests::hugeCountsSumWhereTheMassLies_data()
     QTest::addColumn<QList<qint64>>("cells");
     QTest::newRow("2^30") << QList<qint64>{300000000, 236870912, 250000000, 286870912};
     QTest::newRow("2^25 - 1") << QList<qint64>{9000000, 7777215, 8000000, 8777216};
+    // Beyond 2^31 individuals the ratios' integer products would leave 64 bits.
+    QTest::newRow("8.2e9") << QList<qint64>{4000000000, 100000000, 100000000, 4000000000};
 }
 
 void ModelsTests::hugeCountsSumWhereTheMassLies()
