@@ -170,8 +170,7 @@ private:
         double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
         double t = run.t, j = run.j;
         qint64 i = run.i;
-        // One step: the next term and its moments, in the same order in
-        // blocks and singly, so that both give the same bits.
+        // One step: the next term and its moments.
         const auto advance = [&]() {
             const qint64 from = dir > 0 ? i : -i;  // v - mode before the step
             ++i;
@@ -192,31 +191,38 @@ private:
                 s3 += tjj * j;
             return r;
         };
-        // Blocks of kBlock steps tested once, at their end. Along the side
+        // Blocks of four steps tested once, at their end. Along the side
         // the ratios fall (log-concavity), so each step's t r is at least
         // the last step's, and the sums only grow: when the last step's
         // t r exceeds precision times the sum (by a margin, against
         // rounding), or its ratio is 1 or more, no step of the block could
-        // have stopped the walk, and the sums are those of single steps.
-        // Otherwise the block is undone and taken singly.
-        constexpr int kBlock = 4;
-        constexpr double kMargin = 1.0 + 1e-9;
-        while (end - i >= kBlock) {
-            const double t0 = t, j0 = j, a0 = s0, a1 = s1, a2 = s2, a3 = s3;
-            const qint64 i0 = i;
-            double r = 0.0;
-            for (int u = 0; u < kBlock; ++u)
-                r = advance();
-            if (!(r < 1.0) || t * r > kMargin * precision * (base + s0))
-                continue;
-            t = t0;
-            j = j0;
-            s0 = a0;
-            s1 = a1;
-            s2 = a2;
-            s3 = a3;
-            i = i0;
-            break;
+        // have stopped the walk. Otherwise the block is undone and taken
+        // singly. In a block the terms come two by two from products of
+        // ratios, and are summed in pairs, which shortens the chains of
+        // dependent operations (the same sums, rounded apart by an ulp or two).
+        if constexpr (kTable) {
+            constexpr double kMargin = 1.0 + 1e-9;
+            while (end - i >= 4) {
+                const double *at = table + offset + (dir > 0 ? i : -i);
+                const double r0 = scale * at[0], r1 = scale * at[dir], r2 = scale * at[2 * dir],
+                             r3 = scale * at[3 * dir];
+                const double t1 = t * r0, t2 = t * (r0 * r1);
+                const double t3 = t2 * r2, t4 = t2 * (r2 * r3);
+                const double j1 = j + step, j2 = j + 2.0 * step, j3 = j + 3.0 * step, j4 = j + 4.0 * step;
+                const double n0 = (t1 + t2) + (t3 + t4);
+                if (r3 < 1.0 && !(t4 * r3 > kMargin * precision * (base + s0 + n0)))
+                    break;
+                const double u1 = t1 * j1, u2 = t2 * j2, u3 = t3 * j3, u4 = t4 * j4;
+                const double v1 = u1 * j1, v2 = u2 * j2, v3 = u3 * j3, v4 = u4 * j4;
+                s0 += n0;
+                s1 += (u1 + u2) + (u3 + u4);
+                s2 += (v1 + v2) + (v3 + v4);
+                if (!kTail)
+                    s3 += (v1 * j1 + v2 * j2) + (v3 * j3 + v4 * j4);
+                t = t4;
+                j = j4;
+                i += 4;
+            }
         }
         while (i < end) {
             const double r = advance();
