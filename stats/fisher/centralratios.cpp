@@ -30,8 +30,12 @@ centralratios::centralratios(qint64 a, qint64 b, qint64 c, qint64 d)
     from = std::max(lo, x - half);
     const qint64 to = std::min(hi, x + half);
     count = to - from + 1;
-    storage.reset(new double[std::size_t(2 * count)]);
-    ups = storage.get();
+    if (count <= kInPlace) {
+        ups = inPlace;
+    } else {
+        storage.reset(new double[std::size_t(2 * count)]);
+        ups = storage.get();
+    }
     downs = ups + count;
     if (mm + nn < kExactDoubles) {
         // Exact products, so the same bits as upAt() and downAt(); this

@@ -19,6 +19,8 @@ class centralratios final
 public:
     // Counts at least 0 with every margin at least 1.
     centralratios(qint64 a, qint64 b, qint64 c, qint64 d);
+    centralratios(const centralratios &) = delete;
+    centralratios &operator=(const centralratios &) = delete;
 
     qint64 a() const { return x; }
     qint64 b() const { return k_ - x; }
@@ -64,6 +66,10 @@ public:
 private:
     qint64 x, k_, mm, nn, lo, hi, from = 0, count = 0;
     bool wide;
-    std::unique_ptr<double[]> storage;  // ups, then downs
+    // ups, then downs: in place for the tables of a few thousand
+    // individuals (no allocation per table in a batch), else on the heap.
+    static constexpr qint64 kInPlace = 512;
+    double inPlace[2 * kInPlace];
+    std::unique_ptr<double[]> storage;
     double *ups = nullptr, *downs = nullptr;
 };
