@@ -8,8 +8,10 @@ namespace {
 // The window reaches this many standard deviations (of the central
 // distribution) either side of a: a walk reaches about 7.4 beyond its
 // mode to 1e-12 of its total and 8.7 to 2^-55, and at a 95% limit the
-// mode lies about 2 from a. Beyond it the ratios are worked out as needed.
-constexpr double kReach = 7.0;
+// mode lies about 2 from a: 9 covers nearly every step, and a wider window
+// costs more to fill than the few divisions beyond it (measured on 1,000
+// cases and 1,000 controls: 5 and 11 both slower).
+constexpr double kReach = 9.0;
 // Small tables get their whole support; huge ones no more than this many
 // ratios a side (their walks, longer, divide beyond).
 constexpr qint64 kMinHalfWidth = 16;
