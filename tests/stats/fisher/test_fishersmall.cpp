@@ -141,6 +141,8 @@ private slots:
     void beyondDoubleRange();
     void tabulatedRatiosMatchDirect_data();
     void tabulatedRatiosMatchDirect();
+    void sharedRatiosGiveTheSameP_data();
+    void sharedRatiosGiveTheSameP();
 };
 
 void FisherSmallTests::cleanup()
@@ -356,6 +358,46 @@ void FisherSmallTests::tabulatedRatiosMatchDirect()
         const long double m = ratios.m(), n = ratios.n(), k = ratios.k(), x = v;
         const long double up = (m - x) * (k - x) / ((x + 1) * (n - k + x + 1));
         QVERIFY(v == ratios.most() ? ratios.up(v) == 0.0 : std::fabs(double(ratios.up(v) / up - 1)) < 1e-15);
+    }
+}
+
+// The P of a 2 x 2 table walked on shared ratios (runs of members added
+// without each one's tests) is that of the counts alone, to the bit: ties,
+// zero cells, walks that leave the tabulated window, weights beyond
+// doubles, and a random sweep for runs that end at a tie or a stop.
+void FisherSmallTests::sharedRatiosGiveTheSameP_data()
+{
+    QTest::addColumn<QList<int>>("cells");
+    QTest::newRow("ties") << QList<int>{10, 10, 10, 10};
+    QTest::newRow("zero cells") << QList<int>{0, 25, 30, 0};
+    QTest::newRow("far tail") << QList<int>{700, 300, 300, 700};
+    QTest::newRow("beyond doubles") << QList<int>{1000, 0, 0, 1000};
+    QTest::newRow("2^30") << QList<int>{300000000, 236870912, 250000000, 286870912};
+    QTest::newRow("random") << QList<int>{};
+}
+
+void FisherSmallTests::sharedRatiosGiveTheSameP()
+{
+    QFETCH(QList<int>, cells);
+    std::mt19937 rng(23);
+    for (int round = 0; round < (cells.isEmpty() ? 3000 : 1); ++round) {
+        QList<int> t = cells;
+        if (t.isEmpty()) {
+            // Any four counts (mostly far tails), or four near one another.
+            const int n = std::uniform_int_distribution<int>(2, 4000)(rng);
+            const int spread = round % 2 ? n : int(std::sqrt(double(n)));
+            std::uniform_int_distribution<int> cell(std::max(0, n - spread), n + spread);
+            t = {cell(rng), cell(rng), cell(rng), cell(rng)};
+            if (t[0] + t[2] == 0 || t[1] + t[3] == 0)
+                continue;
+        }
+        const int x[2] = {t[0], t[1]};
+        const int c[2] = {t[0] + t[2], t[1] + t[3]};
+        double p = -1.0, midp = -1.0, shared = -2.0, sharedMidp = -2.0;
+        QCOMPARE(fishersmall::pValue(x, c, 2, &p, &midp), int(fishersmall::Finished));
+        const centralratios ratios(t[0], t[1], t[2], t[3]);
+        QCOMPARE(fishersmall::pValue(ratios, &shared, &sharedMidp), int(fishersmall::Finished));
+        QVERIFY2(shared == p && sharedMidp == midp, qPrintable(QString::number(round)));
     }
 }
 
