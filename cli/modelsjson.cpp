@@ -5,25 +5,34 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
 
-// The fields are written into one byte string: a line holds some fifty
-// numbers, and a batch of genome scale writes millions of them.
+// The fields are written into one byte buffer: a line holds some fifty
+// numbers, and a batch of genome scale writes millions of them. The keys
+// are literals copied with their lengths known, the numbers written in
+// place.
 class Writer final
 {
 public:
-    Writer() { out.reserve(2048); }
+    template <std::size_t N>
+    Writer &key(const char (&name)[N])
+    {
+        return key(name, N - 1);
+    }
 
-    Writer &key(const char *name)
+    Writer &key(const char *name, std::size_t length)
     {
         if (!first)
-            out += ',';
+            *end++ = ',';
         first = false;
-        out += '"';
-        out += name;
-        out += "\":";
+        *end++ = '"';
+        std::memcpy(end, name, length);
+        end += length;
+        *end++ = '"';
+        *end++ = ':';
         return *this;
     }
 
@@ -32,68 +41,90 @@ public:
     Writer &number(double v)
     {
         if (std::isnan(v)) {
-            out += "null";
+            put("null");
         } else if (std::isinf(v)) {
-            out += "\"inf\"";
+            put("\"inf\"");
         } else if (std::fabs(v) < 1e16) {
             // The shortest form that reads back to v, as JsonLine::number
             // writes it: they differ only for integers of 17 digits or more,
             // which print their exact value here and their shortest there.
-            char digits[32];
-            const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, v);
-            out.append(digits, end.ptr);
+            end = std::to_chars(end, end + kNumberRoom, v).ptr;
         } else {
-            out += JsonLine::number(v).toStdString();
+            const std::string text = JsonLine::number(v).toStdString();
+            std::memcpy(end, text.data(), text.size());
+            end += text.size();
         }
         return *this;
     }
 
-    Writer &number(const char *name, double v) { return key(name).number(v); }
+    template <std::size_t N>
+    Writer &number(const char (&name)[N], double v)
+    {
+        return key(name).number(v);
+    }
 
-    Writer &integer(const char *name, int v)
+    template <std::size_t N>
+    Writer &integer(const char (&name)[N], int v)
     {
         key(name);
-        out += std::to_string(v);
+        end = std::to_chars(end, end + kNumberRoom, v).ptr;
         return *this;
     }
 
-    Writer &interval(const char *name, const OddsRatioFigure &ratio)
+    template <std::size_t N>
+    Writer &interval(const char (&name)[N], const OddsRatioFigure &ratio)
     {
         key(name);
-        out += '[';
+        *end++ = '[';
         number(ratio.low);
-        out += ',';
+        *end++ = ',';
         number(ratio.high);
-        out += ']';
+        *end++ = ']';
         return *this;
     }
 
     // An object as the value of a field; its own fields follow.
-    Writer &open(const char *name)
+    template <std::size_t N>
+    Writer &open(const char (&name)[N])
     {
         key(name);
-        out += '{';
+        *end++ = '{';
         first = true;
         return *this;
     }
 
     Writer &close()
     {
-        out += '}';
+        *end++ = '}';
         first = false;
         return *this;
     }
 
-    Writer &twoByTwo(const char *name, const TwoByTwoModel &m)
+    template <std::size_t N>
+    Writer &twoByTwo(const char (&name)[N], const TwoByTwoModel &m)
     {
         open(name).number("chi2", m.chi2).number("p_chi2", m.pChi2).number("p_exact", m.pExact);
         number("p_midp", m.pMidp).number("or", m.sample.estimate).interval("or_ci", m.sample);
         return number("or_cmle", m.conditional.estimate).interval("or_cmle_ci", m.conditional).close();
     }
 
-    std::string out;
+    QLatin1StringView text() const { return QLatin1StringView(buffer, end - buffer); }
 
 private:
+    template <std::size_t N>
+    void put(const char (&literal)[N])
+    {
+        std::memcpy(end, literal, N - 1);
+        end += N - 1;
+    }
+
+    // The longest number: 24 characters (a sign, 17 digits, a point and
+    // an exponent of five), or an integer of 11.
+    static constexpr int kNumberRoom = 32;
+    // 61 keys of at most 28 characters and 60 numbers of at most 25, with
+    // their punctuation: under 3,500.
+    char buffer[4096];
+    char *end = buffer;
     bool first = true;
 };
 
@@ -120,5 +151,5 @@ void addModelFigures(JsonLine &json, const ModelFigures &f)
     // The fields as one raw value after the line's own: the writer began
     // with a key, so the text is "key":value,... without braces. Widened
     // straight into the line, with no string between.
-    json.appendFields(QLatin1StringView(w.out.data(), qsizetype(w.out.size())));
+    json.appendFields(w.text());
 }

@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+class centralratios;
+
 // The exact Fisher test of a 2 x 2 or 2 x 3 table summed directly, for the
 // tables that need no network: every table with the observed margins is
 // weighed against the observed one by ratios of neighbouring binomial
@@ -28,4 +30,6 @@ public:
     // tables that tie with the observed one, by the tolerance of P, count
     // half); written on Finished only.
     static int pValue(const int *x, const int *c, int N, double *P, double *midP = nullptr);
+    // The same for the 2 x 2 table whose family the ratios describe.
+    static int pValue(const centralratios &ratios, double *P, double *midP = nullptr);
 };

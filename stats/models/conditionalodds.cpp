@@ -1,5 +1,6 @@
 #include "conditionalodds.h"
 
+#include "centralratios.h"
 #include "normalquantile.h"
 
 #include <algorithm>
@@ -37,8 +38,9 @@ enum class Tail { None, Upper, Lower };
 class Distribution final
 {
 public:
-    Distribution(qint64 a, qint64 b, qint64 c, qint64 d)
-        : m(a + c), n(b + d), k(a + b), x(a), lo(std::max<qint64>(0, k - n)), hi(std::min(k, m))
+    explicit Distribution(const centralratios &ratios)
+        : ratios(ratios), m(ratios.m()), n(ratios.n()), k(ratios.k()), x(ratios.a()), lo(ratios.least()),
+          hi(ratios.most())
     {
     }
 
@@ -76,12 +78,6 @@ public:
     }
 
 private:
-    // w(v + 1) / w(v) at psi = 1.
-    double rho(qint64 v) const
-    {
-        return (double(m - v) * double(k - v)) / (double(v + 1) * double(n - k + v + 1));
-    }
-
     // The count to walk out from: the continuous root of
     // psi (m - v)(k - v) = (v + 1)(n - k + v + 1), the most probable count
     // to within one. The walks need no more: a side that starts a count off
@@ -105,7 +101,7 @@ private:
         qint64 low = lo, high = hi;
         while (low < high) {
             const qint64 mid = low + (high - low) / 2;
-            if (psi * rho(mid) >= 1.0)
+            if (psi * ratios.up(mid) >= 1.0)
                 low = mid + 1;
             else
                 high = mid;
@@ -115,116 +111,160 @@ private:
 
     // One side of the mode, outwards (dir +1: up, -1: down). The weights
     // fall along it (log-concavity), so after a term t with ratio r < 1 the
-    // rest weighs at most t r / (1 - r). The factors of the ratio move by
-    // one per step and stay exact in doubles. The tail's members on this
-    // side are the steps tailFirst to tailLast; the third moment is summed
-    // only for the estimate (no tail).
+    // rest weighs at most t r / (1 - r). Each ratio is the central one
+    // times psi (or 1 / psi): a multiplication, where the tabulated ratios
+    // reach. The tail's members on this side are the steps tailFirst to
+    // tailLast; the third moment is summed only for the estimate (no tail).
     template <bool kTail>
     void walk(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
     {
-        // Below 2^25 individuals every product of two factors is an integer
-        // below 2^53: the products then move by sums alone, and equal the
-        // rounded products exactly.
-        if (m + n < (qint64(1) << 25))
-            walkFrom<kTail, true>(sums, mode, psi, dir, tailFirst, tailLast);
-        else
-            walkFrom<kTail, false>(sums, mode, psi, dir, tailFirst, tailLast);
+        const double scale = dir > 0 ? psi : 1.0 / psi;
+        const qint64 steps = dir > 0 ? hi - mode : mode - lo;
+        // Step i takes the ratio at v = mode + dir (i - 1); the table holds
+        // the steps winFirst to winLast.
+        const qint64 winFirst = dir > 0 ? ratios.first() - mode + 1 : mode - ratios.last() + 1;
+        const qint64 winLast = dir > 0 ? ratios.last() - mode + 1 : mode - ratios.first() + 1;
+        const double *table = dir > 0 ? ratios.upTable() : ratios.downTable();
+        const qint64 offset = mode - ratios.first();  // of the mode in the table
+        Run run{1.0, 0.0, 0, false};
+        // The walk in segments, each wholly in or out of the tail and of the
+        // table, so that the loop keeps only its own sums (in registers) and
+        // no branch on either: the tail's bounds tailFirst - 1 and tailLast,
+        // the table's winFirst - 1 and winLast.
+        while (!run.done && run.i < steps) {
+            qint64 end = steps;
+            const auto cut = [&](qint64 bound) {
+                if (bound > run.i && bound < end)
+                    end = bound;
+            };
+            cut(winFirst - 1);
+            cut(winLast);
+            if (kTail) {
+                cut(tailFirst - 1);
+                cut(tailLast);
+            }
+            const bool inTail = kTail && run.i + 1 >= tailFirst && run.i + 1 <= tailLast;
+            const bool inTable = run.i + 1 >= winFirst && run.i + 1 <= winLast;
+            if (inTable)
+                segment<kTail, true>(sums, run, end, inTail, scale, dir, mode, table, offset, tailLast);
+            else
+                segment<kTail, false>(sums, run, end, inTail, scale, dir, mode, table, offset, tailLast);
+        }
     }
 
-    template <bool kTail, bool kExactProducts>
-    void walkFrom(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
+    struct Run
+    {
+        double t, j;  // the last term and its offset from the mode
+        qint64 i;     // steps taken
+        bool done;
+    };
+
+    template <bool kTail, bool kTable>
+    void segment(Sums &sums, Run &run, qint64 end, bool inTail, double scale, int dir, qint64 mode,
+                 const double *table, qint64 offset, qint64 tailLast) const
     {
         const double precision = conditionalodds::kPrecision;
-        // w(v + 1) / w(v) = psi (m - v)(k - v) / ((v + 1)(n - k + v + 1)),
-        // w(v - 1) / w(v) = v (n - k + v) / (psi (m - v + 1)(k - v + 1)).
-        double upA = double(m - mode), upB = double(k - mode);
-        double downA = double(mode + 1), downB = double(n - k + mode + 1);
-        if (dir < 0) {
-            upA = double(mode);
-            upB = double(n - k + mode);
-            downA = double(m - mode + 1);
-            downB = double(k - mode + 1);
-        }
-        // (A - 1)(B - 1) = AB - (A + B - 1), (A + 1)(B + 1) = AB + (A + B + 1).
-        double upProduct = upA * upB, downProduct = downA * downB;
-        double upShrink = upA + upB - 1.0, downGrowth = downA + downB + 1.0;
-        const double scale = dir > 0 ? psi : 1.0 / psi;
         const double step = dir;
-        const qint64 steps = dir > 0 ? hi - mode : mode - lo;
-        double t = 1.0, j = 0.0;
-        qint64 i = 0;
-        // The walk in segments, each wholly in or out of the tail, so that
-        // the loop keeps only its own sums (in registers) and no branch on
-        // the tail: steps 1 to tailFirst - 1, tailFirst to tailLast, the rest.
-        for (bool done = false; !done && i < steps;) {
-            const bool inTail = kTail && i + 1 >= tailFirst && i + 1 <= tailLast;
-            const qint64 end = !kTail || inTail ? std::min(steps, kTail ? tailLast : steps)
-                               : i + 1 < tailFirst ? std::min(steps, tailFirst - 1)
-                                                   : steps;
-            const double base = sums.s0;
-            const double tailBase = sums.t0;
-            double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
-            while (i < end) {
-                ++i;
-                double r;
-                if constexpr (kExactProducts) {
-                    r = scale * upProduct / downProduct;
-                    upProduct -= upShrink;
-                    upShrink -= 2.0;
-                    downProduct += downGrowth;
-                    downGrowth += 2.0;
-                } else {
-                    r = scale * (upA * upB) / (downA * downB);
-                    upA -= 1.0;
-                    upB -= 1.0;
-                    downA += 1.0;
-                    downB += 1.0;
-                }
-                t *= r;
-                j += step;
-                const double tj = t * j;
-                const double tjj = tj * j;
-                s0 += t;
-                s1 += tj;
-                s2 += tjj;
+        const double base = sums.s0;
+        const double tailBase = sums.t0;
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;
+        double t = run.t, j = run.j;
+        qint64 i = run.i;
+        // One step: the next term and its moments.
+        const auto advance = [&]() {
+            const qint64 from = dir > 0 ? i : -i;  // v - mode before the step
+            ++i;
+            double central;
+            if constexpr (kTable)
+                central = table[offset + from];
+            else
+                central = dir > 0 ? ratios.upAt(mode + from) : ratios.downAt(mode + from);
+            const double r = scale * central;
+            t *= r;
+            j += step;
+            const double tj = t * j;
+            const double tjj = tj * j;
+            s0 += t;
+            s1 += tj;
+            s2 += tjj;
+            if (!kTail)
+                s3 += tjj * j;
+            return r;
+        };
+        // Blocks of four steps tested once, at their end. Along the side
+        // the ratios fall (log-concavity), so each step's t r is at least
+        // the last step's, and the sums only grow: when the last step's
+        // t r exceeds precision times the sum (by a margin, against
+        // rounding), or its ratio is 1 or more, no step of the block could
+        // have stopped the walk. Otherwise the block is undone and taken
+        // singly. In a block the terms come two by two from products of
+        // ratios, and are summed in pairs, which shortens the chains of
+        // dependent operations (the same sums, rounded apart by an ulp or two).
+        if constexpr (kTable) {
+            constexpr double kMargin = 1.0 + 1e-9;
+            while (end - i >= 4) {
+                const double *at = table + offset + (dir > 0 ? i : -i);
+                const double r0 = scale * at[0], r1 = scale * at[dir], r2 = scale * at[2 * dir],
+                             r3 = scale * at[3 * dir];
+                const double t1 = t * r0, t2 = t * (r0 * r1);
+                const double t3 = t2 * r2, t4 = t2 * (r2 * r3);
+                const double j1 = j + step, j2 = j + 2.0 * step, j3 = j + 3.0 * step, j4 = j + 4.0 * step;
+                const double n0 = (t1 + t2) + (t3 + t4);
+                if (r3 < 1.0 && !(t4 * r3 > kMargin * precision * (base + s0 + n0)))
+                    break;
+                const double u1 = t1 * j1, u2 = t2 * j2, u3 = t3 * j3, u4 = t4 * j4;
+                const double v1 = u1 * j1, v2 = u2 * j2, v3 = u3 * j3, v4 = u4 * j4;
+                s0 += n0;
+                s1 += (u1 + u2) + (u3 + u4);
+                s2 += (v1 + v2) + (v3 + v4);
                 if (!kTail)
-                    s3 += tjj * j;
-                // What is left weighs at most t r / (1 - r), compared
-                // without a division; while it exceeds precision times the
-                // sum it exceeds that times 1 - r, and the product can wait.
-                const double rest = t * r;
-                if (!(r < 1.0))
-                    continue;
-                const double bound = precision * (base + s0);
-                if (rest > bound || rest > bound * (1.0 - r))
-                    continue;
-                if (!kTail || i >= tailLast) {
-                    done = true;  // no tail member further out on this side
-                    break;
-                }
-                const double tailSum = tailBase + (inTail ? s0 : 0.0);
-                if (tailSum == 0.0) {
-                    sums.tailResolved = false;
-                    done = true;
-                    break;
-                }
-                if (rest <= precision * tailSum * (1.0 - r)) {
-                    done = true;
-                    break;
-                }
+                    s3 += (v1 * j1 + v2 * j2) + (v3 * j3 + v4 * j4);
+                t = t4;
+                j = j4;
+                i += 4;
             }
-            sums.s0 += s0;
-            sums.s1 += s1;
-            sums.s2 += s2;
-            sums.s3 += s3;
-            if (inTail) {
-                sums.t0 += s0;
-                sums.t1 += s1;
-                sums.t2 += s2;
+        }
+        while (i < end) {
+            const double r = advance();
+            // What is left weighs at most t r / (1 - r), compared
+            // without a division; while it exceeds precision times the
+            // sum it exceeds that times 1 - r, and the product can wait.
+            const double rest = t * r;
+            if (!(r < 1.0))
+                continue;
+            const double bound = precision * (base + s0);
+            if (rest > bound || rest > bound * (1.0 - r))
+                continue;
+            if (!kTail || i >= tailLast) {
+                run.done = true;  // no tail member further out on this side
+                break;
             }
+            const double tailSum = tailBase + (inTail ? s0 : 0.0);
+            if (tailSum == 0.0) {
+                sums.tailResolved = false;
+                run.done = true;
+                break;
+            }
+            if (rest <= precision * tailSum * (1.0 - r)) {
+                run.done = true;
+                break;
+            }
+        }
+        run.t = t;
+        run.j = j;
+        run.i = i;
+        sums.s0 += s0;
+        sums.s1 += s1;
+        sums.s2 += s2;
+        sums.s3 += s3;
+        if (inTail) {
+            sums.t0 += s0;
+            sums.t1 += s1;
+            sums.t2 += s2;
         }
     }
 
+    const centralratios &ratios;
     qint64 m, n, k, x, lo, hi;
 };
 
@@ -303,11 +343,19 @@ int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double conf
 {
     if (a < 0 || b < 0 || c < 0 || d < 0 || !out || a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
         return BadInput;
+    return compute(centralratios(a, b, c, d), confLevel, out);
+}
+
+int conditionalodds::compute(const centralratios &ratios, double confLevel, OddsRatioFigure *out)
+{
+    const qint64 a = ratios.a(), b = ratios.b(), c = ratios.m() - a, d = ratios.n() - b;
+    if (!out || a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
+        return BadInput;
     if (!(confLevel > 0.0 && confLevel <= kMaxConfLevel))
         return BadInput;
     const double alpha = (1.0 - confLevel) / 2.0;
 
-    const Distribution dist(a, b, c, d);
+    const Distribution dist(ratios);
     const qint64 x = dist.observed();
 
     // Starting points: the sample odds ratio and Woolf's limits, 0.5

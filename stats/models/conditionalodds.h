@@ -2,6 +2,8 @@
 
 #include "modelfigures.h"
 
+class centralratios;
+
 // The conditional maximum-likelihood odds ratio of a 2 x 2 table (a b / c d)
 // and its exact interval, as R's fisher.test defines them. With every
 // margin fixed, a follows the noncentral hypergeometric distribution of
@@ -32,4 +34,6 @@ public:
 
     // Writes *out on Finished only.
     static int compute(qint64 a, qint64 b, qint64 c, qint64 d, double confLevel, OddsRatioFigure *out);
+    // The same from the table's central ratios, shared with its Fisher P.
+    static int compute(const centralratios &ratios, double confLevel, OddsRatioFigure *out);
 };

@@ -1,5 +1,6 @@
 #include "geneticmodels.h"
 
+#include "centralratios.h"
 #include "chi2.h"
 #include "conditionalodds.h"
 #include "fishersmall.h"
@@ -100,11 +101,11 @@ void twoByTwo(TwoByTwoModel &model, const char *name, const qint64 cases[2], con
     }
     model.chi2 = chi2TwoByTwo(a, b, c, d);
     model.pChi2 = chi2Tail(model.chi2, 1, name, failure);
-    // The check keeps every allele count within an int.
-    const int x[2] = {int(a), int(b)};
-    const int totals[2] = {int(a + c), int(b + d)};
+    // One table of the family's ratios for the exact P, its mid-p and the
+    // conditional estimate with its limits.
+    const centralratios ratios(a, b, c, d);
     double p = 0.0, midp = 0.0;
-    const int status = fishersmall::pValue(x, totals, 2, &p, &midp);
+    const int status = fishersmall::pValue(ratios, &p, &midp);
     if (status != fishersmall::Finished) {
         failure.status = geneticmodels::Stopped;
         return;
@@ -112,7 +113,7 @@ void twoByTwo(TwoByTwoModel &model, const char *name, const qint64 cases[2], con
     model.pExact = reportedProbability(p);
     model.pMidp = reportedProbability(midp);
     woolf(a, b, c, d, z, &model.sample, &model.sampleCorrected);
-    if (conditionalodds::compute(a, b, c, d, confLevel, &model.conditional) != conditionalodds::Finished
+    if (conditionalodds::compute(ratios, confLevel, &model.conditional) != conditionalodds::Finished
         && failure.status == geneticmodels::Finished) {
         failure.status = geneticmodels::NoConvergence;
         failure.text = tr("%1: the conditional odds ratio did not converge").arg(tr(name));

@@ -6,6 +6,7 @@
 #include "bruteforce.h"
 
 #include "calcpoll.h"
+#include "centralratios.h"
 #include "dfex.h"
 #include "fisherrun.h"
 #include "fishersmall.h"
@@ -138,6 +139,10 @@ private slots:
     void stopBeforeSum();
     void beyondDoubleRange_data();
     void beyondDoubleRange();
+    void tabulatedRatiosMatchDirect_data();
+    void tabulatedRatiosMatchDirect();
+    void sharedRatiosGiveTheSameP_data();
+    void sharedRatiosGiveTheSameP();
 };
 
 void FisherSmallTests::cleanup()
@@ -324,6 +329,76 @@ void FisherSmallTests::beyondDoubleRange()
     QCOMPARE(fishersmall::pValue(x.data(), c.data(), int(c.size()), &p, &mid), int(fishersmall::Finished));
     QVERIFY2(close(p, expected, 1e-9), qPrintable(QStringLiteral("%1 vs %2").arg(p).arg(expected)));
     QVERIFY2(close(mid, 0.5 * expected, 1e-9), qPrintable(QString::number(mid)));
+}
+
+// The tabulated ratios are the direct ones to the bit (the P of a 2 x 2
+// table read from them must not move), on each side of the window's edges,
+// where the products stop being exact in doubles (2^26 individuals) and
+// where they leave 64-bit integers (2^31).
+void FisherSmallTests::tabulatedRatiosMatchDirect_data()
+{
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::newRow("zero cells") << QList<qint64>{0, 5, 7, 0};
+    QTest::newRow("small") << QList<qint64>{51, 43, 22, 92};
+    QTest::newRow("2^26 - 1") << QList<qint64>{20000000, 13554431, 17000000, 16554432};
+    QTest::newRow("2^26") << QList<qint64>{20000000, 13554432, 17000000, 16554432};
+    QTest::newRow("8.2e9") << QList<qint64>{4000000000, 100000000, 100000000, 4000000000};
+}
+
+void FisherSmallTests::tabulatedRatiosMatchDirect()
+{
+    QFETCH(QList<qint64>, cells);
+    const centralratios ratios(cells[0], cells[1], cells[2], cells[3]);
+    QVERIFY(ratios.first() >= ratios.least() && ratios.last() <= ratios.most());
+    QVERIFY(ratios.first() <= cells[0] && cells[0] <= ratios.last());
+    for (qint64 v = std::max(ratios.least(), ratios.first() - 2); v <= std::min(ratios.most(), ratios.last() + 2); ++v) {
+        QVERIFY(ratios.up(v) == ratios.upAt(v));
+        QVERIFY(ratios.down(v) == ratios.downAt(v));
+        // Against the ratio of exact integers, rounded apart by a few ulps at most.
+        const long double m = ratios.m(), n = ratios.n(), k = ratios.k(), x = v;
+        const long double up = (m - x) * (k - x) / ((x + 1) * (n - k + x + 1));
+        QVERIFY(v == ratios.most() ? ratios.up(v) == 0.0 : std::fabs(double(ratios.up(v) / up - 1)) < 1e-15);
+    }
+}
+
+// The P of a 2 x 2 table walked on shared ratios (runs of members added
+// without each one's tests) is that of the counts alone, to the bit: ties,
+// zero cells, walks that leave the tabulated window, weights beyond
+// doubles, and a random sweep for runs that end at a tie or a stop.
+void FisherSmallTests::sharedRatiosGiveTheSameP_data()
+{
+    QTest::addColumn<QList<int>>("cells");
+    QTest::newRow("ties") << QList<int>{10, 10, 10, 10};
+    QTest::newRow("zero cells") << QList<int>{0, 25, 30, 0};
+    QTest::newRow("far tail") << QList<int>{700, 300, 300, 700};
+    QTest::newRow("beyond doubles") << QList<int>{1000, 0, 0, 1000};
+    QTest::newRow("2^30") << QList<int>{300000000, 236870912, 250000000, 286870912};
+    QTest::newRow("random") << QList<int>{};
+}
+
+void FisherSmallTests::sharedRatiosGiveTheSameP()
+{
+    QFETCH(QList<int>, cells);
+    std::mt19937 rng(23);
+    for (int round = 0; round < (cells.isEmpty() ? 3000 : 1); ++round) {
+        QList<int> t = cells;
+        if (t.isEmpty()) {
+            // Any four counts (mostly far tails), or four near one another.
+            const int n = std::uniform_int_distribution<int>(2, 4000)(rng);
+            const int spread = round % 2 ? n : int(std::sqrt(double(n)));
+            std::uniform_int_distribution<int> cell(std::max(0, n - spread), n + spread);
+            t = {cell(rng), cell(rng), cell(rng), cell(rng)};
+            if (t[0] + t[2] == 0 || t[1] + t[3] == 0)
+                continue;
+        }
+        const int x[2] = {t[0], t[1]};
+        const int c[2] = {t[0] + t[2], t[1] + t[3]};
+        double p = -1.0, midp = -1.0, shared = -2.0, sharedMidp = -2.0;
+        QCOMPARE(fishersmall::pValue(x, c, 2, &p, &midp), int(fishersmall::Finished));
+        const centralratios ratios(t[0], t[1], t[2], t[3]);
+        QCOMPARE(fishersmall::pValue(ratios, &shared, &sharedMidp), int(fishersmall::Finished));
+        QVERIFY2(shared == p && sharedMidp == midp, qPrintable(QString::number(round)));
+    }
 }
 
 QTEST_GUILESS_MAIN(FisherSmallTests)

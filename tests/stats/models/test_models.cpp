@@ -113,6 +113,8 @@ private slots:
     void fisherTestWithin1e4();
     void hugeCountsSumWhereTheMassLies_data();
     void hugeCountsSumWhereTheMassLies();
+    void rootsSolveTheirEquations_data();
+    void rootsSolveTheirEquations();
     void degenerateModels_data();
     void degenerateModels();
     void refusedCounts_data();
@@ -171,6 +173,8 @@ void ModelsTests::hugeCountsSumWhereTheMassLies_data()
     QTest::addColumn<QList<qint64>>("cells");
     QTest::newRow("2^30") << QList<qint64>{300000000, 236870912, 250000000, 286870912};
     QTest::newRow("2^25 - 1") << QList<qint64>{9000000, 7777215, 8000000, 8777216};
+    // Beyond 2^31 individuals the ratios' integer products would leave 64 bits.
+    QTest::newRow("8.2e9") << QList<qint64>{4000000000, 100000000, 100000000, 4000000000};
 }
 
 void ModelsTests::hugeCountsSumWhereTheMassLies()
@@ -183,6 +187,69 @@ void ModelsTests::hugeCountsSumWhereTheMassLies()
     QVERIFY2(std::fabs(f.estimate / sample - 1.0) < 1e-7, qPrintable(QString::number(f.estimate, 'g', 15)));
     QVERIFY(f.low < f.estimate && f.estimate < f.high);
     QVERIFY(std::fabs(std::log(f.high / f.estimate) - std::log(f.estimate / f.low)) < 1e-5);
+}
+
+// The estimate and limits put back into their equations, summed over the
+// whole support in long doubles: at the widest level the limits' walks
+// leave the tabulated ratios and divide beyond them, and the walks' runs
+// of four must stop where single steps would. Halley's last step, at most
+// 1e-4 in log psi, leaves an error of its cube times the curvature, which
+// grows with the table; the tails' slope scales that into the probability.
+void ModelsTests::rootsSolveTheirEquations_data()
+{
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::addColumn<double>("level");
+    QTest::addColumn<double>("tolerance");
+    QTest::newRow("95%") << QList<qint64>{641, 1359, 651, 1349} << 0.95 << 1e-9;
+    QTest::newRow("widest") << QList<qint64>{641, 1359, 651, 1349} << conditionalodds::kMaxConfLevel << 1e-9;
+    QTest::newRow("widest, 2e5") << QList<qint64>{60000, 40000, 50000, 50000} << conditionalodds::kMaxConfLevel << 1e-7;
+    QTest::newRow("zero cell") << QList<qint64>{0, 40, 12, 30} << 0.95 << 1e-9;
+}
+
+void ModelsTests::rootsSolveTheirEquations()
+{
+    QFETCH(QList<qint64>, cells);
+    QFETCH(double, level);
+    QFETCH(double, tolerance);
+    const qint64 a = cells[0], m = cells[0] + cells[2], n = cells[1] + cells[3], k = cells[0] + cells[1];
+    OddsRatioFigure f;
+    QCOMPARE(conditionalodds::compute(cells[0], cells[1], cells[2], cells[3], level, &f), int(conditionalodds::Finished));
+    // P(X >= a), P(X <= a) and E[X] at odds ratio psi.
+    const auto moments = [&](double psi, long double *upper, long double *lower, long double *mean) {
+        const auto logWeight = [&](qint64 v) {
+            return std::lgamma((long double)(m + 1)) - std::lgamma((long double)(v + 1)) - std::lgamma((long double)(m - v + 1))
+                   + std::lgamma((long double)(n + 1)) - std::lgamma((long double)(k - v + 1))
+                   - std::lgamma((long double)(n - k + v + 1)) + v * std::log((long double)psi);
+        };
+        const qint64 lo = std::max<qint64>(0, k - n), hi = std::min(k, m);
+        long double top = logWeight(lo);
+        for (qint64 v = lo; v <= hi; ++v)
+            top = std::max(top, logWeight(v));
+        long double total = 0, up = 0, down = 0, first = 0;
+        for (qint64 v = lo; v <= hi; ++v) {
+            const long double w = std::exp(logWeight(v) - top);
+            total += w;
+            first += w * v;
+            (v >= a ? up : down) += w;
+            if (v == a)
+                down += w;
+        }
+        *upper = up / total;
+        *lower = down / total;
+        *mean = first / total;
+    };
+    const long double alpha = (1.0L - level) / 2;
+    long double upper, lower, mean;
+    if (f.low > 0.0) {
+        moments(f.low, &upper, &lower, &mean);
+        QVERIFY2(std::fabs(double(upper / alpha - 1)) < tolerance, qPrintable(QString::number(double(upper / alpha - 1))));
+    }
+    moments(f.high, &upper, &lower, &mean);
+    QVERIFY2(std::fabs(double(lower / alpha - 1)) < tolerance, qPrintable(QString::number(double(lower / alpha - 1))));
+    if (f.estimate > 0.0) {
+        moments(f.estimate, &upper, &lower, &mean);
+        QVERIFY(std::fabs(double(mean - a)) < tolerance);
+    }
 }
 
 // Every model without figures says why; every other figure is a number.
