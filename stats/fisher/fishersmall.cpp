@@ -80,6 +80,13 @@ public:
         for (const int dir : {+1, -1}) {
             Anchor at{oB, Real(1), 0};
             Real rowTotal = first.total;
+            // Whether the rows from here on all weigh less than half the
+            // observed table: then each of their tables counts and none
+            // ties (which takes at least 1 - 1e-10 of it, far above the
+            // roundings of a row's total), so a row needs its total only.
+            // Past a row total that falls, the totals only fall further
+            // (they are log-concave in a).
+            bool light = false;
             for (qint64 a = oA;;) {
                 const qint64 next = a + dir;
                 const qint64 rNext = m - next;
@@ -88,7 +95,10 @@ public:
                 const double rho = dir > 0 ? up(cA, a) * down(cB + cC, m - a) : down(cA, a) * up(cB + cC, m - a);
                 if (rho < 1.0 && rowTotal * rho <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - rho))
                     break;
-                at = transfer(a, at, dir);
+                if (!light && rho < 1.0 && rowTotal * rho < Real(0.5))
+                    light = true;
+                if (!light)
+                    at = transfer(a, at, dir);
                 a = next;
                 rowTotal *= rho;
                 if (familywalk::beyondCeiling(rowTotal) || familywalk::beyondCeiling(m_total + rowTotal)) {
@@ -100,6 +110,10 @@ public:
                     return Sum::Done;
                 }
                 m_total += rowTotal;
+                if (light) {
+                    m_counting += rowTotal;
+                    continue;
+                }
                 at = climb(a, at);
                 countRow(a, at, rowTotal);
                 if (m_work >= familywalk::kStepsPerPoll) {
