@@ -80,15 +80,25 @@ public:
         for (const int dir : {+1, -1}) {
             Anchor at{oB, Real(1), 0};
             Real rowTotal = first.total;
+            // Whether the rows from here on all weigh less than half the
+            // observed table: then each of their tables counts and none
+            // ties (which takes at least 1 - 1e-10 of it, far above the
+            // roundings of a row's total), so a row needs its total only.
+            // Past a row total that falls, the totals only fall further
+            // (they are log-concave in a).
+            bool light = false;
             for (qint64 a = oA;;) {
                 const qint64 next = a + dir;
                 const qint64 rNext = m - next;
                 if (next < 0 || next > cA || rNext < 0 || rNext > cB + cC)
                     break;
                 const double rho = dir > 0 ? up(cA, a) * down(cB + cC, m - a) : down(cA, a) * up(cB + cC, m - a);
-                if (rho < 1.0 && rowTotal * rho <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - rho))
+                if (rho < 1.0 && negligible(rowTotal * rho, rho))
                     break;
-                at = transfer(a, at, dir);
+                if (!light && rho < 1.0 && rowTotal * rho < Real(0.5))
+                    light = true;
+                if (!light)
+                    at = transfer(a, at, dir);
                 a = next;
                 rowTotal *= rho;
                 if (familywalk::beyondCeiling(rowTotal) || familywalk::beyondCeiling(m_total + rowTotal)) {
@@ -100,6 +110,10 @@ public:
                     return Sum::Done;
                 }
                 m_total += rowTotal;
+                if (light) {
+                    m_counting += rowTotal;
+                    continue;
+                }
                 at = climb(a, at);
                 countRow(a, at, rowTotal);
                 if (m_work >= familywalk::kStepsPerPoll) {
@@ -122,6 +136,18 @@ private:
         Real u;        // weight relative to the observed table
         quint64 chain; // ratios multiplied to reach it
     };
+
+    // Whether the next weight, with ratio < 1 to the last, and every one
+    // after it (falling) can be left out. In doubles: once it is below
+    // kBelowLastPlace of the counted sum (at most the total), adding it or
+    // any later one would change neither sum, so the sums are those of
+    // going on, to the bit, as in walkFamilySide().
+    bool negligible(Real next, double ratio) const
+    {
+        if constexpr (std::is_same_v<Real, double>)
+            return next < familywalk::kBelowLastPlace * m_counting;
+        return next <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - ratio);
+    }
 
     // The ratio of the table with b + dir to that with b in row r (b
     // moves on), negative when it does not exist.
@@ -246,7 +272,7 @@ private:
             Anchor at = cross[side];
             m_counting += at.u;
             for (double ratio = crossRatio[side];;) {
-                if (at.u * ratio <= Real(familywalk::kNegligible) * m_counting * Real(1.0 - ratio))
+                if (negligible(at.u * ratio, ratio))
                     break;
                 qint64 b = at.b;
                 ratio = stepB(r, b, dir);

@@ -8,11 +8,13 @@
 #include "geneticmodels.h"
 #include "modelsreference.h"
 #include "modelsrun.h"
+#include "normalquantile.h"
 #include "testinput.h"
 
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -119,6 +121,8 @@ private slots:
     void degenerateModels();
     void refusedCounts_data();
     void refusedCounts();
+    void chiSquaredTails_data();
+    void chiSquaredTails();
     void report();
 };
 
@@ -366,6 +370,34 @@ void ModelsTests::refusedCounts()
     QCOMPARE(run.status, 2);
     QVERIFY(run.isError);
     QCOMPARE(run.message, QStringLiteral("<br />Wrong input table error=2"));
+}
+
+void ModelsTests::chiSquaredTails_data()
+{
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("oneDf");
+    QTest::addColumn<double>("twoDf");
+    // erfc(sqrt(x / 2)) and exp(-x / 2) to 20 digits (mpmath at 40 digits).
+    QTest::newRow("0") << 0.0 << 1.0 << 1.0;
+    // The incomplete gamma series was 4.7e-13 off here.
+    QTest::newRow("2.96") << 2.9611035879820764 << 0.085289709679174591147 << 0.22751211392403109907;
+    QTest::newRow("50") << 50.0 << 1.5374597944280348502e-12 << 1.3887943864964020595e-11;
+    QTest::newRow("700") << 700.0 << 2.9902269751246203369e-154 << 9.9295903962649792963e-153;
+}
+
+// The closed forms to a few ulps times the tail's sensitivity to x (the
+// rounding of sqrt(x / 2) moves erfc by about x half-ulps); what is not a
+// finite x >= 0 with 1 or 2 df is NaN, for the general routine to report.
+void ModelsTests::chiSquaredTails()
+{
+    QFETCH(double, x);
+    QFETCH(double, oneDf);
+    QFETCH(double, twoDf);
+    const double ulp = std::numeric_limits<double>::epsilon();
+    QVERIFY(std::fabs(chiSquaredUpperTail(x, 1) - oneDf) <= (4.0 + x) * ulp * oneDf);
+    QVERIFY(std::fabs(chiSquaredUpperTail(x, 2) - twoDf) <= (4.0 + x) * ulp * twoDf);
+    for (const double bad : {-x - 1.0, qQNaN(), qInf()})
+        QVERIFY(std::isnan(chiSquaredUpperTail(bad, 1)) && std::isnan(chiSquaredUpperTail(x, 3)));
 }
 
 // The report names the effect allele by the block's column (or row) and is
