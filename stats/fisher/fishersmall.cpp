@@ -35,6 +35,18 @@ constexpr double kSubtractShare = 1.0 / 1024;
 // sums again in long doubles).
 enum class Sum { Done, Stopped, BeyondRange };
 
+// The P-value and mid-p of a 2 x 2 family once both sides are walked.
+template <typename Real>
+Sum finished(const FamilySumsOf<Real> &sums, double *P, double *midP)
+{
+    if (sums.beyondRange)
+        return Sum::BeyondRange;
+    *P = familyProbability(sums);
+    if (midP)
+        *midP = familyMidP(sums);
+    return Sum::Done;
+}
+
 // 2 x 3: the first-row count a of the outer column A (the most unequal
 // column, whose count has the fewest likely values) fixes a row of tables,
 // in which the count b of column B fixes the rest (x_C = m - a - b). Every
@@ -403,12 +415,7 @@ Sum twoByTwo(const centralratios &ratios, double *P, double *midP)
                 sums))
             return Sum::Stopped;
     }
-    if (sums.beyondRange)
-        return Sum::BeyondRange;
-    *P = familyProbability(sums);
-    if (midP)
-        *midP = familyMidP(sums);
-    return Sum::Done;
+    return finished(sums, P, midP);
 }
 
 // 2 x 2 of counts alone (one walk, which would not repay a table of
@@ -443,12 +450,7 @@ Sum twoByTwo(const int *x, const int *c, double *P, double *midP)
             },
             sums))
         return Sum::Stopped;
-    if (sums.beyondRange)
-        return Sum::BeyondRange;
-    *P = familyProbability(sums);
-    if (midP)
-        *midP = familyMidP(sums);
-    return Sum::Done;
+    return finished(sums, P, midP);
 }
 
 } // namespace
