@@ -57,12 +57,12 @@ ContingencyLayout layoutContingency(const ContingencyModel &model, const QRectF 
     const double plotGuess = std::max(h * 4.0, body.height() - legendRoom - h * 3.0);
     const double top = std::max(1.0, most * (1.0 + 1.6 * h / plotGuess));
 
-    FrameSpec spec;
-    spec.xLabel = model.groupAxis;
-    spec.yLabel = QStringLiteral("Count (observed and expected)");
-    spec.xCategories = model.groups;
-    spec.yAxis = [top](int ticks) { return Axis::linear(0.0, top, ticks); };
-    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, spec);
+    FrameParts parts;
+    parts.xLabel = model.groupAxis;
+    parts.yLabel = QStringLiteral("Count (observed and expected)");
+    parts.xCategories = model.groups;
+    parts.yAxis = [top](int ticks) { return Axis::linear(0.0, top, ticks); };
+    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, parts);
 
     const Frame &frame = layout.frame;
     const double band = frame.xBand();

@@ -70,20 +70,20 @@ ClusterDotLayout layoutClusterDots(const ClusterDotModel &model, const QRectF &a
         const ClusterDot &y = model.dots[std::size_t(b)];
         return x.cluster != y.cluster ? x.cluster < y.cluster : x.ratio < y.ratio;
     });
-    FrameSpec spec;
-    spec.xLabel = model.ratioAxis;
+    FrameParts parts;
+    parts.xLabel = model.ratioAxis;
     for (const int i : layout.order)
-        spec.yCategories.append(model.dots[std::size_t(i)].factor);
+        parts.yCategories.append(model.dots[std::size_t(i)].factor);
     std::vector<double> values = model.clusterRatios;
     for (const ClusterDot &dot : model.dots)
         values.push_back(dot.ratio);
-    spec.xAxis = ratioAxis(values);
+    parts.xAxis = ratioAxis(values);
     const QFontMetricsF metrics(font);
     int clusters = int(model.clusterRatios.size());
     for (const ClusterDot &dot : model.dots)
         clusters = std::max(clusters, dot.cluster);
-    spec.rightReserve = metrics.horizontalAdvance(QStringLiteral("Cluster %1").arg(clusters)) + 2.0 * kGap;
-    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, spec);
+    parts.rightReserve = metrics.horizontalAdvance(QStringLiteral("Cluster %1").arg(clusters)) + 2.0 * kGap;
+    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, parts);
 
     const Frame &frame = layout.frame;
     layout.oneX = frame.xAt(1.0);
@@ -163,22 +163,22 @@ ForestLayout layoutForest(const ForestModel &model, const QRectF &area, const QF
     ForestLayout layout;
     layout.titles = layoutTitles(area, font, model.title, model.subtitle);
     const QFontMetricsF metrics(font);
-    FrameSpec spec;
-    spec.xLabel = model.measure;
+    FrameParts parts;
+    parts.xLabel = model.measure;
     std::vector<double> values;
     for (const ForestRow &row : model.rows) {
-        spec.yCategories.append(row.label);
+        parts.yCategories.append(row.label);
         for (const double v : {row.estimate, row.low, row.high})
             values.push_back(v);
         layout.pTexts.append(std::isnan(row.estimate) && !row.note.isEmpty() ? QString() : pValueText(row.pValue));
     }
-    spec.xAxis = ratioAxis(values);
+    parts.xAxis = ratioAxis(values);
     double pWidth = metrics.horizontalAdvance(QStringLiteral("P-value"));
     for (const QString &text : layout.pTexts)
         pWidth = std::max(pWidth, metrics.horizontalAdvance(text));
-    spec.rightReserve = pWidth + 4.0 * kGap;
+    parts.rightReserve = pWidth + 4.0 * kGap;
     const QRectF body = layout.titles.body.adjusted(0.0, metrics.height() + kGap, 0.0, 0.0);
-    layout.frame = layoutFrame(body, font, spec);
+    layout.frame = layoutFrame(body, font, parts);
     const Frame &frame = layout.frame;
     layout.pColumn = frame.plot.right() + 3.0 * kGap;
     layout.oneX = frame.xAt(1.0);

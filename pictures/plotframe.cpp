@@ -265,20 +265,20 @@ double Frame::yBand() const
     return plot.height() / std::max<qsizetype>(1, yCategories.size());
 }
 
-Frame layoutFrame(const QRectF &body, const QFont &font, const FrameSpec &spec)
+Frame layoutFrame(const QRectF &body, const QFont &font, const FrameParts &parts)
 {
     const QFontMetricsF metrics(font);
     const double h = metrics.height();
     Frame frame;
-    frame.xLabel = spec.xLabel;
-    frame.yLabel = spec.yLabel;
-    frame.grid = spec.grid;
-    frame.xCategorical = !spec.xAxis;
-    frame.yCategorical = !spec.yAxis;
-    frame.xCategories = spec.xCategories;
+    frame.xLabel = parts.xLabel;
+    frame.yLabel = parts.yLabel;
+    frame.grid = parts.grid;
+    frame.xCategorical = !parts.xAxis;
+    frame.yCategorical = !parts.yAxis;
+    frame.xCategories = parts.xCategories;
 
-    const double yLabelRoom = spec.yLabel.isEmpty() ? 0.0 : h + kGap;
-    const double xLabelRoom = spec.xLabel.isEmpty() ? 0.0 : h + kGap;
+    const double yLabelRoom = parts.yLabel.isEmpty() ? 0.0 : h + kGap;
+    const double xLabelRoom = parts.xLabel.isEmpty() ? 0.0 : h + kGap;
     const double bottomRoom = kTick + kGap + h + xLabelRoom;
     const double topRoom = frame.yCategorical ? 0.0 : h / 2.0;
 
@@ -286,20 +286,20 @@ Frame layoutFrame(const QRectF &body, const QFont &font, const FrameSpec &spec)
     double yTickRoom = 0.0;
     if (frame.yCategorical) {
         const double most = body.width() / 3.0;
-        for (const QString &name : spec.yCategories)
+        for (const QString &name : parts.yCategories)
             frame.yCategories.append(metrics.elidedText(name, Qt::ElideRight, most));
         yTickRoom = widest(metrics, frame.yCategories);
     }
     // Twice: the ticks depend on the room, the room on the ticks' labels.
-    QRectF plot = body.adjusted(yLabelRoom + kTick + kGap, topRoom, -spec.rightReserve, -bottomRoom);
+    QRectF plot = body.adjusted(yLabelRoom + kTick + kGap, topRoom, -parts.rightReserve, -bottomRoom);
     for (int pass = 0; pass < 2; ++pass) {
         if (!frame.yCategorical) {
-            frame.y = spec.yAxis(ticksFor(plot.height(), h * 2.5));
+            frame.y = parts.yAxis(ticksFor(plot.height(), h * 2.5));
             yTickRoom = widest(metrics, frame.y.labels());
         }
-        double rightRoom = spec.rightReserve;
+        double rightRoom = parts.rightReserve;
         if (!frame.xCategorical) {
-            frame.x = spec.xAxis(ticksFor(plot.width(), std::max(60.0, h * 5.0)));
+            frame.x = parts.xAxis(ticksFor(plot.width(), std::max(60.0, h * 5.0)));
             if (!frame.x.labels().isEmpty())
                 rightRoom = std::max(rightRoom, metrics.horizontalAdvance(frame.x.labels().last()) / 2.0);
         }

@@ -60,7 +60,7 @@ void paintMark(QPainter &painter, LegendEntry::Mark mark, const QColor &colour, 
 
 // What a frame shows: a numeric axis (made for a number of ticks that fits
 // the room) or categories, on each side.
-struct FrameSpec
+struct FrameParts
 {
     QString xLabel;
     QString yLabel;
@@ -94,7 +94,7 @@ struct Frame
     double yBand() const;
 };
 
-Frame layoutFrame(const QRectF &body, const QFont &font, const FrameSpec &spec);
+Frame layoutFrame(const QRectF &body, const QFont &font, const FrameParts &parts);
 void paintFrame(QPainter &painter, const Frame &frame, const QFont &font);
 
 } // namespace pictures

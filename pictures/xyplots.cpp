@@ -30,12 +30,12 @@ HistogramLayout layoutHistogram(const HistogramModel &model, const QRectF &area,
     qint64 most = 1;
     for (const qint64 count : model.counts)
         most = std::max(most, count);
-    FrameSpec spec;
-    spec.xLabel = model.statistic;
-    spec.yLabel = QStringLiteral("Simulated tables (count per bin)");
-    spec.xAxis = [low, high](int ticks) { return Axis::linear(low, high, ticks); };
-    spec.yAxis = [most](int ticks) { return Axis::linear(0.0, double(most) * 1.05, ticks); };
-    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, spec);
+    FrameParts parts;
+    parts.xLabel = model.statistic;
+    parts.yLabel = QStringLiteral("Simulated tables (count per bin)");
+    parts.xAxis = [low, high](int ticks) { return Axis::linear(low, high, ticks); };
+    parts.yAxis = [most](int ticks) { return Axis::linear(0.0, double(most) * 1.05, ticks); };
+    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, parts);
 
     const Frame &frame = layout.frame;
     const double base = frame.yAt(0.0);
@@ -100,12 +100,12 @@ QqLayout layoutQq(const QqModel &model, const QRectF &area, const QFont &font)
     for (const double y : model.bandHigh)
         yHigh = std::max(yHigh, y);
     yHigh = std::max(yHigh, xHigh);
-    FrameSpec spec;
-    spec.xLabel = QStringLiteral("Expected \u2212log10 P (uniform)");
-    spec.yLabel = QStringLiteral("Observed \u2212log10 P");
-    spec.xAxis = [xHigh](int ticks) { return Axis::linear(0.0, xHigh, ticks); };
-    spec.yAxis = [yHigh](int ticks) { return Axis::linear(0.0, yHigh, ticks); };
-    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, spec);
+    FrameParts parts;
+    parts.xLabel = QStringLiteral("Expected \u2212log10 P (uniform)");
+    parts.yLabel = QStringLiteral("Observed \u2212log10 P");
+    parts.xAxis = [xHigh](int ticks) { return Axis::linear(0.0, xHigh, ticks); };
+    parts.yAxis = [yHigh](int ticks) { return Axis::linear(0.0, yHigh, ticks); };
+    layout.frame = layoutFrame(body.adjusted(0.0, legendRoom, 0.0, 0.0), font, parts);
 
     const Frame &frame = layout.frame;
     layout.points.reserve(model.expected.size());

@@ -47,10 +47,3 @@ double normalUpperQuantile(double p)
     }
     return std::numeric_limits<double>::quiet_NaN();
 }
-
-double chiSquaredUpperTail(double x, int df)
-{
-    if (!(x >= 0.0 && x <= std::numeric_limits<double>::max()) || (df != 1 && df != 2))
-        return qQNaN();
-    return df == 1 ? std::erfc(std::sqrt(0.5 * x)) : std::exp(-0.5 * x);
-}
