@@ -163,7 +163,6 @@ JsonLine &JsonLine::appendFields(const QString &fields)
     return *this;
 }
 
-
 QString JsonLine::text() const
 {
     return u'{' + body + u'}';

@@ -41,11 +41,6 @@ double chi2TwoByTwo(qint64 a, qint64 b, qint64 c, qint64 d)
 // The upper chi-squared tail, or a failure naming the model.
 double chi2Tail(double x2, int df, const char *model, Failure &failure)
 {
-    // 1 and 2 degrees of freedom in closed form; anything else (a NaN
-    // statistic) goes to the general routine, which reports it.
-    const double closed = chiSquaredUpperTail(x2, df);
-    if (!std::isnan(closed))
-        return reportedProbability(closed);
     QString error;
     const double p = chi2PValue(x2, df, &error);
     if (!error.isEmpty() && failure.status == geneticmodels::Finished) {

@@ -12,14 +12,6 @@
 
 namespace {
 
-// The likelihood-ratio P of one parameter from the gain in log-likelihood.
-double likelihoodRatioP(double gain)
-{
-    const double x = std::max(0.0, 2.0 * gain);
-    const double closed = chiSquaredUpperTail(x, 1);
-    return reportedProbability(std::isnan(closed) ? chi2PValue(x, 1.0) : closed);
-}
-
 QString tr(const char *text)
 {
     return QCoreApplication::translate("MainWindow", text);
@@ -120,7 +112,7 @@ int logadditive::compute(const qint64 cases[3], const qint64 controls[3], double
                                          "per-allele odds ratio is infinite and has no Wald interval")
                                     : tr("no case carries more effect alleles than a control: the "
                                          "per-allele odds ratio is 0 and has no Wald interval");
-        figures.pLrt = likelihoodRatioP(limit - nullLogLikelihood);
+        figures.pLrt = reportedProbability(chi2PValue(std::max(0.0, 2.0 * (limit - nullLogLikelihood)), 1.0));
         *out = figures;
         return Finished;
     }
@@ -179,7 +171,7 @@ int logadditive::compute(const qint64 cases[3], const qint64 controls[3], double
     figures.perAllele.estimate = std::exp(b);
     figures.perAllele.low = std::exp(b - z * se);
     figures.perAllele.high = std::exp(b + z * se);
-    figures.pLrt = likelihoodRatioP(logLikelihood - nullLogLikelihood);
+    figures.pLrt = reportedProbability(chi2PValue(std::max(0.0, 2.0 * (logLikelihood - nullLogLikelihood)), 1.0));
     *out = figures;
     return Finished;
 }

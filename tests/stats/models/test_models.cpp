@@ -3,6 +3,7 @@
 // epsilon 1e-14, exact sums over the whole support), to 1e-6 relative; the
 // same figures from the reversed block; the degenerate models and the
 // refused counts; and the run function's report.
+#include "chi2.h"
 #include "conditionalodds.h"
 #include "fishersmall.h"
 #include "geneticmodels.h"
