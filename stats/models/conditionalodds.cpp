@@ -28,7 +28,7 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 struct Sums
 {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0, s3 = 0.0;  // the whole distribution
-    double t0 = 0.0, t1 = 0.0, t2 = 0.0;            // the tail
+    double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;  // the tail
     bool tailResolved = true;  // false: the tail weighs less than kPrecision of the total
     qint64 mode = 0;
 };
@@ -51,9 +51,10 @@ typedef long long Index4 __attribute__((vector_size(32)));
 // added in an order written here, so the sums have the same bits on every
 // processor and with or without vector instructions. at: the ratio of the
 // walk's first step (at[0], then at[dir], ...).
-template <bool kThird>
-inline __attribute__((always_inline)) void blocksBody(Block &block, const double *at, int dir, double scale,
-                                                     qint64 end, double base)
+// AVX2 runs the four lanes in one instruction where the processor has it;
+// it has no fused multiply-add, so the bits are those of the default build.
+__attribute__((target_clones("avx2", "default"))) void blocksOfFour(Block &block, const double *at, int dir,
+                                                                      double scale, qint64 end, double base)
 {
     constexpr double kMargin = 1.0 + 1e-9;
     const double limit = kMargin * conditionalodds::kPrecision;
@@ -98,8 +99,7 @@ inline __attribute__((always_inline)) void blocksBody(Block &block, const double
         sum0 = next0;
         sum1 = (sum1 + firstR) + firstS;
         sum2 = (sum2 + secondR) + secondS;
-        if (kThird)
-            sum3 = (sum3 + secondR * offset) + secondS * offsetS;
+        sum3 = (sum3 + secondR * offset) + secondS * offsetS;
         last = middle * __builtin_shuffle(productsS, fourth);
         offset = offsetS + stride;
         i += 8;
@@ -111,20 +111,6 @@ inline __attribute__((always_inline)) void blocksBody(Block &block, const double
     block.s1 = (sum1[0] + sum1[1]) + (sum1[2] + sum1[3]);
     block.s2 = (sum2[0] + sum2[1]) + (sum2[2] + sum2[3]);
     block.s3 = (sum3[0] + sum3[1]) + (sum3[2] + sum3[3]);
-}
-
-// AVX2 runs the four lanes in one instruction where the processor has it;
-// it has no fused multiply-add, so the bits are those of the default build.
-__attribute__((target_clones("avx2", "default"))) void blocksOfFour(Block &block, const double *at, int dir,
-                                                                      double scale, qint64 end, double base)
-{
-    blocksBody<false>(block, at, dir, scale, end, base);
-}
-
-__attribute__((target_clones("avx2", "default"))) void blocksOfFourWithThird(Block &block, const double *at, int dir,
-                                                                               double scale, qint64 end, double base)
-{
-    blocksBody<true>(block, at, dir, scale, end, base);
 }
 
 // Which tail an evaluation sums besides the whole: X >= x, X <= x, or none.
@@ -209,7 +195,8 @@ private:
     // rest weighs at most t r / (1 - r). Each ratio is the central one
     // times psi (or 1 / psi): a multiplication, where the tabulated ratios
     // reach. The tail's members on this side are the steps tailFirst to
-    // tailLast; the third moment is summed only for the estimate (no tail).
+    // tailLast. Every walk sums the third moment: the limits take a
+    // higher-order step with it.
     template <bool kTail>
     void walk(Sums &sums, qint64 mode, double psi, int dir, qint64 tailFirst, qint64 tailLast) const
     {
@@ -282,8 +269,7 @@ private:
             s0 += t;
             s1 += tj;
             s2 += tjj;
-            if (!kTail)
-                s3 += tjj * j;
+            s3 += tjj * j;
             return r;
         };
         // Blocks of four steps tested once, at their end. Along the side
@@ -295,10 +281,7 @@ private:
         // singly.
         if constexpr (kTable) {
             Block block{t, j, i, 0.0, 0.0, 0.0, 0.0};
-            if (kTail)
-                blocksOfFour(block, table + offset, dir, scale, end, base);
-            else
-                blocksOfFourWithThird(block, table + offset, dir, scale, end, base);
+            blocksOfFour(block, table + offset, dir, scale, end, base);
             t = block.t;
             j = block.j;
             i = block.i;
@@ -344,6 +327,7 @@ private:
             sums.t0 += s0;
             sums.t1 += s1;
             sums.t2 += s2;
+            sums.t3 += s3;
         }
     }
 
@@ -357,6 +341,7 @@ struct Point
 {
     bool resolved = true;
     double f = 0.0, d1 = 0.0, d2 = 0.0;
+    double d3 = qQNaN();  // the third derivative, where it is known
 };
 
 // Halley's method in a bracket: a step that leaves the bracket, or a point
@@ -394,6 +379,16 @@ bool solve(Function &&function, double start, double *root)
                     step = halley;
                     tolerance = kHalleyTolerance;
                 }
+            }
+            // With the third derivative, Householder's step of the next order
+            // (its error of the order of its fourth power): a step accepted
+            // at kHalleyTolerance then leaves far less than 1e-12, although
+            // the limits' curvature grows with the table.
+            const double cubic = p.d1 * p.d1 * p.d1 - p.f * p.d1 * p.d2 + p.d3 * p.f * p.f / 6.0;
+            if (tolerance == kHalleyTolerance && std::isfinite(p.d3) && cubic > 0.0) {
+                const double householder = -p.f * (p.d1 * p.d1 - 0.5 * p.f * p.d2) / cubic;
+                if (std::fabs(householder) <= 2.0 * std::fabs(step))
+                    step = householder;
             }
             if (std::fabs(step) <= tolerance) {
                 *root = theta + step;
@@ -544,10 +539,14 @@ int conditionalodds::compute(const centralratios &ratios, double confLevel, Odds
         const double mu = s.s1 / s.s0;
         const double tailMu = s.t1 / s.t0;
         const double variance = s.s2 / s.s0 - mu * mu;
-        const double tailVariance = s.t2 / s.t0 - tailMu * tailMu;
+        const double m2 = s.s2 / s.s0, tailM2 = s.t2 / s.t0;
+        const double tailVariance = tailM2 - tailMu * tailMu;
+        const double skew = s.s3 / s.s0 - 3.0 * mu * m2 + 2.0 * mu * mu * mu;
+        const double tailSkew = s.t3 / s.t0 - 3.0 * tailMu * tailM2 + 2.0 * tailMu * tailMu * tailMu;
         p.f = sign * (std::log(s.t0 / s.s0) - logAlpha);
         p.d1 = sign * (tailMu - mu);
         p.d2 = sign * (tailVariance - variance);
+        p.d3 = sign * (tailSkew - skew);
         return p;
     };
     const qint64 m = ratios.m(), n = ratios.n(), k = ratios.k();
