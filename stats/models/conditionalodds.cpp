@@ -434,9 +434,9 @@ double fittedCell(double psi, double m, double n, double k)
 bool cornfieldLimit(qint64 x, qint64 m, qint64 n, qint64 k, double z, bool lower, double *theta)
 {
     constexpr int kMaxSteps = 50;
-    // The approximation lies some 1e-4 from the exact limit; a step this
-    // small leaves an error near its square, far below that.
-    constexpr double kTolerance = 1e-5;
+    // The approximation lies some 1e-4 from the exact limit at best; a step
+    // this small leaves an error near its square, far below that.
+    constexpr double kTolerance = 1e-4;
     // Beyond this the fitted cell's products leave the double range long
     // before any table of counts would need it.
     constexpr double kMaxTheta = 50.0;

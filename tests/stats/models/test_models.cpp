@@ -209,6 +209,13 @@ void ModelsTests::rootsSolveTheirEquations_data()
     QTest::newRow("widest") << QList<qint64>{641, 1359, 651, 1349} << conditionalodds::kMaxConfLevel << 1e-9;
     QTest::newRow("widest, 2e5") << QList<qint64>{60000, 40000, 50000, 50000} << conditionalodds::kMaxConfLevel << 1e-7;
     QTest::newRow("zero cell") << QList<qint64>{0, 40, 12, 30} << 0.95 << 1e-9;
+    // The upper limits' normal-approximation starts fail here (a Newton
+    // iteration that does not settle; a fitted cell beyond the margins), and
+    // Woolf's start must take over.
+    QTest::newRow("approximation unsettled") << QList<qint64>{1432384, 1, 1, 224} << 0.95 << 1e-9;
+    QTest::newRow("approximation outside") << QList<qint64>{4513460, 1, 1, 2315} << 0.95 << 1e-9;
+    // Skewed and large: the limits end on the higher-order step.
+    QTest::newRow("skewed, 4e3") << QList<qint64>{1500, 500, 1700, 300} << 0.95 << 1e-10;
 }
 
 void ModelsTests::rootsSolveTheirEquations()
