@@ -172,26 +172,31 @@ private:
     // edge of the support (no tail on this side).
     bool scanSide(qint64 r, Anchor at, int dir, Real &heavy, Tail &tail, Real &ties)
     {
-        for (bool inTail = false;;) {
+        for (;;) {
             qint64 b = at.b;
             const double ratio = stepB(r, b, dir);
             if (ratio < 0.0)
-                return inTail;
+                return false;
             at = {b, at.u * ratio, at.chain + 1};
             ++m_work;
-            if (!inTail) {
-                if (!counts(at.u, at.chain)) {
-                    heavy += at.u;
-                    continue;
-                }
-                inTail = true;
-                tail = Tail{at.b, at.u, 0, at.chain, 1.0};
-            }
+            if (counts(at.u, at.chain))
+                break;
+            heavy += at.u;
+        }
+        tail = Tail{at.b, at.u, 0, at.chain, 1.0};
+        for (;;) {
             tail.sum += at.u;
-            if (familywalk::isTie(at.u, at.chain))
+            // Only a weight near the observed one's can tie with it.
+            if (at.u > Real(0.5) && familywalk::isTie(at.u, at.chain))
                 ties += at.u;
+            qint64 b = at.b;
+            const double ratio = stepB(r, b, dir);
+            if (ratio < 0.0)
+                return true;
             if (ratio < 1.0 && negligible(at.u * ratio, ratio, tail.sum))
                 return true;
+            at = {b, at.u * ratio, at.chain + 1};
+            ++m_work;
         }
     }
 
