@@ -26,7 +26,7 @@ inline double upDown(qint64 c, qint64 x, qint64 d, qint64 y)
 
 // Taking a table off a carried tail is the one subtraction: it multiplies
 // the tail's relative rounding by sum / (sum - table). Past this factor
-// since the tail was last summed term by term, the row is summed afresh.
+// since the tail was last summed term by term, the tail is summed afresh.
 constexpr double kMaxAmplification = 64.0;
 // The roundings a carried weight goes through from one row to the next.
 constexpr quint64 kCarrySteps = 4;
@@ -247,6 +247,25 @@ private:
         carry.valid = high && low;
     }
 
+    // A tail summed afresh from its boundary outwards (dir), once removals
+    // have cost it too many digits: as long as the tail itself, far less
+    // than the row.
+    void resum(qint64 r, Tail &t, int dir)
+    {
+        Anchor at{t.b, t.u, t.chain};
+        t.sum = 0;
+        t.amplification = 1.0;
+        for (;;) {
+            t.sum += at.u;
+            qint64 b = at.b;
+            const double ratio = stepB(r, b, dir);
+            if (ratio < 0.0 || (ratio < 1.0 && negligible(at.u * ratio, ratio, t.sum)))
+                return;
+            at = {b, at.u * ratio, at.chain + 1};
+            ++m_work;
+        }
+    }
+
     // The carried low tail made the low tail of row r: its boundary given
     // back while heavier than the limit, then moved in while the next table
     // counts. False when the carry fails (see freshRow()).
@@ -261,9 +280,9 @@ private:
             if (ratio < 0.0 || !(t.sum > 0))
                 return false;
             t.amplification *= double(before / t.sum);
-            if (t.amplification > kMaxAmplification)
-                return false;
             t = Tail{b, t.u * ratio, t.sum, t.chain + 1, t.amplification};
+            if (t.amplification > kMaxAmplification)
+                resum(r, t, -1);
         }
         for (;;) {
             qint64 b = t.b;
@@ -293,9 +312,9 @@ private:
             if (ratio < 0.0 || !(t.sum > 0))
                 return false;
             t.amplification *= double(before / t.sum);
-            if (t.amplification > kMaxAmplification)
-                return false;
             t = Tail{b, t.u * ratio, t.sum, t.chain + 1, t.amplification};
+            if (t.amplification > kMaxAmplification)
+                resum(r, t, +1);
         }
         for (;;) {
             qint64 b = t.b;
