@@ -133,6 +133,8 @@ private slots:
     void agreesWithNetwork();
     void agreesWithBruteForce();
     void everySmallTwoByThree();
+    void largeTwoByThreeToTheLastDigits_data();
+    void largeTwoByThreeToTheLastDigits();
     void qualifyingTables_data();
     void qualifyingTables();
     void runUsesDirectSum_data();
@@ -239,6 +241,36 @@ void FisherSmallTests::everySmallTwoByThree()
         }
     }
     QCOMPARE(tables, 19683);
+}
+
+// Tables of 10^4 and 10^5 individuals, whose tails are carried over
+// hundreds of rows: P and mid-p against a brute-force sum of every table in
+// quadruple (first) or long double precision (second; both agree to 1e-15
+// on the first), to 1e-13 relative. A carry that lets roundings pile up
+// fails the second (the row-by-row walk of each middle was 5e-13 off).
+void FisherSmallTests::largeTwoByThreeToTheLastDigits_data()
+{
+    QTest::addColumn<std::vector<int>>("x");
+    QTest::addColumn<std::vector<int>>("c");
+    QTest::addColumn<double>("p");
+    QTest::addColumn<double>("midp");
+    QTest::newRow("n 10^4") << std::vector<int>{2825, 2069, 372} << std::vector<int>{5354, 3949, 691}
+                            << 0.77496067777558253 << 0.77475644821573331;
+    QTest::newRow("n 10^5, P 2e-86") << std::vector<int>{22589, 35361, 13765}
+                                     << std::vector<int>{32915, 48707, 17946} << 2.3274964176781887e-86
+                                     << 2.3274421293190358e-86;
+}
+
+void FisherSmallTests::largeTwoByThreeToTheLastDigits()
+{
+    QFETCH(std::vector<int>, x);
+    QFETCH(std::vector<int>, c);
+    QFETCH(double, p);
+    QFETCH(double, midp);
+    double got = -1.0, gotMid = -1.0;
+    QCOMPARE(fishersmall::pValue(x.data(), c.data(), 3, &got, &gotMid), int(fishersmall::Finished));
+    QVERIFY2(close(got, p, 1e-13) && close(gotMid, midp, 1e-13),
+             qPrintable(QStringLiteral("%1 (mid %2)").arg(got, 0, 'g', 17).arg(gotMid, 0, 'g', 17)));
 }
 
 void FisherSmallTests::qualifyingTables_data()
