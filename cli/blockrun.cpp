@@ -15,9 +15,30 @@
 
 #include <QRegularExpression>
 
+#include <charconv>
 #include <cmath>
 
 namespace {
+
+// The block's range as CellBlock::text() writes it, in `buffer` rather than
+// in strings of its own: every line names one.
+QStringView rangeText(const CellBlock &block, char16_t (&buffer)[32])
+{
+    if (block.isEmpty())
+        return {};
+    char16_t *end = buffer;
+    const auto cell = [&end](int row, int column) {
+        *end++ = char16_t(u'A' + column);
+        char digits[12];
+        const char *last = std::to_chars(digits, digits + sizeof digits, row + 1).ptr;
+        for (const char *d = digits; d != last; ++d)
+            *end++ = char16_t(*d);
+    };
+    cell(block.top, block.left);
+    *end++ = u':';
+    cell(block.bottom, block.right);
+    return QStringView(buffer, end - buffer);
+}
 
 // The fields every line starts with, in place of what `json` held.
 void head(JsonLine &json, const TestSettings &settings, const BlockPlace &place, const CellBlock *block)
@@ -33,8 +54,9 @@ void head(JsonLine &json, const TestSettings &settings, const BlockPlace &place,
         json.add("table", place.table);
     else
         json.addNull("table");
+    char16_t range[32];
     if (block)
-        json.add("range", block->text());
+        json.add("range", rangeText(*block, range));
     else
         json.addNull("range");
     json.add("test", settings.name);
