@@ -15,30 +15,51 @@
 
 #include <QRegularExpression>
 
+#include <charconv>
 #include <cmath>
 
 namespace {
 
-// The fields every line starts with.
-JsonLine head(const TestSettings &settings, const BlockPlace &place, const CellBlock *block)
+// The block's range as CellBlock::text() writes it, in `buffer` rather than
+// in strings of its own: every line names one.
+QStringView rangeText(const CellBlock &block, char16_t (&buffer)[32])
 {
-    JsonLine json;
+    if (block.isEmpty())
+        return {};
+    char16_t *end = buffer;
+    const auto cell = [&end](int row, int column) {
+        *end++ = char16_t(u'A' + column);
+        char digits[12];
+        const char *last = std::to_chars(digits, digits + sizeof digits, row + 1).ptr;
+        for (const char *d = digits; d != last; ++d)
+            *end++ = char16_t(*d);
+    };
+    cell(block.top, block.left);
+    *end++ = u':';
+    cell(block.bottom, block.right);
+    return QStringView(buffer, end - buffer);
+}
+
+// The fields every line starts with, in place of what `json` held.
+void head(JsonLine &json, const TestSettings &settings, const BlockPlace &place, const CellBlock *block)
+{
+    json.clear();
     json.add("file", place.file);
     if (place.variant) {
         json.appendFields(*place.variant);
         json.add("test", settings.name);
-        return json;
+        return;
     }
     if (place.table > 0)
         json.add("table", place.table);
     else
         json.addNull("table");
+    char16_t range[32];
     if (block)
-        json.add("range", block->text());
+        json.add("range", rangeText(*block, range));
     else
         json.addNull("range");
     json.add("test", settings.name);
-    return json;
 }
 
 // A ratio of the cluster table: negative marks a zero count replaced by
@@ -161,7 +182,8 @@ QString errorLine(const TestSettings &settings, const BlockPlace &place, const Q
 {
     if (settings.report)
         return resultsEntry(QStringLiteral("<br />") + message.toHtmlEscaped(), true);
-    JsonLine json = head(settings, place, nullptr);
+    JsonLine json;
+    head(json, settings, place, nullptr);
     json.add("status", "error");
     // A models line has no single P.
     if (settings.kind != TestModels)
@@ -179,8 +201,29 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
 
 BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
                       const BlockPlace &place, const ProgressDisplay &progress, TestInput &input,
-                      BlockThread thread)
+                      BlockThread thread, QByteArray *lines)
 {
+    BlockOutcome outcome;
+    // A line is built in the thread's own buffers, which keep their memory
+    // from block to block, and goes to `lines` without a QString.
+    thread_local JsonLine json;
+    thread_local JsonLine own;  // the test's own figures
+    own.clear();
+    const auto deliver = [&](const QString &text) {
+        if (!lines) {
+            outcome.line = text;
+            return;
+        }
+        *lines += text.toUtf8();
+        *lines += '\n';
+    };
+    const auto deliverJson = [&] {
+        if (lines)
+            json.writeLine(*lines);
+        else
+            outcome.line = json.text();
+    };
+
     input.nCols = block.columns();
     input.nRows = block.rows();
     input.leftCol = block.isEmpty() ? 0 : block.left;
@@ -193,18 +236,17 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     input.monteCarloSamples = 0;
     input.confLevel = settings.confLevel;
 
-    BlockOutcome outcome;
     const CheckResult check = checkTestRange(settings.kind, grid, input);
     if (!check.ok) {
         if (settings.report) {
-            outcome.line = resultsEntry(QStringLiteral("<br />") + check.message, true);
+            deliver(resultsEntry(QStringLiteral("<br />") + check.message, true));
         } else {
-            JsonLine json = head(settings, place, &block);
+            head(json, settings, place, &block);
             json.add("status", "rejected");
             if (settings.kind != TestModels)
                 json.addNull("p");
             json.add("message", plainText(check.message));
-            outcome.line = json.text();
+            deliverJson();
         }
         return outcome;
     }
@@ -218,7 +260,6 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     // --report and for failures.
     const ReportText text = settings.report ? ReportText::Full : ReportText::FiguresOnly;
     RunReport report;
-    JsonLine own;  // the test's own figures
     const bool plot = settings.plot;
     if (settings.monteCarloSamples > 0) {
         const MonteCarloRun run = monteCarloBlock(grid, settings, place, input, progress, own);
@@ -292,11 +333,11 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
         QString message = report.message;
         if (message.isEmpty() && outcome.stopped)
             message = QStringLiteral("<br />Program is stopped by user");
-        outcome.line = resultsEntry(message, report.isError != 0 || !outcome.ok);
+        deliver(resultsEntry(message, report.isError != 0 || !outcome.ok));
         return outcome;
     }
 
-    JsonLine json = head(settings, place, &block);
+    head(json, settings, place, &block);
     json.add("status", report.status);
     if (settings.kind != TestModels)
         json.addNumber("p", outcome.ok ? report.pValue : qQNaN());
@@ -310,6 +351,6 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
     } else {
         json.append(own);
     }
-    outcome.line = json.text();
+    deliverJson();
     return outcome;
 }

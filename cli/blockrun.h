@@ -6,6 +6,7 @@
 #include "runreport.h"
 #include "testinput.h"
 
+#include <QByteArray>
 #include <QString>
 
 // The test asked for on the command line.
@@ -69,10 +70,11 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
                       const BlockPlace &place, const ProgressDisplay &progress);
 
 // The same with the caller's input record, reused from block to block so
-// that its work arrays are allocated once.
+// that its work arrays are allocated once. With `lines`, the block's line is
+// appended there, in UTF-8 with its line end, and outcome.line stays empty.
 BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const TestSettings &settings,
                       const BlockPlace &place, const ProgressDisplay &progress, TestInput &input,
-                      BlockThread thread);
+                      BlockThread thread, QByteArray *lines = nullptr);
 
 // The line for a file or table that could not be tested at all (unreadable,
 // or larger than the grid); table 0 stands for the whole file.

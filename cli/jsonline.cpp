@@ -5,53 +5,76 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
 // Appends an integer without a temporary string.
 template <typename Int>
-void appendInteger(QString &out, Int value)
+void appendInteger(QByteArray &out, Int value)
 {
     char digits[24];
     const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
-    out += QLatin1StringView(digits, end.ptr - digits);
+    out.append(digits, end.ptr - digits);
 }
 
-// Appends `value` as a JSON string.
-void appendQuoted(QString &out, QStringView value)
+bool plainAscii(char16_t c)
 {
-    out += u'"';
-    const QChar *data = value.data();
+    return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\';
+}
+
+// Appends `value` as a JSON string in UTF-8. The characters escaped are all
+// ASCII, which no multi-byte UTF-8 sequence contains, so a run of other
+// characters is converted whole, as the entire text would be.
+void appendQuoted(QByteArray &out, QStringView value)
+{
+    out += '"';
+    const char16_t *data = value.utf16();
     const qsizetype size = value.size();
-    qsizetype plainFrom = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = data[i].unicode();
-        if (c >= 0x20 && c != u'"' && c != u'\\')
-            continue;
-        out.append(data + plainFrom, i - plainFrom);
-        plainFrom = i + 1;
-        switch (c) {
-        case u'"':
-            out += QLatin1StringView("\\\"");
-            break;
-        case u'\\':
-            out += QLatin1StringView("\\\\");
-            break;
-        case u'\n':
-            out += QLatin1StringView("\\n");
-            break;
-        case u'\r':
-            out += QLatin1StringView("\\r");
-            break;
-        case u'\t':
-            out += QLatin1StringView("\\t");
-            break;
-        default:
-            out += QStringLiteral("\\u%1").arg(c, 4, 16, QChar(u'0'));
+    qsizetype i = 0;
+    while (i < size) {
+        qsizetype end = i;
+        if (plainAscii(data[i])) {
+            while (end < size && plainAscii(data[end]))
+                ++end;
+            const qsizetype at = out.size();
+            out.resize(at + (end - i));
+            char *to = out.data() + at;
+            for (qsizetype k = i; k < end; ++k)
+                *to++ = char(data[k]);
+        } else if (data[i] >= 0x80) {
+            while (end < size && data[end] >= 0x80)
+                ++end;
+            out += value.mid(i, end - i).toUtf8();
+        } else {
+            end = i + 1;
+            switch (data[i]) {
+            case u'"':
+                out += "\\\"";
+                break;
+            case u'\\':
+                out += "\\\\";
+                break;
+            case u'\n':
+                out += "\\n";
+                break;
+            case u'\r':
+                out += "\\r";
+                break;
+            case u'\t':
+                out += "\\t";
+                break;
+            default: {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(data[i]));
+                out += escaped;
+            }
+            }
         }
+        i = end;
     }
-    out.append(data + plainFrom, size - plainFrom);
-    out += u'"';
+    out += '"';
 }
 
 } // namespace
@@ -66,13 +89,13 @@ JsonLine::JsonLine()
 void JsonLine::key(const char *name)
 {
     if (!body.isEmpty())
-        body += u',';
-    body += u'"';
-    body += QLatin1StringView(name);
-    body += QLatin1StringView("\":");
+        body += ',';
+    body += '"';
+    body += name;
+    body += "\":";
 }
 
-JsonLine &JsonLine::add(const char *name, const QString &value)
+JsonLine &JsonLine::add(const char *name, QStringView value)
 {
     key(name);
     appendQuoted(body, value);
@@ -101,92 +124,99 @@ JsonLine &JsonLine::add(const char *name, qint64 value)
 JsonLine &JsonLine::add(const char *name, bool value)
 {
     key(name);
-    body += value ? QLatin1StringView("true") : QLatin1StringView("false");
+    body += value ? "true" : "false";
     return *this;
 }
 
 JsonLine &JsonLine::addNumber(const char *name, double value)
 {
     key(name);
-    body += number(value);
+    appendNumber(body, value);
     return *this;
 }
 
 JsonLine &JsonLine::addNull(const char *name)
 {
     key(name);
-    body += QLatin1StringView("null");
+    body += "null";
     return *this;
 }
 
 JsonLine &JsonLine::addRaw(const char *name, const QString &json)
 {
     key(name);
-    body += json;
+    body += json.toUtf8();
     return *this;
 }
 
 JsonLine &JsonLine::append(const JsonLine &other)
 {
-    if (!other.body.isEmpty()) {
+    return appendFields(QByteArrayView(other.body));
+}
+
+JsonLine &JsonLine::appendFields(QByteArrayView utf8)
+{
+    if (!utf8.isEmpty()) {
         if (!body.isEmpty())
-            body += u',';
-        body += other.body;
+            body += ',';
+        body += utf8;
     }
     return *this;
 }
 
-namespace {
-
-template<typename Text>
-void appendFieldsTo(QString &body, const Text &fields)
-{
-    if (!fields.isEmpty()) {
-        if (!body.isEmpty())
-            body += u',';
-        body += fields;
-    }
-}
-
-} // namespace
-
-JsonLine &JsonLine::appendFields(QLatin1StringView fields)
-{
-    appendFieldsTo(body, fields);
-    return *this;
-}
-
-// Variant fields may hold escaped text that is not Latin-1.
+// Variant fields may hold escaped text that is not ASCII.
 JsonLine &JsonLine::appendFields(const QString &fields)
 {
-    appendFieldsTo(body, fields);
-    return *this;
+    return appendFields(QByteArrayView(fields.toUtf8()));
 }
 
 QString JsonLine::text() const
 {
-    return u'{' + body + u'}';
+    return u'{' + QString::fromUtf8(body) + u'}';
+}
+
+void JsonLine::writeLine(QByteArray &out) const
+{
+    out += '{';
+    out += body;
+    out += "}\n";
 }
 
 QString JsonLine::quoted(const QString &value)
 {
-    QString out;
+    QByteArray out;
     out.reserve(value.size() + 2);
     appendQuoted(out, value);
-    return out;
+    return QString::fromUtf8(out);
+}
+
+void JsonLine::appendNumber(QByteArray &out, double value)
+{
+    if (!std::isfinite(value)) {
+        out += "null";
+    } else if (value == 0) {
+        // Qt drops the sign of a negative zero.
+        out += std::signbit(value) ? "-0" : "0";
+    } else if (std::fabs(value) < 1e16) {
+        // The shortest form that reads back to the value, fixed or exponent
+        // as Qt's form below chooses: the two differ only for integers of
+        // 17 digits or more, which this would print exactly.
+        char digits[32];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+        out.append(digits, end.ptr - digits);
+    } else {
+        // 'g' with the shortest round-trip precision never writes a form
+        // that JSON refuses (no "inf", no leading "+", no bare "."), and
+        // parsing it gives back the same double.
+        out += QString::number(value, 'g', QLocale::FloatingPointShortest).toLatin1();
+    }
 }
 
 QString JsonLine::number(double value)
 {
-    if (!std::isfinite(value))
-        return QStringLiteral("null");
-    // Qt drops the sign of a negative zero.
-    if (value == 0)
-        return std::signbit(value) ? QStringLiteral("-0") : QStringLiteral("0");
-    // 'g' with the shortest round-trip precision never writes a form that
-    // JSON refuses (no "inf", no leading "+", no bare "."), and parsing it
-    // gives back the same double.
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    QByteArray out;
+    appendNumber(out, value);
+    return QString::fromLatin1(out);
 }
 
 QString JsonLine::intArray(const std::vector<int> &values)

@@ -108,7 +108,7 @@ public:
         return number("or_cmle", m.conditional.estimate).interval("or_cmle_ci", m.conditional).close();
     }
 
-    QLatin1StringView text() const { return QLatin1StringView(buffer, end - buffer); }
+    QByteArrayView text() const { return QByteArrayView(buffer, end - buffer); }
 
 private:
     template <std::size_t N>
@@ -149,7 +149,6 @@ void addModelFigures(JsonLine &json, const ModelFigures &f)
     w.open("log_additive").number("or", la.perAllele.estimate).interval("or_ci", la.perAllele);
     w.number("p_lrt", la.pLrt).close();
     // The fields as one raw value after the line's own: the writer began
-    // with a key, so the text is "key":value,... without braces. Widened
-    // straight into the line, with no string between.
+    // with a key, so the text is "key":value,... without braces, in ASCII.
     json.appendFields(w.text());
 }

@@ -7,6 +7,22 @@ constexpr qsizetype kMaxPlainDigits = 15;
 
 } // namespace
 
+bool PlainTableSource::plainCount(int row, int column, int &value) const
+{
+    // Nine digits always fit an int; longer counts take the checks' own way.
+    const QStringView field = table.field(row, column);
+    if (field.isEmpty() || field.size() > 9)
+        return false;
+    int v = 0;
+    for (QChar c : field) {
+        if (c < u'0' || c > u'9')
+            return false;
+        v = v * 10 + (c.unicode() - u'0');
+    }
+    value = v;
+    return true;
+}
+
 bool PlainTableSource::isPlainCount(QStringView field)
 {
     const qsizetype size = field.size();

@@ -16,6 +16,7 @@ public:
 
     bool hasItem(int row, int column) const override { return !table.field(row, column).isEmpty(); }
     QString text(int row, int column) const override { return table.field(row, column).toString(); }
+    bool plainCount(int row, int column, int &value) const override;
 
     // Digits alone, without a leading zero (but "0"), at most 15 of them:
     // the grid reads such a text as a number and shows it with up to 15

@@ -81,7 +81,7 @@ void TableBatchRun::runOnWorker(Slot &slot)
             return false;
         }
         const BlockOutcome outcome =
-            runBlock(source, block, settings, place, ProgressDisplay(), input, BlockThread::Worker);
+            runBlock(source, block, settings, place, ProgressDisplay(), input, BlockThread::Worker, &slot.out);
         if (outcome.deferred) {
             slot.out.resize(0);
             slot.pictures.clear();
@@ -89,8 +89,6 @@ void TableBatchRun::runOnWorker(Slot &slot)
             slot.state = State::Deferred;
             return false;
         }
-        slot.out += outcome.line.toUtf8();
-        slot.out += '\n';
         if (settings.plot)
             slot.pictures.push_back(outcome.picture);
         slot.ok = slot.ok && outcome.ok;

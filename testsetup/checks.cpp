@@ -63,16 +63,19 @@ enum class Read { Ok, Empty, Bad };
 // One count: an item must exist and show a non-negative base-10 int.
 Read readCount(const CellSource &grid, int row, int column, int &value)
 {
-    if (!grid.hasItem(row, column))
-        return Read::Empty;
-    const QString text = grid.text(row, column);
-    // The number parser stops at a NUL: "7<NUL>abc" would count as 7.
-    if (text.contains(QChar(u'\0')))
-        return Read::Bad;
-    bool ok = false;
-    const int v = text.toInt(&ok, 10);
-    if (!ok || v < 0)
-        return Read::Bad;
+    int v = 0;
+    if (!grid.plainCount(row, column, v)) {
+        if (!grid.hasItem(row, column))
+            return Read::Empty;
+        const QString text = grid.text(row, column);
+        // The number parser stops at a NUL: "7<NUL>abc" would count as 7.
+        if (text.contains(QChar(u'\0')))
+            return Read::Bad;
+        bool ok = false;
+        v = text.toInt(&ok, 10);
+        if (!ok || v < 0)
+            return Read::Bad;
+    }
     qCDebug(lcChecks) << " value=" << v;
     value = v;
     return Read::Ok;

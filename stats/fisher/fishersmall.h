@@ -7,10 +7,10 @@ class centralratios;
 // The exact Fisher test of a 2 x 2 or 2 x 3 table summed directly, for the
 // tables that need no network: every table with the observed margins is
 // weighed against the observed one by ratios of neighbouring binomial
-// coefficients, outwards from it (2 x 2: one log-concave row; 2 x 3: rows
-// of such, one per count of the most unequal column), and each side stops
-// where the rest provably cannot change P. No per-table log-factorial table
-// is built. Gives the P-value of dfex<double> on the same table, ties
+// coefficients. A 2 x 2 family is one log-concave row, walked outwards from
+// the observed table until the rest provably cannot change P; a 2 x 3 table
+// is a stack of such rows (fishertwobythree). No per-table log-factorial
+// table is built. Gives the P-value of dfex<double> on the same table, ties
 // included (a table counts when its probability is at most the observed
 // one's times 1 + 1e-10, plus the rounding of the ratios).
 class fishersmall final

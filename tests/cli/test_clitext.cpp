@@ -21,6 +21,8 @@ private slots:
     void ranges();
     void jsonNumbersReadBack();
     void jsonStrings();
+    void jsonBytes_data();
+    void jsonBytes();
     void plainMessages();
 };
 
@@ -96,6 +98,32 @@ void TestCliText::jsonStrings()
     QVERIFY(doc.object().value(QStringLiteral("z")).isNull());
     QVERIFY(!line.text().contains(u'\n'));
     QVERIFY(line.text().startsWith(QStringLiteral("{\"s\":")));
+}
+
+// A line's bytes are its text in UTF-8, whatever the characters; a lone
+// surrogate, which UTF-8 cannot hold, becomes '?'.
+void TestCliText::jsonBytes_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("quoted");
+
+    QTest::newRow("ascii") << QStringLiteral("t.tsv") << QByteArray("\"t.tsv\"");
+    QTest::newRow("escapes") << QStringLiteral("a\"\\\x01\x7f") << QByteArray("\"a\\\"\\\\\\u0001\x7f\"");
+    QTest::newRow("latin-1") << QStringLiteral("caf\u00e9.tsv") << QByteArray("\"caf\xc3\xa9.tsv\"");
+    QTest::newRow("euro, pair") << QStringLiteral("\u20ac\U0001F600\t") << QByteArray("\"\xe2\x82\xac\xf0\x9f\x98\x80\\t\"");
+    QTest::newRow("lone surrogates") << QString(QChar(0xd800)) + u'a' + QChar(0xdc00) << QByteArray("\"?a?\"");
+}
+
+void TestCliText::jsonBytes()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, quoted);
+    JsonLine line;
+    line.add("f", value).addNumber("p", 0.25);
+    QByteArray bytes("x\n");
+    line.writeLine(bytes);
+    QCOMPARE(bytes, "x\n{\"f\":" + quoted + ",\"p\":0.25}\n");
+    QCOMPARE(line.text().toUtf8() + '\n', bytes.mid(2));
 }
 
 void TestCliText::plainMessages()

@@ -120,7 +120,7 @@ void TestPlainTableSource::sameLinesAsTheGrid_data()
         int kind;
         const char *name;
     } tests[] = {{TestHardyW, "hwe"}, {TestFisher, "fisher"}, {TestChi2, "chi2"},
-                 {TestGeneInter, "interact"}, {TestCluster, "cluster"}};
+                 {TestGeneInter, "interact"}, {TestCluster, "cluster"}, {TestModels, "models"}};
     const char *tables[] = {
         "216\t949\n\t835\n",           // two alleles
         "10\t5\t0\n\t3\t2\n\t\t4\n",   // three alleles: a network
@@ -133,6 +133,7 @@ void TestPlainTableSource::sameLinesAsTheGrid_data()
         "12\t7\n3\t9\n4\t6\n8\t2\n",   // 4 x 2
         "1\t2\t3\t4\n5\t6\t7\t8\n",
         "2147483647\t1\n1\t1\n",       // counts too large
+        "999999999\t0\t2\n1\t3\t1\n",  // the longest count read without its text
         "3\t0\n0\t0\n",                // a row and a column of zeros
         "1\t2\t3\n4\t5\t6\n7\t8\t9\n", // cluster names are counts too
     };
@@ -167,7 +168,8 @@ void TestPlainTableSource::sameLinesAsTheGrid()
     QVERIFY(feeder.place(table, &error));
     const CellBlock used = table.usedBlock();
     const CellBlock block = kind == TestCluster ? used.withoutNames() : used;
-    const BlockPlace place{QStringLiteral("t.tsv"), 3};
+    // Escapes and characters beyond ASCII in the name of every line.
+    const BlockPlace place{QStringLiteral("t\u00e9\u20ac \"q\".tsv"), 3};
 
     const BlockOutcome fromGrid = runBlock(grid, block, settings, place, ProgressDisplay());
     TestInput input;
@@ -181,6 +183,14 @@ void TestPlainTableSource::sameLinesAsTheGrid()
         runBlock(PlainTableSource(table), block, settings, place, ProgressDisplay(), input, BlockThread::Worker);
     if (!onWorker.deferred)
         QCOMPARE(onWorker.line, fromGrid.line);
+    // Its line written straight as bytes, after what the buffer holds.
+    QByteArray lines("before\n");
+    const BlockOutcome intoBytes = runBlock(PlainTableSource(table), block, settings, place, ProgressDisplay(),
+                                            input, BlockThread::Worker, &lines);
+    if (!intoBytes.deferred) {
+        QVERIFY(intoBytes.line.isEmpty());
+        QCOMPARE(lines, "before\n" + (fromGrid.line + u'\n').toUtf8());
+    }
 }
 
 // Random two-allele and 2 x 3 genotype tables, zeros included, run from

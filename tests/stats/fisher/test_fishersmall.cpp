@@ -132,6 +132,9 @@ private slots:
     void cleanup();
     void agreesWithNetwork();
     void agreesWithBruteForce();
+    void everySmallTwoByThree();
+    void largeTwoByThreeToTheLastDigits_data();
+    void largeTwoByThreeToTheLastDigits();
     void qualifyingTables_data();
     void qualifyingTables();
     void runUsesDirectSum_data();
@@ -213,6 +216,60 @@ void FisherSmallTests::agreesWithBruteForce()
         QVERIFY2(close(mid, expectedMid, 1e-9),
                  qPrintable(describe(x, c) + QStringLiteral(": mid-p %1 vs %2").arg(mid, 0, 'g', 17).arg(expectedMid, 0, 'g', 17)));
     }
+}
+
+// Every 2 x 3 table with column totals up to 6, in every column order: the
+// carried tails meet the edges of the support, give back most of their
+// weight and find rows with no heavier middle, and each time the sum must
+// still be the brute-force one (P and mid-p to 1e-9).
+void FisherSmallTests::everySmallTwoByThree()
+{
+    int tables = 0;
+    for (int code = 0; code < 6 * 6 * 6; ++code) {
+        const std::vector<int> c{1 + code % 6, 1 + code / 6 % 6, 1 + code / 36};
+        for (int y = 0; y < (c[0] + 1) * (c[1] + 1) * (c[2] + 1); ++y) {
+            const std::vector<int> x{y % (c[0] + 1), y / (c[0] + 1) % (c[1] + 1), y / ((c[0] + 1) * (c[1] + 1))};
+            double p = -1.0, mid = -1.0;
+            QCOMPARE(fishersmall::pValue(x.data(), c.data(), 3, &p, &mid), int(fishersmall::Finished));
+            const double expected = bruteforce::pValue(x, c);
+            const double expectedMid = 0.5 * (expected + bruteforce::pValue(x, c, -1e-10L));
+            QVERIFY2(close(p, expected, 1e-9) && close(mid, expectedMid, 1e-9),
+                     qPrintable(describe(x, c) + QStringLiteral(": %1 (mid %2) vs %3 (mid %4)")
+                                                     .arg(p, 0, 'g', 17).arg(mid, 0, 'g', 17)
+                                                     .arg(expected, 0, 'g', 17).arg(expectedMid, 0, 'g', 17)));
+            ++tables;
+        }
+    }
+    QCOMPARE(tables, 19683);
+}
+
+// Tables of 10^4 and 10^5 individuals, whose tails are carried over
+// hundreds of rows: P and mid-p against a brute-force sum of every table in
+// quadruple precision, to 1e-13 relative. A carry that lets roundings pile up
+// fails the second (the row-by-row walk of each middle was 5e-13 off).
+void FisherSmallTests::largeTwoByThreeToTheLastDigits_data()
+{
+    QTest::addColumn<std::vector<int>>("x");
+    QTest::addColumn<std::vector<int>>("c");
+    QTest::addColumn<double>("p");
+    QTest::addColumn<double>("midp");
+    QTest::newRow("n 10^4") << std::vector<int>{2825, 2069, 372} << std::vector<int>{5354, 3949, 691}
+                            << 0.77496067777558253 << 0.77475644821573331;
+    QTest::newRow("n 10^5, P 2e-86") << std::vector<int>{22589, 35361, 13765}
+                                     << std::vector<int>{32915, 48707, 17946} << 2.3274964176781876e-86
+                                     << 2.3274421293190346e-86;
+}
+
+void FisherSmallTests::largeTwoByThreeToTheLastDigits()
+{
+    QFETCH(std::vector<int>, x);
+    QFETCH(std::vector<int>, c);
+    QFETCH(double, p);
+    QFETCH(double, midp);
+    double got = -1.0, gotMid = -1.0;
+    QCOMPARE(fishersmall::pValue(x.data(), c.data(), 3, &got, &gotMid), int(fishersmall::Finished));
+    QVERIFY2(close(got, p, 1e-13) && close(gotMid, midp, 1e-13),
+             qPrintable(QStringLiteral("%1 (mid %2)").arg(got, 0, 'g', 17).arg(gotMid, 0, 'g', 17)));
 }
 
 void FisherSmallTests::qualifyingTables_data()
