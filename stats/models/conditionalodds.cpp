@@ -33,7 +33,7 @@ struct Sums
     qint64 mode = 0;
 };
 
-// A walk's state through its blocks of four steps.
+// A walk's state through its rounds of eight steps.
 struct Block
 {
     double t, j;  // the last term and its offset from the mode
@@ -44,15 +44,14 @@ struct Block
 typedef double Lane4 __attribute__((vector_size(32)));
 typedef long long Index4 __attribute__((vector_size(32)));
 
-// The four steps of a block in four lanes: their ratios' running products
-// come from two multiplications of pairs, independent of the last term, so
-// the chain of dependent operations from block to block is one
-// multiplication. Every lane rounds as scalar code would and the lanes are
-// added in an order written here, so the sums have the same bits on every
-// processor and with or without vector instructions. at: the ratio of the
-// walk's first step (at[0], then at[dir], ...).
-// AVX2 runs the four lanes in one instruction where the processor has it;
-// it has no fused multiply-add, so the bits are those of the default build.
+// Eight steps a round, as two blocks of four in four lanes: a block's running
+// products of ratios come from two multiplications of pairs, independent of
+// the last term, so the chain of dependent operations is one multiplication
+// a block. Every lane rounds as scalar code would and the lanes are added in
+// an order written here, so the sums have the same bits on every processor.
+// AVX2 runs four lanes in one instruction where the processor has it; it has
+// no fused multiply-add, so its bits are those of the default version.
+// at: the ratio of the walk's first step (at[0], then at[dir], ...).
 __attribute__((target_clones("avx2", "default"))) void blocksOfFour(Block &block, const double *at, int dir,
                                                                       double scale, qint64 end, double base)
 {
@@ -67,7 +66,7 @@ __attribute__((target_clones("avx2", "default"))) void blocksOfFour(Block &block
     // The last term in every lane, and the offsets of the next four steps.
     Lane4 last = {block.t, block.t, block.t, block.t}, offset = block.j + offsets;
     qint64 i = block.i;
-    // Two blocks of four a round, tested once at its end, halve the tests.
+    // A round is tested once, at its end: half the tests of single blocks.
     while (end - i >= 8) {
         Lane4 r, s;
         if (dir > 0) {
@@ -272,12 +271,12 @@ private:
             s3 += tjj * j;
             return r;
         };
-        // Blocks of four steps tested once, at their end. Along the side
+        // Rounds of eight steps tested once, at their end. Along the side
         // the ratios fall (log-concavity), so each step's t r is at least
         // the last step's, and the sums only grow: when the last step's
         // t r exceeds precision times the sum (by a margin, against
-        // rounding), or its ratio is 1 or more, no step of the block could
-        // have stopped the walk. Otherwise the block is undone and taken
+        // rounding), or its ratio is 1 or more, no step of the round could
+        // have stopped the walk. Otherwise the round is undone and taken
         // singly.
         if constexpr (kTable) {
             Block block{t, j, i, 0.0, 0.0, 0.0, 0.0};
