@@ -118,6 +118,8 @@ private slots:
     void hugeCountsSumWhereTheMassLies();
     void rootsSolveTheirEquations_data();
     void rootsSolveTheirEquations();
+    void rootsToTwelveDigits_data();
+    void rootsToTwelveDigits();
     void degenerateModels_data();
     void degenerateModels();
     void refusedCounts_data();
@@ -209,6 +211,13 @@ void ModelsTests::rootsSolveTheirEquations_data()
     QTest::newRow("widest") << QList<qint64>{641, 1359, 651, 1349} << conditionalodds::kMaxConfLevel << 1e-9;
     QTest::newRow("widest, 2e5") << QList<qint64>{60000, 40000, 50000, 50000} << conditionalodds::kMaxConfLevel << 1e-7;
     QTest::newRow("zero cell") << QList<qint64>{0, 40, 12, 30} << 0.95 << 1e-9;
+    // The upper limits' normal-approximation starts fail here (a Newton
+    // iteration that does not settle; a fitted cell beyond the margins), and
+    // Woolf's start must take over.
+    QTest::newRow("approximation unsettled") << QList<qint64>{1432384, 1, 1, 224} << 0.95 << 1e-9;
+    QTest::newRow("approximation outside") << QList<qint64>{4513460, 1, 1, 2315} << 0.95 << 1e-9;
+    // Skewed and large: the limits end on the higher-order step.
+    QTest::newRow("skewed, 4e3") << QList<qint64>{1500, 500, 1700, 300} << 0.95 << 1e-10;
 }
 
 void ModelsTests::rootsSolveTheirEquations()
@@ -255,6 +264,35 @@ void ModelsTests::rootsSolveTheirEquations()
         moments(f.estimate, &upper, &lower, &mean);
         QVERIFY(std::fabs(double(mean - a)) < tolerance);
     }
+}
+
+// The roots of tables of 2,000 cases and 2,000 controls, where a limit
+// often ends on the first evaluation: solved by Newton's method to 1e-25 on
+// the weights' exact binomial products in 40-digit decimals (Python's
+// decimal module). The estimate and limits hold 1e-12 of them.
+void ModelsTests::rootsToTwelveDigits_data()
+{
+    QTest::addColumn<QList<qint64>>("cells");
+    QTest::addColumn<QList<double>>("expected");  // OR, low, high
+    QTest::newRow("500 1500 / 748 1252") << QList<qint64>{500, 1500, 748, 1252}
+                                        << QList<double>{0.5580143137790512, 0.48586772002640405, 0.64054806304906831};
+    QTest::newRow("57 943 / 17 983") << QList<qint64>{57, 943, 17, 983}
+                                    << QList<double>{3.4931823179653194, 1.9858521136290106, 6.4544152016982164};
+    QTest::newRow("1500 500 / 1700 300") << QList<qint64>{1500, 500, 1700, 300}
+                                        << QList<double>{0.52949580420206854, 0.4498932039078597, 0.62248287390189272};
+    QTest::newRow("584 1416 / 631 1369") << QList<qint64>{584, 1416, 631, 1369}
+                                        << QList<double>{0.8948201497416991, 0.78007165096889419, 1.0263479623996186};
+}
+
+void ModelsTests::rootsToTwelveDigits()
+{
+    QFETCH(QList<qint64>, cells);
+    QFETCH(QList<double>, expected);
+    OddsRatioFigure f;
+    QCOMPARE(conditionalodds::compute(cells[0], cells[1], cells[2], cells[3], 0.95, &f), int(conditionalodds::Finished));
+    const double got[3] = {f.estimate, f.low, f.high};
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(std::fabs(got[i] / expected[i] - 1.0) <= 1e-12, qPrintable(QString::number(got[i] / expected[i] - 1.0)));
 }
 
 // Every model without figures says why; every other figure is a number.
