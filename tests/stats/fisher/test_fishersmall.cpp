@@ -133,6 +133,8 @@ private slots:
     void agreesWithNetwork();
     void agreesWithBruteForce();
     void everySmallTwoByThree();
+    void tiesAcrossCarriedRows_data();
+    void tiesAcrossCarriedRows();
     void largeTwoByThreeToTheLastDigits_data();
     void largeTwoByThreeToTheLastDigits();
     void qualifyingTables_data();
@@ -241,6 +243,34 @@ void FisherSmallTests::everySmallTwoByThree()
         }
     }
     QCOMPARE(tables, 19683);
+}
+
+// Equal column totals and a symmetric observed row give ties in many rows,
+// at boundaries the carry reaches rather than rows summed afresh: P counts
+// them, mid-p halves them, as the brute-force sum does (1e-9).
+void FisherSmallTests::tiesAcrossCarriedRows_data()
+{
+    QTest::addColumn<std::vector<int>>("x");
+    QTest::addColumn<std::vector<int>>("c");
+    QTest::newRow("100 each, 30 40 30") << std::vector<int>{30, 40, 30} << std::vector<int>{100, 100, 100};
+    QTest::newRow("100 each, 50 20 30") << std::vector<int>{50, 20, 30} << std::vector<int>{100, 100, 100};
+    QTest::newRow("120 each, 60 60 60") << std::vector<int>{60, 60, 60} << std::vector<int>{120, 120, 120};
+    QTest::newRow("outer 40, 80 80") << std::vector<int>{10, 45, 35} << std::vector<int>{40, 80, 80};
+    QTest::newRow("outer 40, 80 80, far") << std::vector<int>{38, 10, 60} << std::vector<int>{40, 80, 80};
+}
+
+void FisherSmallTests::tiesAcrossCarriedRows()
+{
+    QFETCH(std::vector<int>, x);
+    QFETCH(std::vector<int>, c);
+    double p = -1.0, mid = -1.0;
+    QCOMPARE(fishersmall::pValue(x.data(), c.data(), 3, &p, &mid), int(fishersmall::Finished));
+    const double expected = bruteforce::pValue(x, c);
+    const double expectedMid = 0.5 * (expected + bruteforce::pValue(x, c, -1e-10L));
+    QVERIFY(expectedMid < expected);  // the table has ties to halve
+    QVERIFY2(close(p, expected, 1e-9) && close(mid, expectedMid, 1e-9),
+             qPrintable(QStringLiteral("%1 (mid %2) vs %3 (mid %4)")
+                            .arg(p, 0, 'g', 17).arg(mid, 0, 'g', 17).arg(expected, 0, 'g', 17).arg(expectedMid, 0, 'g', 17)));
 }
 
 // Tables of 10^4 and 10^5 individuals, whose tails are carried over
