@@ -132,7 +132,8 @@ private:
         return {at.b + 1, at.u * outer * up(cB, at.b), at.chain + 1};
     }
 
-    // To the row's most probable table.
+    // To the row's most probable table, or as far as the weights stay in
+    // the range of Real (the caller then sees a weight beyond it).
     Anchor climb(qint64 r, Anchor at)
     {
         for (const int dir : {+1, -1}) {
@@ -143,6 +144,8 @@ private:
                     break;
                 at = {b, at.u * ratio, at.chain + 1};
                 ++m_work;
+                if (familywalk::beyondCeiling(at.u))
+                    return at;
             }
         }
         return at;
