@@ -269,61 +269,32 @@ private:
         }
     }
 
-    // The carried low tail made the low tail of row r: its boundary given
-    // back while heavier than the limit, then moved in while the next table
-    // counts. False when the carry fails (see freshRow()).
-    bool settleLow(qint64 r, Tail &t, qint64 limit)
+    // A carried tail made the tail of row r on its side (outward: -1 for
+    // the low tail, +1 for the high): its boundary given back while heavier
+    // than the limit, then moved in while the next table counts, never as
+    // far as `limit`, the other tail's boundary. False when the carry fails
+    // (see freshRow()).
+    bool settle(qint64 r, Tail &t, int outward, qint64 limit)
     {
         while (!counts(t.u, t.chain)) {
             const Real before = t.sum;
             t.sum -= t.u;
             qint64 b = t.b;
-            const double ratio = stepB(r, b, -1);
+            const double ratio = stepB(r, b, outward);
             ++m_work;
             if (ratio < 0.0 || !(t.sum > 0))
                 return false;
             t.amplification *= double(before / t.sum);
             t = Tail{b, t.u * ratio, t.sum, t.chain + 1, t.amplification};
             if (t.amplification > kMaxAmplification)
-                resum(r, t, -1);
+                resum(r, t, outward);
         }
         for (;;) {
             qint64 b = t.b;
-            const double ratio = stepB(r, b, +1);
+            const double ratio = stepB(r, b, -outward);
             ++m_work;
             // Past the mode with every table counted, or at the other tail.
-            if (!(ratio > 1.0) || b >= limit)
-                return false;
-            const Real next = t.u * ratio;
-            if (!counts(next, t.chain + 1))
-                return true;
-            t.b = b;
-            t.u = next;
-            t.sum += next;
-            ++t.chain;
-        }
-    }
-
-    bool settleHigh(qint64 r, Tail &t, qint64 limit)
-    {
-        while (!counts(t.u, t.chain)) {
-            const Real before = t.sum;
-            t.sum -= t.u;
-            qint64 b = t.b;
-            const double ratio = stepB(r, b, +1);
-            ++m_work;
-            if (ratio < 0.0 || !(t.sum > 0))
-                return false;
-            t.amplification *= double(before / t.sum);
-            t = Tail{b, t.u * ratio, t.sum, t.chain + 1, t.amplification};
-            if (t.amplification > kMaxAmplification)
-                resum(r, t, +1);
-        }
-        for (;;) {
-            qint64 b = t.b;
-            const double ratio = stepB(r, b, -1);
-            ++m_work;
-            if (!(ratio > 1.0) || b <= limit)
+            if (!(ratio > 1.0) || (b - limit) * outward <= 0)
                 return false;
             const Real next = t.u * ratio;
             if (!counts(next, t.chain + 1))
@@ -379,7 +350,7 @@ private:
         if (!(lo.u > 0) || !(hi.u > 0))
             return false;
         const qint64 rNext = r - dir;
-        if (!settleLow(rNext, lo, hi.b) || !settleHigh(rNext, hi, lo.b) || lo.b + 1 >= hi.b)
+        if (!settle(rNext, lo, -1, hi.b) || !settle(rNext, hi, +1, lo.b) || lo.b + 1 >= hi.b)
             return false;
         // Ties sit at the boundaries, and only there as a rule.
         if (familywalk::isTie(lo.u, lo.chain))
