@@ -42,11 +42,11 @@ void BatchWorkers::start(std::function<void(int)> batchTask, int batchCount)
     wake.notify_all();
 }
 
-void BatchWorkers::drain()
+void BatchWorkers::drain(int batchCount)
 {
     for (;;) {
         const int item = next.fetch_add(1, std::memory_order_relaxed);
-        if (item >= count)
+        if (item >= batchCount)
             return;
         task(item);
     }
@@ -54,7 +54,7 @@ void BatchWorkers::drain()
 
 void BatchWorkers::finish()
 {
-    drain();
+    drain(count);
     std::unique_lock<std::mutex> lock(mutex);
     idle.wait(lock, [this] { return busy == 0; });
     // Helpers that wake up late find nothing left of this batch.
@@ -70,9 +70,16 @@ void BatchWorkers::helperLoop()
         if (quit)
             return;
         seen = generation;
+        // A helper that wakes once its batch is finished (count 0) must not
+        // touch the counter: the next batch may reset it at any moment, and
+        // an item taken from the old count and checked against the new one
+        // would run twice.
+        const int batchCount = count;
+        if (batchCount == 0)
+            continue;
         ++busy;
         lock.unlock();
-        drain();
+        drain(batchCount);
         lock.lock();
         if (--busy == 0)
             idle.notify_all();

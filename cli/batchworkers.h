@@ -35,8 +35,8 @@ public:
 
 private:
     void helperLoop();
-    // Runs items until none is left.
-    void drain();
+    // Runs items of the batch of batchCount items until none is left.
+    void drain(int batchCount);
 
     std::vector<std::thread> helpers;
     std::mutex mutex;

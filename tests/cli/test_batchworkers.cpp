@@ -14,6 +14,7 @@ class TestBatchWorkers final : public QObject
 private slots:
     void everyItemOnce_data();
     void everyItemOnce();
+    void lateHelpersTakeNothing();
     void emptyBatches();
 };
 
@@ -40,6 +41,25 @@ void TestBatchWorkers::everyItemOnce()
         for (int item = 0; item < count; ++item)
             QCOMPARE(runs[std::size_t(item)].load(), 1);
         QCOMPARE(runs[std::size_t(count)].load(), 0);
+    }
+}
+
+// A batch of one item, which the caller often does alone before a helper
+// wakes, then one of a hundred: a helper that wakes late must not take an
+// item of the large batch by the small one's count (that item then ran
+// twice, and two workers wrote one table's slot).
+void TestBatchWorkers::lateHelpersTakeNothing()
+{
+    BatchWorkers workers(7);
+    std::vector<std::atomic<int>> runs(100);
+    for (int batch = 0; batch < 40000; ++batch) {
+        const int count = batch % 2 ? 100 : 1;
+        for (std::atomic<int> &r : runs)
+            r.store(0);
+        workers.start([&runs](int item) { runs[std::size_t(item)].fetch_add(1); }, count);
+        workers.finish();
+        for (int item = 0; item < count; ++item)
+            QCOMPARE(runs[std::size_t(item)].load(), 1);
     }
 }
 
