@@ -169,12 +169,13 @@ private:
     }
 
     // One side of a row from its mode, which is heavier than the observed
-    // table: the heavier tables, then the counted tail, summed until the
-    // rest cannot change it. Beyond the mode the weights only fall, so once
-    // one counts, all further do. False when the heavier ones reach the
-    // edge of the support (no tail on this side).
-    bool scanSide(qint64 r, Anchor at, int dir, Real &heavy, Tail &tail, Real &ties)
+    // table: the heavier tables into `heavy`, then the counted tail. Beyond
+    // the mode the weights only fall, so once one counts, all further do.
+    // False when the heavier ones reach the edge of the support (no tail on
+    // this side).
+    bool scanSide(qint64 r, Anchor at, int dir, Real &heavy, Tail &tail)
     {
+        tail = Tail{};
         for (;;) {
             qint64 b = at.b;
             const double ratio = stepB(r, b, dir);
@@ -187,20 +188,41 @@ private:
             heavy += at.u;
         }
         tail = Tail{at.b, at.u, 0, at.chain, 1.0};
+        sumTail(r, tail, dir, &m_ties);
+        return true;
+    }
+
+    // A tail summed from its boundary outwards (dir) until the rest cannot
+    // change it; the ties among its tables go to *ties when asked.
+    void sumTail(qint64 r, Tail &t, int dir, Real *ties)
+    {
+        Anchor at{t.b, t.u, t.chain};
+        t.sum = 0;
+        t.amplification = 1.0;
         for (;;) {
-            tail.sum += at.u;
+            t.sum += at.u;
             // Only a weight near the observed one's can tie with it.
-            if (at.u > Real(0.5) && familywalk::isTie(at.u, at.chain))
-                ties += at.u;
+            if (ties && at.u > Real(0.5) && familywalk::isTie(at.u, at.chain))
+                *ties += at.u;
             qint64 b = at.b;
             const double ratio = stepB(r, b, dir);
-            if (ratio < 0.0)
-                return true;
-            if (ratio < 1.0 && negligible(at.u * ratio, ratio, tail.sum))
-                return true;
+            if (ratio < 0.0 || (ratio < 1.0 && negligible(at.u * ratio, ratio, t.sum)))
+                return;
             at = {b, at.u * ratio, at.chain + 1};
             ++m_work;
         }
+    }
+
+    // Both sides of a row whose mode is heavier than the observed table:
+    // its tails into c (an absent one weighs 0) and its heavier weight,
+    // mode included. The carry may go on only when both tails exist.
+    Real scanTails(qint64 r, Anchor mode, Carry &c)
+    {
+        Real heavy = mode.u;
+        const bool high = scanSide(r, mode, +1, heavy, c.high);
+        const bool low = scanSide(r, mode, -1, heavy, c.low);
+        c.valid = high && low;
+        return heavy;
     }
 
     // Every table of a row whose mode counts, from the mode outwards on
@@ -240,33 +262,9 @@ private:
             }
             return;
         }
-        Real heavy = mode.u;
-        const bool high = scanSide(r, mode, +1, heavy, carry.high, m_ties);
-        const bool low = scanSide(r, mode, -1, heavy, carry.low, m_ties);
-        if (high)
-            m_counting += carry.high.sum;
-        if (low)
-            m_counting += carry.low.sum;
-        carry.valid = high && low;
-    }
-
-    // A tail summed afresh from its boundary outwards (dir), once removals
-    // have cost it too many digits: as long as the tail itself, far less
-    // than the row.
-    void resum(qint64 r, Tail &t, int dir)
-    {
-        Anchor at{t.b, t.u, t.chain};
-        t.sum = 0;
-        t.amplification = 1.0;
-        for (;;) {
-            t.sum += at.u;
-            qint64 b = at.b;
-            const double ratio = stepB(r, b, dir);
-            if (ratio < 0.0 || (ratio < 1.0 && negligible(at.u * ratio, ratio, t.sum)))
-                return;
-            at = {b, at.u * ratio, at.chain + 1};
-            ++m_work;
-        }
+        scanTails(r, mode, carry);
+        m_counting += carry.high.sum;
+        m_counting += carry.low.sum;
     }
 
     // A carried tail made the tail of row r on its side (outward: -1 for
@@ -286,8 +284,9 @@ private:
                 return false;
             t.amplification *= double(before / t.sum);
             t = Tail{b, t.u * ratio, t.sum, t.chain + 1, t.amplification};
+            // Too many digits lost to removals: the tail alone afresh.
             if (t.amplification > kMaxAmplification)
-                resum(r, t, outward);
+                sumTail(r, t, outward, nullptr);
         }
         for (;;) {
             qint64 b = t.b;
@@ -378,13 +377,10 @@ private:
             m_counting = total;
             return !familywalk::beyondCeiling(total);
         }
-        Real heavy = mode.u;
         m_ties = 0;
-        const bool high = scanSide(r, mode, +1, heavy, c.high, m_ties);
-        const bool low = scanSide(r, mode, -1, heavy, c.low, m_ties);
-        m_counting = (high ? c.high.sum : Real(0)) + (low ? c.low.sum : Real(0));
+        const Real heavy = scanTails(r, mode, c);
+        m_counting = c.high.sum + c.low.sum;
         total = heavy + m_counting;
-        c.valid = high && low;
         return !familywalk::beyondCeiling(total);
     }
 
