@@ -132,15 +132,7 @@ bool Autosaver::writeNow()
     const QByteArray document = window->sheet()->documentBytes();
     if (!store.writeCopy(ownStem, document, window->currentFile(), window->saveAsksName(),
                          &reason)) {
-        // Not during a run: a status-bar message hides the progress display.
-        // The next attempt after the run says it.
-        if (!failureShown && !window->isCalculating()) {
-            failureShown = true;
-            window->statusBar()->showMessage(
-                tr("Autosave cannot write a recovery copy in %1: %2")
-                    .arg(QDir::toNativeSeparators(store.folder()), reason),
-                10000);
-        }
+        tellCannotWrite(reason);
         return false;
     }
     qCDebug(lcAutosave) << "copy of" << document.size() << "bytes written in"
@@ -151,6 +143,18 @@ bool Autosaver::writeNow()
         adoptedStem.clear();
     }
     return true;
+}
+
+void Autosaver::tellCannotWrite(const QString &reason)
+{
+    // Not during a run: a status-bar message hides the progress display.
+    // The next attempt after the run says it.
+    if (failureShown || window->isCalculating())
+        return;
+    failureShown = true;
+    window->statusBar()->showMessage(tr("Autosave cannot write a recovery copy in %1: %2")
+                                         .arg(QDir::toNativeSeparators(store.folder()), reason),
+                                     10000);
 }
 
 void Autosaver::documentClosed()

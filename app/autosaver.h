@@ -39,6 +39,9 @@ public:
     void settingsChanged();
     // Writes the copy now; false when the folder refused it.
     bool writeNow();
+    // Says in the status bar that copies cannot be written, and where; once
+    // per run of failures, as a failed write does.
+    void tellCannotWrite(const QString &reason);
     // The user closed the window, saving or not: the copy goes.
     void documentClosed();
     // The document was restored from another instance's copy, whose files

@@ -148,6 +148,7 @@ private:
     QString strippedName(const QString &fullFileName);
     // The folder the file dialogs start in, and the one to remember.
     QString dialogFolder() const;
+    static QString documentsFolder();
     void rememberFolder(const QString &fileName);
     QString withDefaultSuffix(const QString &fileName, const QString &suffix);
     // Where Save As starts: the last folder, or for a table opened from

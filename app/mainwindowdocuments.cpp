@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "recoverystore.h"
 #include "resultpictures.h"
 #include "spreadsheet.h"
 #include "textdocument.h"
@@ -113,7 +114,8 @@ bool MainWindow::loadFile(const QString &fileName)
         return false;
     }
     setCurrentFile(fileName);
-    saveAsksForName = text;
+    // A copy opened from the recovery folder is saved elsewhere, by name.
+    saveAsksForName = text || RecoveryStore::shared().covers(fileName);
     resultsView->markDocument(documentName());
     statusBar()->showMessage(tr("File loaded"), 2000);
     return true;
@@ -164,6 +166,11 @@ QString MainWindow::dialogFolder() const
 {
     if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
         return lastFolder;
+    return documentsFolder();
+}
+
+QString MainWindow::documentsFolder()
+{
     // Not the working folder: started from a desktop menu, that is
     // wherever the session began.
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -174,10 +181,14 @@ QString MainWindow::dialogFolder() const
 
 QString MainWindow::saveAsStart() const
 {
+    // Never among the recovery copies (a damaged one opened from there
+    // last): a document saved there could be taken for one.
+    const RecoveryStore &recovery = RecoveryStore::shared();
     if (!saveAsksForName)
-        return dialogFolder();
+        return recovery.covers(dialogFolder()) ? documentsFolder() : dialogFolder();
     const QFileInfo table(curFile);
-    return table.absoluteDir().filePath(table.completeBaseName() + QStringLiteral(".sp"));
+    const QString folder = recovery.covers(table.absolutePath()) ? documentsFolder() : table.absolutePath();
+    return QDir(folder).filePath(table.completeBaseName() + QStringLiteral(".sp"));
 }
 
 void MainWindow::rememberFolder(const QString &fileName)

@@ -1,6 +1,7 @@
 #include "recoverystart.h"
 
 #include "appdialogs.h"
+#include "autosaver.h"
 #include "mainwindow.h"
 #include "recoverystore.h"
 #include "uiprompts.h"
@@ -92,6 +93,10 @@ void restoreAll(MainWindow *window, const QList<RecoveryCopy> &copies, const QSt
 
 void RecoveryStart::run(MainWindow *window, const QStringList &arguments)
 {
+    // Said once, now, rather than at the first copy a minute into the work.
+    QString reason;
+    if (!RecoveryStore::shared().writable(&reason))
+        window->autosave()->tellCannotWrite(reason);
     if (arguments.value(0) == kRestoreOption) {
         restoreHandedOver(window, arguments.value(1));
         return;
@@ -111,8 +116,14 @@ void RecoveryStart::run(MainWindow *window, const QStringList &arguments)
                     QMessageBox::Yes | QMessageBox::No)
                 != QMessageBox::Yes)
                 continue;
+            bool allGone = true;
             for (const RecoveryCopy &copy : copies)
-                store.remove(copy.stem);
+                allGone = store.remove(copy.stem) && allGone;
+            if (!allGone)
+                UiPrompts::current().warning(window, tr("Velmora"),
+                    tr("Some recovery copies could not be deleted. They stay in %1.")
+                        .arg(QDir::toNativeSeparators(store.folder())),
+                    QMessageBox::Ok);
         } else {
             for (const RecoveryCopy &copy : copies)
                 store.release(copy.stem);

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 class QLockFile;
 
@@ -22,7 +23,8 @@ class QLockFile;
 // "<stem>.json" (original path, time, the copy's name, size and SHA-256) and
 // the copy "<stem>.<n>.sp". Each write goes to a new copy name and the
 // record is replaced after it, so a crash between the two leaves the last
-// record naming a complete copy.
+// record naming a complete copy. No other name is the store's: a user's
+// own file in the folder is never read, offered nor deleted.
 class RecoveryStore final
 {
     Q_DECLARE_TR_FUNCTIONS(RecoveryStore)
@@ -40,6 +42,8 @@ public:
     static void install(RecoveryStore *store);
 
     const QString &folder() const { return folderPath; }
+    // Whether `path` is the folder or lies in it (through links too).
+    bool covers(const QString &path) const;
 
     // A stem for a new document's copies; nothing is written yet.
     QString newStem();
@@ -48,17 +52,24 @@ public:
     // copy, if any, stays valid.
     bool writeCopy(const QString &stem, const QByteArray &document, const QString &originalPath,
                    bool asksForName, QString *reason);
-    // Deletes the files of a copy this store holds and lets go of its lock.
-    // A stem it does not hold is left alone.
-    void remove(const QString &stem);
+    // Deletes the files of a copy this store holds (or has claimed in a
+    // folder it cannot write) and lets go of its lock. A stem it does not
+    // hold is left alone. False when a file of the copy could not be deleted.
+    bool remove(const QString &stem);
     bool holds(const QString &stem) const;
 
     // Takes the lock of every copy whose owner has gone and reads it; damaged
-    // copies are listed too, with their damage. Oldest first.
+    // copies are listed too, with their damage. Oldest first. In a folder
+    // that cannot be written, where no lock can be taken, the copies whose
+    // lock names no running process are read without one.
     QList<RecoveryCopy> claimStale();
     // Takes the lock of one copy, waiting up to `timeoutMs` for it (another
-    // instance hands it over).
+    // instance hands it over); in a folder that cannot be written, as
+    // claimStale does.
     bool claim(const QString &stem, int timeoutMs);
+    // Whether copies can be written in the folder (or it can be made);
+    // false with the system's words.
+    bool writable(QString *reason) const;
     // Lets go of a copy's lock, keeping its files for the next start.
     void release(const QString &stem);
     // A copy's record, with the copy checked against it.
@@ -66,6 +77,7 @@ public:
 
 private:
     bool lock(const QString &stem, int timeoutMs, QString *reason);
+    bool lockedByLiveOwner(const QString &stem) const;
     QString path(const QString &name) const;
 
     QString folderPath;
@@ -73,6 +85,8 @@ private:
     int documents = 0;
     quint64 generation = 0;
     std::map<QString, std::unique_ptr<QLockFile>> locks;
+    // Copies claimed without a lock, in a folder that cannot be written.
+    std::set<QString> unlocked;
     // The copy file each of this instance's own stems has written last.
     std::map<QString, QString> written;
 };

@@ -18,6 +18,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +63,45 @@ QByteArray documentWith(const char *a1)
     return sheet.documentBytes();
 }
 
+// Runs `work` in a child process, which reports on a pipe; what it wrote,
+// or "hung" when it has not ended within 20 seconds (it is killed then).
+QByteArray inChild(const std::function<QByteArray()> &work)
+{
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        const QByteArray report = work();
+        const ssize_t written = ::write(ends[1], report.constData(), size_t(report.size()));
+        _exit(written == report.size() ? 0 : 1);
+    }
+    ::close(ends[1]);
+    int status = 0;
+    for (int tenths = 0; ::waitpid(child, &status, WNOHANG) == 0; ++tenths) {
+        if (tenths == 200) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            ::close(ends[0]);
+            return "hung";
+        }
+        ::usleep(100000);
+    }
+    QByteArray report;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, got);
+    ::close(ends[0]);
+    return report;
+}
+
+bool exists(const QString &path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 } // namespace
 
 class TestRecovery : public QObject
@@ -76,6 +118,10 @@ private slots:
     void timerFiresDuringRun();
     void unwritableFolderSaysSoOnce();
     void severalCopiesLiveAndEnded();
+    void foreignAndOddFiles_data();
+    void foreignAndOddFiles();
+    void readOnlyFolder();
+    void saveAsNeverInRecovery();
 
 private:
     QString folder() const { return dir->filePath(QStringLiteral("recovery")); }
@@ -334,6 +380,141 @@ void TestRecovery::severalCopiesLiveAndEnded()
     RecoveryStart::run(&third, {});
     QCOMPARE(answers.offered.last().size(), 1);
     QCOMPARE(files(thirdStem + QStringLiteral(".*")), QStringList());
+}
+
+void TestRecovery::foreignAndOddFiles_data()
+{
+    QTest::addColumn<QString>("name");    // STEM: the stem of a crashed copy
+    QTest::addColumn<QString>("kind");    // file, fifo, or zero: a link to /dev/zero
+    QTest::addColumn<QString>("offered"); // the crashed copy's damage, "-" when not offered
+    QTest::newRow("notes.txt") << "notes.txt" << "file" << "";
+    QTest::newRow("counts.csv") << "counts.csv" << "file" << "";
+    QTest::newRow("results.html") << "results.html" << "file" << "";
+    QTest::newRow("a document saved there") << "rescued.sp" << "file" << "";
+    QTest::newRow("a record of another program") << "settings.json" << "file" << "";
+    QTest::newRow("a FIFO as a document") << "piped.sp" << "fifo" << "";
+    QTest::newRow("/dev/zero as a lock") << "zero.lock" << "zero" << "";
+    QTest::newRow("the record a FIFO") << "STEM.json" << "fifo" << "Its record is damaged.";
+    QTest::newRow("the record /dev/zero") << "STEM.json" << "zero" << "Its record is damaged.";
+    QTest::newRow("the copy /dev/zero") << "COPY" << "zero" << "The copy is damaged.";
+    QTest::newRow("the lock a FIFO") << "STEM.lock" << "fifo" << "-";
+    QTest::newRow("the lock /dev/zero") << "STEM.lock" << "zero" << "-";
+}
+
+// A user's files in the recovery folder are neither offered nor deleted,
+// and no FIFO or device there holds the start up (each start runs in a
+// child with a time limit): a store's file that is not a regular file
+// makes its copy damaged, or, in a lock's place, leaves the copy alone.
+// Discard deletes the store's files only.
+void TestRecovery::foreignAndOddFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, offered);
+    const QString stem = crashedCopy(dir->filePath(QStringLiteral("study.sp")), "5");
+    const QString copyFile = store->read(stem).copyFile;
+    const QString path = name == u"COPY" ? copyFile : folder() + u'/' + QString(name).replace(QStringLiteral("STEM"), stem);
+    QFile::remove(path);
+    if (kind == u"file")
+        QVERIFY(put(path, documentWith("mine")));
+    else if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+
+    const QByteArray report = inChild([this] {
+        RecoveryStore start(folder());
+        QByteArray lines;
+        for (const RecoveryCopy &copy : start.claimStale()) {
+            lines += copy.stem.toUtf8() + '\t' + copy.damage.toUtf8() + '\n';
+            start.remove(copy.stem);
+        }
+        return lines;
+    });
+    const QByteArray expected = offered == u"-" ? QByteArray() : stem.toUtf8() + '\t' + offered.toUtf8() + '\n';
+    QCOMPARE(report, expected);
+    const bool foreign = !name.contains(QStringLiteral("STEM")) && name != u"COPY";
+    QCOMPARE(exists(path), foreign || offered == u"-");
+    if (foreign)
+        QCOMPARE(files(stem + QStringLiteral(".*")), QStringList());
+    if (kind == u"file")
+        QCOMPARE(fileBytes(path), documentWith("mine"));
+}
+
+// A folder that cannot be written (a read-only mount for root, whom
+// permissions do not stop): the copy whose owner has gone is offered all
+// the same, Discard says it could not delete it, and it stays. The start
+// says once in the status bar that autosave cannot write, and where.
+void TestRecovery::readOnlyFolder()
+{
+    const QString stem = crashedCopy(dir->filePath(QStringLiteral("study.sp")), "6");
+    const QByteArray report = inChild([this] {
+        if (::geteuid() == 0) {
+            const QByteArray path = QFile::encodeName(folder());
+            if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+                || ::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0
+                || ::mount(nullptr, path.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+                return QByteArray("no read-only mount");
+        } else if (::chmod(QFile::encodeName(folder()).constData(), 0555) != 0) {
+            return QByteArray("no chmod");
+        }
+        RecoveryStore start(folder());
+        QString reason;
+        QByteArray lines = start.writable(&reason) ? "writable\n" : "read-only\n";
+        for (const RecoveryCopy &copy : start.claimStale())
+            lines += copy.stem.toUtf8() + '\t' + copy.damage.toUtf8() + (start.remove(copy.stem) ? "\tdeleted\n" : "\tkept\n");
+        return lines;
+    });
+    ::chmod(QFile::encodeName(folder()).constData(), 0755);
+    if (report == "no read-only mount")
+        QSKIP("root, and no read-only bind mount in a private mount namespace here");
+    QCOMPARE(report, "read-only\n" + stem.toUtf8() + "\t\tkept\n");
+    QVERIFY(!store->read(stem).isDamaged());
+
+    // The status bar at the start, once; later failed copies add nothing.
+    QVERIFY(QDir(folder()).removeRecursively());
+    QFile blocker(folder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    DocumentPrompts prompts;
+    RecoveryAnswers answers;
+    MainWindow window;
+    QSignalSpy messages(window.statusBar(), &QStatusBar::messageChanged);
+    const auto shown = [&messages] {
+        QStringList texts;
+        for (const QList<QVariant> &message : std::as_const(messages))
+            if (message.value(0).toString().startsWith(QStringLiteral("Autosave cannot write")))
+                texts << message.value(0).toString();
+        return texts;
+    };
+    RecoveryStart::run(&window, {});
+    QCOMPARE(shown().size(), 1);
+    QVERIFY2(shown()[0].contains(folder()), qPrintable(shown()[0]));
+    window.sheet()->typeIntoCell(0, 0, QStringLiteral("7"));
+    QVERIFY(!window.autosave()->writeNow());
+    QCOMPARE(shown().size(), 1);
+}
+
+// A damaged copy opened from the recovery folder (as the README suggests)
+// is saved elsewhere: Save asks for a name, and Save As, there or after,
+// starts outside the folder.
+void TestRecovery::saveAsNeverInRecovery()
+{
+    const QString stem = crashedCopy(QString(), "8");
+    const QString copy = store->read(stem).copyFile;
+    DocumentPrompts prompts;
+    MainWindow window;
+    prompts.fileAnswers << copy << QString() << QString();
+    QVERIFY(trigger(window, QStringLiteral("&Open...")));
+    QCOMPARE(window.sheet()->cellFormula(0, 0), QStringLiteral("8"));
+    window.sheet()->typeIntoCell(0, 1, QStringLiteral("9"));
+    QVERIFY(trigger(window, QStringLiteral("&Save")));
+    QVERIFY(trigger(window, QStringLiteral("Save &As...")));
+    QCOMPARE(prompts.kinds(), QStringList({ QStringLiteral("open"), QStringLiteral("save"), QStringLiteral("save") }));
+    for (int i = 1; i <= 2; ++i) {
+        const QString start = prompts.asked[i].text.section(u'|', 0, 0);
+        QVERIFY2(!start.startsWith(folder()), qPrintable(start));
+    }
+    QCOMPARE(fileBytes(copy), documentWith("8"));
 }
 
 QTEST_MAIN(TestRecovery)
