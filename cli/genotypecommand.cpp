@@ -12,6 +12,7 @@
 #include "montecarlorun.h"
 #include "progressline.h"
 #include "samplegroups.h"
+#include "standardoutput.h"
 #include "testinput.h"
 #include "tsvrows.h"
 
@@ -107,7 +108,7 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
     open.threads = 1;
     bool allOk = true;
     for (const QString &file : options.files) {
-        if (calcStopFlag)
+        if (calcStopFlag || StandardOutput::failed())
             break;
         QString error;
         std::unique_ptr<GenotypeReader> reader = openGenotypeFile(file, open, &error);
@@ -128,6 +129,16 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
                                        .arg(options.samplesFile));
         if (choice.caseControl)
             cliprocess::printError(groups.phenotypeSummary(file));
+        // Nothing to test is a failure, never a run of rejected variants.
+        if (choice.keep && groups.keptNotFound == choice.keep->size()) {
+            fileFailed(QStringLiteral("%1: none of the samples listed in %2 is in it").arg(file, options.samplesFile));
+            continue;
+        }
+        if (choice.caseControl && groups.cases + groups.controls == 0) {
+            fileFailed(QStringLiteral("%1: no sample has a phenotype (1 control, 2 case) in %2")
+                           .arg(file, options.phenoFile.isEmpty() ? QStringLiteral("its .fam") : options.phenoFile));
+            continue;
+        }
         reader->setGroups(groups);
 
         qint64 first = 1;
@@ -156,7 +167,10 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
         progress.setFile(file, -1);
         allOk = batchRun.run(*reader, first, limit) && allOk;
     }
-    std::fflush(stdout);
+    if (StandardOutput::failed())
+        allOk = false;
+    // Through StandardOutput, which keeps the system's words for a failure.
+    StandardOutput::flush();
     if (calcStopFlag) {
         progress.erase();
         cliprocess::printError(QStringLiteral("stopped"));

@@ -1,9 +1,12 @@
 #include "bedreader.h"
 
+#include "textlines.h"
+
 #include <QFileInfo>
 #include <QSet>
 
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -73,8 +76,10 @@ bool bimFields(QByteArrayView line, Field *fields, qint64 *pos, QString *why)
     qint64 value = 0;
     bool ok = fields[3].begin < fields[3].end;
     for (const char *c = fields[3].begin; ok && c < fields[3].end; ++c) {
+        // Checked before the step, so that no digit string can overflow.
         ok = *c >= '0' && *c <= '9' && value <= kMaxPosition / 10;
-        value = value * 10 + (*c - '0');
+        if (ok)
+            value = value * 10 + (*c - '0');
     }
     if (!ok) {
         *why = QStringLiteral("POS \"%1\" is not a position").arg(QString::fromUtf8(fields[3].bytes()));
@@ -85,69 +90,6 @@ bool bimFields(QByteArrayView line, Field *fields, qint64 *pos, QString *why)
 }
 
 } // namespace
-
-// Lines of a text file through a large buffer, each without its line end.
-class BedReader::LineReader final
-{
-public:
-    bool open(const QString &path) { file.setFileName(path); return file.open(QIODevice::ReadOnly); }
-    QString errorString() const { return file.errorString(); }
-    bool failed() const { return error; }
-
-    bool next(QByteArray *line)
-    {
-        QByteArrayView view;
-        if (!next(&view))
-            return false;
-        setBytes(*line, view.data(), view.size());
-        return true;
-    }
-
-    // The next line as it stands in the buffer, until the next call.
-    bool next(QByteArrayView *line)
-    {
-        for (;;) {
-            const char *data = buffer.constData();
-            const void *newline = std::memchr(data + at, '\n', std::size_t(buffer.size() - at));
-            if (newline) {
-                const qsizetype end = static_cast<const char *>(newline) - data;
-                *line = QByteArrayView(data + at, end - at);
-                at = end + 1;
-                if (line->endsWith('\r'))
-                    line->chop(1);
-                return true;
-            }
-            if (eof) {
-                if (at >= buffer.size())
-                    return false;
-                *line = QByteArrayView(data + at, buffer.size() - at);
-                at = buffer.size();
-                return true;
-            }
-            buffer.remove(0, at);
-            at = 0;
-            const qsizetype kept = buffer.size();
-            buffer.resize(kept + kChunk);
-            const qint64 got = file.read(buffer.data() + kept, kChunk);
-            if (got < 0) {
-                error = true;
-                buffer.resize(kept);
-                eof = true;
-                continue;
-            }
-            buffer.resize(kept + qsizetype(got));
-            eof = got == 0;
-        }
-    }
-
-private:
-    static constexpr qsizetype kChunk = 1 << 16;
-    QFile file;
-    QByteArray buffer;
-    qsizetype at = 0;
-    bool eof = false;
-    bool error = false;
-};
 
 BedReader::BedReader(const QString &file) : GenotypeReader(file) {}
 
@@ -173,7 +115,7 @@ std::unique_ptr<GenotypeReader> BedReader::open(const QString &file, const Genot
     reader->m_bim = prefix + QStringLiteral(".bim");
     const QString fam = prefix + QStringLiteral(".fam");
     for (const QString &companion : {reader->m_bim, fam}) {
-        if (!QFileInfo::exists(companion)) {
+        if (!QFileInfo::exists(companion) && !QFileInfo(companion).isSymLink()) {
             *error = QStringLiteral("%1: its %2 is missing (a .bed needs the .bim and .fam of the same name)")
                          .arg(file, companion);
             return nullptr;
@@ -187,8 +129,11 @@ std::unique_ptr<GenotypeReader> BedReader::open(const QString &file, const Genot
         return nullptr;
 
     QFile &bed = reader->m_bed;
-    bed.setFileName(file);
-    if (!bed.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    const int fd = TextLines::openInput(file, TextLines::Kinds::RegularOnly, error);
+    if (fd < 0)
+        return nullptr;
+    if (!bed.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         *error = QStringLiteral("%1: cannot be read (%2)").arg(file, bed.errorString());
         return nullptr;
     }
@@ -219,27 +164,24 @@ std::unique_ptr<GenotypeReader> BedReader::open(const QString &file, const Genot
                      .arg(expected);
         return nullptr;
     }
-    reader->m_region = options.region;
-    reader->m_lines = std::make_unique<LineReader>();
-    if (!reader->m_lines->open(reader->m_bim)) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(reader->m_bim, reader->m_lines->errorString());
+    if (!reader->checkPadding(fam, error))
         return nullptr;
-    }
+    reader->m_region = options.region;
+    reader->m_lines = std::make_unique<TextLines>();
+    if (!reader->m_lines->open(reader->m_bim, TextLines::Kinds::RegularOnly, error))
+        return nullptr;
     return reader;
 }
 
 bool BedReader::readFam(const QString &path, QString *error)
 {
-    LineReader lines;
-    if (!lines.open(path)) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(path, lines.errorString());
+    TextLines lines;
+    if (!lines.open(path, TextLines::Kinds::RegularOnly, error))
         return false;
-    }
     QSet<QString> seen;
     QByteArray line;
-    qint64 number = 0;
     while (lines.next(&line)) {
-        ++number;
+        const qint64 number = lines.lineNumber();
         if (isBlankLine(line))
             continue;
         const QList<QByteArray> parts = splitFields(line);
@@ -261,7 +203,7 @@ bool BedReader::readFam(const QString &path, QString *error)
         m_phenotypes.push_back(code == "1" ? Phenotype::Control : code == "2" ? Phenotype::Case : Phenotype::None);
     }
     if (lines.failed()) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(path, lines.errorString());
+        *error = lines.errorString();
         return false;
     }
     return true;
@@ -269,17 +211,14 @@ bool BedReader::readFam(const QString &path, QString *error)
 
 bool BedReader::scanBim(const GenotypeOpenOptions &options, QString *error)
 {
-    LineReader lines;
-    if (!lines.open(m_bim)) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(m_bim, lines.errorString());
+    TextLines lines;
+    if (!lines.open(m_bim, TextLines::Kinds::RegularOnly, error))
         return false;
-    }
     QByteArrayView line;
-    qint64 number = 0;
     bool chromSeen = false;
     Field fields[6];
     while (lines.next(&line)) {
-        ++number;
+        const qint64 number = lines.lineNumber();
         if (isBlankLine(line))
             continue;
         QString why;
@@ -295,7 +234,7 @@ bool BedReader::scanBim(const GenotypeOpenOptions &options, QString *error)
         }
     }
     if (lines.failed()) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(m_bim, lines.errorString());
+        *error = lines.errorString();
         return false;
     }
     if (!options.region) {
@@ -317,14 +256,14 @@ void BedReader::setGroups(const SampleGroups &groups)
 bool BedReader::nextBimLine(QByteArray *line, qint64 *number, qint64 *variant)
 {
     while (m_lines->next(line)) {
-        ++*number;
+        *number = m_lines->lineNumber();
         if (isBlankLine(*line))
             continue;
         *variant = ++m_variantRead;
         return true;
     }
     if (m_lines->failed())
-        return fail(QStringLiteral("%1: cannot be read past line %2").arg(m_bim).arg(*number));
+        return fail(m_lines->errorString());
     return false;
 }
 
@@ -430,6 +369,14 @@ bool BedReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIde
                      .arg(m_bim);
         return false;
     }
+    if (!paddingClear(record.data)) {
+        *error = QStringLiteral("%1: variant %2 (line %3 of %4) %5")
+                     .arg(m_file)
+                     .arg(record.ordinal)
+                     .arg(record.line)
+                     .arg(m_bim, paddingMessage());
+        return false;
+    }
     BedCounter::Codes codes[GenotypeTally::kMaxGroups];
     m_counter.count(reinterpret_cast<const uchar *>(record.data.constData()), codes);
     // Allele 0 is REF (A2), allele 1 ALT (A1).
@@ -438,6 +385,52 @@ bool BedReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIde
         tally.addMissing(codes[g][1]);
         tally.addGenotypes(g, 0, 1, codes[g][2]);
         tally.addGenotypes(g, 0, 0, codes[g][3]);
+    }
+    return true;
+}
+
+bool BedReader::paddingClear(const QByteArray &bytes) const
+{
+    // The codes after the last sample fill the variant's last byte; PLINK
+    // writes them as zero. Others there are the genotypes of a sample the
+    // .fam does not list.
+    const int used = m_counter.samples() % 4;
+    if (used == 0 || bytes.isEmpty())
+        return true;
+    return (uchar(bytes.back()) >> (2 * used)) == 0;
+}
+
+QString BedReader::paddingMessage() const
+{
+    return QStringLiteral("holds genotypes beyond the %1 samples of %2: the .fam lacks a line of the .bed's samples")
+        .arg(m_samples.size())
+        .arg(m_fam);
+}
+
+bool BedReader::checkPadding(const QString &fam, QString *error)
+{
+    // Before any line is written: a .fam a line short, whose .bed has the
+    // same size, shows in the first variants, where a sample that is not
+    // homozygous for A1 fills the padding.
+    m_fam = fam;
+    const qsizetype bytes = m_counter.bytesPerVariant();
+    if (m_counter.samples() % 4 == 0 || bytes == 0)
+        return true;
+    QByteArray last(1, '\0');
+    const qint64 checked = qMin<qint64>(m_variants, kPaddingChecks);
+    for (qint64 v = 1; v <= checked; ++v) {
+        if (!m_bed.seek(3 + v * qint64(bytes) - 1) || m_bed.read(last.data(), 1) != 1) {
+            *error = QStringLiteral("%1: cannot be read at variant %2 (%3)").arg(m_file).arg(v).arg(m_bed.errorString());
+            return false;
+        }
+        if (!paddingClear(last)) {
+            *error = QStringLiteral("%1: variant %2 %3").arg(m_file).arg(v).arg(paddingMessage());
+            return false;
+        }
+    }
+    if (!m_bed.seek(3)) {
+        *error = QStringLiteral("%1: cannot be read (%2)").arg(m_file, m_bed.errorString());
+        return false;
     }
     return true;
 }

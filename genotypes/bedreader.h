@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class TextLines;
+
 // A PLINK 1 binary fileset: PREFIX.bed with PREFIX.bim and PREFIX.fam
 // beside it, the .bed in variant-major mode. The .fam is read whole (one
 // line per sample: its ID is FID_IID, as PLINK 2 names samples in a VCF,
@@ -38,9 +40,10 @@ public:
     // False with the reason when the line is not six fields with a position.
     static bool parseBimLine(const QByteArray &line, BimFields *fields, QString *why);
 
-private:
-    class LineReader;
+    // Variants whose padding is checked when the fileset is opened.
+    static constexpr qint64 kPaddingChecks = 4096;
 
+private:
     explicit BedReader(const QString &file);
     bool readFam(const QString &path, QString *error);
     bool scanBim(const GenotypeOpenOptions &options, QString *error);
@@ -50,12 +53,17 @@ private:
     // The next record, its bytes read when `record` is given.
     bool advance(RawRecord *record);
     bool readBed(char *out, qsizetype bytes);
+    // Whether a variant's codes after the last sample are zero, as written.
+    bool paddingClear(const QByteArray &bytes) const;
+    QString paddingMessage() const;
+    bool checkPadding(const QString &fam, QString *error);
 
     QString m_bim;
+    QString m_fam;
     std::vector<Phenotype> m_phenotypes;
     BedCounter m_counter;
     QFile m_bed;
-    std::unique_ptr<LineReader> m_lines;
+    std::unique_ptr<TextLines> m_lines;
     std::optional<RegionSpec> m_region;
     qint64 m_variants = 0;     // lines of the .bim
     qint64 m_records = 0;      // of them in the region

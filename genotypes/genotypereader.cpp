@@ -38,6 +38,15 @@ std::unique_ptr<GenotypeReader> openGenotypeFile(const QString &name, const Geno
                                          : QStringLiteral("%1: no such file").arg(name);
         return nullptr;
     }
+    // htslib opens the index beside the file itself: a FIFO there would
+    // block it, a device never end.
+    for (const char *suffix : {".tbi", ".csi"}) {
+        const QFileInfo index(name + QLatin1StringView(suffix));
+        if (index.exists() && !index.isFile()) {
+            *error = QStringLiteral("%1: not a regular file").arg(index.filePath());
+            return nullptr;
+        }
+    }
     htsFile *fp = hts_open(QFile::encodeName(name).constData(), "r");
     if (!fp) {
         *error = QStringLiteral("%1: cannot be opened").arg(name);

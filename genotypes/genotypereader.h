@@ -70,11 +70,23 @@ protected:
         m_error = message;
         return false;
     }
+    // The clean end of the records: false, and an error when the file
+    // lacks its BGZF end-of-file marker (a writer stopped before the end).
+    bool atEnd(qint64 records)
+    {
+        if (!m_truncated)
+            return false;
+        return fail(QStringLiteral("%1: ends after %2 records without its BGZF end-of-file marker: the file is "
+                                   "cut short, and what was read of it is not the whole file")
+                        .arg(m_file)
+                        .arg(records));
+    }
 
     QString m_file;
     QStringList m_samples;
     SampleGroups m_groups;
     QString m_error;
+    bool m_truncated = false;  // BGZF without its end-of-file marker
 };
 
 // Whether a name is a genotype file: .vcf, .vcf.gz, .vcf.bgz, .bcf or .bed.

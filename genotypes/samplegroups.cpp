@@ -1,44 +1,33 @@
 #include "samplegroups.h"
 
 #include "genotypetally.h"
+#include "textlines.h"
 
-#include <QFile>
 #include <QSet>
 
-namespace {
-
-// Reads the non-empty, non-comment lines of a small text file, split on
-// whitespace; `take` sees each with its 1-based line number and may fail.
-template <typename Take>
-bool readFields(const QString &path, QString *error, Take take)
+bool readSampleLines(const QString &path, const SampleLineTaker &take, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString());
+    TextLines lines;
+    if (!lines.open(path, TextLines::Kinds::RegularOrPipe, error))
         return false;
-    }
-    qint64 number = 0;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
-        ++number;
+    QByteArray line;
+    while (lines.next(&line)) {
         const QByteArray trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith('#'))
             continue;
         const QList<QByteArray> fields = trimmed.simplified().split(' ');
         QString why;
         if (!take(fields, &why)) {
-            *error = QStringLiteral("%1, line %2: %3").arg(path).arg(number).arg(why);
+            *error = QStringLiteral("%1, line %2: %3").arg(path).arg(lines.lineNumber()).arg(why);
             return false;
         }
     }
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("%1: cannot be read (%2)").arg(path, file.errorString());
+    if (lines.failed()) {
+        *error = lines.errorString();
         return false;
     }
     return true;
 }
-
-} // namespace
 
 QString SampleGroups::phenotypeSummary(const QString &file) const
 {
@@ -52,7 +41,7 @@ QString SampleGroups::phenotypeSummary(const QString &file) const
 bool readSampleList(const QString &path, QStringList *ids, QString *error)
 {
     QSet<QString> seen;
-    return readFields(path, error, [&](const QList<QByteArray> &fields, QString *why) {
+    return readSampleLines(path, [&](const QList<QByteArray> &fields, QString *why) {
         if (fields.size() != 1) {
             *why = QStringLiteral("one sample ID per line expected, found %1 fields").arg(fields.size());
             return false;
@@ -63,12 +52,12 @@ bool readSampleList(const QString &path, QStringList *ids, QString *error)
             ids->append(id);
         }
         return true;
-    });
+    }, error);
 }
 
 bool readPhenotypes(const QString &path, QHash<QString, Phenotype> *pheno, QString *error)
 {
-    return readFields(path, error, [&](const QList<QByteArray> &fields, QString *why) {
+    return readSampleLines(path, [&](const QList<QByteArray> &fields, QString *why) {
         if (fields.size() != 2) {
             *why = QStringLiteral("a sample ID and its phenotype (1 or 2) expected, found %1 fields")
                        .arg(fields.size());
@@ -82,7 +71,7 @@ bool readPhenotypes(const QString &path, QHash<QString, Phenotype> *pheno, QStri
         const QByteArray &code = fields.at(1);
         pheno->insert(id, code == "1" ? Phenotype::Control : code == "2" ? Phenotype::Case : Phenotype::None);
         return true;
-    });
+    }, error);
 }
 
 SampleGroups groupSamples(const QStringList &fileIds, const std::vector<Phenotype> &filePheno,

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,6 +37,15 @@ struct SampleGroups
     // The line for standard error about the phenotypes (case-control only).
     QString phenotypeSummary(const QString &file) const;
 };
+
+// The lines of a small file of sample IDs and their fields (--samples,
+// --pheno, strata), read as a stream, so that a pipe or a FIFO serves as a
+// file does: lines empty or starting with '#' are skipped, the others split
+// on whitespace and handed to `take`, which may refuse one with the reason.
+// False with a message naming the file and the line, or why the file could
+// not be read (see TextLines).
+using SampleLineTaker = std::function<bool(const QList<QByteArray> &fields, QString *why)>;
+bool readSampleLines(const QString &path, const SampleLineTaker &take, QString *error);
 
 // One ID per line (the first field of --samples); lines empty or starting
 // with '#' are skipped. False with a message naming the file and line.

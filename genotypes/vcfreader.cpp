@@ -11,7 +11,9 @@
 #include <htslib/tbx.h>
 #include <htslib/vcf.h>
 
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -42,6 +44,14 @@ qint64 indexedRecords(const hts_idx_t *idx)
 bool streamDamaged(htsFile *fp)
 {
     return fp->is_bgzf && fp->fp.bgzf && fp->fp.bgzf->errcode != 0;
+}
+
+// Whether a BGZF file lacks the empty block that ends every complete one:
+// a writer stopped before the end leaves none, and the data read would pass
+// for the whole file. Checked before the reading threads start.
+bool eofMarkerMissing(htsFile *fp)
+{
+    return hts_get_format(fp)->compression == bgzf && hts_check_EOF(fp) == 0;
 }
 
 QString regionHint(const QString &file, bool bcf)
@@ -83,10 +93,15 @@ std::unique_ptr<GenotypeReader> VcfTextReader::open(const QString &file, void *h
     std::unique_ptr<VcfTextReader> reader(new VcfTextReader(file));
     reader->m_h->fp = static_cast<htsFile *>(hts);
     const bool blocked = hts_get_format(reader->m_h->fp)->compression == bgzf;
-    if (blocked && options.threads > 0)
-        hts_set_threads(reader->m_h->fp, options.threads);
+    reader->m_truncated = eofMarkerMissing(reader->m_h->fp);
     if (!reader->readHeader(error))
         return nullptr;
+    // Only once the header has been read: htslib's reading threads, closed
+    // after a damaged header, leave a job behind. Not for a region: they
+    // can wait for ever on a seek into a damaged block, and a region reads
+    // few blocks anyway.
+    if (blocked && options.threads > 0 && !options.region)
+        hts_set_threads(reader->m_h->fp, options.threads);
     reader->m_groups.groupOf.assign(std::size_t(reader->m_samples.size()), 0);
     if (options.region) {
         if (!blocked) {
@@ -191,10 +206,15 @@ bool VcfTextReader::setRegion(const RegionSpec &region, QString *error)
 bool VcfTextReader::nextLine()
 {
     for (;;) {
+        errno = 0;
         const int r = m_h->itr ? tbx_itr_next(m_h->fp, m_h->tbx, m_h->itr, &m_h->line)
                                : hts_getline(m_h->fp, '\n', &m_h->line);
         if (r == -1 && !streamDamaged(m_h->fp))
-            return false;
+            return atEnd(m_ordinal);
+        if (r < 0 && errno == ENOMEM)
+            return fail(QStringLiteral("%1: the record after line %2 is too long to hold in memory")
+                            .arg(m_file)
+                            .arg(m_lineNumber));
         if (r < 0) {
             return fail(m_h->itr ? QStringLiteral("%1: cannot be read past record %2 of region %3 "
                                                   "(damaged compression or index, or a read error)")
@@ -225,7 +245,18 @@ bool VcfTextReader::read(RawRecord &record)
 {
     if (!nextLine())
         return false;
-    record.text.resize(qsizetype(m_h->line.l));
+    if (m_h->line.l > std::size_t(MaxRecordBytes)) {
+        return fail(QStringLiteral("%1, %2: a record of %3 MB, more than the %4 MB a record may hold")
+                        .arg(m_file, m_h->itr ? QStringLiteral("record %1 of region %2").arg(m_ordinal + 1).arg(m_region->text())
+                                              : QStringLiteral("line %1").arg(m_lineNumber))
+                        .arg(qint64(m_h->line.l >> 20))
+                        .arg(MaxRecordBytes >> 20));
+    }
+    try {
+        record.text.resize(qsizetype(m_h->line.l));
+    } catch (const std::bad_alloc &) {
+        return fail(QStringLiteral("%1, line %2: the record is too long to hold in memory").arg(m_file).arg(m_lineNumber));
+    }
     std::memcpy(record.text.data(), m_h->line.s, m_h->line.l);
     record.line = m_h->itr ? 0 : m_lineNumber;
     record.ordinal = ++m_ordinal;
@@ -300,13 +331,15 @@ std::unique_ptr<GenotypeReader> BcfReader::open(const QString &file, void *hts, 
     std::unique_ptr<BcfReader> reader(new BcfReader(file));
     Handles &h = *reader->m_h;
     h.fp = static_cast<htsFile *>(hts);
-    if (options.threads > 0)
-        hts_set_threads(h.fp, options.threads);
+    reader->m_truncated = eofMarkerMissing(h.fp);
     h.hdr = bcf_hdr_read(h.fp);
     if (!h.hdr) {
         *error = QStringLiteral("%1: the BCF header cannot be read").arg(file);
         return nullptr;
     }
+    // As for a VCF: after the header, and not for a region.
+    if (options.threads > 0 && !options.region)
+        hts_set_threads(h.fp, options.threads);
     h.scratch = bcf_init();
     h.gtId = bcf_hdr_id2int(h.hdr, BCF_DT_ID, "GT");
     const int samples = bcf_hdr_nsamples(h.hdr);
@@ -345,7 +378,7 @@ bool BcfReader::next(void *record)
     for (;;) {
         const int r = m_h->itr ? bcf_itr_next(m_h->fp, m_h->itr, rec) : bcf_read(m_h->fp, m_h->hdr, rec);
         if (r == -1 && !streamDamaged(m_h->fp))
-            return false;
+            return atEnd(m_ordinal);
         if (r < 0)
             return fail(QStringLiteral("%1: record %2 cannot be read (a damaged file or a read error)")
                             .arg(m_file)

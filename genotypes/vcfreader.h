@@ -11,6 +11,11 @@
 class VcfTextReader final : public GenotypeReader
 {
 public:
+    // A record line longer than this is refused, with a message, rather than
+    // copied: a single line of hundreds of megabytes is damage, not data (a
+    // million samples' calls take some tens of megabytes).
+    static constexpr qint64 MaxRecordBytes = qint64(256) << 20;
+
     // Takes the opened file (an htsFile) and reads the header.
     static std::unique_ptr<GenotypeReader> open(const QString &file, void *hts, const GenotypeOpenOptions &options,
                                                 QString *error);

@@ -9,7 +9,10 @@
 
 #include <QJsonArray>
 
+#include <csignal>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace clitest;
 using namespace genotypefiles;
@@ -101,9 +104,15 @@ private slots:
     void monteCarloFallback();
     void tsvColumns();
     void damagedAndMisused();
+    void damagedAndOddInputs_data();
+    void damagedAndOddInputs();
+    void lostOutputStops_data();
+    void lostOutputStops();
 
 private:
     QString at(const char *name) const { return dir.filePath(QLatin1StringView(name)); }
+    CliRun runWithin(const QStringList &arguments, const QString &shell, const std::function<void(QProcess &)> &prepare = {});
+    QByteArray bytesOf(const QString &name) const;
     std::vector<MultiVariant> multi;
 };
 
@@ -339,6 +348,196 @@ void TestCliGenotypes::damagedAndMisused()
     };
     for (const QStringList &arguments : misuses)
         QVERIFY2(run(arguments).exitCode == 2, qPrintable(arguments.join(u' ')));
+}
+
+QByteArray TestCliGenotypes::bytesOf(const QString &name) const
+{
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// velmora-cli in the folder, or a bash line that runs it as "$0" (for a
+// pipe), ended after 60 seconds: exit code 124 then.
+CliRun TestCliGenotypes::runWithin(const QStringList &arguments, const QString &shell,
+                                   const std::function<void(QProcess &)> &prepare)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    if (prepare)
+        prepare(process);
+    if (shell.isEmpty())
+        process.start(QStringLiteral(VELMORA_CLI_PATH), arguments);
+    else
+        process.start(QStringLiteral("bash"), QStringList{QStringLiteral("-c"), shell, QStringLiteral(VELMORA_CLI_PATH)});
+    CliRun result;
+    if (!process.waitForStarted())
+        return result;
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        result.exitCode = 124;
+    } else {
+        result.exitCode = process.exitCode();
+    }
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TestCliGenotypes::damagedAndOddInputs_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("command");   // arguments, or a bash line with "$0"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("lines");         // on standard output, -1: any
+    QTest::addColumn<QByteArray>("err");    // in standard error
+    const auto row = [](const char *name, const char *setup, const char *command, int exitCode, int lines,
+                        const char *err) {
+        QTest::newRow(name) << QString::fromLatin1(setup) << QString::fromLatin1(command) << exitCode << lines
+                            << QByteArray(err);
+    };
+    // A writer killed at a block's end: every line, then the error.
+    row("cut .vcf.gz", "cut", "hwe cut.vcf.gz", 1, 25, "cut.vcf.gz: ends after 24 records without its BGZF end-of-file marker");
+    row("cut .bcf", "cut", "hwe cut.bcf", 1, 25, "cut.bcf: ends after 24 records without its BGZF end-of-file marker");
+    row("cut .vcf.gz, --chunk", "cut", "hwe cut.vcf.gz --chunk 2/2", 1, 1, "without its BGZF end-of-file marker");
+    row("--pheno a pipe", "", "\"$0\" fisher --pheno <(cat pheno.txt) fixture.vcf", 0, 24, ": 30 cases and 30 controls;");
+    row("--samples a pipe", "", "\"$0\" hwe --samples <(head -n 20 pheno.txt | cut -d ' ' -f 1) fixture.bcf", 0, 24, "");
+    row("--pheno a FIFO without writer", "fifo", "fisher --pheno nobody.fifo fixture.vcf", 1, 1,
+        "fixture.vcf: no sample has a phenotype (1 control, 2 case) in nobody.fifo");
+    row("--samples none in the file", "", "\"$0\" hwe --samples <(echo nobody) fixture.vcf", 1, 1,
+        "fixture.vcf: none of the samples listed in /dev/fd/");
+    row(".fam a FIFO", "famfifo", "hwe odd.bed", 1, 1, "odd.fam: not a regular file");
+    row(".bim /dev/zero", "bimzero", "hwe odd.bed", 1, 1, "odd.bim: not a regular file");
+    row(".bed a FIFO", "bedfifo", "hwe odd.bed", 1, 1, "odd.bed: not a regular file");
+    row(".tbi a FIFO", "tbififo", "hwe odd.vcf.gz --region 1", 1, 1, "odd.vcf.gz.tbi: not a regular file");
+    row("--region in a damaged block", "damaged", "hwe damaged.vcf.gz --region 1", 1, -1, "damaged.vcf.gz");
+    row(".bim POS of 20 digits", "bigpos", "models odd.bed", 1, 1, "odd.bim, line 3: POS \"99999999999999999999\" is not a position");
+    row(".fam a line short", "famshort", "hwe odd.bed", 1, 1, "odd.fam: the .fam lacks a line");
+}
+
+// Damaged, piped and odd inputs end with a named error and status 1 (after
+// the lines that could be read), never hang (60 s) or pass for a whole
+// result; pipes serve as files.
+void TestCliGenotypes::damagedAndOddInputs()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(int, lines);
+    QFETCH(QByteArray, err);
+    const auto fileset = [this](const QByteArray &bed, const QByteArray &bim, const QByteArray &fam) {
+        // Not through a FIFO or link an earlier row left.
+        for (const char *name : {"odd.bed", "odd.bim", "odd.fam"})
+            QFile::remove(at(name));
+        write(QStringLiteral("odd.bed"), bed);
+        write(QStringLiteral("odd.bim"), bim);
+        write(QStringLiteral("odd.fam"), fam);
+    };
+    const QByteArray bed = bytesOf(QStringLiteral("fixture.bed")), bim = bytesOf(QStringLiteral("fixture.bim")),
+                     fam = bytesOf(QStringLiteral("fixture.fam"));
+    const auto fifo = [this](const char *name) {
+        QFile::remove(at(name));
+        QVERIFY(::mkfifo(QFile::encodeName(at(name)).constData(), 0600) == 0);
+    };
+    if (setup == u"cut") {
+        // Without the empty block that ends a complete BGZF file.
+        write(QStringLiteral("cut.vcf.gz"), bytesOf(QStringLiteral("fixture.vcf.gz")).chopped(28));
+        write(QStringLiteral("cut.bcf"), bytesOf(QStringLiteral("fixture.bcf")).chopped(28));
+    } else if (setup == u"fifo") {
+        fifo("nobody.fifo");
+    } else if (setup == u"famfifo" || setup == u"bimzero" || setup == u"bedfifo") {
+        fileset(bed, bim, fam);
+        if (setup == u"famfifo")
+            fifo("odd.fam");
+        else if (setup == u"bedfifo")
+            fifo("odd.bed");
+        else
+            QVERIFY(QFile::remove(at("odd.bim")) && QFile::link(QStringLiteral("/dev/zero"), at("odd.bim")));
+    } else if (setup == u"tbififo") {
+        QVERIFY(QFile::copy(at("fixture.vcf.gz"), at("odd.vcf.gz")) || QFile::exists(at("odd.vcf.gz")));
+        fifo("odd.vcf.gz.tbi");
+    } else if (setup == u"damaged") {
+        // Ten sites, bgzipped, byte 160 (in the end-of-file block) changed,
+        // then indexed by tabix: htslib's reading threads waited for ever.
+        for (const char *suffix : {"", ".tbi"}) {
+            QFile::remove(at("damaged.vcf.gz") + QLatin1StringView(suffix));
+            QVERIFY(QFile::copy(data(QStringLiteral("damagedend.vcf.gz") + QLatin1StringView(suffix)),
+                                at("damaged.vcf.gz") + QLatin1StringView(suffix)));
+        }
+    } else if (setup == u"bigpos") {
+        QList<QByteArray> rows = bim.split('\n');
+        rows[2] = "1\tsnp_2\t0\t99999999999999999999\tT\tA";
+        fileset(bed, rows.join('\n'), fam);
+    } else if (setup == u"famshort") {
+        // 59 samples take the 15 bytes a variant of 60 does.
+        fileset(bed, bim, fam.mid(fam.indexOf('\n') + 1));
+    }
+
+    const bool shell = command.contains(QStringLiteral("$0"));
+    const CliRun result = runWithin(shell ? QStringList() : command.split(u' '), shell ? command : QString());
+    QVERIFY2(result.exitCode != 124, "still running after 60 s");
+    QCOMPARE(result.exitStatus, QProcess::NormalExit);
+    QVERIFY2(result.err.contains(err), result.err.constData());
+    QCOMPARE(result.exitCode, exitCode);
+    if (lines >= 0)
+        QCOMPARE(result.lines().size(), lines);
+    // A run that succeeds tested its variants (none rejected for want of
+    // samples); one refused at once says so in its only line.
+    const QJsonValue status = result.json(0).value(QStringLiteral("status"));
+    if (exitCode == 0)
+        QCOMPARE(status.toInt(-1), 0);
+    else if (lines == 1)
+        QCOMPARE(status.toString(), QStringLiteral("error"));
+}
+
+void TestCliGenotypes::lostOutputStops_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("words");
+    QTest::addColumn<bool>("many");  // beyond the output buffer, or only its last flush
+    for (const bool many : {true, false}) {
+        const char *size = many ? ", many lines" : ", within the buffer";
+        QTest::addRow("/dev/full%s", size) << "full" << QByteArray("No space left on device") << many;
+        QTest::addRow("closed%s", size) << "closed" << QByteArray("Bad file descriptor") << many;
+        QTest::addRow("pipe without reader%s", size) << "pipe" << QByteArray("Broken pipe") << many;
+    }
+}
+
+// Results of a genotype file that cannot be written: the system's words
+// (also when only the last flush fails), status 1, and no more reading
+// (the damaged record at the end of many.vcf, beyond the megabyte of output
+// that fills the buffer, is never reached).
+void TestCliGenotypes::lostOutputStops()
+{
+    QFETCH(QString, output);
+    QFETCH(QByteArray, words);
+    QFETCH(bool, many);
+    QByteArray vcf = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\n";
+    for (int i = 1; i <= 20000; ++i)
+        vcf += "1\t" + QByteArray::number(i) + "\t.\tA\tC\t.\t.\t.\tGT\t0/1\t1/1\n";
+    vcf += "1\t20001\t.\tA\tC\t.\t.\t.\tGT\t0/7\t0/0\n";
+    const QString file = many ? write(QStringLiteral("many.vcf"), vcf) : at("fixture.vcf");
+    const CliRun result = runWithin({QStringLiteral("hwe"), file}, QString(), [output](QProcess &process) {
+        if (output == u"full")
+            process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.setChildProcessModifier([output] {
+            ::signal(SIGPIPE, SIG_IGN);
+            if (output == u"closed") {
+                ::close(STDOUT_FILENO);
+            } else if (output == u"pipe") {
+                int ends[2];
+                if (::pipe(ends) == 0) {
+                    ::close(ends[0]);
+                    ::dup2(ends[1], STDOUT_FILENO);
+                    ::close(ends[1]);
+                }
+            }
+        });
+    });
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, "velmora-cli: cannot write standard output: " + words + '\n');
 }
 
 QTEST_MAIN(TestCliGenotypes)

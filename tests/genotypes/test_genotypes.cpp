@@ -7,9 +7,12 @@
 #include "bedreader.h"
 #include "genotypefiles.h"
 #include "genotypereader.h"
+#include "textlines.h"
 #include "vcfline.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace genotypefiles;
 
@@ -85,6 +88,8 @@ private slots:
     void damagedInput_data();
     void damagedInput();
     void samplesAndPhenotypes();
+    void textLines_data();
+    void textLines();
 
 private:
     QTemporaryDir dir;
@@ -370,6 +375,49 @@ void TestGenotypes::samplesAndPhenotypes()
     pheno.clear();
     QVERIFY(!readPhenotypes(path(QStringLiteral("twice.txt")), &pheno, &error));
     QVERIFY2(error.contains(QStringLiteral("line 2: sample a is listed twice")), qPrintable(error));
+}
+
+void TestGenotypes::textLines_data()
+{
+    QTest::addColumn<QByteArray>("content");  // "FIFO": a FIFO that nobody writes to
+    QTest::addColumn<QByteArray>("lines");    // what is read, joined by |
+    QTest::addColumn<QString>("error");
+    QTest::newRow("line ends") << QByteArray("a b\r\n\nc\n  \nlast") << QByteArray("a b||c|  |last") << QString();
+    QTest::newRow("longest line") << QByteArray(64, 'x') + "\ny" << QByteArray(64, 'x') + "|y" << QString();
+    // Refused once the line is longer than the bound, not at its end.
+    QTest::newRow("too long") << "a\n" + QByteArray(200000, 'x') << QByteArray("a")
+                              << QStringLiteral("t.txt, line 2: longer than 64 bytes");
+    QTest::newRow("a FIFO without a writer") << QByteArray("FIFO") << QByteArray() << QString();
+}
+
+// The lines of a small text file: every line end, a bound on a line's
+// length, and a FIFO that would block an open read as empty.
+void TestGenotypes::textLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, error);
+    QTemporaryDir scratch;
+    const QString file = scratch.filePath(QStringLiteral("t.txt"));
+    if (content == "FIFO")
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else
+        writeFile(file, content);
+    TextLines reader;
+    QString openError;
+    QVERIFY2(reader.open(file, TextLines::Kinds::RegularOrPipe, &openError, 64), qPrintable(openError));
+    QList<QByteArray> read;
+    QByteArray line;
+    while (reader.next(&line))
+        read << line;
+    QCOMPARE(read.join('|'), lines);
+    QCOMPARE(reader.failed(), !error.isEmpty());
+    QVERIFY2(reader.errorString().contains(error), qPrintable(reader.errorString()));
+    if (content == "FIFO") {
+        TextLines regular;
+        QVERIFY(!regular.open(file, TextLines::Kinds::RegularOnly, &openError));
+        QCOMPARE(openError, file + QStringLiteral(": not a regular file"));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestGenotypes)
