@@ -3,12 +3,17 @@
 #include "threadshortfall.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 BatchWorkers::BatchWorkers(int threads)
 {
-    helpers.reserve(std::size_t(std::max(threads - 1, 0)));
-    for (int i = 1; i < threads; ++i) {
+    const int wanted = std::max(threads - 1, 0);
+    const int affordable = threadsWithinAddressSpace(wanted);
+    if (affordable < wanted)
+        noteThreadShortfall(1 + affordable, threads, std::system_error(ENOMEM, std::generic_category()));
+    helpers.reserve(std::size_t(affordable));
+    for (int i = 1; i <= affordable; ++i) {
         try {
             helpers.emplace_back([this] { helperLoop(); });
         } catch (const std::system_error &error) {
@@ -48,7 +53,15 @@ void BatchWorkers::drain(int batchCount)
         const int item = next.fetch_add(1, std::memory_order_relaxed);
         if (item >= batchCount)
             return;
-        task(item);
+        try {
+            task(item);
+        } catch (...) {
+            // Out of a helper an exception would end the process: the
+            // caller gets it from finish(), once the helpers are idle.
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failure)
+                failure = std::current_exception();
+        }
     }
 }
 
@@ -59,6 +72,12 @@ void BatchWorkers::finish()
     idle.wait(lock, [this] { return busy == 0; });
     // Helpers that wake up late find nothing left of this batch.
     count = 0;
+    if (failure) {
+        std::exception_ptr thrown;
+        std::swap(thrown, failure);
+        lock.unlock();
+        std::rethrow_exception(thrown);
+    }
 }
 
 void BatchWorkers::helperLoop()

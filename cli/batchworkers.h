@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -17,7 +18,8 @@ class BatchWorkers final
 public:
     // threads: the threads that work on a batch, the caller's included; 1
     // (or less) starts no helper and the caller does everything in finish().
-    // Helpers the system will not start are done without (see
+    // Helpers the system will not start, or the address-space limit has no
+    // room for (threadsWithinAddressSpace), are done without (see
     // noteThreadShortfall), down to the caller alone.
     explicit BatchWorkers(int threads);
     ~BatchWorkers();
@@ -29,6 +31,7 @@ public:
     // batch must be finished.
     void start(std::function<void(int)> task, int count);
     // Runs the items no helper has taken, then waits for the helpers' items.
+    // An exception that an item threw, on any thread, is thrown here.
     void finish();
 
     int helperCount() const { return int(helpers.size()); }
@@ -48,4 +51,5 @@ private:
     unsigned long long generation = 0;
     int busy = 0;          // helpers inside the current batch
     bool quit = false;
+    std::exception_ptr failure;  // the first exception of the batch's items
 };

@@ -98,6 +98,14 @@ void GenotypeBatchRun::runOnWorker(Slot &slot)
     slot.state = outcome.stopped ? State::Ended : State::Done;
 }
 
+bool GenotypeBatchRun::lostOutput()
+{
+    // Nothing more is read: what follows could not be written either.
+    allOk = false;
+    ended = true;
+    return false;
+}
+
 bool GenotypeBatchRun::write(Batch &batch)
 {
     const ProgressDisplay display = [this](int maximum) { progress.engineProgress(maximum); };
@@ -105,7 +113,8 @@ bool GenotypeBatchRun::write(Batch &batch)
         Slot &slot = batch.entries[std::size_t(i)];
         switch (slot.state) {
         case State::Done:
-            output.writeLines(slot.out);
+            if (!output.writeLines(slot.out))
+                return lostOutput();
             allOk = allOk && slot.ok;
             break;
         case State::MonteCarlo: {
@@ -120,7 +129,8 @@ bool GenotypeBatchRun::write(Batch &batch)
             }
             const VariantOutcome outcome = runVariantMonteCarlo(slot.table, slot.number, test.settings, test.budget,
                                                                 reader->fileName(), mainInput, display);
-            output.writeLines(lineBytes(outcome.line));
+            if (!output.writeLines(lineBytes(outcome.line)))
+                return lostOutput();
             allOk = allOk && outcome.ok;
             if (outcome.stopped)
                 return false;

@@ -80,6 +80,8 @@ private:
     void runOnWorker(Slot &slot);
     // Writes the batch's lines in order; false once the run has ended.
     bool write(Batch &batch);
+    // A line could not be written: the run ends here.
+    bool lostOutput();
 
     const GenotypeTest &test;
     LineOutput &output;

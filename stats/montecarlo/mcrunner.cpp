@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -152,7 +153,10 @@ mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int th
     run.progressMaximum = progressMaximum;
     run.bins = bins;
     run.spareSeed = mcstream::derivedSeed(seed, ~quint64(0));
-    const qint64 wanted = std::min<qint64>(threads > 0 ? threads : defaultThreadCount(), chunks);
+    const qint64 asked = std::min<qint64>(threads > 0 ? threads : defaultThreadCount(), chunks);
+    const qint64 wanted = threadsWithinAddressSpace(int(asked));
+    if (wanted < asked)
+        noteThreadShortfall(std::max<int>(1, int(wanted)), int(asked), std::system_error(ENOMEM, std::generic_category()));
 
     std::vector<std::thread> pool;
     try {

@@ -31,9 +31,36 @@ private slots:
     void endlessInputEnds();
     void threadLimit_data();
     void threadLimit();
+    void addressSpaceLimit_data();
+    void addressSpaceLimit();
     void filesWithoutTables();
     void badLinesAndDamagedInputs();
+
+private:
+    CliRun runTool(const QString &tool, const QStringList &arguments, const QByteArray &input,
+                   const std::function<void(QProcess &)> &prepare);
 };
+
+// `tool` (a copy of velmora-cli) run from its own folder.
+CliRun TestCliFiles::runTool(const QString &tool, const QStringList &arguments, const QByteArray &input,
+                             const std::function<void(QProcess &)> &prepare)
+{
+    QProcess process;
+    process.setWorkingDirectory(QFileInfo(tool).path());
+    prepare(process);
+    process.start(tool, arguments);
+    CliRun result;
+    if (!process.waitForStarted())
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(300000);
+    result.exitCode = process.exitCode();
+    result.exitStatus = process.exitStatus();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
 
 void TestCliFiles::initTestCase()
 {
@@ -358,10 +385,31 @@ void TestCliFiles::threadLimit()
     QCOMPARE(one.exitCode, 0);
     QCOMPARE(one.lines().size(), 40);
 
+    // The other user must reach the tool wherever the build tree lives (a
+    // folder of mode 700, a home folder): a copy of it, and of its module,
+    // in a temporary folder that everyone may enter.
+    QTemporaryDir place;
+    QVERIFY(place.isValid());
+    QVERIFY(QFile::setPermissions(place.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                    | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                                    | QFile::ExeOther));
+    for (QDir up(place.path()); up.cdUp();) {
+        if (!QFileInfo(up.path()).permission(QFile::ExeOther))
+            QSKIP(qPrintable(QStringLiteral("%1 cannot be entered by another user (set TMPDIR)").arg(up.path())));
+        if (up.isRoot())
+            break;
+    }
+    const QString tool = place.filePath(QFileInfo(QStringLiteral(VELMORA_CLI_PATH)).fileName());
+    const QString module = place.filePath(QFileInfo(QStringLiteral(VELMORA_CLI_MODULE)).fileName());
+    const QFile::Permissions everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_CLI_PATH), tool) && QFile::setPermissions(tool, everyone));
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_CLI_MODULE), module) && QFile::setPermissions(module, everyone));
+
     // A uid nobody else runs under, so that the limit counts this run alone.
     const uid_t uid = uid_t(2000000000 + ::getpid() % 100000);
     const rlim_t threads = rlim_t(limit);
-    const CliRun limited = run(arguments + QStringList{QStringLiteral("--threads=8")}, tables, [&](QProcess &process) {
+    const CliRun limited = runTool(tool, arguments + QStringList{QStringLiteral("--threads=8")}, tables, [&](QProcess &process) {
         // LeakSanitizer needs a thread of its own at the end.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         if (limit == 1)
@@ -376,11 +424,60 @@ void TestCliFiles::threadLimit()
         });
     });
     QCOMPARE(limited.exitStatus, QProcess::NormalExit);
-    QCOMPARE(limited.exitCode, 0);
+    QVERIFY2(limited.exitCode == 0, limited.err.constData());
     QCOMPARE(limited.err, QStringLiteral("velmora-cli: only %1 of 8 threads could be started (Resource temporarily "
                                          "unavailable); going on with %1\n")
                               .arg(limit)
                               .toUtf8());
+    QCOMPARE(limited.out, one.out);
+}
+
+void TestCliFiles::addressSpaceLimit_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("options");
+    QByteArray tables;
+    for (int i = 0; i < 40; ++i)
+        tables += QByteArray::number(3 + i) + "\t5\n\t" + QByteArray::number(1 + i % 7) + "\n\n";
+    QByteArray vcf = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta\tb\tc\n";
+    for (int i = 1; i <= 3000; ++i)
+        vcf += "1\t" + QByteArray::number(i) + "\t.\tA\tC,G\t.\t.\t.\tGT\t0/1\t1/2\t" + QByteArray::number(i % 3) + "/2\n";
+    QTest::newRow("tables, Monte Carlo") << QString::fromLatin1(tables) << QStringLiteral("tables.tsv") << QStringList();
+    QTest::newRow("a VCF, Monte Carlo") << QString::fromLatin1(vcf) << QStringLiteral("many.vcf")
+                                        << QStringList{QStringLiteral("--exact-limit=0")};
+}
+
+// `ulimit -v 800000` and --threads 1024: the threads that the address
+// space has room for, said once, and the lines of one thread; never
+// std::bad_alloc or glibc's fatal error in a thread that cannot register
+// its thread-local objects.
+void TestCliFiles::addressSpaceLimit()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves far more address space than a limit would leave (the release build runs this)");
+#endif
+    QFETCH(QString, input);
+    QFETCH(QString, name);
+    QFETCH(QStringList, options);
+    const QString file = write(name, input.toLatin1());
+    const QStringList arguments = QStringList{QStringLiteral("hwe"), QStringLiteral("--monte-carlo=3000"),
+                                              QStringLiteral("--seed=9"), file} + options;
+    const CliRun one = run(arguments + QStringList{QStringLiteral("--threads=1")});
+    QCOMPARE(one.exitCode, 0);
+    const CliRun limited = run(arguments + QStringList{QStringLiteral("--threads=1024")}, QByteArray(), [](QProcess &process) {
+        process.setChildProcessModifier([] {
+            const rlimit space{rlim_t(800000) << 10, rlim_t(800000) << 10};
+            ::setrlimit(RLIMIT_AS, &space);
+        });
+    });
+    QCOMPARE(limited.exitStatus, QProcess::NormalExit);
+    QVERIFY2(limited.exitCode == 0, limited.err.constData());
+    QVERIFY2(QRegularExpression(QStringLiteral("^velmora-cli: only \\d+ of 1024 threads could be started \\(Cannot allocate "
+                                               "memory\\); going on with \\d+\n$"))
+                 .match(QString::fromUtf8(limited.err))
+                 .hasMatch(),
+             limited.err.constData());
     QCOMPARE(limited.out, one.out);
 }
 
