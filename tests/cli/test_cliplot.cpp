@@ -127,6 +127,20 @@ void TestCliPlot::unwritableTargets()
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.err.contains("Not a directory"), result.err.constData());
     QCOMPARE(result.lines().size(), 2);
+
+    // The batch's folder is the one named and nowhere else: not the folder
+    // above when the name has nothing before its extension, not where a
+    // link in its place leads.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("outside")) && QDir(dir.path()).mkdir(QStringLiteral("above")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("outside")), dir.filePath(QStringLiteral("link"))));
+    for (const char *target : {"link.png", "above/.png"}) {
+        result = run({QStringLiteral("chi2"), batch, QStringLiteral("--plot"), QLatin1StringView(target)});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err.count('\n'), 1);
+        QCOMPARE(result.lines().size(), 2);
+    }
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("outside"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("above"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void TestCliPlot::qqPrintsLambda()
