@@ -1,9 +1,7 @@
 // The helper threads of a batch: every item runs once, in any batch and with
 // any number of threads, and finish() returns only when all have run; an
-// item's exception reaches the caller; the threads an address-space limit
-// leaves room for.
+// item's exception reaches the caller.
 #include "batchworkers.h"
-#include "threadshortfall.h"
 
 #include <QtTest>
 
@@ -20,8 +18,6 @@ private slots:
     void lateHelpersTakeNothing();
     void emptyBatches();
     void exceptionReachesCaller();
-    void addressSpaceRoom_data();
-    void addressSpaceRoom();
 };
 
 void TestBatchWorkers::everyItemOnce_data()
@@ -98,32 +94,6 @@ void TestBatchWorkers::exceptionReachesCaller()
     workers.start([&after](int) { ++after; }, 1);
     workers.finish();
     QCOMPARE(after, 1);
-}
-
-void TestBatchWorkers::addressSpaceRoom_data()
-{
-    constexpr qint64 MB = qint64(1) << 20;
-    QTest::addColumn<int>("wanted");
-    QTest::addColumn<qint64>("limit");
-    QTest::addColumn<qint64>("used");
-    QTest::addColumn<int>("room");
-    // A thread: an 8 MB stack and a 64 MB arena.
-    QTest::newRow("no limit") << 1024 << qint64(0) << 100 * MB << 1024;
-    // ulimit -v 800000 with 150 MB mapped: (781 - 150) / 2 / 72.
-    QTest::newRow("ulimit -v 800000") << 1023 << 800000 * qint64(1024) << 150 * MB << 4;
-    QTest::newRow("room for more than wanted") << 3 << 64 * 1024 * MB << 150 * MB << 3;
-    QTest::newRow("no room left") << 8 << 300 * MB << 200 * MB << 0;
-    QTest::newRow("more mapped than the limit") << 8 << 300 * MB << 400 * MB << 0;
-    QTest::newRow("none wanted") << 0 << 300 * MB << qint64(0) << 0;
-}
-
-void TestBatchWorkers::addressSpaceRoom()
-{
-    QFETCH(int, wanted);
-    QFETCH(qint64, limit);
-    QFETCH(qint64, used);
-    QFETCH(int, room);
-    QCOMPARE(threadsWithinAddressSpace(wanted, limit, used, qint64(72) << 20), room);
 }
 
 QTEST_APPLESS_MAIN(TestBatchWorkers)
