@@ -14,7 +14,7 @@
 namespace exactbudget {
 
 // Units of a second of exact work, by engine.
-constexpr double kHardyWeinbergUnitsPerSecond = 30e6;
+constexpr double kHardyWeinbergUnitsPerSecond = 44e6;
 constexpr double kFisherUnitsPerSecond = 40e6;
 
 // The memory one variant's exact test may hold, per second of its limit;

@@ -83,6 +83,21 @@ public:
         return *this;
     }
 
+    // Whether 0.5 was added to every cell of a Woolf odds ratio: null
+    // where the model gives no odds ratio.
+    template <std::size_t N>
+    Writer &corrected(const char (&name)[N], const OddsRatioFigure &ratio, bool flag)
+    {
+        key(name);
+        if (std::isnan(ratio.estimate))
+            put("null");
+        else if (flag)
+            put("true");
+        else
+            put("false");
+        return *this;
+    }
+
     // An object as the value of a field; its own fields follow.
     template <std::size_t N>
     Writer &open(const char (&name)[N])
@@ -105,6 +120,7 @@ public:
     {
         open(name).number("chi2", m.chi2).number("p_chi2", m.pChi2).number("p_exact", m.pExact);
         number("p_midp", m.pMidp).number("or", m.sample.estimate).interval("or_ci", m.sample);
+        corrected("or_corrected", m.sample, m.sampleCorrected);
         return number("or_cmle", m.conditional.estimate).interval("or_cmle_ci", m.conditional).close();
     }
 
@@ -121,8 +137,8 @@ private:
     // The longest number: 24 characters (a sign, 17 digits, a point and
     // an exponent of five), or an integer of 11.
     static constexpr int kNumberRoom = 32;
-    // 61 keys of at most 28 characters and 60 numbers of at most 25, with
-    // their punctuation: under 3,500.
+    // 67 keys of at most 28 characters and 60 numbers of at most 25, six
+    // flags, with their punctuation: under 3,700.
     char buffer[4096];
     char *end = buffer;
     bool first = true;
@@ -144,7 +160,9 @@ void addModelFigures(JsonLine &json, const ModelFigures &f)
     w.twoByTwo("recessive", f.recessive).twoByTwo("overdominant", f.overdominant);
     const CodominantFigures &co = f.codominant;
     w.open("codominant").number("or_het", co.het.estimate).interval("or_het_ci", co.het);
-    w.number("or_hom", co.hom.estimate).interval("or_hom_ci", co.hom).close();
+    w.corrected("or_het_corrected", co.het, co.hetCorrected);
+    w.number("or_hom", co.hom.estimate).interval("or_hom_ci", co.hom);
+    w.corrected("or_hom_corrected", co.hom, co.homCorrected).close();
     const LogAdditiveFigures &la = f.logAdditive;
     w.open("log_additive").number("or", la.perAllele.estimate).interval("or_ci", la.perAllele);
     w.number("p_lrt", la.pLrt).close();

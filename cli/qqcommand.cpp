@@ -67,14 +67,9 @@ bool readPValues(std::FILE *stream, const QString &name, PValues &read)
             ok = false;
             break;
         }
-        if (scan.p == 0.0) {
-            cliprocess::printError(QStringLiteral("%1 has P = 0, which has no place on a -log10 scale "
-                                                  "(a P-value below the smallest double); nothing is drawn")
-                                       .arg(where));
-            ok = false;
-            break;
-        }
-        if (!(scan.p > 0.0) || !(scan.p <= 1.0)) {
+        // P = 0 (below the smallest double) counts: its statistic is
+        // infinite, which the median takes as any other.
+        if (!(scan.p >= 0.0) || !(scan.p <= 1.0)) {
             cliprocess::printError(QStringLiteral("%1 has P = %2, which is not a probability").arg(where).arg(scan.p));
             ok = false;
             break;
@@ -136,6 +131,7 @@ int runQqCommand(const CliOptions &options)
     model.subtitle = QStringLiteral("%1 P-values against their expectation (i \u2212 0.5)/n without association")
                          .arg(QLocale(QLocale::English).toString(points.count));
     model.count = points.count;
+    model.zeros = points.zeros;
     model.lambda = points.lambda;
     model.expected = std::move(points.expected);
     model.observed = std::move(points.observed);

@@ -154,10 +154,11 @@ TsvRows::TsvRows(int testKind)
                 m_columns << name + QStringLiteral("p_exact") << name + QStringLiteral("p_midp");
         }
         for (const char *model : {"allelic", "dominant", "recessive", "overdominant"}) {
-            for (const char *field : {"chi2", "p_chi2", "p_exact", "p_midp", "or", "or_ci", "or_cmle", "or_cmle_ci"})
+            for (const char *field :
+                 {"chi2", "p_chi2", "p_exact", "p_midp", "or", "or_ci", "or_corrected", "or_cmle", "or_cmle_ci"})
                 m_columns << QLatin1StringView(model) + u'.' + QLatin1StringView(field);
         }
-        for (const char *field : {"or_het", "or_het_ci", "or_hom", "or_hom_ci"})
+        for (const char *field : {"or_het", "or_het_ci", "or_het_corrected", "or_hom", "or_hom_ci", "or_hom_corrected"})
             m_columns << QStringLiteral("codominant.") + QLatin1StringView(field);
         m_columns << QStringLiteral("log_additive.or") << QStringLiteral("log_additive.or_ci")
                   << QStringLiteral("log_additive.p_lrt");

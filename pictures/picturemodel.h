@@ -122,6 +122,7 @@ struct QqModel
     QString title;
     QString subtitle;
     qint64 count = 0;
+    qint64 zeros = 0;  // P = 0: an infinite observed, drawn beyond the axis
     double lambda = qQNaN();
     std::vector<double> expected;
     std::vector<double> observed;

@@ -73,19 +73,29 @@ TernaryLayout layoutTernary(const TernaryModel &model, const QRectF &area, const
         const double q = double(i) / kParabolaPoints;
         layout.parabola << layout.at(q, 2.0 * q * (1.0 - q));
     }
-    // Each slice stands for the allele frequencies half way to its
-    // neighbours: a small sample's band is the steps of its discrete
-    // allele counts, a large one's a smooth band.
+    // With a slice for every allele count the sample can have, each stands
+    // for the allele frequencies half way to its neighbours: the band is
+    // the steps of the discrete counts, each table inside its own step
+    // exactly when the test accepts it. A band of sampled counts (a sample
+    // too large for a slice per count) joins its slices by straight edges,
+    // which the true steps follow to far below a pixel.
     const std::size_t slices = model.band.size();
-    std::vector<double> edges(slices + 1, 0.0);
-    for (std::size_t i = 1; i < slices; ++i)
-        edges[i] = (model.band[i - 1].alleleFrequency + model.band[i].alleleFrequency) / 2.0;
-    if (slices > 0)
+    const bool everyCount = n > 0.0 && double(slices) == 2.0 * n + 1.0;
+    if (everyCount) {
+        std::vector<double> edges(slices + 1, 0.0);
+        for (std::size_t i = 1; i < slices; ++i)
+            edges[i] = (model.band[i - 1].alleleFrequency + model.band[i].alleleFrequency) / 2.0;
         edges[slices] = 1.0;
-    for (std::size_t i = 0; i < slices; ++i)
-        layout.band << layout.at(edges[i], model.band[i].hetHigh) << layout.at(edges[i + 1], model.band[i].hetHigh);
-    for (std::size_t i = slices; i-- > 0;)
-        layout.band << layout.at(edges[i + 1], model.band[i].hetLow) << layout.at(edges[i], model.band[i].hetLow);
+        for (std::size_t i = 0; i < slices; ++i)
+            layout.band << layout.at(edges[i], model.band[i].hetHigh) << layout.at(edges[i + 1], model.band[i].hetHigh);
+        for (std::size_t i = slices; i-- > 0;)
+            layout.band << layout.at(edges[i + 1], model.band[i].hetLow) << layout.at(edges[i], model.band[i].hetLow);
+    } else {
+        for (std::size_t i = 0; i < slices; ++i)
+            layout.band << layout.at(model.band[i].alleleFrequency, model.band[i].hetHigh);
+        for (std::size_t i = slices; i-- > 0;)
+            layout.band << layout.at(model.band[i].alleleFrequency, model.band[i].hetLow);
+    }
     return layout;
 }
 

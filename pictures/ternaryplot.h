@@ -24,7 +24,8 @@ struct TernaryLayout
     QPointF observed;
     QPolygonF parabola;
     // The band's outline: its upper edge left to right, then the lower
-    // one back; each slice of the model spans half way to its neighbours.
+    // one back; steps half way to the neighbours when the model has a
+    // slice for every allele count, straight edges between sampled ones.
     QPolygonF band;
 
     // The place of a second-allele frequency and a heterozygote frequency.

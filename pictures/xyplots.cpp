@@ -85,6 +85,10 @@ QqLayout layoutQq(const QqModel &model, const QRectF &area, const QFont &font)
     layout.titles = layoutTitles(area, font, model.title, model.subtitle);
     layout.legend.push_back({LegendEntry::Mark::Dot, palette::blue(),
                              QStringLiteral("P-values (%1)").arg(QLocale(QLocale::English).toString(model.count))});
+    if (model.zeros > 0)
+        layout.legend.push_back({LegendEntry::Mark::HollowDot, palette::vermillion(),
+                                 QStringLiteral("P = 0, beyond the axis (%1)")
+                                     .arg(QLocale(QLocale::English).toString(model.zeros))});
     layout.legend.push_back({LegendEntry::Mark::Band, palette::grey(), QStringLiteral("95% band under the null")});
     layout.legend.push_back({LegendEntry::Mark::DashedLine, palette::black(), QStringLiteral("observed = expected")});
     const QRectF &body = layout.titles.body;
@@ -96,7 +100,8 @@ QqLayout layoutQq(const QqModel &model, const QRectF &area, const QFont &font)
     for (const double x : model.expected)
         xHigh = std::max(xHigh, x);
     for (const double y : model.observed)
-        yHigh = std::max(yHigh, y);
+        if (std::isfinite(y))
+            yHigh = std::max(yHigh, y);
     for (const double y : model.bandHigh)
         yHigh = std::max(yHigh, y);
     yHigh = std::max(yHigh, xHigh);
@@ -109,8 +114,12 @@ QqLayout layoutQq(const QqModel &model, const QRectF &area, const QFont &font)
 
     const Frame &frame = layout.frame;
     layout.points.reserve(model.expected.size());
-    for (std::size_t i = 0; i < model.expected.size() && i < model.observed.size(); ++i)
-        layout.points.emplace_back(frame.xAt(model.expected[i]), frame.yAt(model.observed[i]));
+    for (std::size_t i = 0; i < model.expected.size() && i < model.observed.size(); ++i) {
+        if (std::isfinite(model.observed[i]))
+            layout.points.emplace_back(frame.xAt(model.expected[i]), frame.yAt(model.observed[i]));
+        else
+            layout.beyond.emplace_back(frame.xAt(model.expected[i]), frame.plot.top());
+    }
     const std::size_t bandSize = std::min({model.bandExpected.size(), model.bandLow.size(), model.bandHigh.size()});
     for (std::size_t i = 0; i < bandSize; ++i)
         layout.band << QPointF(frame.xAt(model.bandExpected[i]), frame.yAt(model.bandHigh[i]));
@@ -141,11 +150,17 @@ void paintQq(QPainter &painter, const QqModel &model, const QRectF &area, const 
     const double radius = std::max(2.0, QFontMetricsF(font).height() * 0.18);
     for (const QPointF &point : layout.points)
         painter.drawEllipse(point, radius, radius);
+    // P = 0 has no place on the axis: hollow, on the plot's top edge.
+    painter.setPen(QPen(palette::vermillion(), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    for (const QPointF &point : layout.beyond)
+        painter.drawEllipse(point, radius, radius);
     painter.setFont(titleFont(font));
     painter.setPen(palette::black());
     const double h = QFontMetricsF(font).height();
     drawText(painter, layout.frame.plot.topLeft() + QPointF(h * 0.6, h * 0.3), Qt::AlignLeft | Qt::AlignTop,
-             QStringLiteral("\u03bb = %1").arg(QString::number(model.lambda, 'f', 6)));
+             QStringLiteral("\u03bb = %1")
+                 .arg(std::isinf(model.lambda) ? QStringLiteral("inf") : QString::number(model.lambda, 'f', 6)));
     painter.restore();
 }
 

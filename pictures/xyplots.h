@@ -34,6 +34,7 @@ struct QqLayout
     QRectF legendArea;
     Frame frame;
     std::vector<QPointF> points;
+    std::vector<QPointF> beyond;  // P = 0: at the top of the plot, past the axis' end
     QPolygonF band;    // upper edge from the largest expectation down, then the lower edge back
     QLineF diagonal;   // observed = expected
 };

@@ -174,8 +174,9 @@ PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QSt
     const bool corrected = f.allelic.sampleCorrected || f.dominant.sampleCorrected || f.recessive.sampleCorrected
                            || f.overdominant.sampleCorrected || f.codominant.hetCorrected || f.codominant.homCorrected;
     model.subtitle = QStringLiteral("Effect allele: the one homozygous in %1; P: chi-squared (log-additive: likelihood "
-                                    "ratio, codominant: 2 df)%2")
-                         .arg(where, corrected ? QStringLiteral("; * a zero count: 0.5 added to every cell") : QString());
+                                    "ratio, codominant: %2 df)%3")
+                         .arg(where, QString::number(f.genotypic.df),
+                              corrected ? QStringLiteral("; * a zero count: 0.5 added to every cell") : QString());
     model.measure = QStringLiteral("Odds ratio with its %1% interval (log scale)").arg(QString::number(f.confLevel * 100.0, 'g', 10));
     const auto twoByTwo = [&](const QString &label, const TwoByTwoModel &m) {
         model.rows.push_back(oddsRow(label, m.sample, m.sampleCorrected, m.pChi2, m.reason));

@@ -1,10 +1,12 @@
-// The rate of the exact engines' polls, from which a genotype run turns
-// --exact-limit SECONDS into a count of polls (cli/exactbudget.h): the
-// network Hardy-Weinberg test on K = 3 to 5 alleles and the Fisher 2 x G
-// network on G = 4 to 15 genotype classes, on random tables of 50 to 2,000
-// individuals. Each runs once, up to 20,000 polls; counters: polls, polls
-// per second, finished (1) or capped (0). The calibration takes the median
-// rate of the tables that ran at least 0.05 s.
+// The rate of the exact engines' work units, from which a genotype run
+// turns --exact-limit SECONDS into a count of units (cli/exactbudget.h):
+// the network Hardy-Weinberg test on K = 3 to 5 alleles, and on 8 to 28
+// alleles of skewed frequencies (as microsatellites have), and the Fisher
+// 2 x G network on G = 4 to 15 genotype classes, on random tables of 20 to
+// 2,000 individuals. Each runs once, up to 2^26 units, timed in the
+// thread's CPU time; counters: units, units per second, finished (1) or
+// capped (0). bench/genotypes/exact_limit.sh checks the rate through
+// velmora-cli on real many-allele loci.
 #include "calcpoll.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
@@ -14,7 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <ctime>
 #include <random>
 
 namespace {
@@ -22,13 +24,16 @@ namespace {
 // Beyond any calibration table's seconds.
 constexpr quint64 kWorkCap = quint64(1) << 26;
 
-// Genotypes of n individuals drawn from K alleles of random frequencies.
-std::vector<int> randomGenotypes(int K, int n, unsigned seed)
+// Genotypes of n individuals drawn from K alleles of random frequencies;
+// skewed, a few common alleles and many rare ones, as microsatellites have.
+std::vector<int> randomGenotypes(int K, int n, unsigned seed, bool skewed = false)
 {
     std::mt19937 rng(seed);
     std::vector<double> freq(static_cast<std::size_t>(K));
-    for (double &f : freq)
-        f = 0.1 + std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+    for (double &f : freq) {
+        const double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+        f = skewed ? 0.01 + u * u * u : 0.1 + u;
+    }
     std::discrete_distribution<int> allele(freq.begin(), freq.end());
     std::vector<int> table(std::size_t(K) * std::size_t(K), 0);
     for (int i = 0; i < n; ++i) {
@@ -40,14 +45,23 @@ std::vector<int> randomGenotypes(int K, int n, unsigned seed)
     return table;
 }
 
+// The calling thread's CPU time: the limit is one of CPU time, and other
+// work on the machine must not stretch a run's figure.
+double threadSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
 template <typename Run>
 void measure(benchmark::State &state, Run run)
 {
     for (auto _ : state) {
         CalcWorkAllowance allowance(kWorkCap);
-        const auto start = std::chrono::steady_clock::now();
+        const double start = threadSeconds();
         const int status = run();
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds = threadSeconds() - start;
         state.SetIterationTime(seconds);
         state.counters["units"] = double(allowance.workUsed());
         state.counters["units_per_s"] = double(allowance.workUsed()) / seconds;
@@ -68,6 +82,26 @@ void BM_HardyWeinbergNetwork(benchmark::State &state)
 }
 BENCHMARK(BM_HardyWeinbergNetwork)
     ->ArgsProduct({{3, 4, 5}, {50, 100, 200, 400, 800, 1600}})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Many alleles (the microsatellite loci of adegenet's microbov and
+// nancycats have 5 to 22, up to 28 among a few individuals): nodes of many
+// counts, whose bounds cost the square of their width.
+void BM_HardyWeinbergManyAlleles(benchmark::State &state)
+{
+    const int K = int(state.range(0));
+    const int n = int(state.range(1));
+    TestInput in;
+    in.testSize = K;
+    const std::vector<int> table = randomGenotypes(K, n, unsigned(K * 7919 + n), true);
+    in.bufA.assign(table.begin(), table.end());
+    in.bufA.resize(std::max<std::size_t>(in.bufA.size(), TestInput::kMinBufferSize));
+    measure(state, [&] { return runHardyWeinbergTest(in, ProgressDisplay(), nullptr, ReportText::FiguresOnly).status; });
+}
+BENCHMARK(BM_HardyWeinbergManyAlleles)
+    ->ArgsProduct({{8, 12, 16, 22, 28}, {20, 60, 217, 700}})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

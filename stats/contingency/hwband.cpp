@@ -199,7 +199,7 @@ int hwband::band(qint64 individuals, double level, int maxPoints, qint64 include
         return BadInput;
     const qint64 copies = 2 * individuals;
     std::vector<qint64> counts;
-    if (copies + 1 <= maxPoints) {
+    if (copies + 1 <= std::max<qint64>(maxPoints, kEveryCount)) {
         for (qint64 c = 0; c <= copies; ++c)
             counts.push_back(c);
     } else {

@@ -29,11 +29,18 @@ public:
     // The accepted interval at one allele count.
     static int accepted(qint64 individuals, qint64 alleleCount, double level, HwBandPoint *point);
 
-    // The band over every allele count, or, when there are more than
-    // maxPoints (at least 2) of them, about maxPoints counts spread evenly
-    // from 0 to 2n, each with its mirror image 2n - c (whose interval is
-    // the same: swapping the alleles leaves the tables alike), and
-    // `include` (the observed count) with its mirror. Sorted by allele count.
+    // Up to this many allele counts (2n + 1: n = 20,000 individuals) the
+    // band holds every one of them, so that a picture drawn from it puts
+    // every table on its own side. Beyond, one edge per count would give a
+    // polygon of millions of corners, each costing a walk of sqrt(n).
+    static constexpr qint64 kEveryCount = 40001;
+
+    // The band over every allele count when there are at most
+    // max(maxPoints, kEveryCount) of them; otherwise about maxPoints
+    // (at least 2) counts spread evenly from 0 to 2n, each with its mirror
+    // image 2n - c (whose interval is the same: swapping the alleles leaves
+    // the tables alike), and `include` (the observed count) with its
+    // mirror. Sorted by allele count.
     static int band(qint64 individuals, double level, int maxPoints, qint64 include,
                     std::vector<HwBandPoint> *points);
 };

@@ -23,6 +23,8 @@ namespace {
 // falls below one.
 double cellMax(double lnQ, qint64 num, qint64 den, const double *lnFact)
 {
+    if (num < den)
+        return 0.0;  // m = 0, without the division
     const qint64 m = num / den;
     return m == 0 ? 0.0 : static_cast<double>(m) * lnQ - lnFact[m];
 }
@@ -46,19 +48,27 @@ double hwMaxScoreBound(const int *c, int k, const double *lnFact)
     const double lnTwoN = std::log(static_cast<double>(total));
     const double lnFourN = lnTwoN + lnFact[2];
     const double lnTwoRootN = 0.5 * lnFourN;
+    // Each count's logarithm once, not once per pair: with many alleles
+    // the pairs' logarithms were most of a node's cost.
+    constexpr int kHeld = 128;
+    double held[kHeld];
+    const auto lnOf = [&](int j) {
+        return j < kHeld ? held[j] : std::log(static_cast<double>(c[j]));
+    };
+    for (int j = 0; j < std::min(k, kHeld); ++j)
+        held[j] = c[j] > 0 ? std::log(static_cast<double>(c[j])) : 0.0;
     double bound = 0.0;
     for (int i = 0; i < k; ++i) {
         if (c[i] == 0)
             continue;  // an absent allele has no cells
-        const double lnCi = std::log(static_cast<double>(c[i]));
+        const double lnCi = lnOf(i);
         bound += c[i] * (lnTwoRootN - lnCi);
         const qint64 ci = c[i];
         bound += cellMax(2.0 * lnCi - lnFourN, ci * ci, 4 * n, lnFact);
         for (int j = i + 1; j < k; ++j) {
             if (c[j] == 0)
                 continue;
-            const double lnCj = std::log(static_cast<double>(c[j]));
-            bound += cellMax(lnCi + lnCj - lnTwoN, ci * c[j], 2 * n, lnFact);
+            bound += cellMax(lnCi + lnOf(j) - lnTwoN, ci * c[j], 2 * n, lnFact);
         }
     }
     return bound;

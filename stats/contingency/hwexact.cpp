@@ -467,14 +467,20 @@ void hwexact::settleTail(const int *childCounts, double columnScore)
 
 void hwexact::settleNode(const int *childCounts, double columnScore)
 {
-    // A look-up in an index of millions of nodes waits on memory: it counts
-    // as more work the larger the index.
-    countCalcWork(static_cast<quint64>(m_nextIndex.size() >> 16));
+    // A look-up hashes and compares the node's counts, and in an index of
+    // millions of nodes waits on memory. The weights of this function's
+    // work (3/4 a unit per count looked up and per 2^16 nodes indexed, 12
+    // units and 1/12 per pair of counts for a new node, 9/4 per partial
+    // table carried) were fitted to the CPU time of tables of 3 to 28
+    // alleles (bench_exactbudget): a settled choice, the unit, is cheap
+    // beside them, and counted alone it let many-allele tables run 2 to
+    // 20 times past their limit.
+    const int width = m_k - 1;
+    pollInside((static_cast<quint64>(width) + static_cast<quint64>(m_nextIndex.size() >> 16)) * 3 / 4);
     bool added = false;
     const qint64 ordinal = m_nextIndex.findOrAdd(childCounts, &added);
     if (ordinal < 0)
         halt(OutOfMemory);
-    const int width = m_k - 1;
     if (added) {
         if (!growList(m_next, m_budget, &m_nextCharged))
             halt(OutOfMemory);
@@ -489,6 +495,7 @@ void hwexact::settleNode(const int *childCounts, double columnScore)
         // The total weight also bounds the largest single completion.
         fresh.maxScore = std::min(hwMaxScoreBound(childCounts, width, lnFact), fresh.logWeight);
         fresh.minScore = hwMinScoreBound(childCounts, width, lnFact);
+        pollInside(12 + static_cast<quint64>(width * width / 12));
     }
     hwnode &child = m_next[static_cast<size_t>(ordinal)];
     const double limit = m_threshold - columnScore;
@@ -498,7 +505,7 @@ void hwexact::settleNode(const int *childCounts, double columnScore)
                 * std::exp(m_scores[certain].score + columnScore + child.logWeight - m_C));
     const ptrdiff_t possible = lastAtOrBelow(m_scores, m_scoreCount, limit - child.minScore);
     if (possible > certain)
-        pollInside(static_cast<quint64>(possible - certain));
+        pollInside(static_cast<quint64>(possible - certain) * 9 / 4);
     for (ptrdiff_t i = certain + 1; i <= possible; ++i) {
         if (!child.scores.push_back(hwscore{m_scores[i].score + columnScore, m_scores[i].weight}))
             halt(OutOfMemory);

@@ -182,28 +182,42 @@ int geneticmodels::compute(const qint64 blockCases[3], const qint64 blockControl
     f.hweP = reportedProbability(f.hweP);
     f.hweMidp = reportedProbability(f.hweMidp);
 
-    // Genotypic: the whole 2 x 3 table.
+    // Genotypic: the whole 2 x 3 table. An empty genotype column adds
+    // nothing to either the statistic or the family of tables, so the test
+    // is that of the 2 x 2 of the other two columns, with 1 df.
     const qint64 total = caseTotal + controlTotal;
+    int present[3] = {0, 0, 0};
+    int columns = 0;
     int emptyGenotype = -1;
-    for (int g = 0; g < 3; ++g)
+    for (int g = 0; g < 3; ++g) {
         if (cs[g] + us[g] == 0)
             emptyGenotype = g;
-    if (emptyGenotype >= 0) {
+        else
+            present[columns++] = g;
+    }
+    if (columns < 2) {
         f.genotypic.reason = noneOf(groupName(emptyGenotype));
     } else {
+        if (columns == 2) {
+            f.genotypic.df = 1;
+            f.genotypic.reduced = noneOf(groupName(emptyGenotype));
+        }
         double x2 = 0.0;
-        for (int g = 0; g < 3; ++g) {
+        int x[3] = {0, 0, 0};
+        int totals[3] = {0, 0, 0};
+        for (int k = 0; k < columns; ++k) {
+            const int g = present[k];
             const double column = double(cs[g] + us[g]);
             const double expectedCases = double(caseTotal) * column / double(total);
             const double expectedControls = double(controlTotal) * column / double(total);
             x2 += (double(cs[g]) - expectedCases) * (double(cs[g]) - expectedCases) / expectedCases;
             x2 += (double(us[g]) - expectedControls) * (double(us[g]) - expectedControls) / expectedControls;
+            x[k] = int(cs[g]);
+            totals[k] = int(cs[g] + us[g]);
         }
         f.genotypic.chi2 = x2;
-        f.genotypic.pChi2 = chi2Tail(x2, 2, QT_TRANSLATE_NOOP("MainWindow", "Genotypic"), failure);
-        const int x[3] = {int(cs[0]), int(cs[1]), int(cs[2])};
-        const int totals[3] = {int(cs[0] + us[0]), int(cs[1] + us[1]), int(cs[2] + us[2])};
-        if (fishersmall::pValue(x, totals, 3, &f.genotypic.pExact, &f.genotypic.pMidp) != fishersmall::Finished)
+        f.genotypic.pChi2 = chi2Tail(x2, f.genotypic.df, QT_TRANSLATE_NOOP("MainWindow", "Genotypic"), failure);
+        if (fishersmall::pValue(x, totals, columns, &f.genotypic.pExact, &f.genotypic.pMidp) != fishersmall::Finished)
             return Stopped;
         f.genotypic.pExact = reportedProbability(f.genotypic.pExact);
         f.genotypic.pMidp = reportedProbability(f.genotypic.pMidp);

@@ -36,10 +36,13 @@ struct TwoByTwoModel
     OddsRatioFigure conditional;   // conditional maximum likelihood, exact interval
 };
 
-// The 2 x 3 table of genotypes, 2 df.
+// The 2 x 3 table of genotypes, 2 df; with a genotype that no case and no
+// control has, the 2 x 2 of the other two, 1 df (`reduced` names the empty
+// genotype).
 struct GenotypicTest
 {
     QString reason;
+    QString reduced;
     double chi2 = qQNaN();
     int df = 2;
     double pChi2 = qQNaN();

@@ -83,7 +83,8 @@ QString modelsReport(const ModelFigures &f)
                  tr("cond. MLE OR (%1 CI)").arg(level)},
                 true);
     const GenotypicTest &g = f.genotypic;
-    text += row({tr("Genotypic, 2 df"), figure(g.pChi2), figure(g.pExact), figure(g.pMidp), QString(), QString()});
+    text += row({tr("Genotypic, %1 df").arg(g.df), figure(g.pChi2), figure(g.pExact), figure(g.pMidp), QString(),
+                 QString()});
     const auto twoByTwo = [&text](const QString &name, const TwoByTwoModel &m) {
         text += row({name, figure(m.pChi2), figure(m.pExact), figure(m.pMidp),
                      oddsRatio(m.sample, m.sampleCorrected), oddsRatio(m.conditional)});
@@ -112,6 +113,8 @@ QString modelsReport(const ModelFigures &f)
         corrected = corrected || m->sampleCorrected;
     if (corrected || co.hetCorrected || co.homCorrected)
         text += tr("<br />* a zero count: 0.5 added to every cell");
+    if (!g.reduced.isEmpty())
+        text += tr("<br />Genotypic, 1 df: %1; the 2 x 2 of the other two genotypes").arg(g.reduced.toHtmlEscaped());
 
     // The reason behind every "-".
     const QList<QPair<QString, QString>> reasons = {

@@ -11,27 +11,31 @@ int qqpoints::compute(std::vector<double> &pValues, double resolution, int bandR
     if (pValues.empty() || !out || !(resolution > 0.0) || bandRanks < 2)
         return BadInput;
     for (const double p : pValues) {
-        if (!(p > 0.0) || !(p <= 1.0))
+        if (!(p >= 0.0) || !(p <= 1.0))
             return BadInput;
     }
     std::sort(pValues.begin(), pValues.end());
     const qint64 n = qint64(pValues.size());
     const double dn = double(n);
     out->count = n;
+    out->zeros = std::upper_bound(pValues.begin(), pValues.end(), 0.0) - pValues.begin();
     out->lambda = genomicControlLambda(pValues);
     if (std::isnan(out->lambda))
         return NotConverged;
 
     const auto expectedAt = [dn](qint64 rank) { return -std::log10((double(rank) - 0.5) / dn); };
     const double xStep = resolution * expectedAt(1);
-    const double yStep = resolution * std::max(-std::log10(pValues.front()), 1.0);
+    // The axis ends at the smallest P above 0; P = 0 lies beyond it.
+    const double smallest = out->zeros < n ? pValues[std::size_t(out->zeros)] : 1.0;
+    const double yStep = resolution * std::max(-std::log10(smallest), 1.0);
     out->expected.clear();
     out->observed.clear();
     for (qint64 i = 0; i < n; ++i) {
         const double x = expectedAt(i + 1);
         const double y = -std::log10(pValues[std::size_t(i)]);
+        // Infinite y (P = 0) equals the last infinite one.
         if (!out->expected.empty() && i + 1 < n && std::fabs(x - out->expected.back()) < xStep
-            && std::fabs(y - out->observed.back()) < yStep)
+            && (y == out->observed.back() || std::fabs(y - out->observed.back()) < yStep))
             continue;
         out->expected.push_back(x);
         out->observed.push_back(y);

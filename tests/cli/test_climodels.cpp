@@ -34,6 +34,8 @@ private slots:
     void initTestCase();
     void fields();
     void infinityAndDegenerateModels();
+    void correctedOddsRatios_data();
+    void correctedOddsRatios();
     void confidenceLevel();
     void refusedAndReport();
     void usageErrors_data();
@@ -60,12 +62,14 @@ void TestCliModels::fields()
     QVERIFY(r.lines().first().startsWith(
         "{\"file\":\"-\",\"table\":1,\"range\":\"A1:C2\",\"test\":\"models\",\"status\":0,\"effect_homozygote_column\":1,"
         "\"allele_freq\":{\"cases\":0.3205,\"controls\":0.3255},\"hwe_controls\":{\"p\":"));
-    const QStringList twoByTwo = sorted({"chi2", "p_chi2", "p_exact", "p_midp", "or", "or_ci", "or_cmle", "or_cmle_ci"});
+    const QStringList twoByTwo =
+        sorted({"chi2", "p_chi2", "p_exact", "p_midp", "or", "or_ci", "or_corrected", "or_cmle", "or_cmle_ci"});
     for (const char *model : {"allelic", "dominant", "recessive", "overdominant"})
         QCOMPARE(keys(o[QLatin1String(model)].toObject()), twoByTwo);
     QCOMPARE(keys(o[QStringLiteral("genotypic")].toObject()), sorted({"chi2", "df", "p_chi2", "p_exact", "p_midp"}));
     QCOMPARE(keys(o[QStringLiteral("trend")].toObject()), sorted({"chi2", "p_chi2"}));
-    QCOMPARE(keys(o[QStringLiteral("codominant")].toObject()), sorted({"or_het", "or_het_ci", "or_hom", "or_hom_ci"}));
+    QCOMPARE(keys(o[QStringLiteral("codominant")].toObject()),
+             sorted({"or_het", "or_het_ci", "or_het_corrected", "or_hom", "or_hom_ci", "or_hom_corrected"}));
     QCOMPARE(keys(o[QStringLiteral("log_additive")].toObject()), sorted({"or", "or_ci", "p_lrt"}));
 
     const auto at = [&o](const char *model, const char *field) {
@@ -105,13 +109,60 @@ void TestCliModels::infinityAndDegenerateModels()
                                                            "\"effect_homozygote_column\":3");
     QCOMPARE(reversed, line);
 
-    // No effect homozygotes: the genotypic and recessive models are null.
+    // No effect homozygotes: the recessive model is null, the genotypic
+    // one the 2 x 2 of the other genotypes (R: chisq.test(correct = FALSE)
+    // gives X-squared = 27.63818678).
     const CliRun none = run({QStringLiteral("models"), QStringLiteral("-")}, "51\t43\t0\n22\t92\t0\n");
     QCOMPARE(none.exitCode, 0);
     QVERIFY(none.lines().first().contains(
         "\"recessive\":{\"chi2\":null,\"p_chi2\":null,\"p_exact\":null,\"p_midp\":null,\"or\":null,"
-        "\"or_ci\":[null,null],\"or_cmle\":null,\"or_cmle_ci\":[null,null]}"));
-    QVERIFY(none.lines().first().contains("\"genotypic\":{\"chi2\":null,\"df\":2,\"p_chi2\":null"));
+        "\"or_ci\":[null,null],\"or_corrected\":null,\"or_cmle\":null,\"or_cmle_ci\":[null,null]}"));
+    QVERIFY(none.lines().first().contains("\"genotypic\":{\"chi2\":27.638186"));
+    QCOMPARE(none.json()[QStringLiteral("genotypic")].toObject()[QStringLiteral("df")].toInt(), 1);
+}
+
+// Which Woolf odds ratios had 0.5 added to every cell, beside each one.
+void TestCliModels::correctedOddsRatios_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QStringList>("corrected");  // model.field, the rest false
+    QTest::newRow("none") << QByteArray("106\t429\t465\n104\t443\t453\n") << QStringList();
+    // Allelic 18 0 / 0 18: (18.5 x 18.5) / (0.5 x 0.5) = 1369.
+    QTest::newRow("separated") << QByteArray("0\t0\t9\n9\t0\t0\n")
+                               << QStringList{QStringLiteral("allelic.or_corrected"),
+                                              QStringLiteral("dominant.or_corrected"),
+                                              QStringLiteral("recessive.or_corrected"),
+                                              QStringLiteral("codominant.or_hom_corrected")};
+    QTest::newRow("one zero cell") << QByteArray("0\t10\t5\n7\t3\t0\n")
+                                   << QStringList{QStringLiteral("dominant.or_corrected"),
+                                                  QStringLiteral("recessive.or_corrected"),
+                                                  QStringLiteral("codominant.or_het_corrected"),
+                                                  QStringLiteral("codominant.or_hom_corrected")};
+}
+
+void TestCliModels::correctedOddsRatios()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QStringList, corrected);
+    const CliRun r = run({QStringLiteral("models"), QStringLiteral("-")}, table);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject o = r.json();
+    QStringList got;
+    for (const char *model : {"allelic", "dominant", "recessive", "overdominant", "codominant"}) {
+        const QJsonObject m = o[QLatin1String(model)].toObject();
+        for (auto it = m.begin(); it != m.end(); ++it) {
+            if (!it.key().endsWith(QStringLiteral("_corrected")))
+                continue;
+            // null exactly where the model has no odds ratio.
+            const QString ratio = it.key().chopped(int(qstrlen("_corrected")));
+            QVERIFY2(it.value().isBool() == !m[ratio].isNull(), qPrintable(it.key()));
+            if (it.value().toBool())
+                got << QLatin1String(model) + u'.' + it.key();
+        }
+    }
+    QCOMPARE(got, corrected);
+    if (table.startsWith("0\t0"))
+        QCOMPARE(o[QStringLiteral("allelic")].toObject()[QStringLiteral("or")].toDouble(), 1369.0);
 }
 
 // The level reaches every interval and no P-value.

@@ -31,6 +31,8 @@ private slots:
     void batchWritesOneFilePerLine();
     void unwritableTargets();
     void qqPrintsLambda();
+    void qqTakesEveryP_data();
+    void qqTakesEveryP();
     void qqRefusesBadInput_data();
     void qqRefusesBadInput();
     void usageErrors_data();
@@ -164,6 +166,37 @@ void TestCliPlot::qqPrintsLambda()
     QCOMPARE(run({QStringLiteral("qq"), QStringLiteral("-")}, lines).out, QByteArray("lambda 2.305059\n"));
 }
 
+// Every P counts, 0 (a P below the smallest double) and those where the
+// quantile's search once failed (0.87) among them. R: median(qchisq(p, 1,
+// lower.tail = FALSE)) / qchisq(0.5, 1); the first row's P are those of
+// chi2 on 100000 0 / 0 100000, 10 20 / 30 40 and 12 20 / 30 41.
+void TestCliPlot::qqTakesEveryP_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pValues");
+    QTest::addColumn<QByteArray>("lambda");
+    QTest::newRow("P = 0") << QList<QByteArray>{"0", "0.3729984836134872", "0.64960847088966445"}
+                           << QByteArray("lambda 1.744531\n");
+    QTest::newRow("underflow") << QList<QByteArray>{"1e-400", "0.3729984836134872", "0.64960847088966445"}
+                               << QByteArray("lambda 1.744531\n");
+    QTest::newRow("0.87") << QList<QByteArray>{"0.87"} << QByteArray("lambda 0.058874\n");
+    QTest::newRow("near 0.9") << QList<QByteArray>{"0.87", "0.93", "0.95", "0.91"} << QByteArray("lambda 0.022524\n");
+    QTest::newRow("median at 0") << QList<QByteArray>{"0", "0.5", "0"} << QByteArray("lambda inf\n");
+}
+
+void TestCliPlot::qqTakesEveryP()
+{
+    QFETCH(QList<QByteArray>, pValues);
+    QFETCH(QByteArray, lambda);
+    QByteArray lines;
+    for (const QByteArray &p : pValues)
+        lines += "{\"status\":0,\"p\":" + p + "}\n";
+    const QString input = write(QStringLiteral("every.jsonl"), lines);
+    const CliRun result = run({QStringLiteral("qq"), input, QStringLiteral("--plot"), QStringLiteral("every.png")});
+    QVERIFY2(result.exitCode == 0, result.err.constData());
+    QCOMPARE(result.out, lambda);
+    QCOMPARE(QImage(dir.filePath(QStringLiteral("every.png"))).size(), QSize(1200, 800));
+}
+
 void TestCliPlot::qqRefusesBadInput_data()
 {
     QTest::addColumn<QByteArray>("content");
@@ -171,8 +204,7 @@ void TestCliPlot::qqRefusesBadInput_data()
     const QByteArray good = "{\"status\":0,\"p\":0.5}\n";
     QTest::newRow("empty") << QByteArray() << QByteArray("holds no P-value");
     QTest::newRow("no status 0") << QByteArray("{\"status\":\"rejected\",\"p\":null}\n") << QByteArray("holds no P-value");
-    QTest::newRow("P = 0") << good + "{\"status\":0,\"p\":0}\n" << QByteArray("line 2 has P = 0");
-    QTest::newRow("underflow") << good + "{\"status\":0,\"p\":1e-400}\n" << QByteArray("line 2 has P = 0");
+    QTest::newRow("negative") << good + "{\"status\":0,\"p\":-0.1}\n" << QByteArray("not a probability");
     QTest::newRow("above 1") << good + "{\"status\":0,\"p\":1.5}\n" << QByteArray("not a probability");
     QTest::newRow("no P") << good + "{\"status\":0,\"p\":null}\n" << QByteArray("line 2 has status 0 but no P-value");
     QTest::newRow("not JSON") << good + "lambda 1.03\n" << QByteArray("line 2 is not a JSON object");

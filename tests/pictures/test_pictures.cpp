@@ -232,26 +232,32 @@ void TestPictures::observedPointOnTheTernary()
     QVERIFY(std::fabs(QLineF(layout.homSecond, layout.het).length() - side) < 1e-9);
 }
 
-// At the observed allele count, the band holds the least heterozygous table
-// that the exact test accepts and not the next one down, which it rejects.
+// Every table of a sample of 120 (241 allele counts, more than the 240
+// points asked) lies inside the drawn band exactly when the exact test
+// accepts it: a rejected table's own point is outside, an accepted one's
+// is inside once moved a tenth of a heterozygote off the edge it may lie on
+// (where a single table is accepted, the band is a line there, and is
+// left out).
 void TestPictures::bandAgainstTheExactTest()
 {
-    const qint64 homFirst = 60, het = 30, homSecond = 10;
-    const TernaryLayout layout = layoutTernary(ternaryModel(homFirst, het, homSecond), QRectF(0, 0, 900, 600), testFont());
+    const qint64 homFirst = 72, het = 36, homSecond = 12;
     const qint64 n = homFirst + het + homSecond;
-    const qint64 second = 2 * homSecond + het;
-    HwBandPoint point;
-    QCOMPARE(hwband::accepted(n, second, 0.05, &point), int(hwband::Finished));
-    double inside = -1.0, outside = -1.0;
-    hwtwoallele::pValue(n - (second - point.hetLow) / 2 - point.hetLow, point.hetLow, (second - point.hetLow) / 2, &inside);
-    const qint64 below = point.hetLow - 2;
-    hwtwoallele::pValue(n - (second - below) / 2 - below, below, (second - below) / 2, &outside);
-    QVERIFY(inside > 0.05);
-    QVERIFY(outside <= 0.05);
-    const double q = double(second) / double(2 * n);
-    // A hair inside the accepted table's end, and the rejected table.
-    QVERIFY(layout.band.containsPoint(layout.at(q, (double(point.hetLow) + 0.1) / double(n)), Qt::OddEvenFill));
-    QVERIFY(!layout.band.containsPoint(layout.at(q, double(below) / double(n)), Qt::OddEvenFill));
+    const TernaryLayout layout = layoutTernary(ternaryModel(homFirst, het, homSecond), QRectF(0, 0, 900, 600), testFont());
+    for (qint64 second = 0; second <= 2 * n; ++second) {
+        HwBandPoint edges;
+        QCOMPARE(hwband::accepted(n, second, 0.05, &edges), int(hwband::Finished));
+        const double q = double(second) / double(2 * n);
+        for (qint64 h = second % 2; h <= std::min(second, 2 * n - second); h += 2) {
+            double p = -1.0;
+            hwtwoallele::pValue(n - (second - h) / 2 - h, h, (second - h) / 2, &p);
+            if (p > 0.05 && edges.hetLow == edges.hetHigh)
+                continue;
+            const double nudge = p <= 0.05 ? 0.0 : h == edges.hetHigh ? -0.1 : 0.1;
+            const QPointF at = layout.at(q, (double(h) + nudge) / double(n));
+            QVERIFY2(layout.band.containsPoint(at, Qt::OddEvenFill) == (p > 0.05),
+                     qPrintable(QStringLiteral("allele count %1, %2 heterozygotes, P %3").arg(second).arg(h).arg(p)));
+        }
+    }
 }
 
 void TestPictures::forestRowsAtTheOddsRatios()

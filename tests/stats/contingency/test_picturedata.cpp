@@ -1,7 +1,8 @@
 // The figures behind the pictures of the contingency tests: the acceptance
 // band of the two-allele Hardy-Weinberg diagram against the exact test
-// itself (hwtwoallele), every table of every sample up to 40 individuals and
-// the edges of the band at up to 10^7; the expected counts and residuals
+// itself (hwtwoallele), every table of every sample up to 40 individuals,
+// the edges at every allele count of samples of 120, 200 and 1000, and the
+// edges of the band at up to 10^7; the expected counts and residuals
 // against R's chisq.test (17 digits, compared to 1e-12 relative) and, for
 // genotype tables, against the allele counts that they must keep.
 #include "cellresiduals.h"
@@ -37,6 +38,8 @@ private slots:
     void bandEdgesAtLargeSamples_data();
     void bandEdgesAtLargeSamples();
     void bandSpreadsItsPoints();
+    void bandAtEveryAlleleCount_data();
+    void bandAtEveryAlleleCount();
     void tableResidualsAgainstR();
     void genotypeExpectationsKeepTheAlleles();
     void refusals();
@@ -103,6 +106,36 @@ void TestPictureData::bandSpreadsItsPoints()
     }
     QCOMPARE(hwband::band(10, kLevel, 100, 3, &band), int(hwband::Finished));
     QCOMPARE(band.size(), std::size_t(21));
+}
+
+void TestPictureData::bandAtEveryAlleleCount_data()
+{
+    QTest::addColumn<qint64>("n");
+    QTest::newRow("120") << qint64(120);
+    QTest::newRow("200") << qint64(200);
+    QTest::newRow("1000") << qint64(1000);
+}
+
+// The band a picture draws (at most 240 points asked, as the pictures ask)
+// holds every allele count, each with the edges the exact test gives it:
+// the accepted tables form one interval, so its ends accepted and the
+// tables just beyond them rejected put every table on its side.
+void TestPictureData::bandAtEveryAlleleCount()
+{
+    QFETCH(qint64, n);
+    std::vector<HwBandPoint> band;
+    QCOMPARE(hwband::band(n, kLevel, 240, n / 3, &band), int(hwband::Finished));
+    QCOMPARE(qint64(band.size()), 2 * n + 1);
+    for (qint64 second = 0; second <= 2 * n; ++second) {
+        const HwBandPoint &point = band[std::size_t(second)];
+        const qint64 hMax = std::min(second, 2 * n - second);
+        const QString where = QStringLiteral("allele count %1: %2 to %3").arg(second).arg(point.hetLow).arg(point.hetHigh);
+        QVERIFY2(point.alleleCount == second && exactP(n, second, point.hetLow) > kLevel
+                     && exactP(n, second, point.hetHigh) > kLevel,
+                 qPrintable(where));
+        QVERIFY2(point.hetLow - 2 < second % 2 || exactP(n, second, point.hetLow - 2) <= kLevel, qPrintable(where));
+        QVERIFY2(point.hetHigh + 2 > hMax || exactP(n, second, point.hetHigh + 2) <= kLevel, qPrintable(where));
+    }
 }
 
 void TestPictureData::tableResidualsAgainstR()

@@ -107,8 +107,11 @@ figures <- function(block_cases, block_controls, conf, with_p) {
   for (t in models) out <- c(out, two_by_two(t[1], t[2], t[3], t[4], conf, with_p))
   out <- c(out, log_additive(cs, us, conf))
   if (!with_p) return(out)
-  geno <- if (any(cs + us == 0)) rep(NaN, 3) else
-    c(suppressWarnings(chisq.test(rbind(cs, us), correct = FALSE)$p.value), fisher_2x3(cs, us))
+  # An empty genotype column: the 2 x 2 of the other two (chisq.test takes
+  # its df from the columns kept; the 2 x 3 sum runs over the empty one).
+  keep <- cs + us > 0
+  geno <- if (sum(keep) < 2) rep(NaN, 3) else
+    c(suppressWarnings(chisq.test(rbind(cs, us)[, keep], correct = FALSE)$p.value), fisher_2x3(cs, us))
   trend <- if (sum(cs + us > 0) < 2) NaN else
     suppressWarnings(prop.trend.test(cs, cs + us, score = 0:2)$p.value)
   codom <- c()
