@@ -6,7 +6,9 @@
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QRegularExpression>
+#include <QTextObjectInterface>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -22,6 +24,9 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void menuOpensItsPage();
     void guideIsTheReadmeWithItsPicturesAndLinks();
+    void picturesFitTheWindowsWidth();
+    void closesWithItsKeys_data();
+    void closesWithItsKeys();
 };
 
 // Help > User Guide and Methods and Citations open their tabs; the methods
@@ -87,6 +92,53 @@ void TestHelp::guideIsTheReadmeWithItsPicturesAndLinks()
         QVERIFY2(guide->cursorRect().top() >= 0 && guide->cursorRect().top() < guide->viewport()->height(),
                  qPrintable(anchor));
     }
+}
+
+// In a window narrower than the pictures (the README's screenshots are
+// up to 860 pixels wide), each is scaled down whole to the text's width;
+// the narrow ones keep their size.
+void TestHelp::picturesFitTheWindowsWidth()
+{
+    HelpWindow help;
+    help.resize(640, 480);
+    help.showPage(HelpWindow::Guide);
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    QTextDocument *document = help.browser(HelpWindow::Guide)->document();
+    QTextObjectInterface *images = document->documentLayout()->handlerForObject(QTextFormat::ImageObject);
+    QVERIFY(images);
+    int scaled = 0;
+    int whole = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (!it.fragment().charFormat().isImageFormat())
+                continue;
+            const QTextImageFormat format = it.fragment().charFormat().toImageFormat();
+            const QSizeF natural = QImage(format.name().mid(3)).deviceIndependentSize();
+            const QSizeF shown = images->intrinsicSize(document, it.fragment().position(), format);
+            QVERIFY2(shown.width() <= document->textWidth(), qPrintable(format.name()));
+            QVERIFY(qAbs(shown.width() / shown.height() - natural.width() / natural.height()) < 0.01);
+            ++(shown.width() < natural.width() ? scaled : whole);
+        }
+    }
+    QVERIFY(scaled > 0 && whole > 0);
+}
+
+void TestHelp::closesWithItsKeys_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("Esc") << QKeySequence(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeySequence(QStringLiteral("Ctrl+W"));
+}
+
+void TestHelp::closesWithItsKeys()
+{
+    QFETCH(QKeySequence, keys);
+    HelpWindow help;
+    help.showPage(HelpWindow::Methods);
+    help.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&help));
+    QTest::keySequence(&help, keys);
+    QTRY_VERIFY(!help.isVisible());
 }
 
 QTEST_MAIN(TestHelp)
