@@ -87,9 +87,11 @@ ResultsView::ResultsView(QWidget *parent) : QTextBrowser(parent), drawn(kDrawnCa
             else
                 painter->drawImage(rect, TextImages::resourceImage(document, format.name()));
         });
+    shownPictureSize = fittingPictureSize();
+    // One relayout for the resize events of one pass of the event loop.
     relayoutTimer = new QTimer(this);
     relayoutTimer->setSingleShot(true);
-    relayoutTimer->setInterval(100);
+    relayoutTimer->setInterval(0);
     connect(relayoutTimer, &QTimer::timeout, this, &ResultsView::relayoutPictures);
 }
 
@@ -166,7 +168,7 @@ void ResultsView::setPicturesShown(bool shown)
     restorePlace(where);
 }
 
-QSize ResultsView::pictureSize() const
+QSize ResultsView::fittingPictureSize() const
 {
     // The pane's width less its frame, margins and a scroll bar (counted
     // whether shown or not, so that the picture that brings the bar still
@@ -320,30 +322,29 @@ void ResultsView::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
+// The layout takes each picture's size when it lays out its line, so the
+// size changes only together with a layout of the whole document: before
+// the one that a new width brings, or with one of its own for a new height.
 void ResultsView::resizeEvent(QResizeEvent *event)
 {
     const Place where = place();
-    // A new width lays the whole document out anew, the pictures at their
-    // new size with it.
+    const bool newWidth = event->size().width() != event->oldSize().width();
+    if (newWidth)
+        shownPictureSize = fittingPictureSize();
     QTextBrowser::resizeEvent(event);
-    if (pictureSize() == laidOutPictureSize)
-        return;
-    if (event->size().width() != event->oldSize().width()) {
-        laidOutPictureSize = pictureSize();
+    if (newWidth)
         restorePlace(where);
-        return;
-    }
-    // A new height alone: once the user stops dragging the pane's edge.
-    relayoutTimer->start();
+    else if (fittingPictureSize() != shownPictureSize)
+        relayoutTimer->start();
 }
 
 void ResultsView::relayoutPictures()
 {
-    if (pictureSize() == laidOutPictureSize)
+    if (fittingPictureSize() == shownPictureSize)
         return;
-    laidOutPictureSize = pictureSize();
     // Where the view stands in the layout it shows until now.
     const Place where = place();
+    shownPictureSize = fittingPictureSize();
     document()->markContentsDirty(0, document()->characterCount());
     restorePlace(where);
 }
@@ -440,7 +441,6 @@ void ResultsView::rewriteAll()
     for (int i = 0; i < list.size(); ++i)
         writeEntry(i);
     batch.endEditBlock();
-    laidOutPictureSize = pictureSize();
 }
 
 int ResultsView::entryEnd(int index) const

@@ -79,7 +79,7 @@ public:
     // The size a picture drawn from its model takes in the pane now: as wide
     // as the pane, and at most two thirds of its height, so that the lines
     // above it stay in view; in the pictures' shape of 3 : 2.
-    QSize pictureSize() const;
+    QSize pictureSize() const { return shownPictureSize; }
     // A picture as the pane shows it now, in the screen's pixels.
     QImage shownImage(const Picture &picture) const;
     // The entry and picture under a point of the viewport; false where
@@ -145,6 +145,8 @@ private:
     Place place() const;
     void restorePlace(const Place &where);
     void relayoutPictures();
+    // What pictureSize() is to be for the pane's size now.
+    QSize fittingPictureSize() const;
     // A picture drawn by its painter at `size` logical pixels.
     QImage drawnImage(const Picture &picture, const QSize &size, qreal ratio) const;
     QString embeddedImage(const Picture &picture) const;
@@ -162,5 +164,5 @@ private:
     mutable QHash<int, QPair<QSize, QString>> embedded;
     // Pictures relaid out after the pane's height changed, once it settles.
     QTimer *relayoutTimer = nullptr;
-    QSize laidOutPictureSize;
+    QSize shownPictureSize;
 };

@@ -20,6 +20,8 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextFrame>
+#include <QAbstractTextDocumentLayout>
 #include <QTextLayout>
 #include <QSettings>
 #include <QSpinBox>
@@ -129,6 +131,7 @@ private slots:
     void picturesInResultsHidesAndIsRemembered();
     void saveFromTheContextMenu();
     void doubleClickOpensItsWindow();
+    void picturesFollowThePanesSize();
     void togglingKeepsTheReadersPlace_data();
     void togglingKeepsTheReadersPlace();
 
@@ -345,6 +348,42 @@ void TestResultPictures::doubleClickOpensItsWindow()
     QPointer<PictureWindow> closing(opened);
     QTest::keyClick(opened, Qt::Key_Escape);
     QTRY_VERIFY(!closing);
+}
+
+// The pane made taller and shorter under a report with tables: the picture
+// is laid out anew at each size, below the report's last table and lines,
+// never over them.
+void TestResultPictures::picturesFollowThePanesSize()
+{
+    MainWindow window;
+    window.resize(860, 760);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    windowtest::fill(window.sheet(), 1, 1, {{"98", "412", "490"}, {"62", "358", "580"}});
+    runTest(window, QStringLiteral("Genetic &models..."), 1, 1, 2, 3);
+    ResultsView *view = windowtest::resultsView(window);
+    QCOMPARE(view->entries().last().pictures.size(), 1);
+    for (const int height : {560, 250, 420}) {
+        // While the pane's edge moves the picture's line is laid out at the
+        // size the picture is drawn at, never drawn larger than its line.
+        window.resizeDocks({window.findChild<QDockWidget *>()}, {height}, Qt::Vertical);
+        QCoreApplication::processEvents();
+        QCOMPARE(laidOutPicture(view), QSizeF(view->pictureSize()));
+        resizeResults(window, height);
+        QTRY_COMPARE(laidOutPicture(view), QSizeF(view->pictureSize()));
+        QVERIFY(view->pictureSize().height() <= view->viewport()->height() * 2 / 3 + 1);
+        // Below every table and the lines after them.
+        QTextDocument *document = view->document();
+        const QTextCursor picture = document->find(QString(QChar::ObjectReplacementCharacter), document->characterCount(),
+                                                   QTextDocument::FindBackward);
+        const QTextCursor footnote = document->find(QStringLiteral("cond. MLE: conditional"), 0);
+        QVERIFY(!picture.isNull() && !footnote.isNull());
+        const qreal pictureTop = view->cursorRect(picture).top();
+        QVERIFY(pictureTop > view->cursorRect(footnote).bottom() - 2);
+        for (QTextFrame *frame : document->rootFrame()->childFrames())
+            QVERIFY(document->documentLayout()->frameBoundingRect(frame).bottom() - view->verticalScrollBar()->value()
+                    <= pictureTop);
+    }
 }
 
 // View > Pictures in Results, off and on again, with the reader somewhere
