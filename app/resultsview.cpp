@@ -103,10 +103,17 @@ int ResultsView::appendResult(const QString &message, int isError, const QString
     entry.isError = isError;
     entry.context = context;
     list.append(entry);
-    if (previous >= 0)
-        recolourAsOlder(previous);
     const int index = int(list.size()) - 1;
-    writeEntry(index);
+    {
+        // One change of the document, laid out once: the entry above turned
+        // green fragment by fragment would be laid out again for each.
+        QTextCursor batch(document());
+        batch.beginEditBlock();
+        if (previous >= 0)
+            recolourAsOlder(previous);
+        writeEntry(index);
+        batch.endEditBlock();
+    }
     scrollToEntry(index);
     return index;
 }
