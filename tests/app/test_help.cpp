@@ -25,6 +25,8 @@ private slots:
     void menuOpensItsPage();
     void guideIsTheReadmeWithItsPicturesAndLinks();
     void picturesFitTheWindowsWidth();
+    void methodsAndGuideAgree_data();
+    void methodsAndGuideAgree();
     void closesWithItsKeys_data();
     void closesWithItsKeys();
 };
@@ -121,6 +123,34 @@ void TestHelp::picturesFitTheWindowsWidth()
         }
     }
     QVERIFY(scaled > 0 && whole > 0);
+}
+
+// Where a method changed, the Methods page states what the guide states:
+// each pattern's group, found in both (line breaks read as spaces).
+void TestHelp::methodsAndGuideAgree_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("Yates: what is taken from |O - E|")
+        << QStringLiteral("\\|O - E\\| is reduced by (min\\(0\\.5, \\|O - E\\|\\)) before it is squared");
+    QTest::newRow("Yates: 2 x 2 only") << QStringLiteral("\"Yates correction\" (?:can be ticked for a )?\\(?(2 x 2)");
+    QTest::newRow("Yates: as R does") << QStringLiteral("(R's `chisq.test` and scipy)");
+    QTest::newRow("the old formula's sparse table")
+        << QStringLiteral("(1573, 3 / 4, 0 gave P = [0-9.e+-]+ where the correction gives [0-9]+)");
+}
+
+void TestHelp::methodsAndGuideAgree()
+{
+    QFETCH(QString, pattern);
+    const auto flowed = [](const char *path) {
+        return QString::fromUtf8(windowtest::fileBytes(QStringLiteral(VELMORA_SOURCE_DIR "/") + QString::fromLatin1(path)))
+            .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    };
+    const QString methods = flowed("docs/methods.md");
+    const QRegularExpressionMatch inGuide = QRegularExpression(pattern).match(flowed("README.md"));
+    const QRegularExpressionMatch inMethods = QRegularExpression(pattern).match(methods);
+    QVERIFY2(inGuide.hasMatch() && inMethods.hasMatch(), qPrintable(QStringLiteral("%1 %2").arg(inGuide.hasMatch()).arg(inMethods.hasMatch())));
+    QCOMPARE(inMethods.captured(1), inGuide.captured(1));
+    QVERIFY(!methods.contains(QStringLiteral("0.5 is taken from every |O - E| before")));
 }
 
 void TestHelp::closesWithItsKeys_data()

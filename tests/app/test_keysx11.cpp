@@ -5,76 +5,28 @@
 // Go to Cell hands the grid the keyboard; Enter moves down from a cell that
 // is not being edited; Esc stops a run, asking first once it has gone on.
 #include "calcpoll.h"
-#include "gotocelldialog.h"
 #include "mainwindow.h"
 #include "seldialog.h"
 #include "windowtesthelpers.h"
 #include "x11helpers.h"
 
 #include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <utility>
 
-using x11::at;
-using x11::xdotool;
+using x11::blockOnScreen;
+using x11::click;
+using x11::drag;
 
 namespace {
 
 const QString kGood = QStringLiteral("<font color=\"green\"> All is good</font>");
 const QString kWrongRange = QStringLiteral("<font color=\"red\"> wrong Range</font>");
-
-// The part of a block the grid shows, on the screen.
-QRect blockOnScreen(const Spreadsheet *sheet, int top, int left, int bottom, int right)
-{
-    const QRect first = sheet->visualRect(sheet->model()->index(top, left));
-    const QRect shown = first.united(sheet->visualRect(sheet->model()->index(bottom, right)))
-                            .intersected(sheet->viewport()->rect());
-    return QRect(sheet->viewport()->mapToGlobal(shown.topLeft()), shown.size());
-}
-
-bool drag(const Spreadsheet *sheet, int top, int left, int bottom, int right)
-{
-    return xdotool(at(x11::cellCentre(sheet, top, left)) + QStringLiteral(" mousedown 1 ")
-                   + at(x11::cellCentre(sheet, bottom, right)) + QStringLiteral(" mouseup 1"));
-}
-
-bool click(const QPoint &point)
-{
-    return xdotool(at(point) + QStringLiteral(" click 1"));
-}
-
-// Answers each modal dialog that opens with `answer`, from inside its own
-// event loop, until stopped.
-class ModalKeys final : public QObject
-{
-public:
-    explicit ModalKeys(std::function<void(QWidget *)> answer) : answer(std::move(answer))
-    {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            // Each dialog once: a new one may come at an old one's address.
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal || modal->property("answered").toBool())
-                return;
-            modal->setProperty("answered", true);
-            ++answered;
-            this->answer(modal);
-        });
-        timer.start(50);
-    }
-    int answered = 0;
-
-private:
-    std::function<void(QWidget *)> answer;
-    QTimer timer;
-};
 
 // A stand-in engine that works until it is stopped.
 RunReport untilStopped(const ProgressDisplay &progress)
@@ -223,7 +175,7 @@ void TestKeysX11::dialogStepsAsideAsTheBlockGrows()
     const QRect block = blockOnScreen(sheet, 7, 5, 8, 6);
     const QPoint chosen(block.right() + 40, block.top() + 10);
     const QPoint placed = dialog->pos();
-    QVERIFY(xdotool(QStringLiteral("windowmove %1 %2 %3").arg(dialog->winId()).arg(chosen.x()).arg(chosen.y())));
+    QVERIFY(x11::xdotool(QStringLiteral("windowmove %1 %2 %3").arg(dialog->winId()).arg(chosen.x()).arg(chosen.y())));
     QPoint last;
     QTRY_VERIFY(std::exchange(last, dialog->pos()) == dialog->pos() && dialog->pos() != placed);
     const QPoint left = dialog->pos();
@@ -242,23 +194,20 @@ void TestKeysX11::goToCellTakesTheKeyboard()
     ResultsView *view = windowtest::resultsView(*window);
     for (int i = 0; i < 3; ++i)
         window->appendResult(QStringLiteral("<br />an earlier run"), 0);
-    ModalKeys answer([](QWidget *modal) {
-        if (!qobject_cast<GoToCellDialog *>(modal))
-            return;
-        for (int attempt = 0; attempt < 3 && modal->isVisible(); ++attempt) {
-            if (x11::keys(modal, QStringLiteral("E 9 Return")))
-                (void)QTest::qWaitFor([modal] { return !modal->isVisible(); }, 2000);
-        }
-        // Keys gone astray end in a failure, not in a hang.
-        if (modal->isVisible())
-            static_cast<QDialog *>(modal)->reject();
-    });
-
     for (int round = 0; round < 2; ++round) {
         QVERIFY(click(view->viewport()->mapToGlobal(view->viewport()->rect().center())));
         QTRY_VERIFY(view->hasFocus());
+        // Typed into the modal Go to Cell from its own event loop; keys gone
+        // astray end in a failure, not in a hang.
+        windowtest::ModalAnswer answer([](QWidget *modal) {
+            for (int attempt = 0; attempt < 3 && modal->isVisible(); ++attempt)
+                if (x11::keys(modal, QStringLiteral("E 9 Return")))
+                    (void)QTest::qWaitFor([modal] { return !modal->isVisible(); }, 2000);
+            if (auto *dialog = qobject_cast<QDialog *>(modal); dialog && dialog->isVisible())
+                dialog->reject();
+        });
         QVERIFY(x11::keys(window, QStringLiteral("ctrl+g")));
-        QTRY_COMPARE(answer.answered, round + 1);
+        QTRY_VERIFY(answer.answered);
         QTRY_COMPARE(sheet->currentCellName(), QStringLiteral("E9"));
         // The grid has the keyboard as soon as the window has it.
         QTRY_COMPARE(window->focusWidget(), static_cast<QWidget *>(sheet));

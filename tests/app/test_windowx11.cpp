@@ -9,11 +9,11 @@
 #include "seldialog.h"
 #include "sortdialog.h"
 #include "windowtesthelpers.h"
+#include "x11helpers.h"
 
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -23,26 +23,9 @@
 #include <QUndoStack>
 #include <QtTest>
 
-namespace {
-
-// One xdotool command line ("mousemove --sync 10 20 click 1"); false when
-// it fails.
-bool xdotool(const QString &command)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), command.split(u' ')) == 0;
-}
-
-QString at(const QPoint &point)
-{
-    return QStringLiteral("mousemove --sync %1 %2").arg(point.x()).arg(point.y());
-}
-
-QPoint cellCentre(const Spreadsheet *sheet, int row, int column)
-{
-    return sheet->viewport()->mapToGlobal(sheet->visualRect(sheet->model()->index(row, column)).center());
-}
-
-} // namespace
+using x11::at;
+using x11::cellCentre;
+using x11::xdotool;
 
 class TestWindowX11 final : public QObject
 {

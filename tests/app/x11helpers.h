@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPoint>
+#include <QRect>
 #include <QProcess>
 #include <QString>
 #include <QTest>
@@ -30,6 +31,27 @@ inline QString at(const QPoint &point)
 inline QPoint cellCentre(const QAbstractItemView *view, int row, int column)
 {
     return view->viewport()->mapToGlobal(view->visualRect(view->model()->index(row, column)).center());
+}
+
+inline bool click(const QPoint &point)
+{
+    return xdotool(at(point) + QStringLiteral(" click 1"));
+}
+
+// A block dragged with the mouse, from its first cell to its last.
+inline bool drag(const QAbstractItemView *view, int top, int left, int bottom, int right)
+{
+    return xdotool(at(cellCentre(view, top, left)) + QStringLiteral(" mousedown 1 ") + at(cellCentre(view, bottom, right))
+                   + QStringLiteral(" mouseup 1"));
+}
+
+// The part of a block the view shows, on the screen.
+inline QRect blockOnScreen(const QAbstractItemView *view, int top, int left, int bottom, int right)
+{
+    const QRect shown = view->visualRect(view->model()->index(top, left))
+                            .united(view->visualRect(view->model()->index(bottom, right)))
+                            .intersected(view->viewport()->rect());
+    return QRect(view->viewport()->mapToGlobal(shown.topLeft()), shown.size());
 }
 
 // Keys for `window`: it gets the keyboard first, as a window manager
