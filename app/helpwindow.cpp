@@ -1,17 +1,25 @@
 #include "helpwindow.h"
 
+#include "textimages.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
+#include <QImage>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QPainter>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -32,6 +40,7 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
         auto *view = new QTextBrowser(tabs);
         view->setOpenLinks(false);
         connect(view, &QTextBrowser::anchorClicked, this, [this, view](const QUrl &url) { followLink(view, url); });
+        fitImagesToWidth(view);
         pages[i] = view;
         tabs->addTab(view, names[i]);
     }
@@ -49,6 +58,44 @@ HelpWindow::HelpWindow(QWidget *parent) : QWidget(parent, Qt::Window)
     const QSize size = QSize(available.width() / 2, available.height() * 3 / 4).expandedTo(QSize(640, 480))
                            .boundedTo(available.size());
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, available));
+    // Closed as a viewer is: Esc, or Ctrl+W.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+W"))})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+}
+
+QSizeF HelpWindow::fittedSize(const QSizeF &natural, const QTextDocument *document)
+{
+    // The text's width less the page's margins, and a little for a list's
+    // or quote's indent.
+    const qreal room = document->textWidth() - 2.0 * document->documentMargin() - 8.0;
+    if (room <= 0.0 || natural.width() <= room)
+        return natural;
+    return natural * (room / natural.width());
+}
+
+void HelpWindow::fitImagesToWidth(QTextBrowser *view)
+{
+    // The pictures are taken for a wide page: in a narrower window they are
+    // drawn smaller, whole, rather than cut at the window's edge. Decoded
+    // once each.
+    auto images = std::make_shared<QHash<QString, QImage>>();
+    const auto image = [images](QTextDocument *document, const QString &name) {
+        auto found = images->find(name);
+        if (found == images->end())
+            found = images->insert(name, TextImages::resourceImage(document, name));
+        return *found;
+    };
+    new TextImages(
+        view->document(),
+        [image](QTextDocument *document, const QTextImageFormat &format) {
+            return fittedSize(image(document, format.name()).deviceIndependentSize(), document);
+        },
+        [image](QPainter *painter, const QRectF &rect, QTextDocument *document, const QTextImageFormat &format) {
+            painter->save();
+            painter->setRenderHint(QPainter::SmoothPixmapTransform, true);
+            painter->drawImage(rect, image(document, format.name()));
+            painter->restore();
+        });
 }
 
 void HelpWindow::showPage(Page page)

@@ -4,6 +4,7 @@
 #include "spreadsheet.h"
 #include "uiprompts.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLabel>
@@ -119,6 +120,13 @@ void MainWindow::createStatusBar()
             SLOT(updateStatusBar()));
     connect(spreadsheet, SIGNAL(modified()), this, SLOT(spreadsheetModified()));
     connect(stopButton, SIGNAL(clicked()), this, SLOT(slotStopCalc()));
+    // On the window, for every widget in it; enabled only while a test
+    // runs, so that Esc keeps its other uses the rest of the time.
+    stopAction = new QAction(tr("Stop the Test"), this);
+    stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    stopAction->setEnabled(false);
+    connect(stopAction, SIGNAL(triggered()), this, SLOT(escapeStop()));
+    addAction(stopAction);
     updateStatusBar();
 }
 

@@ -61,6 +61,9 @@ public:
     // True between the start and the end of a progress display, and while a
     // test without one runs.
     bool isCalculating() const { return calcRunning; }
+    // Esc stops a run at once within this many milliseconds of its start,
+    // and asks first after them (tests set it).
+    void setStopQuestionDelay(int milliseconds) { stopQuestionAfterMs = milliseconds; }
 
     Spreadsheet *sheet() const { return spreadsheet; }
     SelDialog *selectionDialog() const { return selDialog; }
@@ -98,6 +101,7 @@ private slots:
     void slotMenuModels();
     void slotProgress();
     void slotStopCalc();
+    void escapeStop();
     void slotCalc();
     void newFile();
     void open();
@@ -182,6 +186,8 @@ private:
     QLabel *calcSpacer = nullptr;
     QLabel *activityLabel = nullptr;
     QPushButton *stopButton = nullptr;
+    // Esc during a run: as Stop, after a question once the run is long.
+    QAction *stopAction = nullptr;
     QProgressBar *progressBar = nullptr;
     Spreadsheet *spreadsheet = nullptr;
     FindDialog *findDialog = nullptr;
@@ -259,6 +265,7 @@ private:
     QAction *preferencesAction = nullptr;
 
     QElapsedTimer runClock;
+    int stopQuestionAfterMs = 3000;
     bool calcRunning = false;
     bool closeAfterRun = false;
     bool stopQuestionOpen = false;

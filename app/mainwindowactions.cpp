@@ -243,6 +243,8 @@ void MainWindow::createMenus()
     resultsMenu->addSeparator();
     resultsMenu->addAction(clearResultsAction);
     resultsMenu->addAction(undoClearResultsAction);
+    resultsMenu->addSeparator();
+    resultsMenu->addAction(resultPictures->saveAction());
 
     menuBar()->addSeparator();
 

@@ -5,6 +5,7 @@
 #include "resultpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
+#include "uiprompts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,6 +100,24 @@ void MainWindow::slotStopCalc()
     calcStopFlag = 1;
 }
 
+// Esc as Stop; once the run has gone on for a while, only after a question
+// whose default (Enter) keeps it going, so that an Esc meant for something
+// else does not throw long work away.
+void MainWindow::escapeStop()
+{
+    if (!calcRunning || calcStopFlag || stopQuestionOpen)
+        return;
+    if (runClock.isValid() && runClock.elapsed() >= stopQuestionAfterMs) {
+        stopQuestionOpen = true;
+        const QMessageBox::StandardButton answer = UiPrompts::current().warningWithDefault(this,
+            tr("Velmora"), tr("Stop the running test?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        stopQuestionOpen = false;
+        if (answer != QMessageBox::Yes || !calcRunning)
+            return;
+    }
+    slotStopCalc();
+}
+
 void MainWindow::slotCalc()
 {
     if (calcRunning)
@@ -133,11 +152,14 @@ void MainWindow::slotCalc()
 void MainWindow::runAndReport(const std::function<RunReport(const ProgressDisplay &)> &run)
 {
     calcRunning = true;
+    runClock.start();
+    stopAction->setEnabled(true);
     selDialog->setCalculationRunning(true);
     const RunReport report = run([this](int maximum) { showCalcProgress(maximum); });
     if (progressBar->isVisible() || calcTimer->isActive())
         showCalcProgress(-1);
     calcRunning = false;
+    stopAction->setEnabled(false);
     selDialog->setCalculationRunning(false);
     const int entry = appendResult(report.message, report.isError, pendingRun.text());
     resultPictures->attach(entry, pendingPicture);

@@ -9,6 +9,7 @@
 #include "runpictures.h"
 #include "seldialog.h"
 #include "spreadsheet.h"
+#include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -21,6 +22,13 @@ QString placeOf(const RunContext &run, const QString &file)
     if (file.isEmpty())
         return run.range;
     return QStringLiteral("%1 of %2").arg(run.range, QFileInfo(file).fileName());
+}
+
+// The names typed beside the block, as the grid shows them when OK is
+// pressed, for the picture's labels.
+BlockNames namesBeside(const Spreadsheet *sheet, const TestInput &input)
+{
+    return blockNames(SpreadsheetCellSource(sheet), input.topRow, input.leftCol, input.nRows, input.nCols);
 }
 
 } // namespace
@@ -41,10 +49,11 @@ void MainWindow::runFisher()
         return;
     }
     const QString place = placeOf(pendingRun, curFile);
-    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
+    const BlockNames names = namesBeside(spreadsheet, input);
+    runAndReport([this, &input, &place, &names](const ProgressDisplay &progress) -> RunReport {
         const FisherRun run = runFisherTest(input, progress);
         if (run.status == 0)
-            pendingPicture = fisherPicture(input, run, place);
+            pendingPicture = fisherPicture(input, run, place, names);
         RunReport report = run;
         if (report.isError)
             report.message += monteCarloHint();
@@ -85,10 +94,11 @@ void MainWindow::runChi2()
     // The echo shows the cells the check read, the numbers behind chi2Sum.
     const CellSnapshot cells = selDialog->checkedCells;
     const QString place = placeOf(pendingRun, curFile);
-    runAndReport([this, &input, &cells, &place](const ProgressDisplay &) -> RunReport {
+    const BlockNames names = namesBeside(spreadsheet, input);
+    runAndReport([this, &input, &cells, &place, &names](const ProgressDisplay &) -> RunReport {
         const Chi2Run run = runChi2Test(input, cells);
         if (run.status == 0)
-            pendingPicture = chi2Picture(input, cells, run, place);
+            pendingPicture = chi2Picture(input, cells, run, place, names);
         return run;
     });
     selDialog->testKind = TestNone;
@@ -121,10 +131,11 @@ void MainWindow::runHardyW()
         return;
     }
     const QString place = placeOf(pendingRun, curFile);
-    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
+    const BlockNames names = namesBeside(spreadsheet, input);
+    runAndReport([this, &input, &place, &names](const ProgressDisplay &progress) -> RunReport {
         RunReport report = runHardyWeinbergTest(input, progress);
         if (report.status == 0)
-            pendingPicture = hardyWeinbergPicture(input, report, place);
+            pendingPicture = hardyWeinbergPicture(input, report, place, names);
         if (report.isError)
             report.message += monteCarloHint();
         return report;

@@ -30,6 +30,9 @@ void MainWindow::goToCell()
         // The validator admits only A1 to Z999, in either case.
         const QString str = dialog.lineEdit->text().toUpper();
         spreadsheet->setCurrentCell(str.mid(1).toInt() - 1, str.at(0).unicode() - u'A');
+        // The keyboard follows: typing goes into the cell and Shift+arrows
+        // select from it, wherever the focus was before (the Results, say).
+        spreadsheet->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -48,6 +51,11 @@ void MainWindow::sort()
     SortDialog dialog(this);
     dialog.setColumnSpan(QChar(u'A' + range.leftColumn()), QChar(u'A' + range.rightColumn()));
     dialog.setRange(CellBlock{range.topRow(), range.leftColumn(), range.bottomRow(), range.rightColumn()}.text());
+    // The key is the column of the cell the user clicked, where it lies in
+    // the rows sorted.
+    const int column = spreadsheet->currentColumn();
+    if (column >= range.leftColumn() && column <= range.rightColumn())
+        dialog.primaryColumnCombo->setCurrentIndex(column - range.leftColumn());
     if (dialog.exec()) {
         // The hidden groups count too: their "None" gives -1, an unused key.
         RowCompare compare;

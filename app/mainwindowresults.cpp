@@ -42,16 +42,20 @@ void MainWindow::showResultsWindow()
 
 void MainWindow::createResultsActions()
 {
+    // The grid's keys with Shift: the same commands for the Results.
     copyResultsAction = new QAction(tr("&Copy Results"), this);
+    copyResultsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+C")));
     copyResultsAction->setStatusTip(
         tr("Copy the selected part of the results, or all of them, to the clipboard"));
     connect(copyResultsAction, SIGNAL(triggered()), this, SLOT(copyResults()));
 
     saveResultsAction = new QAction(tr("&Save Results As..."), this);
+    saveResultsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+S")));
     saveResultsAction->setStatusTip(tr("Save the results as an HTML page or as plain text"));
     connect(saveResultsAction, SIGNAL(triggered()), this, SLOT(saveResults()));
 
     clearResultsAction = new QAction(tr("C&lear Results"), this);
+    clearResultsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+Del")));
     clearResultsAction->setStatusTip(tr("Remove every entry from the Results window"));
     connect(clearResultsAction, SIGNAL(triggered()), this, SLOT(clearResults()));
 
@@ -70,6 +74,7 @@ void MainWindow::updateResultsActions()
     saveResultsAction->setEnabled(hasReport);
     clearResultsAction->setEnabled(hasReport);
     undoClearResultsAction->setEnabled(!clearedResults.isEmpty());
+    resultPictures->updateSaveAction();
 }
 
 void MainWindow::copyResults()

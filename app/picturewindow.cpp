@@ -2,7 +2,9 @@
 
 #include "picturepainter.h"
 
+#include <QKeySequence>
 #include <QPainter>
+#include <QShortcut>
 
 PictureWindow::PictureWindow(std::shared_ptr<const pictures::Picture> picture, QWidget *parent)
     : QWidget(parent, Qt::Window), model(std::move(picture))
@@ -13,6 +15,11 @@ PictureWindow::PictureWindow(std::shared_ptr<const pictures::Picture> picture, Q
     setContextMenuPolicy(Qt::ActionsContextMenu);
     setMinimumSize(300, 200);
     resize(900, 600);
+    // It holds no widget that takes the keyboard: it takes it itself.
+    setFocusPolicy(Qt::StrongFocus);
+    // Closed as a viewer is: Esc, or Ctrl+W.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(tr("Ctrl+W"))})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 }
 
 void PictureWindow::paintEvent(QPaintEvent *)

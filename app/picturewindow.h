@@ -11,7 +11,7 @@ class QAction;
 // A picture in a window of its own, drawn by the picture's painter at
 // whatever size the window has (scaled down as a whole below 600 x 400, so
 // that no text is cut), in the window's font. Its context menu offers the
-// actions given to it (Save Picture As...).
+// actions given to it (Save Picture As...); Esc and Ctrl+W close it.
 class PictureWindow final : public QWidget
 {
     Q_OBJECT

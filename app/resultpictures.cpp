@@ -11,12 +11,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QStyle>
-
-#include <algorithm>
 
 namespace {
 
@@ -47,14 +43,21 @@ ResultPictures::ResultPictures(ResultsView *view, QWidget *window) : QObject(win
     connect(show, &QAction::toggled, view, &ResultsView::setPicturesShown);
 
     save = new QAction(tr("Save &Picture As..."), this);
-    save->setStatusTip(tr("Save the picture under the mouse as PNG, SVG or PDF"));
+    save->setShortcut(QKeySequence(tr("Ctrl+Shift+P")));
+    save->setStatusTip(tr("Save the picture under the mouse, or the one in view, as PNG, SVG or PDF"));
     save->setEnabled(false);
-    connect(save, &QAction::triggered, this, &ResultPictures::saveUnderMenu);
+    connect(save, &QAction::triggered, this, &ResultPictures::saveChosen);
+    connect(show, &QAction::toggled, this, &ResultPictures::updateSaveAction);
+    // On the context menu, the picture under it, or nothing.
     connect(view, &ResultsView::menuAboutToShow, this, [this](const QPoint &at) {
         const bool found = this->view->picturesShown() && this->view->pictureAt(at, &menuEntry, &menuPicture);
         if (!found)
             menuEntry = menuPicture = -1;
         save->setEnabled(found);
+    });
+    connect(view, &ResultsView::menuClosed, this, [this] {
+        menuEntry = menuPicture = -1;
+        updateSaveAction();
     });
     viewport = view->viewport();
     viewport->installEventFilter(this);
@@ -62,33 +65,23 @@ ResultPictures::ResultPictures(ResultsView *view, QWidget *window) : QObject(win
 
 QSize ResultPictures::pictureSize() const
 {
-    // The pane's width less its frame, margins and a scroll bar (counted
-    // whether shown or not, so that the picture that brings the bar still
-    // fits), in the shape of the pictures' 3 : 2; not so small that nothing
-    // can be read, nor so large that the numbers above scroll away.
-    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
-    const int width = std::clamp(view->contentsRect().width() - scrollBar - 24, 360, 900);
-    return QSize(width, width * 2 / 3);
+    return view->pictureSize();
+}
+
+void ResultPictures::updateSaveAction()
+{
+    int entry = -1;
+    int picture = -1;
+    save->setEnabled(view->pictureInFocus(&entry, &picture));
 }
 
 void ResultPictures::attach(int entry, const PicturePtr &picture)
 {
     if (!picture || entry < 0)
         return;
-    const QSize size = pictureSize();
-    const qreal ratio = view->devicePixelRatioF();
-    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        const QSizeF logical = pictures::logicalSize(size);
-        painter.scale(size.width() / logical.width(), size.height() / logical.height());
-        pictures::paintPicture(painter, *picture, QRectF(QPointF(0.0, 0.0), logical),
-                               pictures::pictureFont(view->font()));
-    }
-    view->addPicture(entry, image, suggestedName(pictures::pictureTitle(*picture)), picture);
+    // Drawn by the pane when it comes into view, at the size it is shown.
+    view->addPicture(entry, QImage(), suggestedName(pictures::pictureTitle(*picture)), picture);
+    updateSaveAction();
 }
 
 PictureWindow *ResultPictures::openWindow(int entry, int picture)
@@ -101,6 +94,7 @@ PictureWindow *ResultPictures::openWindow(int entry, int picture)
         return nullptr;
     auto *shown = new PictureWindow(model, window);
     auto *saveShown = new QAction(tr("Save &Picture As..."), shown);
+    saveShown->setShortcut(QKeySequence::Save);
     connect(saveShown, &QAction::triggered, this, [this, shown] {
         // The vector formats at the window's size; PNG at twice its pixels.
         savePicture(shown->picture(), shown->size() * 2, shown);
@@ -140,12 +134,16 @@ bool ResultPictures::savePicture(const PicturePtr &picture, const QSize &size, Q
     return false;
 }
 
-void ResultPictures::saveUnderMenu()
+void ResultPictures::saveChosen()
 {
-    if (menuEntry < 0 || menuEntry >= view->entries().size()
-        || menuPicture >= view->entries().at(menuEntry).pictures.size())
+    int entry = menuEntry;
+    int picture = menuPicture;
+    if (entry < 0 && !view->pictureInFocus(&entry, &picture))
         return;
-    savePicture(view->entries().at(menuEntry).pictures.at(menuPicture).model, pictures::kDefaultExportSize, window);
+    if (entry < 0 || entry >= view->entries().size() || picture < 0
+        || picture >= view->entries().at(entry).pictures.size())
+        return;
+    savePicture(view->entries().at(entry).pictures.at(picture).model, pictures::kDefaultExportSize, window);
 }
 
 void ResultPictures::readSettings(const QSettings &settings)

@@ -99,6 +99,12 @@ QString clusterFigures(const ClusterRun &run, const TestInput &input)
     return clusters.text();
 }
 
+// The names beside the block, for its picture.
+BlockNames namesBeside(const CellSource &grid, const TestInput &input)
+{
+    return blockNames(grid, input.topRow, input.leftCol, input.nRows, input.nCols);
+}
+
 // Where a picture's block comes from, for its title.
 QString placeText(const BlockPlace &place, const CellBlock &block)
 {
@@ -276,7 +282,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             const Chi2Run run = runChi2Test(input, grid);
             report = run;
             if (plot && run.status == 0)
-                outcome.picture = chi2Picture(input, grid, run, placeText(place, block));
+                outcome.picture = chi2Picture(input, grid, run, placeText(place, block), namesBeside(grid, input));
             own.addNumber("x2", run.x2).add("df", run.df).add("yates", input.yates);
             break;
         }
@@ -284,7 +290,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             const FisherRun run = runFisherTest(input, progress, text);
             report = run;
             if (plot && run.status == 0)
-                outcome.picture = fisherPicture(input, run, placeText(place, block));
+                outcome.picture = fisherPicture(input, run, placeText(place, block), namesBeside(grid, input));
             if (!place.variant)
                 own.add("variant", run.variant == 0 ? "exact" : "approximate").add("accuracy", run.accuracy);
             break;
@@ -294,7 +300,7 @@ BlockOutcome runBlock(const CellSource &grid, const CellBlock &block, const Test
             if (!place.variant)
                 own.add("alleles", input.testSize);
             if (plot && report.status == 0)
-                outcome.picture = hardyWeinbergPicture(input, report, placeText(place, block));
+                outcome.picture = hardyWeinbergPicture(input, report, placeText(place, block), namesBeside(grid, input));
             break;
         }
         case TestGeneInter: {

@@ -27,14 +27,17 @@ QString residualText(double residual)
     return (residual < 0.0 ? QStringLiteral("\u2212") : QStringLiteral("+")) + digits;
 }
 
-ContingencyLayout layoutContingency(const ContingencyModel &model, const QRectF &area, const QFont &font)
+namespace {
+
+ContingencyLayout layoutOnce(const ContingencyModel &model, const QRectF &area, const QFont &font,
+                             const QString &subtitle)
 {
     ContingencyLayout layout;
-    layout.titles = layoutTitles(area, font, model.title, model.subtitle);
+    layout.titles = layoutTitles(area, font, model.title, subtitle);
     const int series = int(model.series.size());
     const int groups = int(model.groups.size());
     for (int s = 0; s < std::min(series, kLegendSeries); ++s)
-        layout.legend.push_back({LegendEntry::Mark::Box, palette::series(s), model.series.at(s)});
+        layout.legend.push_back({LegendEntry::Mark::Box, palette::series(s, series), model.series.at(s)});
     if (series > kLegendSeries)
         layout.legend.push_back({LegendEntry::Mark::Box, palette::grey(),
                                  QStringLiteral("%1 more").arg(series - kLegendSeries)});
@@ -85,13 +88,30 @@ ContingencyLayout layoutContingency(const ContingencyModel &model, const QRectF 
             layout.residualTexts.append(text);
             // Large residuals are drawn in bold.
             const double width = (std::fabs(residual) >= 2.0 ? boldMetrics : metrics).horizontalAdvance(text) + 1.0;
-            if (text.isEmpty() || width > pairWidth + band * 0.2 / std::max(1, series))
+            if (text.isEmpty())
                 continue;
+            if (width > pairWidth + band * 0.2 / std::max(1, series)) {
+                ++layout.residualsLeftOut;
+                continue;
+            }
             const double pairTop = std::min(layout.observedBars[i].top(), layout.expectedBars[i].top());
             layout.residualLabels[i] = QRectF(left + pairWidth / 2.0 - width / 2.0, pairTop - h - 1.0, width, h);
         }
     }
     return layout;
+}
+
+} // namespace
+
+ContingencyLayout layoutContingency(const ContingencyModel &model, const QRectF &area, const QFont &font)
+{
+    const ContingencyLayout layout = layoutOnce(model, area, font, model.subtitle);
+    if (layout.residualsLeftOut == 0)
+        return layout;
+    // The subtitle promises a number above each pair: where some have no
+    // room, it says so (a larger picture has room for more).
+    const QString note = QStringLiteral("(O \u2212 E)/\u221aE left out where there is no room");
+    return layoutOnce(model, area, font, model.subtitle.isEmpty() ? note : model.subtitle + QStringLiteral("; ") + note);
 }
 
 void paintContingency(QPainter &painter, const ContingencyModel &model, const QRectF &area, const QFont &font)
@@ -106,7 +126,7 @@ void paintContingency(QPainter &painter, const ContingencyModel &model, const QR
     QFont bold = font;
     bold.setBold(true);
     for (std::size_t i = 0; i < layout.observedBars.size(); ++i) {
-        const QColor colour = palette::series(int(i) / std::max(1, groups));
+        const QColor colour = palette::series(int(i) / std::max(1, groups), int(model.series.size()));
         painter.fillRect(layout.observedBars[i], colour);
         QColor tint = colour;
         tint.setAlphaF(0.15f);

@@ -26,6 +26,8 @@ struct ContingencyLayout
     std::vector<QRectF> expectedBars;
     std::vector<QRectF> residualLabels;
     QStringList residualTexts;
+    // Residuals without room above their pair; the subtitle then says so.
+    int residualsLeftOut = 0;
 };
 
 ContingencyLayout layoutContingency(const ContingencyModel &model, const QRectF &area, const QFont &font);

@@ -139,7 +139,7 @@ void paintClusterDots(QPainter &painter, const ClusterDotModel &model, const QRe
     for (std::size_t c = 0; c < layout.clusterBands.size(); ++c) {
         if (layout.clusterBands[c].isEmpty())
             continue;
-        const QColor colour = palette::series(int(c));
+        const QColor colour = palette::series(int(c), int(layout.clusterBands.size()));
         if (!layout.clusterLines[c].isNull()) {
             painter.setPen(QPen(colour, 2.5));
             painter.drawLine(layout.clusterLines[c]);
@@ -150,7 +150,7 @@ void paintClusterDots(QPainter &painter, const ClusterDotModel &model, const QRe
     }
     for (std::size_t i = 0; i < model.dots.size(); ++i) {
         const ClusterDot &dot = model.dots[i];
-        const QColor colour = palette::series(dot.cluster - 1);
+        const QColor colour = palette::series(dot.cluster - 1, int(layout.clusterBands.size()));
         painter.setPen(QPen(dot.corrected ? colour : palette::black(), dot.corrected ? 1.5 : 0.8));
         painter.setBrush(dot.corrected ? QColor(Qt::white) : colour);
         painter.drawEllipse(layout.dots[i], radius, radius);

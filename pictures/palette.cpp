@@ -35,6 +35,21 @@ QColor mix(const QColor &from, const QColor &to, double share)
 
 } // namespace
 
+QColor series(int index, int count)
+{
+    if (count <= 8)
+        return series(index);
+    // Viridis at its ninths; the scale ends short of its palest yellow,
+    // which is hard to see on white.
+    static const QColor stops[] = {QColor(0x44, 0x01, 0x54), QColor(0x47, 0x2C, 0x7A), QColor(0x3B, 0x51, 0x8B),
+                                   QColor(0x2C, 0x71, 0x8E), QColor(0x21, 0x90, 0x8C), QColor(0x27, 0xAD, 0x81),
+                                   QColor(0x5C, 0xC8, 0x63), QColor(0xAA, 0xDC, 0x32), QColor(0xDD, 0xE3, 0x18)};
+    constexpr int last = int(sizeof stops / sizeof stops[0]) - 1;
+    const double at = std::clamp(double(index) / double(count - 1), 0.0, 1.0) * last;
+    const int low = std::min(int(at), last - 1);
+    return mix(stops[low], stops[low + 1], at - low);
+}
+
 QColor diverging(double value, double limit)
 {
     if (std::isnan(value) || !(limit > 0.0))

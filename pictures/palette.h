@@ -19,6 +19,11 @@ QColor grey();  // axes' grid and secondary text
 // The colour of series `index` (from 0), cycling after eight; yellow, the
 // weakest on white, comes last.
 QColor series(int index);
+// The colour of series `index` of `count`: the eight above while they
+// last; beyond eight, where they would repeat, a sequential scale from
+// dark blue through green to yellow (viridis), whose steps differ in
+// lightness as well as hue, so that no two series share a colour.
+QColor series(int index, int count);
 
 // Blue for negative, white at 0, vermillion for positive values, saturated
 // at +-limit.

@@ -23,11 +23,21 @@ ContingencyModel tableBars(const GridBlock &block, const std::vector<double> &ob
     const int series = rowsAsSeries ? block.rows : block.columns;
     const int groups = rowsAsSeries ? block.columns : block.rows;
     model.groupAxis = rowsAsSeries ? QStringLiteral("Column of the block") : QStringLiteral("Row of the block");
+    const bool rowsNamed = block.rowNames.size() == block.rows;
+    const bool columnsNamed = block.columnNames.size() == block.columns;
+    const auto rowLabel = [&](int r, bool alone) {
+        return rowsNamed ? block.rowNames.at(r)
+                         : alone ? QStringLiteral("Row %1").arg(rowName(block.top + r)) : rowName(block.top + r);
+    };
+    const auto columnLabel = [&](int c, bool alone) {
+        return columnsNamed ? block.columnNames.at(c)
+                            : alone ? QStringLiteral("Column %1").arg(columnName(block.left + c))
+                                    : columnName(block.left + c);
+    };
     for (int g = 0; g < groups; ++g)
-        model.groups.append(rowsAsSeries ? columnName(block.left + g) : rowName(block.top + g));
+        model.groups.append(rowsAsSeries ? columnLabel(g, false) : rowLabel(g, false));
     for (int s = 0; s < series; ++s)
-        model.series.append(rowsAsSeries ? QStringLiteral("Row %1").arg(rowName(block.top + s))
-                                         : QStringLiteral("Column %1").arg(columnName(block.left + s)));
+        model.series.append(rowsAsSeries ? rowLabel(s, true) : columnLabel(s, true));
     const std::size_t cells = std::size_t(block.rows) * std::size_t(block.columns);
     if (observed.size() < cells || expected.size() < cells || residual.size() < cells)
         return model;
@@ -44,13 +54,23 @@ ContingencyModel tableBars(const GridBlock &block, const std::vector<double> &ob
     return model;
 }
 
+QStringList alleleLabels(int count, const QStringList &names)
+{
+    if (names.size() == count)
+        return names;
+    QStringList labels;
+    for (int i = 0; i < count; ++i)
+        labels.append(QString::number(i + 1));
+    return labels;
+}
+
 TernaryModel deFinetti(qint64 homFirst, qint64 het, qint64 homSecond, const std::vector<BandCounts> &band,
-                       double level, const QString &title, const QString &subtitle)
+                       double level, const QString &title, const QString &subtitle, const QStringList &alleleNames)
 {
     TernaryModel model;
     model.title = title;
     model.subtitle = subtitle;
-    model.alleles = {QStringLiteral("A1"), QStringLiteral("A2")};
+    model.alleles = alleleLabels(2, alleleNames);
     model.homFirst = homFirst;
     model.het = het;
     model.homSecond = homSecond;
@@ -65,13 +85,12 @@ TernaryModel deFinetti(qint64 homFirst, qint64 het, qint64 homSecond, const std:
 
 GenotypeHeatMapModel genotypeHeatMap(int alleles, const std::vector<double> &observed,
                                      const std::vector<double> &expected, const std::vector<double> &residual,
-                                     const QString &title, const QString &subtitle)
+                                     const QString &title, const QString &subtitle, const QStringList &alleleNames)
 {
     GenotypeHeatMapModel model;
     model.title = title;
     model.subtitle = subtitle;
-    for (int i = 0; i < alleles; ++i)
-        model.alleles.append(QStringLiteral("A%1").arg(i + 1));
+    model.alleles = alleleLabels(alleles, alleleNames);
     model.observed = observed;
     model.expected = expected;
     model.residual = residual;

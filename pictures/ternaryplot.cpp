@@ -20,8 +20,17 @@ constexpr double kGap = 4.0;
 
 QString alleleName(const QStringList &alleles, int index)
 {
-    return index < alleles.size() ? alleles.at(index) : QStringLiteral("A%1").arg(index + 1);
+    return index < alleles.size() ? alleles.at(index) : QString::number(index + 1);
 }
+
+// A genotype as geneticists write it: "A/G", "1/2".
+QString genotypeName(const QString &first, const QString &second)
+{
+    return first + u'/' + second;
+}
+
+const QString kRowTitle = QStringLiteral("First allele of the genotype");
+const QString kColumnTitle = QStringLiteral("Second allele of the genotype");
 
 } // namespace
 
@@ -49,7 +58,8 @@ TernaryLayout layoutTernary(const TernaryModel &model, const QRectF &area, const
 
     const QFontMetricsF metrics(font);
     const double h = metrics.height();
-    const double cornerWidth = std::max({metrics.horizontalAdvance(a + a), metrics.horizontalAdvance(b + b),
+    const double cornerWidth = std::max({metrics.horizontalAdvance(genotypeName(a, a)),
+                                         metrics.horizontalAdvance(genotypeName(b, b)),
                                          metrics.horizontalAdvance(QStringLiteral("H = 0.75"))})
                                + 2.0 * kGap;
     // Above: the heterozygote corner's label; below: ticks, their labels and
@@ -156,9 +166,9 @@ void paintTernary(QPainter &painter, const TernaryModel &model, const QRectF &ar
     painter.setPen(palette::black());
     drawText(painter, QPointF(layout.het.x(), layout.homFirst.y() + 4.0 + h + kGap),
              Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Frequency of allele %1 (share of alleles)").arg(b));
-    drawText(painter, layout.homFirst - QPointF(kGap, 0.0), Qt::AlignRight | Qt::AlignVCenter, a + a);
-    drawText(painter, layout.homSecond + QPointF(kGap, 0.0), Qt::AlignLeft | Qt::AlignVCenter, b + b);
-    drawText(painter, layout.het - QPointF(0.0, kGap), Qt::AlignHCenter | Qt::AlignBottom, a + b);
+    drawText(painter, layout.homFirst - QPointF(kGap, 0.0), Qt::AlignRight | Qt::AlignVCenter, genotypeName(a, a));
+    drawText(painter, layout.homSecond + QPointF(kGap, 0.0), Qt::AlignLeft | Qt::AlignVCenter, genotypeName(b, b));
+    drawText(painter, layout.het - QPointF(0.0, kGap), Qt::AlignHCenter | Qt::AlignBottom, genotypeName(a, b));
 
     if (model.homFirst + model.het + model.homSecond > 0) {
         const double radius = std::max(3.5, h * 0.35);
@@ -188,10 +198,14 @@ HeatMapLayout layoutHeatMap(const GenotypeHeatMapModel &model, const QRectF &are
     const QRectF &body = layout.titles.body;
     const double barRoom = h * 1.2 + kGap + metrics.horizontalAdvance(QStringLiteral("\u22125")) + 2.0 * kGap
                            + h + kGap;
-    const QRectF room(QPointF(body.left() + nameWidth + kGap, body.top() + h + kGap),
+    // Left of the rows' allele names and above the columns', each axis'
+    // title: the row is a genotype's first allele, the column its second.
+    const QRectF room(QPointF(body.left() + h + kGap + nameWidth + kGap, body.top() + 2.0 * (h + kGap)),
                       QPointF(body.right() - barRoom - kGap, body.bottom()));
     const double cell = K > 0 ? std::max(1.0, std::min(room.width(), room.height()) / K) : 0.0;
     layout.table = QRectF(room.left() + (room.width() - cell * K) / 2.0, room.top(), cell * K, cell * K);
+    layout.rowTitle = QPointF(layout.table.left() - kGap - nameWidth - kGap, layout.table.center().y());
+    layout.columnTitle = QPointF(layout.table.center().x(), layout.table.top() - kGap / 2.0 - h - kGap);
     layout.cells.assign(std::size_t(K) * std::size_t(K), QRectF());
     for (int i = 0; i < K; ++i)
         for (int j = i; j < K; ++j)
@@ -224,6 +238,12 @@ void paintHeatMap(QPainter &painter, const GenotypeHeatMapModel &model, const QR
         drawText(painter, QPointF(layout.table.left() + (i + 0.5) * cell, layout.table.top() - kGap / 2.0),
                  Qt::AlignHCenter | Qt::AlignBottom, model.alleles.at(i));
     }
+    drawText(painter, layout.columnTitle, Qt::AlignHCenter | Qt::AlignBottom, kColumnTitle);
+    painter.save();
+    painter.translate(layout.rowTitle);
+    painter.rotate(-90.0);
+    drawText(painter, QPointF(0.0, 0.0), Qt::AlignHCenter | Qt::AlignBottom, kRowTitle);
+    painter.restore();
     for (std::size_t c = 0; c < layout.cells.size(); ++c) {
         const QRectF &cell = layout.cells[c];
         if (cell.isEmpty())

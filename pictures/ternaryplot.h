@@ -40,6 +40,8 @@ struct HeatMapLayout
 {
     TitleLayout titles;
     QRectF table;                 // the K x K cells
+    QPointF rowTitle;             // the axes' titles: left of the rows' names,
+    QPointF columnTitle;          // above the columns' (bottom centre)
     std::vector<QRectF> cells;    // row-major; empty below the diagonal
     bool countsShown = false;     // the cells are large enough for O and E
     QRectF colourBar;

@@ -11,6 +11,8 @@
 #include "picturebuilders.h"
 #include "testinput.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -39,28 +41,55 @@ std::vector<qint64> readCounts(const TestInput &input, const CellSource &grid)
 }
 
 PicturePtr tablePicture(const TestInput &input, const std::vector<qint64> &counts, const QString &title,
-                        const QString &subtitle)
+                        const QString &subtitle, const BlockNames &names)
 {
     const CellResiduals cells = tableResiduals(input.nRows, input.nCols, counts);
     if (cells.rows == 0)
         return nullptr;
-    const pictures::GridBlock block{input.topRow, input.leftCol, input.nRows, input.nCols};
+    const pictures::GridBlock block{input.topRow, input.leftCol, input.nRows, input.nCols, names.rows, names.columns};
     return std::make_shared<const pictures::Picture>(
         pictures::tableBars(block, cells.observed, cells.expected, cells.residual, title, subtitle));
 }
 
+// The texts of a strip of cells beside a block, when each is a name.
+QStringList names(const CellSource &grid, int row, int column, int rowStep, int columnStep, int count)
+{
+    QStringList texts;
+    for (int i = 0; i < count; ++i) {
+        const QString text = grid.text(row + i * rowStep, column + i * columnStep).trimmed();
+        bool number = false;
+        text.toDouble(&number);
+        if (text.isEmpty() || number)
+            return QStringList();
+        texts.append(text);
+    }
+    return texts;
+}
+
 } // namespace
 
-PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place)
+BlockNames blockNames(const CellSource &grid, int top, int left, int rows, int columns)
+{
+    BlockNames found;
+    if (left > 0)
+        found.rows = names(grid, top, left - 1, 1, 0, rows);
+    if (top > 0)
+        found.columns = names(grid, top - 1, left, 0, 1, columns);
+    return found;
+}
+
+PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place,
+                       const BlockNames &names)
 {
     return tablePicture(input, readCounts(input, grid), QStringLiteral("Chi-squared test, ") + place,
                         QStringLiteral("P = %1, chi-squared = %2 with %3 df; %4")
                             .arg(number(run.pValue), number(run.x2))
                             .arg(run.df)
-                            .arg(kResidualNote));
+                            .arg(kResidualNote),
+                        names);
 }
 
-PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place)
+PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place, const BlockNames &names)
 {
     // The check keeps the first group's count (bufC) and the category's
     // total (bufD) of each category.
@@ -80,13 +109,17 @@ PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QSt
     }
     const QString variant = run.variant == 0 ? QStringLiteral("exact") : QStringLiteral("approximate");
     return tablePicture(input, counts, QStringLiteral("Fisher 2xN test, ") + place,
-                        QStringLiteral("P = %1 (%2); %3").arg(number(run.pValue), variant, kResidualNote));
+                        QStringLiteral("P = %1 (%2); %3").arg(number(run.pValue), variant, kResidualNote), names);
 }
 
-PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place)
+PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place,
+                                const BlockNames &names)
 {
     const int K = input.testSize;
     const QString title = QStringLiteral("Exact Hardy-Weinberg test, ") + place;
+    // Row i and column i are the same allele: either side's names will do.
+    const QStringList alleles = pictures::alleleLabels(K, names.columns.size() == K ? names.columns : names.rows);
+    const auto genotype = [&alleles](int i, int j) -> QString { return alleles.at(i) + u'/' + alleles.at(j); };
     if (K == 2) {
         const qint64 homFirst = input.bufA[0];
         const qint64 het = input.bufA[1];
@@ -97,14 +130,17 @@ PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, co
         if (hwband::band(n, kLevel, kBandPoints, 2 * homSecond + het, &band) == hwband::Finished)
             for (const HwBandPoint &point : band)
                 counts.push_back({point.alleleCount, point.hetLow, point.hetHigh});
-        const QString subtitle = QStringLiteral("P = %1; n = %2: %3 A1A1, %4 A1A2, %5 A2A2")
+        const QString subtitle = QStringLiteral("P = %1; n = %2: %3 %4, %5 %6, %7 %8")
                                      .arg(number(run.pValue))
                                      .arg(n)
                                      .arg(homFirst)
+                                     .arg(genotype(0, 0))
                                      .arg(het)
-                                     .arg(homSecond);
+                                     .arg(genotype(0, 1))
+                                     .arg(homSecond)
+                                     .arg(genotype(1, 1));
         return std::make_shared<const pictures::Picture>(
-            pictures::deFinetti(homFirst, het, homSecond, counts, kLevel, title, subtitle));
+            pictures::deFinetti(homFirst, het, homSecond, counts, kLevel, title, subtitle, alleles));
     }
     std::vector<qint64> upper(std::size_t(K) * std::size_t(K), 0);
     for (int i = 0; i < K; ++i)
@@ -116,7 +152,7 @@ PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, co
     const QString subtitle =
         QStringLiteral("P = %1; O observed and E expected genotypes, colour (O \u2212 E)/\u221aE").arg(number(run.pValue));
     return std::make_shared<const pictures::Picture>(
-        pictures::genotypeHeatMap(K, cells.observed, cells.expected, cells.residual, title, subtitle));
+        pictures::genotypeHeatMap(K, cells.observed, cells.expected, cells.residual, title, subtitle, alleles));
 }
 
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place)
@@ -244,9 +280,10 @@ PicturePtr monteCarloPicture(int kind, const MonteCarloRun &run, const QString &
     model.title = QStringLiteral("Monte Carlo %1 test, %2").arg(test, place);
     model.statistic = chi2 ? QStringLiteral("Chi-squared statistic of each table (%1 df)").arg(run.df)
                            : QStringLiteral("\u2212ln P of each table (natural log)");
+    // The samples grouped as the entry's context line writes them.
     QString subtitle = QStringLiteral("P = %1 (99% interval %2 to %3); %4 samples, seed %5")
                            .arg(number(run.pValue), QString::number(run.low, 'g', 4), QString::number(run.high, 'g', 4))
-                           .arg(run.samples)
+                           .arg(QLocale(QLocale::English).toString(run.samples))
                            .arg(run.seed);
     if (model.below + model.above > 0)
         subtitle += QStringLiteral("; %1 beyond the axis").arg(model.below + model.above);

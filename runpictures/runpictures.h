@@ -3,6 +3,7 @@
 #include "picturemodel.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -22,9 +23,25 @@ struct TestInput;
 // gave nothing to draw.
 using PicturePtr = std::shared_ptr<const pictures::Picture>;
 
-PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place);
-PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place);
-PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place);
+// The names typed beside a block: the column left of it names its rows,
+// the row above it its columns. A side counts only where each of its cells
+// shows a text that is not a number (a number there is more data, not a
+// name); otherwise its list is empty.
+struct BlockNames
+{
+    QStringList rows;
+    QStringList columns;
+};
+BlockNames blockNames(const CellSource &grid, int top, int left, int rows, int columns);
+
+// The tables' bars and the genotype pictures call rows, columns and
+// alleles by `names` where the block has them.
+PicturePtr chi2Picture(const TestInput &input, const CellSource &grid, const Chi2Run &run, const QString &place,
+                       const BlockNames &names = BlockNames());
+PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QString &place,
+                         const BlockNames &names = BlockNames());
+PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place,
+                                const BlockNames &names = BlockNames());
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
 PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place);
 // The histogram of a Monte Carlo run of TestFisher, TestHardyW or TestChi2

@@ -5,10 +5,11 @@ set -euo pipefail
 
 # libhts-dev: htslib's headers, library and htslib.pc (found through
 # pkg-config) for VCF and BCF; snakemake: the cluster workflow and its test;
-# qt6-svg-dev: the pictures' SVG export.
+# qt6-svg-dev: the pictures' SVG export; openbox: the window manager of the
+# keys' X11 test.
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libbenchmark-dev
           libhts-dev snakemake
-          xvfb xauth x11-utils xdotool desktop-file-utils shared-mime-info fonts-dejavu-core)
+          xvfb xauth x11-utils xdotool openbox desktop-file-utils shared-mime-info fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -113,6 +113,11 @@ signals:
     // coalesce.
     void contentChanged();
 
+protected:
+    // Enter on a cell that is not being edited moves as it does after
+    // typing (the item view would only report the cell activated).
+    void keyPressEvent(QKeyEvent *event) override;
+
 protected slots:
     // Enter after typing moves to the next row, as spreadsheets do.
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -191,8 +192,11 @@ void Spreadsheet::sortSelection(const RowCompare &compare)
     // Nothing moved: nothing to undo, nothing modified.
     if (changes.empty())
         return;
-    clearSelection();
     pushChanges(tr("Sort"), std::move(changes));
+    // The rows sorted stay selected, also where one clicked cell stood for
+    // its table, so that a test dialog opened next checks them.
+    clearSelection();
+    setRangeSelected(range, true);
 }
 
 void Spreadsheet::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
@@ -203,6 +207,18 @@ void Spreadsheet::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHin
     QTableWidget::closeEditor(editor, entered ? QAbstractItemDelegate::NoHint : hint);
     if (entered)
         moveAfterEnter(QApplication::keyboardModifiers() & Qt::ShiftModifier);
+}
+
+void Spreadsheet::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers others = event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (enter && !others && state() != EditingState) {
+        moveAfterEnter(event->modifiers().testFlag(Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
 }
 
 void Spreadsheet::moveAfterEnter(bool up)

@@ -11,9 +11,11 @@
 
 namespace {
 
-// Every count read is logged at debug level; a category lets a batch that
-// filters these out skip their formatting.
-Q_LOGGING_CATEGORY(lcChecks, "velmora.checks")
+// Every count read is logged at debug level, off unless QT_LOGGING_RULES
+// turns it on ("velmora.checks.debug=true"): a line per cell at every
+// re-check is no output for a user's terminal. The category lets a batch
+// skip their formatting.
+Q_LOGGING_CATEGORY(lcChecks, "velmora.checks", QtInfoMsg)
 
 // The dialog shows these texts, so they are translated in its context.
 QString trDialog(const char *text)

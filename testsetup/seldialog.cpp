@@ -25,6 +25,7 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     if (parent)
         connect(parent, SIGNAL(signalTestRange()), this, SLOT(slotTestRange()));
     connect(spreadsheet, SIGNAL(itemSelectionChanged()), this, SLOT(slotTestRange()));
+    connect(spreadsheet, SIGNAL(itemSelectionChanged()), this, SLOT(followSelection()));
     recheckTimer = new QTimer(this);
     recheckTimer->setSingleShot(true);
     recheckTimer->setInterval(0);
@@ -45,14 +46,20 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     messageLabel->setMinimumHeight(2 * messageLabel->fontMetrics().lineSpacing() + 4);
     auto *selectionLabel = new QLabel(tr("Test Selection"), this);
     okButton = new QPushButton(tr("&OK"), this);
+    // OK is the default whenever it is enabled, and no button takes that
+    // role by having the focus: an auto-default Cancel that got the focus
+    // when a red verdict disabled OK kept the default ring for good, and
+    // Enter cancelled.
+    okButton->setAutoDefault(false);
     okButton->setDefault(true);
     connect(okButton, SIGNAL(clicked()), this, SLOT(accept()));
     cancelButton = new QPushButton(tr("&Cancel"), this);
+    cancelButton->setAutoDefault(false);
     connect(cancelButton, SIGNAL(clicked()), this, SLOT(reject()));
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
-            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
+            << tr("<b>Select 2MxN Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
            << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
     promptLabel = new QLabel(this);
@@ -237,6 +244,9 @@ void SelDialog::showForTest()
 
 QString SelDialog::testTitle() const
 {
+    // An estimate is not the exact test that the menu item names.
+    if (testKind == TestHardyW && input.monteCarloSamples > 0)
+        return tr("Hardy-Weinberg test");
     return titles.value(testKind);
 }
 
@@ -257,8 +267,24 @@ QStringList SelDialog::optionSummary() const
     if (testKind == TestModels)
         options << tr("confidence level %1%").arg(QLocale().toString(input.confLevel * 100.0, 'g', 6));
     if (monteCarlo)
-        options << tr("Monte Carlo, %1 samples").arg(QLocale().toString(input.monteCarloSamples));
+        // Grouped in English whatever the system's locale, as the report's
+        // words and the picture's subtitle are.
+        options << tr("Monte Carlo, %1 samples").arg(QLocale(QLocale::English).toString(input.monteCarloSamples));
     return options;
+}
+
+// A block that grows under the open dialog (Shift+arrows, a drag) pushes it
+// aside, as opening did, unless the user has put the dialog somewhere of
+// their own.
+void SelDialog::followSelection()
+{
+    if (isVisible() && testKind >= 0 && !movedByHand())
+        placeBesideSelection();
+}
+
+bool SelDialog::movedByHand() const
+{
+    return placedByProgram && pos() != placedAt;
 }
 
 // Over the block, the dialog would hide what it checks: beside it, on the
@@ -286,6 +312,8 @@ void SelDialog::placeBesideSelection()
     const QSize frameSize = isVisible() ? frame.size() : size() + QSize(8, 32);
     const QRect placed = placeBeside(block, frameSize, spreadsheet->screen()->availableGeometry());
     move(placed.topLeft());
+    placedAt = placed.topLeft();
+    placedByProgram = true;
 }
 
 void SelDialog::accept()
@@ -323,16 +351,20 @@ void SelDialog::slotTestRange()
         const QList<QTableWidgetSelectionRange> ranges = spreadsheet->selectedRanges();
         return ranges.isEmpty() ? QTableWidgetSelectionRange() : ranges.first();
     }();
-    input.nCols = range.rightColumn() - range.leftColumn() + 1;
-    input.nRows = range.bottomRow() - range.topRow() + 1;
-    input.leftCol = range.leftColumn();
-    input.topRow = range.topRow();
+    // Nothing selected is a block of no cells, shown as no range, never
+    // as the text of the indexes -1.
+    const bool selected = range.rowCount() > 0 && range.columnCount() > 0;
+    input.nCols = selected ? range.columnCount() : 0;
+    input.nRows = selected ? range.rowCount() : 0;
+    input.leftCol = selected ? range.leftColumn() : 0;
+    input.topRow = selected ? range.topRow() : 0;
     input.yates = yatesCheck->isChecked();
-    rangeEdit->setText(tr("%1%2:%3%4")
-                           .arg(QChar(u'A' + range.leftColumn()))
-                           .arg(range.topRow() + 1)
-                           .arg(QChar(u'A' + range.rightColumn()))
-                           .arg(range.bottomRow() + 1));
+    rangeEdit->setText(selected ? tr("%1%2:%3%4")
+                                      .arg(QChar(u'A' + range.leftColumn()))
+                                      .arg(range.topRow() + 1)
+                                      .arg(QChar(u'A' + range.rightColumn()))
+                                      .arg(range.bottomRow() + 1)
+                                : QString());
 
     const SpreadsheetCellSource live(spreadsheet);
     checkedCells = CellSnapshot(&live);

@@ -79,6 +79,7 @@ private slots:
     void slotMonteCarlo();
     void slotConfLevel();
     void scheduleRecheck();
+    void followSelection();
 
 private:
     // A row of options, shown for the kinds listed. Rows stand in the
@@ -90,6 +91,8 @@ private:
     QList<QWidget *> optionStops() const;
     void orderTabs();
     void placeBesideSelection();
+    // Whether the dialog stands elsewhere than where it was last placed.
+    bool movedByHand() const;
 
     struct OptionRow
     {
@@ -103,6 +106,9 @@ private:
     QStringList titles;
     QTableWidget *spreadsheet;
     bool calculationRunning = false;
+    // Where placeBesideSelection() last put the dialog (its frame).
+    QPoint placedAt;
+    bool placedByProgram = false;
     // One deferred re-check per event-loop pass, however many cells a
     // paste, sort or load changes.
     QTimer *recheckTimer = nullptr;

@@ -10,7 +10,8 @@ volatile int calcStopFlag = 0;
 int calcProgressValue = 0;
 CalcPollObserver calcPollObserver = nullptr;
 
-Q_LOGGING_CATEGORY(lcCalc, "velmora.calc")
+// Debug lines off unless QT_LOGGING_RULES turns them on.
+Q_LOGGING_CATEGORY(lcCalc, "velmora.calc", QtInfoMsg)
 
 namespace {
 

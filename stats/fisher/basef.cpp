@@ -122,14 +122,14 @@ int basef<T>::initNodes()
         m_first[j] = pairs[j].second;
         // A negative count would index the table below zero.
         if (m_cols[j] < m_first[j] || m_first[j] < 0) {
-            qDebug() << "Error: column sum < row value";
+            qCDebug(lcCalc) << "Error: column sum < row value";
             return -1;
         }
         n += m_cols[j];
         m += m_first[j];
     }
     if (n > m_capacity) {
-        qDebug() << "initNodes longpath error=" << 2;
+        qCDebug(lcCalc) << "initNodes longpath error=" << 2;
         return -1;
     }
     m_n = int(n);
@@ -144,7 +144,7 @@ int basef<T>::initNodes()
 
     const int code = m_modeFinder->getMode(m_N, m_m, m_cols, m_mode);
     if (code != 0) {
-        qDebug() << "initNodes longpath error=" << code;
+        qCDebug(lcCalc) << "initNodes longpath error=" << code;
         return -1;
     }
     start.modeX = m_mode[m_N - 1];
@@ -222,7 +222,7 @@ int basef<T>::runStages()
         if (k >= 2) {
             const int code = m_modeFinder->getMode(k - 1, smallest, m_cols, m_mode);
             if (code != 0) {
-                qDebug() << "getModeDN longpath error=" << code;
+                qCDebug(lcCalc) << "getModeDN longpath error=" << code;
                 return 2;
             }
             const int rest = int(nk - ck);

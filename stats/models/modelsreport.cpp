@@ -23,13 +23,26 @@ QString figure(double value)
     return QString::number(value, 'g', 4);
 }
 
+// An odds ratio or a limit: four significant digits, trailing zeros kept,
+// so that a ratio and its limits read alike ("1.437 (1.200, 1.722)").
+QString ratioFigure(double value)
+{
+    if (std::isnan(value) || std::isinf(value) || value == 0.0)
+        return figure(value);
+    QString text = QString::asprintf("%#.4g", value);
+    // "%#g" keeps the point of a whole number ("1234."): not a figure's.
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
 QString oddsRatio(const OddsRatioFigure &ratio, bool corrected = false)
 {
     if (std::isnan(ratio.estimate))
         return QStringLiteral("-");
-    QString text = figure(ratio.estimate);
+    QString text = ratioFigure(ratio.estimate);
     if (!std::isnan(ratio.low) || !std::isnan(ratio.high))
-        text += QStringLiteral(" (") + figure(ratio.low) + QStringLiteral(", ") + figure(ratio.high)
+        text += QStringLiteral(" (") + ratioFigure(ratio.low) + QStringLiteral(", ") + ratioFigure(ratio.high)
                 + QStringLiteral(")");
     if (corrected)
         text += u'*';

@@ -1,5 +1,6 @@
 #include "montecarlorun.h"
 
+#include "calcpoll.h"
 #include "cellsource.h"
 #include "chi2model.h"
 #include "clopperpearson.h"
@@ -171,7 +172,7 @@ MonteCarloRun runMonteCarloTest(int kind, const TestInput &in, const CellSource 
     const double p = count.status == mccount::Finished
                          ? double(count.extreme + 1) / double(count.samples + 1)
                          : 0.0;
-    qDebug().nospace() << "Monte Carlo Pvalue=" << p << " samples=" << count.samples
+    qCDebug(lcCalc).nospace() << "Monte Carlo Pvalue=" << p << " samples=" << count.samples
                        << " extreme=" << count.extreme << " seed=" << settings.seed
                        << " dtime=" << qint64(std::time(nullptr) - started) << " sec";
     if (progress)

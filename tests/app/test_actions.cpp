@@ -65,6 +65,7 @@ private slots:
     void fileMenuWithRecentFile();
     void actionDetails_data();
     void actionDetails();
+    void shortcutsAreUnique();
     void toolBars();
     void contextMenu();
     void ctrlBTogglesResults();
@@ -117,7 +118,8 @@ void TestActions::menus_data()
                                             "&Recalculate", "&Sort..."});
     QTest::newRow("results") << "&Results"
                              << strings({"&Copy Results", "&Save Results As...", "-",
-                                            "C&lear Results", "&Undo Clear Results"});
+                                            "C&lear Results", "&Undo Clear Results", "-",
+                                            "Save &Picture As..."});
     QTest::newRow("help") << "&Help"
                           << strings({"&User Guide", "&Methods and Citations", "-", "About &Qt", "&About..."});
 }
@@ -242,6 +244,33 @@ void TestActions::actionDetails_data()
                              << "Show the method of each test and the references to cite" << false << false;
     QTest::newRow("about Qt") << "About &Qt" << QKeySequence() << "Show the Qt library's About box" << false
                               << false;
+    QTest::newRow("copy results") << "&Copy Results" << QKeySequence(QStringLiteral("Ctrl+Shift+C"))
+                                  << "Copy the selected part of the results, or all of them, to the clipboard"
+                                  << false << false;
+    QTest::newRow("save results") << "&Save Results As..." << QKeySequence(QStringLiteral("Ctrl+Shift+S"))
+                                  << "Save the results as an HTML page or as plain text" << false << false;
+    QTest::newRow("clear results") << "C&lear Results" << QKeySequence(QStringLiteral("Ctrl+Shift+Del"))
+                                   << "Remove every entry from the Results window" << false << false;
+    QTest::newRow("save picture") << "Save &Picture As..." << QKeySequence(QStringLiteral("Ctrl+Shift+P"))
+                                  << "Save the picture under the mouse, or the one in view, as PNG, SVG or PDF"
+                                  << false << false;
+    QTest::newRow("stop") << "Stop the Test" << QKeySequence(QStringLiteral("Esc")) << "" << false << false;
+}
+
+// A key given to two commands of the window runs neither: every shortcut
+// is one command's.
+void TestActions::shortcutsAreUnique()
+{
+    MainWindow window;
+    QHash<QKeySequence, QString> owners;
+    const QList<QAction *> actions = window.findChildren<QAction *>();
+    for (const QAction *action : actions) {
+        for (const QKeySequence &keys : action->shortcuts()) {
+            QVERIFY2(!owners.contains(keys), qPrintable(keys.toString() + u' ' + owners.value(keys) + u' ' + action->text()));
+            owners.insert(keys, action->text());
+        }
+    }
+    QVERIFY(owners.size() >= 25);
 }
 
 void TestActions::actionDetails()

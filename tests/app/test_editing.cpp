@@ -4,6 +4,7 @@
 #include "finddialog.h"
 #include "gotocelldialog.h"
 #include "mainwindow.h"
+#include "seldialog.h"
 #include "windowtesthelpers.h"
 #include "sortdialog.h"
 #include "spreadsheet.h"
@@ -76,6 +77,7 @@ private slots:
     void sortByMoreKeys();
     void sortCancelled();
     void sortWithoutSelection();
+    void sortedRowsGoToTheTest();
     void enterMovesOn_data();
     void enterMovesOn();
 
@@ -270,7 +272,8 @@ void TestEditing::sortByOneKey()
         (QStringList { QStringLiteral("4,,d"), QStringLiteral("2,9,b"), QStringLiteral("1,10,a"),
             QStringLiteral("3,100,c") }));
     QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("outside"));
-    QVERIFY(sheet->selectedRanges().isEmpty());
+    QCOMPARE(sheet->selectionRange().rowCount(), 4);
+    QCOMPARE(sheet->selectionRange().columnCount(), 3);
     QCOMPARE(sheet->currentCellName(), QStringLiteral("C1"));
     QVERIFY(window->isWindowModified());
 }
@@ -333,6 +336,37 @@ void TestEditing::sortCancelled()
 
 // With nothing selected Sort offers the columns of the used block and
 // sorts it, as its status tip says; only an empty grid is refused.
+// gene-interaction.sp, C2 clicked, sorted descending: by C, the clicked
+// cell's column; the rows sorted stay selected, so that the test opened
+// next names them. With nothing selected a test names no range at all.
+void TestEditing::sortedRowsGoToTheTest()
+{
+    windowtest::fill(sheet, 0, 0, {{"Gene 1 / gene 2", "Carrier", "Non-carrier"}, {"Cases, carrier", "22", "14"},
+                                   {"Cases, non-carrier", "12", "21"}, {"Controls, carrier", "15", "20"},
+                                   {"Controls, non-carrier", "18", "13"}});
+    sheet->setCurrentCell(1, 2);
+    QString key;
+    QStringList offered;
+    ModalAnswer answer(acceptSort(&offered, [&key](SortDialog *dialog) {
+        key = dialog->primaryColumnCombo->currentText();
+        dialog->primaryOrderCombo->setCurrentIndex(1);
+    }));
+    action(*window, QStringLiteral("&Sort..."))->trigger();
+    QVERIFY(answer.answered);
+    QCOMPARE(key, QStringLiteral("C"));
+    QCOMPARE(windowtest::rangeFormulas(sheet, 1, 2, 4, 1),
+        (QStringList { QStringLiteral("21"), QStringLiteral("20"), QStringLiteral("14"), QStringLiteral("13") }));
+    action(*window, QStringLiteral("&Chi-squared test..."))->trigger();
+    SelDialog *dialog = window->selectionDialog();
+    QCOMPARE(dialog->rangeEdit->text(), QStringLiteral("A2:C5"));
+
+    sheet->clearSelection();
+    QCOMPARE(dialog->rangeEdit->text(), QString());
+    QCOMPARE(dialog->messageLabel->text(), QStringLiteral("<font color=\"red\"> wrong Range</font>"));
+    QVERIFY(!dialog->okButton->isEnabled());
+    dialog->reject();
+}
+
 void TestEditing::sortWithoutSelection()
 {
     QCOMPARE(action(*window, QStringLiteral("&Sort..."))->statusTip(),

@@ -6,7 +6,9 @@
 #include "mainwindow.h"
 #include "windowtesthelpers.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QRegularExpression>
+#include <QTextObjectInterface>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTabWidget>
@@ -22,6 +24,11 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void menuOpensItsPage();
     void guideIsTheReadmeWithItsPicturesAndLinks();
+    void picturesFitTheWindowsWidth();
+    void methodsAndGuideAgree_data();
+    void methodsAndGuideAgree();
+    void closesWithItsKeys_data();
+    void closesWithItsKeys();
 };
 
 // Help > User Guide and Methods and Citations open their tabs; the methods
@@ -90,6 +97,81 @@ void TestHelp::guideIsTheReadmeWithItsPicturesAndLinks()
         QVERIFY2(guide->cursorRect().top() >= 0 && guide->cursorRect().top() < guide->viewport()->height(),
                  qPrintable(anchor));
     }
+}
+
+// In a window narrower than the pictures (the README's screenshots are
+// up to 860 pixels wide), each is scaled down whole to the text's width;
+// the narrow ones keep their size.
+void TestHelp::picturesFitTheWindowsWidth()
+{
+    HelpWindow help;
+    help.resize(640, 480);
+    help.showPage(HelpWindow::Guide);
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    QTextDocument *document = help.browser(HelpWindow::Guide)->document();
+    QTextObjectInterface *images = document->documentLayout()->handlerForObject(QTextFormat::ImageObject);
+    QVERIFY(images);
+    int scaled = 0;
+    int whole = 0;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (!it.fragment().charFormat().isImageFormat())
+                continue;
+            const QTextImageFormat format = it.fragment().charFormat().toImageFormat();
+            const QSizeF natural = QImage(format.name().mid(3)).deviceIndependentSize();
+            const QSizeF shown = images->intrinsicSize(document, it.fragment().position(), format);
+            QVERIFY2(shown.width() <= document->textWidth(), qPrintable(format.name()));
+            QVERIFY(qAbs(shown.width() / shown.height() - natural.width() / natural.height()) < 0.01);
+            ++(shown.width() < natural.width() ? scaled : whole);
+        }
+    }
+    QVERIFY(scaled > 0 && whole > 0);
+}
+
+// Where a method changed, the Methods page states what the guide states:
+// each pattern's group, found in both (line breaks read as spaces).
+void TestHelp::methodsAndGuideAgree_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("Yates: what is taken from |O - E|")
+        << QStringLiteral("\\|O - E\\| is reduced by (min\\(0\\.5, \\|O - E\\|\\)) before it is squared");
+    QTest::newRow("Yates: 2 x 2 only") << QStringLiteral("\"Yates correction\" (?:can be ticked for a )?\\(?(2 x 2)");
+    QTest::newRow("Yates: as R does") << QStringLiteral("(R's `chisq.test` and scipy)");
+    QTest::newRow("the old formula's sparse table")
+        << QStringLiteral("(1573, 3 / 4, 0 gave P = [0-9.e+-]+ where the correction gives [0-9]+)");
+}
+
+void TestHelp::methodsAndGuideAgree()
+{
+    QFETCH(QString, pattern);
+    const auto flowed = [](const char *path) {
+        return QString::fromUtf8(windowtest::fileBytes(QStringLiteral(VELMORA_SOURCE_DIR "/") + QString::fromLatin1(path)))
+            .replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+    };
+    const QString methods = flowed("docs/methods.md");
+    const QRegularExpressionMatch inGuide = QRegularExpression(pattern).match(flowed("README.md"));
+    const QRegularExpressionMatch inMethods = QRegularExpression(pattern).match(methods);
+    QVERIFY2(inGuide.hasMatch() && inMethods.hasMatch(), qPrintable(QStringLiteral("%1 %2").arg(inGuide.hasMatch()).arg(inMethods.hasMatch())));
+    QCOMPARE(inMethods.captured(1), inGuide.captured(1));
+    QVERIFY(!methods.contains(QStringLiteral("0.5 is taken from every |O - E| before")));
+}
+
+void TestHelp::closesWithItsKeys_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("Esc") << QKeySequence(Qt::Key_Escape);
+    QTest::newRow("Ctrl+W") << QKeySequence(QStringLiteral("Ctrl+W"));
+}
+
+void TestHelp::closesWithItsKeys()
+{
+    QFETCH(QKeySequence, keys);
+    HelpWindow help;
+    help.showPage(HelpWindow::Methods);
+    help.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&help));
+    QTest::keySequence(&help, keys);
+    QTRY_VERIFY(!help.isVisible());
 }
 
 QTEST_MAIN(TestHelp)

@@ -317,10 +317,13 @@ void TestRecheck::hardyWeinbergBlock()
     // position becomes a cell, and the formula reading A1 still shows 1.
     trigger(window, QStringLiteral("&All"));
     windowtest::ModalAnswer answer([](QWidget *modal) {
-        if (auto *sortDialog = qobject_cast<SortDialog *>(modal))
+        if (auto *sortDialog = qobject_cast<SortDialog *>(modal)) {
+            // By column A, empty in every row (not the current cell's).
+            sortDialog->primaryColumnCombo->setCurrentIndex(0);
             QTest::mouseClick(sortDialog->okButton, Qt::LeftButton);
-        else
+        } else {
             modal->close();
+        }
     });
     trigger(window, QStringLiteral("&Sort..."));
     QVERIFY(answer.answered);
@@ -362,13 +365,13 @@ void TestRecheck::fullGridPasteChecksOnce()
     QCOMPARE(dialog->messageLabel->text(), kEmpty);
 
     valueLines = 0;
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
+    QLoggingCategory::setFilterRules(QStringLiteral("velmora.checks.debug=true"));
     const QtMessageHandler previous = qInstallMessageHandler(countValueLines);
     trigger(window, QStringLiteral("&Paste"));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     qInstallMessageHandler(previous);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("velmora.checks.debug=false"));
     QCOMPARE(sheet->cellFormula(998, 25), QStringLiteral("1"));
     QCOMPARE(dialog->messageLabel->text(), kGood);
     QCOMPARE(valueLines, 2 * Spreadsheet::RowCount * Spreadsheet::ColumnCount);

@@ -17,13 +17,20 @@
 #include <QDockWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QPointer>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QAbstractTextDocumentLayout>
+#include <QTextLayout>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <utility>
 
 namespace {
 
@@ -45,6 +52,30 @@ void runTest(MainWindow &window, const QString &menuText, int top, int left, int
         QTest::keyClicks(dialog->samplesSpin, samples);
     }
     QTest::mouseClick(window.selectionDialog()->okButton, Qt::LeftButton);
+}
+
+// Gives the Results pane a height and waits until its animation has ended.
+void resizeResults(MainWindow &window, int height)
+{
+    auto *dock = window.findChild<QDockWidget *>();
+    window.resizeDocks({dock}, {height}, Qt::Vertical);
+    int last = -1;
+    QTRY_VERIFY(std::exchange(last, dock->height()) == dock->height() && last > height * 4 / 5);
+}
+
+// The size the newest picture takes in the pane's layout.
+QSizeF laidOutPicture(const ResultsView *view)
+{
+    const QTextDocument *document = view->document();
+    const QTextCursor found = document->find(QString(QChar::ObjectReplacementCharacter), document->characterCount(),
+                                             QTextDocument::FindBackward);
+    if (found.isNull())
+        return QSizeF();
+    const int position = found.selectionStart();
+    const QTextBlock block = document->findBlock(position);
+    const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+    const qreal width = line.cursorToX(position + 1 - block.position()) - line.cursorToX(position - block.position());
+    return QSizeF(width, line.ascent());
 }
 
 // A point of the pane over the newest picture, scrolled into view.
@@ -100,6 +131,9 @@ private slots:
     void picturesInResultsHidesAndIsRemembered();
     void saveFromTheContextMenu();
     void doubleClickOpensItsWindow();
+    void picturesFollowThePanesSize();
+    void togglingKeepsTheReadersPlace_data();
+    void togglingKeepsTheReadersPlace();
 
 private:
     QTemporaryDir settingsDir;
@@ -177,10 +211,22 @@ void TestResultPictures::eachTestDrawsItsPicture()
             counted += count;
         QCOMPARE(counted, samples.toLongLong());
     }
-    // Drawn at the size that fits the pane, for the screen's pixels.
+    if (!samples.isEmpty()) {
+        // One form of the count, in the subtitle as in the context line.
+        // The estimate is not named as the exact test.
+        const QString subtitle = std::visit([](const auto &model) { return model.subtitle; }, *shown.first().model);
+        QVERIFY2(subtitle.contains(QStringLiteral("; 2,000 samples, seed ")), qPrintable(subtitle));
+        const QString test = menu.contains(QStringLiteral("Hardy")) ? QStringLiteral("Hardy-Weinberg test")
+                                                                     : QStringLiteral("Chi-squared test");
+        QVERIFY2(view->entries().last().context.startsWith(test + QStringLiteral(", Monte Carlo, 2,000 samples, seed ")),
+                 qPrintable(view->entries().last().context));
+    }
+    // Laid out and drawn at the size that fits the pane.
     const auto *results = window.findChild<ResultPictures *>();
-    QCOMPARE(shown.first().image.deviceIndependentSize().toSize(), results->pictureSize());
+    QCOMPARE(laidOutPicture(view), QSizeF(results->pictureSize()));
+    QCOMPARE(view->shownImage(shown.first()).deviceIndependentSize().toSize(), results->pictureSize());
     QVERIFY(results->pictureSize().width() <= view->viewport()->width());
+    QVERIFY(results->pictureSize().height() <= view->viewport()->height() * 2 / 3 + 1);
 }
 
 void TestResultPictures::picturesInResultsHidesAndIsRemembered()
@@ -218,7 +264,7 @@ void TestResultPictures::saveFromTheContextMenu()
     window.resize(900, 800);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.resizeDocks({window.findChild<QDockWidget *>()}, {500}, Qt::Vertical);
+    resizeResults(window, 500);
     windowtest::fill(window.sheet(), 1, 1, {{"45", "72", "33"}, {"60", "55", "20"}});
     runTest(window, QStringLiteral("&Chi-squared test..."), 1, 1, 2, 3);
     ResultsView *view = windowtest::resultsView(window);
@@ -236,7 +282,13 @@ void TestResultPictures::saveFromTheContextMenu()
     QFile pdf(files.filePath(QStringLiteral("bars.pdf")));
     QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.readAll().startsWith("%PDF-"));
     QVERIFY(!QFile::exists(files.filePath(QStringLiteral("bars.gif"))));
-    QCOMPARE(prompts.kinds().join(u' '), QStringLiteral("save save save save warning"));
+    // From the keyboard: the picture in view.
+    prompts.fileAnswers.enqueue(files.filePath(QStringLiteral("by-key.svg")));
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(QSvgRenderer(files.filePath(QStringLiteral("by-key.svg"))).isValid());
+    QCOMPARE(prompts.kinds().join(u' '), QStringLiteral("save save save save warning save"));
     // The first dialog proposes the title as the name; later ones start in
     // the folder used last.
     QVERIFY(prompts.asked.at(0).text.contains(QStringLiteral("chi-squared-test-b2-d3.png|")));
@@ -254,7 +306,12 @@ void TestResultPictures::saveFromTheContextMenu()
     const qsizetype at = page.indexOf(prefix) + prefix.size();
     QVERIFY(at > prefix.size());
     const QByteArray png = QByteArray::fromBase64(page.mid(at, page.indexOf(u'"', at) - at).toLatin1());
-    QCOMPARE(QImage::fromData(png, "PNG"), view->entries().last().pictures.first().image.convertToFormat(QImage::Format_ARGB32));
+    // Shown at the pane's size, drawn large enough to read when enlarged.
+    const QSize shown = window.findChild<ResultPictures *>()->pictureSize();
+    const QImage embedded = QImage::fromData(png, "PNG");
+    QVERIFY(embedded.width() >= std::max(600, shown.width()));
+    QCOMPARE(embedded.height(), qRound(embedded.width() * double(shown.height()) / shown.width()));
+    QVERIFY(page.contains(QStringLiteral("\" width=\"%1\" height=\"%2\"").arg(shown.width()).arg(shown.height())));
     const QByteArray text = windowtest::fileBytes(files.filePath(QStringLiteral("report.txt")));
     QVERIFY(text.contains("Chi-squared") && !text.contains("<img") && !text.contains("\xef\xbf\xbc"));
 }
@@ -266,7 +323,7 @@ void TestResultPictures::doubleClickOpensItsWindow()
     window.resize(900, 800);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.resizeDocks({window.findChild<QDockWidget *>()}, {500}, Qt::Vertical);
+    resizeResults(window, 500);
     windowtest::fill(window.sheet(), 1, 1, {{"300", "500"}, {nullptr, "200"}});
     runTest(window, QStringLiteral("Exact &Hardy-Weinberg..."), 1, 1, 2, 2);
     ResultsView *view = windowtest::resultsView(window);
@@ -284,6 +341,99 @@ void TestResultPictures::doubleClickOpensItsWindow()
     QCOMPARE(opened->actions().size(), 1);
     opened->actions().first()->trigger();
     QCOMPARE(QImage(files.filePath(QStringLiteral("ternary.png"))).size(), QSize(1400, 840));
+    QCOMPARE(opened->actions().first()->shortcut(), QKeySequence(QKeySequence::Save));
+    // Esc closes it, as Ctrl+W does.
+    QApplication::setActiveWindow(opened);
+    QVERIFY(QTest::qWaitForWindowActive(opened));
+    QPointer<PictureWindow> closing(opened);
+    QTest::keyClick(opened, Qt::Key_Escape);
+    QTRY_VERIFY(!closing);
+}
+
+// The pane made taller and shorter under a report with tables: the picture
+// is laid out anew at each size, below the report's last table and lines,
+// never over them.
+void TestResultPictures::picturesFollowThePanesSize()
+{
+    MainWindow window;
+    window.resize(860, 760);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    windowtest::fill(window.sheet(), 1, 1, {{"98", "412", "490"}, {"62", "358", "580"}});
+    runTest(window, QStringLiteral("Genetic &models..."), 1, 1, 2, 3);
+    ResultsView *view = windowtest::resultsView(window);
+    QCOMPARE(view->entries().last().pictures.size(), 1);
+    for (const int height : {560, 250, 420}) {
+        // While the pane's edge moves the picture's line is laid out at the
+        // size the picture is drawn at, never drawn larger than its line.
+        window.resizeDocks({window.findChild<QDockWidget *>()}, {height}, Qt::Vertical);
+        QCoreApplication::processEvents();
+        QCOMPARE(laidOutPicture(view), QSizeF(view->pictureSize()));
+        resizeResults(window, height);
+        QTRY_COMPARE(laidOutPicture(view), QSizeF(view->pictureSize()));
+        QVERIFY(view->pictureSize().height() <= view->viewport()->height() * 2 / 3 + 1);
+        // Below every table and the lines after them.
+        QTextDocument *document = view->document();
+        const QTextCursor picture = document->find(QString(QChar::ObjectReplacementCharacter), document->characterCount(),
+                                                   QTextDocument::FindBackward);
+        const QTextCursor footnote = document->find(QStringLiteral("cond. MLE: conditional"), 0);
+        QVERIFY(!picture.isNull() && !footnote.isNull());
+        const qreal pictureTop = view->cursorRect(picture).top();
+        QVERIFY(pictureTop > view->cursorRect(footnote).bottom() - 2);
+        for (QTextFrame *frame : document->rootFrame()->childFrames())
+            QVERIFY(document->documentLayout()->frameBoundingRect(frame).bottom() - view->verticalScrollBar()->value()
+                    <= pictureTop);
+    }
+}
+
+// View > Pictures in Results, off and on again, with the reader somewhere
+// in the middle of twelve entries: the entry at the top of the pane stays
+// there, whether its text or its picture was at the top.
+void TestResultPictures::togglingKeepsTheReadersPlace_data()
+{
+    QTest::addColumn<bool>("inPicture");
+    QTest::newRow("its text at the top") << false;
+    QTest::newRow("its picture at the top") << true;
+}
+
+void TestResultPictures::togglingKeepsTheReadersPlace()
+{
+    QFETCH(bool, inPicture);
+    MainWindow window;
+    window.resize(900, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *results = window.findChild<ResultPictures *>();
+    pictures::ContingencyModel bars;
+    bars.title = QStringLiteral("bars");
+    bars.groups = {QStringLiteral("B"), QStringLiteral("C")};
+    bars.series = {QStringLiteral("Row 2")};
+    bars.observed = bars.expected = {3.0, 4.0};
+    bars.residual = {0.0, 0.0};
+    const auto model = std::make_shared<const pictures::Picture>(bars);
+    for (int i = 0; i < 12; ++i)
+        results->attach(window.appendResult(QStringLiteral("<br />run %1 headline<br />a<br />b").arg(i), 0), model);
+    ResultsView *view = windowtest::resultsView(window);
+    const auto top = [view](int run) {
+        return view->cursorRect(view->document()->find(QStringLiteral("run %1 headline").arg(run))).top();
+    };
+    QScrollBar *bar = view->verticalScrollBar();
+    const int line = view->fontMetrics().lineSpacing();
+    // Run 5's headline just below the top, or the middle of its picture at
+    // the top: then run 6's headline is half a picture and two lines down.
+    bar->setValue(bar->value() + top(inPicture ? 6 : 5) - (inPicture ? results->pictureSize().height() / 2 + 2 * line : line));
+    const int before = top(5);
+    QVERIFY(top(5) < view->viewport()->height() && top(6) > 0);
+    QAction *show = windowtest::action(window, kShow);
+    for (int round = 0; round < 2; ++round) {
+        show->trigger();
+        if (inPicture) {
+            QVERIFY2(top(5) <= 0 && top(6) > 0, qPrintable(QStringLiteral("%1 %2").arg(top(5)).arg(top(6))));
+        } else {
+            QVERIFY2(qAbs(top(5) - before) <= 1, qPrintable(QStringLiteral("%1 %2").arg(top(5)).arg(before)));
+        }
+    }
+    QVERIFY(show->isChecked());
 }
 
 QTEST_MAIN(TestResultPictures)

@@ -50,6 +50,8 @@ private slots:
     void contextLineOfARun();
     void documentMarks();
     void picturesUnderAnEntry();
+    void screenFollowsTheReport_data();
+    void screenFollowsTheReport();
     void thirdOfTheHeightThenRemembered();
 
 private:
@@ -207,6 +209,82 @@ void TestResults::picturesUnderAnEntry()
     QCOMPARE(foundEntry, entry);
     QCOMPARE(foundPicture, 0);
     QVERIFY(!view->pictureAt(QPoint(2, 2), &foundEntry, &foundPicture));
+}
+
+// The pane is written entry by entry, never rebuilt for a new one: after
+// every step of a day (runs, failures, marks, pictures under the newest and
+// an older entry, Clear and Undo Clear, pictures hidden and shown) it shows
+// the report's text line for line, every rule in its entry's colour.
+void TestResults::screenFollowsTheReport_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("runs and a stop") << windowtest::strings({"ok", "ok", "fail", "ok", "fail"});
+    QTest::newRow("marks") << windowtest::strings({"ok", "mark", "mark", "ok", "mark", "fail", "mark"});
+    QTest::newRow("pictures") << windowtest::strings({"ok", "picture", "ok", "old picture", "picture", "hide", "ok", "show"});
+    QTest::newRow("clear and back") << windowtest::strings({"ok", "fail", "picture", "mark", "clear", "undo clear", "ok"});
+    QTest::newRow("table entries") << windowtest::strings({"table", "ok", "table", "picture", "mark", "table", "hide", "show"});
+}
+
+void TestResults::screenFollowsTheReport()
+{
+    QFETCH(QStringList, steps);
+    ResultsView view;
+    view.resize(500, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QList<ResultsView::Entry> cleared;
+    int runs = 0;
+    for (const QString &step : std::as_const(steps)) {
+        const QString run = QStringLiteral("run %1").arg(++runs);
+        if (step == u"ok" || step == u"fail")
+            view.appendResult(QStringLiteral("<br />%1 <b>P-VALUE = 0.5</b><br />{ 1, 2 }").arg(run), step == u"fail",
+                              QStringLiteral("context of ") + run);
+        else if (step == u"table")
+            view.appendResult(QStringLiteral("<br />%1<table border=\"1\"><tr><td>a</td><td>b</td></tr>"
+                                             "<tr><td><font color=\"red\">c</font></td><td>d</td></tr></table>after")
+                                  .arg(run), 0);
+        else if (step == u"mark")
+            view.markDocument(run + QStringLiteral(".sp"));
+        else if (step == u"picture" || step == u"old picture")
+            QVERIFY(view.addPicture(step == u"picture" ? int(view.entries().size()) - 1 : 0, image) >= 0
+                    || view.entries().last().kind == ResultsView::Entry::DocumentMark);
+        else if (step == u"clear")
+            cleared = view.takeEntries();
+        else if (step == u"undo clear")
+            view.restoreEntries(cleared);
+        else
+            view.setPicturesShown(step == u"show");
+
+        // The text: the report's, without the line break it starts with.
+        QTextDocument exported;
+        exported.setHtml(view.html());
+        QString report = exported.toPlainText().remove(QChar::ObjectReplacementCharacter);
+        while (report.startsWith(u'\n'))
+            report.remove(0, 1);
+        QCOMPARE(view.toPlainText().remove(QChar::ObjectReplacementCharacter), report);
+
+        // The colours: the newest run's rule blue or red, the others green,
+        // a mark's grey.
+        int newest = int(view.entries().size()) - 1;
+        while (newest >= 0 && view.entries().at(newest).kind != ResultsView::Entry::Result)
+            --newest;
+        QTextCursor rule(view.document());
+        for (int i = 0; i < view.entries().size(); ++i) {
+            const ResultsView::Entry &entry = view.entries().at(i);
+            const QString first = entry.kind == ResultsView::Entry::Result ? QString(57, u'_')
+                                                                           : QStringLiteral("Document: ");
+            rule = view.document()->find(first, rule);
+            QVERIFY2(!rule.isNull(), qPrintable(step));
+            const QColor colour = rule.charFormat().foreground().color();
+            const char *expected = entry.kind == ResultsView::Entry::DocumentMark ? "dimgray"
+                                   : i != newest                                 ? "darkgreen"
+                                   : entry.isError                               ? "red"
+                                                                                 : "darkblue";
+            QVERIFY2(colour == QColor(QString::fromLatin1(expected)), qPrintable(step + u' ' + QString::number(i)));
+        }
+    }
 }
 
 // At the first start the pane takes a third of the window's height; the

@@ -171,13 +171,12 @@ void TestResultsCommands::contextMenu()
         if (title->text() == QStringLiteral("&Results"))
             menu = title->menu();
     QVERIFY(menu);
-    QCOMPARE(shownItems(menu), expected);
+    QCOMPARE(shownItems(menu), onPane);
     for (const QString &text : { kCopy, kSave, kClear, kUndo }) {
         QAction *action = windowtest::action(window, text);
         QVERIFY(menu->actions().contains(action));
         QVERIFY(view->actions().contains(action));
         QVERIFY(!action->statusTip().isEmpty());
-        QVERIFY(action->shortcut().isEmpty());
     }
 }
 

@@ -180,7 +180,7 @@ void TestSelDialog::titlesAndPrompts_data()
     QTest::newRow("hwe") << "Exact &Hardy-Weinberg..." << "Exact Hardy-Weinberg"
                          << "<b>Select NxN Cells with Numbers</b>" << false << false;
     QTest::newRow("gene") << "&Gene interaction..." << "Gene interaction"
-                          << "<b>Select Nx2M Cells with Numbers</b>" << false << false;
+                          << "<b>Select 2MxN Cells with Numbers</b>" << false << false;
     QTest::newRow("models") << "Genetic &models..." << "Genetic models"
                             << "<b>Select 2x3 Cells with Numbers</b>" << false << false;
 }

@@ -9,11 +9,11 @@
 #include "seldialog.h"
 #include "sortdialog.h"
 #include "windowtesthelpers.h"
+#include "x11helpers.h"
 
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -23,26 +23,9 @@
 #include <QUndoStack>
 #include <QtTest>
 
-namespace {
-
-// One xdotool command line ("mousemove --sync 10 20 click 1"); false when
-// it fails.
-bool xdotool(const QString &command)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), command.split(u' ')) == 0;
-}
-
-QString at(const QPoint &point)
-{
-    return QStringLiteral("mousemove --sync %1 %2").arg(point.x()).arg(point.y());
-}
-
-QPoint cellCentre(const Spreadsheet *sheet, int row, int column)
-{
-    return sheet->viewport()->mapToGlobal(sheet->visualRect(sheet->model()->index(row, column)).center());
-}
-
-} // namespace
+using x11::at;
+using x11::cellCentre;
+using x11::xdotool;
 
 class TestWindowX11 final : public QObject
 {
@@ -141,9 +124,10 @@ void TestWindowX11::dialogBesideBlockAndAnswerInView()
 }
 
 // The risk-cluster example: a click on B2, Alt+A then S, Enter. Sort takes
-// the table around B2 without its names row and says so; the rows are
-// sorted, the document marked, one step to undo. The same again moves
-// nothing: no second step.
+// the table around B2 without its names row and says so, by B, the clicked
+// cell's column; the rows are sorted, the document marked, one step to
+// undo, the rows selected. A click on E3, whose column is in order already,
+// and the same again moves nothing: no second step.
 void TestWindowX11::sortOfOneClickedCell()
 {
     window->openArguments({QStringLiteral(VELMORA_SOURCE_DIR "/examples/risk-cluster.sp")});
@@ -154,6 +138,7 @@ void TestWindowX11::sortOfOneClickedCell()
 
     // The Sort dialog is modal: answered from its own event loop.
     QString named;
+    QString key;
     bool answered = false;
     QTimer answer;
     connect(&answer, &QTimer::timeout, this, [&] {
@@ -162,6 +147,7 @@ void TestWindowX11::sortOfOneClickedCell()
             return;
         answered = true;
         named = sort->rangeLabel->text();
+        key = sort->primaryColumnCombo->currentText();
         // Without a window manager nobody hands the new window the focus.
         // A Return that goes astray ends in a failure, not in a hang.
         for (int attempt = 0; attempt < 3 && sort->isVisible(); ++attempt) {
@@ -179,18 +165,22 @@ void TestWindowX11::sortOfOneClickedCell()
     QVERIFY(xdotool(QStringLiteral("key --delay 50 alt+a s")));
     QTRY_VERIFY(answered);
     QVERIFY2(named.contains(QStringLiteral("A2:G3")), qPrintable(named));
+    QCOMPARE(key, QStringLiteral("B"));
     QTRY_COMPARE(sheet->cellFormula(1, 0), QStringLiteral("Controls"));
     QCOMPARE(sheet->cellFormula(2, 0), QStringLiteral("Patients"));
     QCOMPARE(sheet->cellFormula(0, 1), QStringLiteral("Smoking"));
     QVERIFY(window->isWindowModified());
     QVERIFY(window->windowTitle().startsWith(QStringLiteral("risk-cluster.sp[*]")));
     QCOMPARE(sheet->undoStack()->count(), 1);
+    QCOMPARE(sheet->selectionRange().rowCount(), 2);
+    QCOMPARE(sheet->selectionRange().columnCount(), 7);
 
     answered = false;
-    QVERIFY(xdotool(at(cellCentre(sheet, 2, 3)) + QStringLiteral(" click 1")));
-    QTRY_COMPARE(sheet->currentCellName(), QStringLiteral("D3"));
+    QVERIFY(xdotool(at(cellCentre(sheet, 2, 4)) + QStringLiteral(" click 1")));
+    QTRY_COMPARE(sheet->currentCellName(), QStringLiteral("E3"));
     QVERIFY(xdotool(QStringLiteral("key --delay 50 alt+a s")));
     QTRY_VERIFY(answered);
+    QCOMPARE(key, QStringLiteral("E"));
     QTest::qWait(200);
     QCOMPARE(sheet->undoStack()->count(), 1);
     QCOMPARE(sheet->cellFormula(1, 0), QStringLiteral("Controls"));

@@ -10,10 +10,14 @@
 
 #include "contingencyplot.h"
 #include "dotplots.h"
+#include "fakegrid.h"
 #include "hwband.h"
 #include "hwtwoallele.h"
+#include "palette.h"
+#include "picturebuilders.h"
 #include "pictureexport.h"
 #include "picturepainter.h"
+#include "runpictures.h"
 #include "ternaryplot.h"
 
 #include <QBuffer>
@@ -56,6 +60,14 @@ double readAxis(const Axis &axis, double place, double from, double to, bool log
     if (log)
         return values[i - 1] * std::pow(values[i] / values[i - 1], share);
     return values[i - 1] + share * (values[i] - values[i - 1]);
+}
+
+QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts)
+        list << QString::fromUtf8(text);
+    return list;
 }
 
 ContingencyModel barModel()
@@ -184,6 +196,12 @@ private slots:
     void exportsTheirReadersAccept_data();
     void exportsTheirReadersAccept();
     void unwritableTargetGivesTheSystemsWords();
+    void namesBesideTheBlock_data();
+    void namesBesideTheBlock();
+    void manySeriesNeverShareAColour();
+    void residualsLeftOutAreSaidSo_data();
+    void residualsLeftOutAreSaidSo();
+    void heatMapAxesHaveTitles();
 };
 
 void TestPictures::barsStandAtTheCounts()
@@ -379,6 +397,126 @@ void TestPictures::unwritableTargetGivesTheSystemsWords()
     QVERIFY2(reason.contains(QStringLiteral("No such file or directory")), qPrintable(reason));
     QVERIFY(!writePicture(barModel(), dir.filePath(QStringLiteral("plot.gif")), kDefaultExportSize, testFont(), &reason));
     QVERIFY(writePicture(barModel(), dir.filePath(QStringLiteral("plot.PDF")), kDefaultExportSize, testFont(), &reason));
+}
+
+// The labels of a block's pictures: the names typed beside it where each
+// cell of that side holds a text that is not a number, else the grid's row
+// numbers and column letters, and for alleles their numbers.
+void TestPictures::namesBesideTheBlock_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QString>("block");  // top,left,rows,columns (0-based)
+    QTest::addColumn<QStringList>("series");
+    QTest::addColumn<QStringList>("groups");
+    // A de Finetti diagram's two alleles, named by the side that has two names.
+    QTest::addColumn<QStringList>("alleles");
+    QTest::newRow("names on both sides")
+        << "A1:Haplotype,H1,H2,H3|Cases,8,3,0|Controls,2,6,4" << "1,1,2,3"
+        << strings({"Cases", "Controls"}) << strings({"H1", "H2", "H3"}) << strings({"Cases", "Controls"});
+    QTest::newRow("no names: the grid's") << "B2:8,3,0|2,6,4" << "1,1,2,3"
+        << strings({"Row 2", "Row 3"}) << strings({"B", "C", "D"}) << strings({"1", "2"});
+    QTest::newRow("a number beside is data, not a name")
+        << "A1:x,H1,H2,7|Cases,8,3,0|9,2,6,4" << "1,1,2,3"
+        << strings({"Row 2", "Row 3"}) << strings({"B", "C", "D"}) << strings({"1", "2"});
+    QTest::newRow("an empty name cell: no names on that side")
+        << "A1:x,H1,~,H3|Cases,8,3,0|Controls,2,6,4" << "1,1,2,3"
+        << strings({"Cases", "Controls"}) << strings({"B", "C", "D"}) << strings({"Cases", "Controls"});
+    QTest::newRow("more rows than columns: columns give the colours")
+        << "A1:~,Cases,Controls|A/A,8,2|A/G,3,6|G/G,0,4" << "1,1,3,2"
+        << strings({"Cases", "Controls"}) << strings({"A/A", "A/G", "G/G"}) << strings({"Cases", "Controls"});
+    QTest::newRow("the block at the grid's edge") << "A1:8,3|2,6" << "0,0,2,2"
+        << strings({"Row 1", "Row 2"}) << strings({"A", "B"}) << strings({"1", "2"});
+}
+
+void TestPictures::namesBesideTheBlock()
+{
+    QFETCH(QString, grid);
+    QFETCH(QString, block);
+    QFETCH(QStringList, series);
+    QFETCH(QStringList, groups);
+    QFETCH(QStringList, alleles);
+    const QStringList at = block.split(u',');
+    const int top = at.at(0).toInt();
+    const int left = at.at(1).toInt();
+    const int rows = at.at(2).toInt();
+    const int columns = at.at(3).toInt();
+    const BlockNames names = blockNames(FakeGrid(grid), top, left, rows, columns);
+    const std::vector<double> cells(std::size_t(rows * columns), 1.0);
+    const ContingencyModel bars = tableBars(GridBlock{top, left, rows, columns, names.rows, names.columns},
+                                            cells, cells, cells, QString(), QString());
+    QCOMPARE(bars.series, series);
+    QCOMPARE(bars.groups, groups);
+    const QStringList alleleNames = names.columns.size() == 2 ? names.columns : names.rows;
+    QCOMPARE(deFinetti(1, 2, 3, {}, 0.05, QString(), QString(), alleleNames).alleles, alleles);
+}
+
+// Eight colours, then a sequential scale: in a table of up to 26 rows no
+// two rows share a colour, and up to eight keep the palette's own.
+void TestPictures::manySeriesNeverShareAColour()
+{
+    for (int count = 1; count <= 26; ++count) {
+        QSet<QRgb> seen;
+        for (int i = 0; i < count; ++i) {
+            seen.insert(palette::series(i, count).rgb());
+            if (count <= 8)
+                QCOMPARE(palette::series(i, count), palette::series(i));
+        }
+        QVERIFY2(seen.size() == count, qPrintable(QString::number(count)));
+    }
+}
+
+// A dense table leaves some pairs no room for their residual: the subtitle
+// says so; a small one has room for every residual and says nothing.
+void TestPictures::residualsLeftOutAreSaidSo_data()
+{
+    QTest::addColumn<int>("side");
+    QTest::addColumn<bool>("leftOut");
+    QTest::newRow("2 x 3") << 3 << false;
+    QTest::newRow("10 x 10") << 10 << true;
+}
+
+void TestPictures::residualsLeftOutAreSaidSo()
+{
+    QFETCH(int, side);
+    QFETCH(bool, leftOut);
+    ContingencyModel model = barModel();
+    model.groups.clear();
+    model.series.clear();
+    model.observed.clear();
+    model.expected.clear();
+    model.residual.clear();
+    for (int i = 0; i < side; ++i) {
+        model.groups.append(QString::number(i + 1));
+        model.series.append(QStringLiteral("Row %1").arg(i + 1));
+    }
+    for (int c = 0; c < side * side; ++c) {
+        model.observed.push_back(10.0 + c % 7);
+        model.expected.push_back(12.0);
+        model.residual.push_back((c % 7 - 2.0) / std::sqrt(12.0));
+    }
+    model.subtitle = QStringLiteral("P = 0.5; above each pair: (O \u2212 E)/\u221aE");
+    const ContingencyLayout layout = layoutContingency(model, QRectF(0, 0, 600, 400), testFont());
+    QCOMPARE(layout.residualsLeftOut > 0, leftOut);
+    QCOMPARE(layout.titles.subtitle.contains(QStringLiteral("left out")), leftOut);
+    int shown = 0;
+    for (const QRectF &label : layout.residualLabels)
+        shown += !label.isEmpty();
+    QCOMPARE(shown + layout.residualsLeftOut, side * side);
+}
+
+void TestPictures::heatMapAxesHaveTitles()
+{
+    GenotypeHeatMapModel heat = std::get<GenotypeHeatMapModel>(everyPicture().at(3));
+    TextRecorder recorder(QSize(600, 400));
+    {
+        QPainter painter(&recorder);
+        paintPicture(painter, heat, QRectF(0, 0, 600, 400), testFont());
+    }
+    QStringList texts;
+    for (const TextRecorder::Text &text : recorder.texts())
+        texts << text.text;
+    QVERIFY(texts.contains(QStringLiteral("First allele of the genotype")));
+    QVERIFY(texts.contains(QStringLiteral("Second allele of the genotype")));
 }
 
 QTEST_MAIN(TestPictures)

@@ -427,9 +427,24 @@ void TestChecks::hugeCounts()
     QCOMPARE(result.ok, accepted);
 }
 
+// Off unless asked for: a release build's user sees no line per cell.
+int debugLinesSeen = 0;
+void countDebugLines(QtMsgType type, const QMessageLogContext &, const QString &)
+{
+    debugLinesSeen += type == QtDebugMsg;
+}
+
 void TestChecks::debugLines()
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
+    const FakeGrid counts(QStringLiteral("A1:1,2|3,4"));
+    TestInput quiet;
+    setRange(quiet, QStringLiteral("A1:B2"));
+    const QtMessageHandler previous = qInstallMessageHandler(countDebugLines);
+    QVERIFY(checkTestRange(TestFisher, counts, quiet).ok);
+    qInstallMessageHandler(previous);
+    QCOMPARE(debugLinesSeen, 0);
+
+    QLoggingCategory::setFilterRules(QStringLiteral("velmora.checks.debug=true"));
     // Column by column for the Fisher check.
     for (const char *line : {" value= 1", " value= 3", " value= 2", " value= 4"})
         QTest::ignoreMessage(QtDebugMsg, line);
@@ -437,7 +452,7 @@ void TestChecks::debugLines()
     TestInput in;
     setRange(in, QStringLiteral("A1:B2"));
     QVERIFY(checkTestRange(TestFisher, grid, in).ok);
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("velmora.checks.debug=false"));
 }
 
 void TestChecks::geneInterBeyond999()
