@@ -375,6 +375,9 @@ int exactstrata::compute(const StratumTable *tables, int k, double confLevel, Wo
                 return NoConvergence;
         }
         const double spread = z / std::max(run.sdAt(centre), 1e-3);
+        // One window at the centre serves both searches at the usual
+        // levels: each limit lies about z standard deviations away.
+        run.build(work.window, centre);
         double root = 0.0;
         if (x == run.least()) {
             figures.oddsRatio.low = 0.0;
