@@ -23,6 +23,12 @@ QString figure(double value)
     return QString::number(value, 'g', 4);
 }
 
+// P-values with six significant digits, as every other entry prints them.
+QString pText(double value)
+{
+    return std::isnan(value) ? QStringLiteral("-") : QString::number(value, 'g', 6);
+}
+
 QString withInterval(const OddsRatioFigure &r)
 {
     if (std::isnan(r.estimate))
@@ -115,9 +121,9 @@ QString metaReport(const MetaInput &in, const MetaRun &run)
                  tr("I2"), tr("P (Q)")},
                 true);
     for (const MetaModelFigures &m : run.models)
-        text += row({modelName(m.key), QString::number(m.studies), withInterval(m.mh.oddsRatio), figure(m.mh.pCmh),
-                     withInterval(m.dl.oddsRatio), figure(m.dl.p), withInterval(m.exact.oddsRatio),
-                     figure(m.exact.p), percentText(m.heterogeneity.i2), figure(m.heterogeneity.p)});
+        text += row({modelName(m.key), QString::number(m.studies), withInterval(m.mh.oddsRatio), pText(m.mh.pCmh),
+                     withInterval(m.dl.oddsRatio), pText(m.dl.p), withInterval(m.exact.oddsRatio),
+                     pText(m.exact.p), percentText(m.heterogeneity.i2), pText(m.heterogeneity.p)});
     text += QStringLiteral("</table>");
 
     // Bias and sensitivity, one row per model.
