@@ -32,7 +32,7 @@ struct MetaInput
     double confLevel = 0.95;
     double hweLevel = 0.05;      // studies with controls' HWE P at or above it
     int model = -1;              // one GeneticModel, or -1 for all
-    qint64 zelenSamples = 20000;
+    qint64 zelenSamples = 10000;
     quint64 seed = 20260504;     // of Zelen's Monte Carlo estimate
     int threads = 0;
     QString source;              // the block and document, or the file

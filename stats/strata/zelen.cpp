@@ -168,7 +168,8 @@ private:
                 return s.first - 1;
             const double shrink = here.variance > 0.0 ? s.variance / here.variance : 0.0;
             const double guess = s.mean + shrink * (double(left) - here.mean);
-            const qint64 start = std::clamp(qint64(std::llround(guess)), lowest, highest);
+            const double inside = std::clamp(guess, double(lowest), double(highest));
+            const qint64 start = std::clamp(qint64(std::floor(inside + 0.5)), lowest, highest);
             const auto term = [&](qint64 v) { return s.weight[std::size_t(v - s.first)] * next.at(left - v); };
             qint64 up = start, down = start - 1;
             qint64 last = start;

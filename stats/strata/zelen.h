@@ -35,7 +35,7 @@ struct ZelenSettings
     // Work units of the exact sum (a unit: one stratum value tried from
     // one network entry) before it gives way to Monte Carlo.
     double exactBudget = 2e6;
-    qint64 samples = 20000;
+    qint64 samples = 10000;
     quint64 seed = 20260504;
     int threads = 0;  // 0: every core
 };
