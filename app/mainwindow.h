@@ -99,6 +99,7 @@ private slots:
     void slotMenuChi2();
     void slotMenuFisher();
     void slotMenuModels();
+    void slotMenuMeta();
     void slotProgress();
     void slotStopCalc();
     void escapeStop();
@@ -174,6 +175,7 @@ private:
     void runHardyW();
     void runGeneInter();
     void runModels();
+    void runMeta();
     void runMonteCarlo(int kind, const TestInput &input);
     // Help.
     void createHelpActions();
@@ -208,6 +210,8 @@ private:
     RunContext pendingRun;
     // The running test's picture, set by its driver, drawn under its entry.
     std::shared_ptr<const pictures::Picture> pendingPicture;
+    // Further pictures of the same entry (a meta-analysis draws several).
+    std::vector<std::shared_ptr<const pictures::Picture>> pendingMorePictures;
     ResultPictures *resultPictures = nullptr;
     // Set when the stored state gave the Results window its height.
     bool windowStateRestored = false;
@@ -231,6 +235,7 @@ private:
     QAction *chi2Action = nullptr;
     QAction *fisherAction = nullptr;
     QAction *modelsAction = nullptr;
+    QAction *metaAction = nullptr;
     QAction *showResultsAction = nullptr;
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;

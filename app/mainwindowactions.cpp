@@ -24,6 +24,9 @@ void MainWindow::createActions()
     modelsAction->setShortcut(QKeySequence(tr("Ctrl+F5")));
     modelsAction->setStatusTip(tr("Genetic models and odds ratios of a case/control genotype table"));
     connect(modelsAction, SIGNAL(triggered()), this, SLOT(slotMenuModels()));
+    metaAction = new QAction(tr("Meta-&analysis..."), this);
+    metaAction->setStatusTip(tr("Pool the genotype or exposure counts of several studies"));
+    connect(metaAction, SIGNAL(triggered()), this, SLOT(slotMenuMeta()));
 
     clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
@@ -233,6 +236,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
     analyseMenu->addAction(modelsAction);
+    analyseMenu->addAction(metaAction);
     analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);

@@ -76,6 +76,11 @@ void MainWindow::slotMenuModels()
     openTestDialog(TestModels);
 }
 
+void MainWindow::slotMenuMeta()
+{
+    openTestDialog(TestMeta);
+}
+
 void MainWindow::slotProgress()
 {
     progressBar->setValue(calcProgressValue);
@@ -144,6 +149,9 @@ void MainWindow::slotCalc()
     case TestModels:
         runModels();
         break;
+    case TestMeta:
+        runMeta();
+        break;
     default:
         break;
     }
@@ -164,6 +172,9 @@ void MainWindow::runAndReport(const std::function<RunReport(const ProgressDispla
     const int entry = appendResult(report.message, report.isError, pendingRun.text());
     resultPictures->attach(entry, pendingPicture);
     pendingPicture.reset();
+    for (const auto &picture : pendingMorePictures)
+        resultPictures->attach(entry, picture);
+    pendingMorePictures.clear();
     pendingRun = RunContext();
     if (closeAfterRun) {
         closeAfterRun = false;

@@ -3,6 +3,8 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "metapictures.h"
+#include "metarun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
 #include "resultpictures.h"
@@ -158,6 +160,34 @@ void MainWindow::runModels()
         const ModelsRun run = runModelsTest(input);
         if (run.status == 0)
             pendingPicture = modelsPicture(input, run, place);
+        return run;
+    });
+}
+
+// Every model's forest plot, and the funnel and leave-one-out plots of the
+// first (or the one asked for).
+void MainWindow::runMeta()
+{
+    selDialog->testKind = TestNone;
+    MetaInput input = selDialog->input.meta;
+    const QString place = placeOf(pendingRun, curFile);
+    input.source = place;
+    runAndReport([this, &input, &place](const ProgressDisplay &progress) -> RunReport {
+        progress(100);
+        const MetaRun run = runMetaAnalysis(input);
+        progress(-1);
+        if (run.status == 0) {
+            for (int m = 0; m < int(run.models.size()); ++m) {
+                PicturePtr forest = metaPicture(MetaPictureKind::Forest, input, run, m, place);
+                if (!pendingPicture)
+                    pendingPicture = forest;
+                else if (forest)
+                    pendingMorePictures.push_back(forest);
+            }
+            for (MetaPictureKind kind : {MetaPictureKind::Funnel, MetaPictureKind::LeaveOneOut})
+                if (PicturePtr picture = metaPicture(kind, input, run, 0, place))
+                    pendingMorePictures.push_back(picture);
+        }
         return run;
     });
 }

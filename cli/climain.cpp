@@ -2,6 +2,7 @@
 #include "clicommands.h"
 #include "cliprocess.h"
 #include "gridfeeder.h"
+#include "metacommand.h"
 #include "progressline.h"
 #include "qqcommand.h"
 #include "spreadsheet.h"
@@ -83,6 +84,9 @@ int cliMain(int argc, char **argv)
             break;
         case CliOptions::Command::Qq:
             status = runQqCommand(parse.options);
+            break;
+        case CliOptions::Command::Meta:
+            status = runMetaCommand(parse.options, feeder);
             break;
         case CliOptions::Command::Help:
             break;

@@ -59,36 +59,6 @@ void splitOption(const QString &argument, QString &name, QString &value, bool &h
     value = hasValue ? argument.mid(eq + 1) : QString();
 }
 
-// --plot and --plot-size, common to the tests and qq; false when the
-// option is neither. error is set when it is one but is wrong.
-bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
-{
-    if (name == u"--plot") {
-        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
-            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
-            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
-        options.plot = value;
-        return true;
-    }
-    if (name == u"--plot-size") {
-        const QStringList sides = value.split(u'x');
-        bool wideOk = false;
-        bool highOk = false;
-        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
-        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
-        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
-            || height > kMaxPlotSide)
-            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
-                        .arg(kMinPlotSide)
-                        .arg(kMaxPlotSide);
-        options.plotWidth = width;
-        options.plotHeight = height;
-        return true;
-    }
-    return false;
-}
-
 // What a run on genotype files accepts.
 CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
 {
@@ -357,6 +327,36 @@ CliParse parseFiles(const QStringList &arguments, CliOptions options, int count)
 
 } // namespace
 
+// --plot and --plot-size, common to the tests and qq; false when the
+// option is neither. error is set when it is one but is wrong.
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
+{
+    if (name == u"--plot") {
+        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
+        options.plot = value;
+        return true;
+    }
+    if (name == u"--plot-size") {
+        const QStringList sides = value.split(u'x');
+        bool wideOk = false;
+        bool highOk = false;
+        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
+        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
+        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
+            || height > kMaxPlotSide)
+            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
+                        .arg(kMinPlotSide)
+                        .arg(kMaxPlotSide);
+        options.plotWidth = width;
+        options.plotHeight = height;
+        return true;
+    }
+    return false;
+}
+
 bool isDocumentName(const QString &name)
 {
     return hasSuffix(name, QStringLiteral(".sp"));
@@ -405,6 +405,10 @@ CliParse parseCommandLine(const QStringList &arguments)
         options.command = CliOptions::Command::Qq;
         return parseQq(arguments, options);
     }
+    if (command == u"meta") {
+        options.command = CliOptions::Command::Meta;
+        return parseMeta(arguments, options);
+    }
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -426,6 +430,9 @@ QString usageText()
         "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
         "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
+        "       velmora-cli meta [--model M] [--hwe-level L] [--conf-level L] [--format json|tsv]\n"
+        "                       [--range B2:G13 [--subgroups] [--effect-first]] [--monte-carlo B] [--seed S]\n"
+        "                       [--plot OUT [--plot-kind forest|funnel|leave-one-out] [--plot-size WxH]] FILE...\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -441,5 +448,10 @@ QString usageText()
         "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
         "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n"
         "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
-        "and the genomic-control lambda on standard output.\n");
+        "and the genomic-control lambda on standard output.\n"
+        "meta: a meta-analysis, one JSON line per genetic model (allelic, dominant, recessive,\n"
+        "overdominant, heterozygote, homozygote; or exposure) from a table with the header\n"
+        "study case0 case1 case2 control0 control1 control2 [subgroup] [year] (or study\n"
+        "cases_exposed cases_unexposed controls_exposed controls_unexposed ...), or --range of a\n"
+        ".sp document (names at the left); --monte-carlo B: samples of Zelen's estimate.\n");
 }

@@ -11,7 +11,7 @@
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Qq, Help };
+    enum class Command { Test, Values, Convert, Qq, Meta, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -40,7 +40,17 @@ struct CliOptions
     QString phenoFile;       // --pheno
     double exactLimit = 2.0; // --exact-limit: seconds of exact work per variant
     bool tsv = false;        // --format tsv
+
+    // meta: one model (a GeneticModel, or kMetaExposure), -1 for all.
+    int metaModel = -1;
+    double hweLevel = 0.05;  // --hwe-level
+    bool metaSubgroups = false;  // --subgroups: the column right of a --range block
+    bool metaEffectFirst = false;  // --effect-first: a --range block's effect homozygotes lead
+    QString plotKind = QStringLiteral("forest");  // --plot-kind forest|funnel|leave-one-out
 };
+
+// CliOptions::metaModel of the exposure layout's one model.
+constexpr int kMetaExposure = 100;
 
 struct CliParse
 {
@@ -52,6 +62,13 @@ struct CliParse
 // Reads the arguments after the program name. Options may stand before,
 // between or after the files; "--" ends them, and "-" is standard input.
 CliParse parseCommandLine(const QStringList &arguments);
+
+// --plot and --plot-size, common to the tests, qq and meta; false when
+// `name` is neither. `error` is set when it is one but is wrong.
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error);
+
+// meta's options (the first argument is the command).
+CliParse parseMeta(const QStringList &arguments, CliOptions options);
 
 // The short usage text shown with a usage error and for --help.
 QString usageText();

@@ -27,6 +27,7 @@ struct Example
     bool yates = false;   // chi-squared: tick "Yates correction"
     int accuracy = 0;     // Fisher: 0 for Max (exact)
     Rows cells;
+    bool subgroups = false;  // meta-analysis: subgroups in the column right of the block
 };
 
 // A block such as "B2:D3" as 0-based grid indexes.
@@ -54,8 +55,9 @@ inline Block parseBlock(const QString &text)
 // The menu item of each test kind, as the Analyse menu shows it.
 inline QString testName(int kind)
 {
-    static const char *const names[] = {"Fisher 2xN test", "Chi-squared test", "Risk cluster",
-                                        "Exact Hardy-Weinberg", "Gene interaction"};
+    static const char *const names[] = {"Fisher 2xN test",  "Chi-squared test", "Risk cluster",
+                                        "Exact Hardy-Weinberg", "Gene interaction", "Genetic models",
+                                        "Meta-analysis"};
     return QString::fromUtf8(names[kind]);
 }
 
@@ -72,6 +74,8 @@ inline std::vector<std::pair<QString, QString>> noteFor(const Example &e)
     if (e.kind == TestFisher)
         note.emplace_back(QStringLiteral("Accuracy:"),
                           e.accuracy == 0 ? QStringLiteral("Max") : QString::number(e.accuracy));
+    if (e.subgroups)
+        note.emplace_back(QStringLiteral("Option:"), QStringLiteral("Subgroups"));
     return note;
 }
 
@@ -112,6 +116,24 @@ inline const std::vector<Example> &all()
           {"Pooled", "AA", "AG", "GG", nullptr, "A", "G"},
           {"Cases", "=B2+B3", "=C2+C3", "=D2+D3", nullptr, "=2*B8+C8", "=C8+2*D8"},
           {"Controls", "=B4+B5", "=C4+C5", "=D4+D5", nullptr, "=2*B9+C9", "=C9+2*D9"}}},
+        {"meta-analysis.sp", "Genotypes of one polymorphism in 14 case/control studies, two ancestries",
+         TestMeta, "B2:G15", false, 0,
+         {{"Study", "Cases 0", "Cases 1", "Cases 2", "Controls 0", "Controls 1", "Controls 2", "Ancestry"},
+          {"Aarnio 2004", "123", "130", "40", "155", "118", "27", "EUR"},
+          {"Bello 2006", "147", "164", "41", "155", "122", "23", "EUR"},
+          {"Chen 2007", "106", "46", "2", "149", "61", "10", "EAS"},
+          {"Dahl 2008", "80", "86", "24", "103", "93", "24", "EUR"},
+          {"Eriksen 2009", "109", "87", "31", "104", "102", "14", "EUR"},
+          {"Fujita 2010", "83", "36", "9", "104", "44", "2", "EAS"},
+          {"Gomez 2011", "681", "572", "109", "709", "370", "121", "EUR"},
+          {"Han 2012", "386", "226", "32", "608", "260", "32", "EAS"},
+          {"Iversen 2013", "147", "163", "49", "165", "112", "23", "EUR"},
+          {"Jung 2014", "79", "26", "7", "110", "35", "5", "EAS"},
+          {"Kato 2015", "1175", "488", "59", "1108", "361", "31", "EAS"},
+          {"Larsen 2016", "326", "394", "116", "481", "571", "148", "EUR"},
+          {"Mori 2017", "421", "202", "16", "443", "144", "13", "EAS"},
+          {"Nilsen 2019", "49", "54", "9", "81", "58", "11", "EUR"}},
+         true},
     };
     return list;
 }

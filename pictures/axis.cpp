@@ -103,6 +103,8 @@ double Axis::map(double value, double from, double to) const
         share = (std::log10(value) - std::log10(m_low)) / (std::log10(m_high) - std::log10(m_low));
     else
         share = (value - m_low) / (m_high - m_low);
+    if (m_reversed)
+        share = 1.0 - share;
     return from + share * (to - from);
 }
 

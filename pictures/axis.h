@@ -23,6 +23,14 @@ public:
     // high are kept (> 0).
     static Axis log10(double low, double high, int targetTicks);
 
+    // The same axis running the other way: high where low was.
+    Axis reversed() const
+    {
+        Axis axis = *this;
+        axis.m_reversed = !m_reversed;
+        return axis;
+    }
+
     double low() const { return m_low; }
     double high() const { return m_high; }
     Scale scale() const { return m_scale; }
@@ -37,6 +45,7 @@ private:
     double m_low = 0.0;
     double m_high = 1.0;
     Scale m_scale = Scale::Linear;
+    bool m_reversed = false;
     std::vector<double> m_ticks;
     QStringList m_labels;
 };

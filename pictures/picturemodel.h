@@ -131,7 +131,55 @@ struct QqModel
     std::vector<double> bandHigh;
 };
 
+// A meta-analysis' forest plot: one row per study (a square whose area is
+// its weight, on its interval), subgroup headings with their own diamonds,
+// and the pooled diamonds at the foot, the random one with its prediction
+// interval as a bar. Also the leave-one-out plot (rows "without study").
+struct MetaForestRow
+{
+    enum class Kind { Study, Heading, Diamond };
+    Kind kind = Kind::Study;
+    QString label;
+    double estimate = qQNaN();
+    double low = qQNaN();
+    double high = qQNaN();
+    double weight = qQNaN();          // percent; NaN: the plain square
+    double predictionLow = qQNaN();   // a diamond's prediction interval
+    double predictionHigh = qQNaN();
+    QString note;                     // shown instead when there is no estimate
+};
+
+struct MetaForestModel
+{
+    QString title;
+    QString subtitle;
+    QString measure;                  // the x axis' label
+    std::vector<MetaForestRow> rows;  // top to bottom
+    QStringList footer;               // I2, tau2, Q's P
+};
+
+// The funnel plot: each study's log odds ratio against its standard error
+// (0 at the top), the pooled fixed-effect estimate's line with the pseudo
+// limits estimate +- z SE, and the studies trim-and-fill added, hollow.
+struct FunnelPoint
+{
+    double logOr = 0.0;
+    double se = 0.0;
+    bool filled = false;  // added by trim-and-fill
+};
+
+struct FunnelModel
+{
+    QString title;
+    QString subtitle;
+    std::vector<FunnelPoint> points;
+    double centre = 0.0;              // log odds ratio of the funnel's axis
+    double adjusted = qQNaN();        // trim-and-fill's estimate, log scale
+    double z = 1.959963984540054;     // the pseudo limits' quantile
+    QString footer;
+};
+
 using Picture = std::variant<ContingencyModel, TernaryModel, GenotypeHeatMapModel, HistogramModel,
-                             ForestModel, ClusterDotModel, QqModel>;
+                             ForestModel, ClusterDotModel, QqModel, MetaForestModel, FunnelModel>;
 
 } // namespace pictures

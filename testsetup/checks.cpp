@@ -1,5 +1,7 @@
 #include "checks.h"
 
+#include "metacheck.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLoggingCategory>
@@ -135,6 +137,8 @@ bool shapeFits(int kind, const TestInput &in)
         return c >= 2 && r >= 4 && r % 2 == 0;
     case TestModels:
         return (c == 3 && r == 2) || (c == 2 && r == 3);
+    case TestMeta:
+        return metaShapeFits(r, c, in.leftCol);
     default:
         return false;
     }
@@ -160,6 +164,8 @@ CheckResult checkTestRange(int kind, const CellSource &grid, TestInput &in)
         return checkHardyW(grid, in);
     case TestModels:
         return checkModels(grid, in);
+    case TestMeta:
+        return checkMeta(grid, in, MetaBlockOptions{in.metaSubgroups, in.metaEffectFirst}, &in.meta);
     default:
         return checkGeneInter(grid, in);
     }

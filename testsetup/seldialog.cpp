@@ -1,11 +1,13 @@
 #include "seldialog.h"
 
 #include "checks.h"
+#include "metacheck.h"
 #include "placement.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -59,9 +61,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
-            << tr("<b>Select 2MxN Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
+            << tr("<b>Select 2MxN Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>")
+            << tr("<b>Select Kx6 or Kx4 Cells, Study Names at the Left</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
-           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Meta-analysis");
     promptLabel = new QLabel(this);
 
     auto *layout = new QVBoxLayout(this);
@@ -135,7 +138,38 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     confLevelLayout->addWidget(confLevelSpin);
     confLevelLayout->addStretch(1);
     connect(confLevelSpin, SIGNAL(valueChanged(double)), this, SLOT(slotConfLevel()));
-    addOptionRow(confLevelBox, {TestModels});
+    addOptionRow(confLevelBox, {TestModels, TestMeta});
+
+    auto *metaModelRow = new QWidget(this);
+    auto *metaModelLayout = new QHBoxLayout(metaModelRow);
+    metaModelLayout->setContentsMargins(0, 0, 0, 0);
+    metaModelCombo = new QComboBox(metaModelRow);
+    metaModelCombo->addItems({tr("All models"), tr("Allelic"), tr("Dominant"), tr("Recessive"), tr("Overdominant"),
+                              tr("Heterozygote (1 vs 0)"), tr("Homozygote (2 vs 0)")});
+    auto *metaModelLabel = new QLabel(tr("&Model"), metaModelRow);
+    metaModelLabel->setBuddy(metaModelCombo);
+    hweLevelSpin = new QDoubleSpinBox(metaModelRow);
+    hweLevelSpin->setRange(0.0, 1.0);
+    hweLevelSpin->setDecimals(3);
+    hweLevelSpin->setSingleStep(0.01);
+    hweLevelSpin->setValue(0.05);
+    auto *hweLabel = new QLabel(tr("&HWE level"), metaModelRow);
+    hweLabel->setBuddy(hweLevelSpin);
+    metaModelLayout->addWidget(metaModelLabel);
+    metaModelLayout->addWidget(metaModelCombo);
+    metaModelLayout->addWidget(hweLabel);
+    metaModelLayout->addWidget(hweLevelSpin);
+    metaModelLayout->addStretch(1);
+    addOptionRow(metaModelRow, {TestMeta});
+    // The column the effect allele is counted by is shown by letter, and
+    // is the same for every study.
+    metaEffectCombo = new QComboBox(this);
+    metaEffectCombo->addItems({QString(), QString()});
+    connect(metaEffectCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(scheduleRecheck()));
+    addOptionRow(metaEffectCombo, {TestMeta});
+    metaSubgroupCheck = new QCheckBox(tr("&Subgroups in the column right of the block"), this);
+    connect(metaSubgroupCheck, SIGNAL(toggled(bool)), this, SLOT(scheduleRecheck()));
+    addOptionRow(metaSubgroupCheck, {TestMeta});
 
     // The widest accuracy text, so that the measure holds for every value.
     slotSpinText(0);
@@ -213,6 +247,12 @@ void SelDialog::showForTest()
     }
     confLevelSpin->setValue(kDefaultConfLevel);
     slotConfLevel();
+    if (testKind == TestMeta) {
+        metaModelCombo->setCurrentIndex(0);
+        metaEffectCombo->setCurrentIndex(0);
+        metaSubgroupCheck->setChecked(false);
+        hweLevelSpin->setValue(0.05);
+    }
     // Unticked at every opening, like the accuracy.
     samplesSpin->setValue(kDefaultSamples);
     monteCarloCheck->setChecked(false);
@@ -266,6 +306,16 @@ QStringList SelDialog::optionSummary() const
         options << (input.yates ? tr("Yates correction") : tr("no Yates correction"));
     if (testKind == TestModels)
         options << tr("confidence level %1%").arg(QLocale().toString(input.confLevel * 100.0, 'g', 6));
+    if (testKind == TestMeta) {
+        options << metaModelCombo->currentText();
+        if (!input.meta.exposure)
+            options << tr("effect allele by %1").arg(input.meta.effectColumn);
+        if (input.metaSubgroups)
+            options << tr("subgroups");
+        options << tr("MH, IV, Peto, exact, DL and REML; %1% intervals; HWE level %2")
+                       .arg(QLocale().toString(input.confLevel * 100.0, 'g', 6))
+                       .arg(QLocale().toString(hweLevelSpin->value(), 'g', 6));
+    }
     if (monteCarlo)
         // Grouped in English whatever the system's locale, as the report's
         // words and the picture's subtitle are.
@@ -366,6 +416,17 @@ void SelDialog::slotTestRange()
                                       .arg(range.bottomRow() + 1)
                                 : QString());
 
+    if (testKind == TestMeta) {
+        // The effect column by letter, for the block as it now stands.
+        const QSignalBlocker blocker(metaEffectCombo);
+        metaEffectCombo->setItemText(0, tr("Effect allele: the one counted by %1").arg(metaEffectColumns(input, false)));
+        metaEffectCombo->setItemText(1, tr("Effect allele: the one counted by %1").arg(metaEffectColumns(input, true)));
+        input.metaEffectFirst = metaEffectCombo->currentIndex() == 1;
+        input.metaSubgroups = metaSubgroupCheck->isChecked();
+        input.meta.confLevel = input.confLevel;
+        input.meta.hweLevel = hweLevelSpin->value();
+        input.meta.model = metaModelCombo->currentIndex() - 1;
+    }
     const SpreadsheetCellSource live(spreadsheet);
     checkedCells = CellSnapshot(&live);
     const CheckResult result = checkTestRange(testKind, checkedCells, input);

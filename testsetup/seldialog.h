@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -65,6 +66,13 @@ public:
     QDoubleSpinBox *confLevelSpin = nullptr;
     QWidget *confLevelBox = nullptr;
     QWidget *accuracyRow = nullptr;
+    // Meta-analysis: the model(s), the effect allele's column, the
+    // subgroup column and the Hardy-Weinberg level of the restricted
+    // analysis.
+    QComboBox *metaModelCombo = nullptr;
+    QComboBox *metaEffectCombo = nullptr;
+    QCheckBox *metaSubgroupCheck = nullptr;
+    QDoubleSpinBox *hweLevelSpin = nullptr;
     QLabel *promptLabel = nullptr;
     QLineEdit *rangeEdit = nullptr;
     QLabel *messageLabel = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metainput.h"
+
 #include <QStringList>
 
 #include <vector>
@@ -12,7 +14,8 @@ enum TestKind {
     TestCluster = 2,
     TestHardyW = 3,
     TestGeneInter = 4,
-    TestModels = 5
+    TestModels = 5,
+    TestMeta = 6
 };
 
 // The checked block and everything a driver reads: what the check of the
@@ -43,4 +46,9 @@ struct TestInput
     // estimate instead of the exact P-value; 0 for the exact test.
     qint64 monteCarloSamples = 0;
     double confLevel = 0.95;  // genetic models: the level of every interval
+    // Meta-analysis: the dialog's choices going in, the checked studies
+    // (with the run's settings) coming out.
+    bool metaSubgroups = false;
+    bool metaEffectFirst = false;
+    MetaInput meta;
 };

@@ -11,6 +11,7 @@
 #include "checks.h"
 #include "examplecatalog.h"
 #include "fisherrun.h"
+#include "metarun.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "uiprompts.h"
@@ -69,6 +70,8 @@ RunReport runExample(int kind, const TestInput &in, const CellSource &grid)
         return runGeneInteractionTest(in);
     case TestCluster:
         return runRiskCluster(in, {});
+    case TestMeta:
+        return runMetaAnalysis(in.meta);
     default:
         return {};
     }
@@ -156,6 +159,7 @@ void TestExamples::examples()
     in.nCols = block.right - block.left + 1;
     in.yates = example.yates;
     in.accuracy = example.accuracy;
+    in.metaSubgroups = example.subgroups;
     const SpreadsheetCellSource grid(&sheet);
     const CheckResult verdict = checkTestRange(example.kind, grid, in);
     QCOMPARE(verdict.message, QStringLiteral("<font color=\"green\"> All is good</font>"));
