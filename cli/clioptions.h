@@ -2,11 +2,16 @@
 
 #include "cellblock.h"
 #include "regionspec.h"
+#include "stratatables.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <vector>
+
+// The kind of `velmora-cli cmh`, the stratified tests on genotype files,
+// beside the TestKind values of the grid's tests (it has no block there).
+constexpr int kTestCmh = 100;
 
 // What the command line asks for.
 struct CliOptions
@@ -40,6 +45,8 @@ struct CliOptions
     QString phenoFile;       // --pheno
     double exactLimit = 2.0; // --exact-limit: seconds of exact work per variant
     bool tsv = false;        // --format tsv
+    QString strataFile;      // cmh: --strata
+    StrataModel model = StrataModel::Allelic;  // cmh: --model
 };
 
 struct CliParse

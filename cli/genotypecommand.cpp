@@ -4,6 +4,7 @@
 #include "calcpoll.h"
 #include "clicommands.h"
 #include "cliprocess.h"
+#include "cmhline.h"
 #include "exactbudget.h"
 #include "genotypebatchrun.h"
 #include "genotypereader.h"
@@ -60,7 +61,13 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
     settings.confLevel = options.confLevel;
     test.layout = options.testKind == TestHardyW  ? TableLayout::HardyWeinberg
                   : options.testKind == TestModels ? TableLayout::Models
+                  : options.testKind == kTestCmh   ? TableLayout::Strata
                                                    : TableLayout::CaseControl;
+    CmhSettings cmh;
+    cmh.model = options.model;
+    cmh.confLevel = options.confLevel;
+    if (options.testKind == kTestCmh)
+        test.cmh = &cmh;
     test.budget.exactUnits = exactbudget::unitsFor(options.testKind, options.exactLimit);
     test.budget.monteCarloSamples = options.monteCarloSamples > 0 ? options.monteCarloSamples : 100000;
     test.budget.seed = options.seedGiven ? options.seed : drawMonteCarloSeed();
@@ -87,6 +94,15 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
             return ExitFailed;
         }
         choice.pheno = pheno;
+    }
+    if (test.cmh) {
+        StrataAssignment strata;
+        QString error;
+        if (!readStrata(options.strataFile, &strata, &error)) {
+            cliprocess::printError(error);
+            return ExitFailed;
+        }
+        choice.strata = strata;
     }
 
     const TsvRows tsv(options.testKind);
@@ -128,6 +144,13 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
                                        .arg(options.samplesFile));
         if (choice.caseControl)
             cliprocess::printError(groups.phenotypeSummary(file));
+        if (choice.strata) {
+            const QString refusal = groups.strataRefusal(file, *choice.strata);
+            if (!refusal.isEmpty()) {
+                fileFailed(refusal);
+                continue;
+            }
+        }
         reader->setGroups(groups);
 
         qint64 first = 1;
