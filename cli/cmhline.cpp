@@ -1,6 +1,7 @@
 #include "cmhline.h"
 
 #include "jsonline.h"
+#include "stratatests.h"
 
 #include <charconv>
 #include <cmath>
@@ -30,9 +31,19 @@ void put(std::string &out, int v)
     out.append(digits, std::size_t(std::to_chars(digits, digits + sizeof digits, v).ptr - digits));
 }
 
+// Alleles are plain ASCII but for the odd symbolic one: those go through
+// JsonLine's escaping.
 void putQuoted(std::string &out, const QByteArray &text)
 {
-    out += JsonLine::quoted(QString::fromUtf8(text)).toStdString();
+    for (const char c : text) {
+        if (uchar(c) < 0x20 || uchar(c) >= 0x7f || c == '"' || c == '\\') {
+            out += JsonLine::quoted(QString::fromUtf8(text)).toStdString();
+            return;
+        }
+    }
+    out += '"';
+    out.append(text.constData(), std::size_t(text.size()));
+    out += '"';
 }
 
 void putField(std::string &out, const char *key, double v)
@@ -153,11 +164,41 @@ bool appendCmhLines(const VariantTable &table, qint64 number, const CmhSettings 
 
 CmhFigures cmhFigures(const std::vector<std::array<int, 4>> &strata, double confLevel)
 {
-    Q_UNUSED(confLevel);
+    // Each thread keeps its tables and the engine's work arrays from one
+    // variant to the next: a run allocates nothing once they have grown.
+    thread_local std::vector<StratumTable> tables;
+    thread_local exactstrata::Workspace work;
+    tables.resize(strata.size());
+    for (std::size_t s = 0; s < strata.size(); ++s)
+        tables[s] = {strata[s][0], strata[s][1], strata[s][2], strata[s][3]};
+    StrataFigures figures;
     CmhFigures f;
-    for (const std::array<int, 4> &t : strata)
-        f.informative += t[0] + t[1] > 0 && t[2] + t[3] > 0 && t[0] + t[2] > 0 && t[1] + t[3] > 0 ? 1 : 0;
-    f.status = 2;
-    f.message = QStringLiteral("the strata engine is not in this build yet");
+    f.status = stratatests::compute(tables.data(), int(tables.size()), confLevel, work, &figures);
+    if (f.status != stratatests::Finished) {
+        f.message = f.status == stratatests::NoConvergence
+                        ? QStringLiteral("the exact conditional estimate or interval did not converge")
+                        : QStringLiteral("the strata cannot be tested");
+        return f;
+    }
+    const MantelHaenszelFigures &mh = figures.mh;
+    const BreslowDayFigures &bd = figures.breslowDay;
+    const ExactStrataFigures &exact = figures.exact;
+    f.informative = figures.informative;
+    f.chi2 = mh.cmh;
+    f.p = mh.pCmh;
+    f.chi2cc = mh.cmhCorrected;
+    f.pcc = mh.pCmhCorrected;
+    f.orMh = mh.oddsRatio.estimate;
+    f.orMhLow = mh.oddsRatio.low;
+    f.orMhHigh = mh.oddsRatio.high;
+    f.breslowDay = bd.chi2;
+    f.pBreslowDay = bd.p;
+    f.tarone = bd.tarone;
+    f.pTarone = bd.pTarone;
+    f.df = bd.df;
+    f.orExact = exact.oddsRatio.estimate;
+    f.orExactLow = exact.oddsRatio.low;
+    f.orExactHigh = exact.oddsRatio.high;
+    f.pExact = exact.p;
     return f;
 }

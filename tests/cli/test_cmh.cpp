@@ -10,7 +10,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -58,10 +60,18 @@ void TestCmh::references()
     const char *const names[16] = {"chi2", "p", "chi2_cc", "p_cc", "mh or", "mh low", "mh high", "breslow-day",
                                    "p breslow-day", "tarone", "p tarone", "df", "exact or", "exact low",
                                    "exact high", "exact p"};
+    double want[16];
+    std::copy(std::begin(ref.values), std::end(ref.values), want);
+    // R gives no Mantel-Haenszel limits for an odds ratio of 0 or
+    // infinity; the sure one (0 or infinity) is ours.
+    if (std::isnan(want[5]) && want[4] == 0)
+        want[5] = 0;
+    if (std::isnan(want[6]) && std::isinf(want[4]))
+        want[6] = kInf;
     for (int k = 0; k < 16; ++k)
-        QVERIFY2(near(got[k], ref.values[k]),
+        QVERIFY2(near(got[k], want[k]),
                  qPrintable(QStringLiteral("%1: %2, R %3").arg(QLatin1StringView(names[k])).arg(got[k], 0, 'g', 17)
-                                .arg(ref.values[k], 0, 'g', 17)));
+                                .arg(want[k], 0, 'g', 17)));
     // PLINK's CHISQ, P, OR, L95, U95, CHISQ_BD, P_BD.
     const double plink[7] = {f.chi2, f.p, f.orMh, f.orMhLow, f.orMhHigh, f.breslowDay, f.pBreslowDay};
     for (int k = 0; k < 7 && ref.plink[0]; ++k) {
@@ -73,5 +83,5 @@ void TestCmh::references()
     }
 }
 
-QTEST_MAIN(TestCmh)
+QTEST_GUILESS_MAIN(TestCmh)
 #include "test_cmh.moc"
