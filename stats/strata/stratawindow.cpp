@@ -9,22 +9,50 @@ namespace {
 
 typedef double Lane4 __attribute__((vector_size(32)));
 
-// out[i] += a w[i]: the inner loop of every convolution, in four lanes
-// (AVX2 where the processor has it; no fused multiply-add, so the bits are
-// those of the scalar loop).
-__attribute__((target_clones("avx2", "default"))) void addScaled(double *out, const double *w, double a, qint64 n)
+// out[s] = sum_j a[j] b[s - j] for s in [0, na + nb - 1), each sum taken
+// in increasing j as the row-by-row form out[j + i] += a[j] b[i] takes
+// it, so that the bits are the same: 32 sums at a time, held in registers
+// while every a[j] is added in (AVX-512 or AVX2 where the processor has
+// them; no fused multiply-add). `b` has kPad zeros on each side, which the
+// sums at the ends read and add as nothing.
+typedef double Lane8 __attribute__((vector_size(64)));
+constexpr qint64 kPad = 32;
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void convolveInto(const double *a, qint64 na,
+                                                                               const double *b, qint64 nb,
+                                                                               double *out)
 {
-    const Lane4 scale = {a, a, a, a};
-    qint64 i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Lane4 x, y;
-        std::memcpy(&x, out + i, sizeof x);
-        std::memcpy(&y, w + i, sizeof y);
-        x += scale * y;
-        std::memcpy(out + i, &x, sizeof x);
+    const qint64 n = na + nb - 1;
+    qint64 s0 = 0;
+    for (; s0 + 32 <= n; s0 += 32) {
+        Lane8 acc0 = {0, 0, 0, 0, 0, 0, 0, 0}, acc1 = acc0, acc2 = acc0, acc3 = acc0;
+        const qint64 jLow = std::max<qint64>(0, s0 - (nb - 1));
+        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 31);
+        for (qint64 j = jLow; j <= jHigh; ++j) {
+            const double v = a[j];
+            const Lane8 scale = {v, v, v, v, v, v, v, v};
+            const double *from = b + kPad + s0 - j;
+            Lane8 x0, x1, x2, x3;
+            std::memcpy(&x0, from, sizeof x0);
+            std::memcpy(&x1, from + 8, sizeof x1);
+            std::memcpy(&x2, from + 16, sizeof x2);
+            std::memcpy(&x3, from + 24, sizeof x3);
+            acc0 += scale * x0;
+            acc1 += scale * x1;
+            acc2 += scale * x2;
+            acc3 += scale * x3;
+        }
+        std::memcpy(out + s0, &acc0, sizeof acc0);
+        std::memcpy(out + s0 + 8, &acc1, sizeof acc1);
+        std::memcpy(out + s0 + 16, &acc2, sizeof acc2);
+        std::memcpy(out + s0 + 24, &acc3, sizeof acc3);
     }
-    for (; i < n; ++i)
-        out[i] += a * w[i];
+    for (; s0 < n; ++s0) {
+        double sum = 0.0;
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= std::min<qint64>(na - 1, s0); ++j)
+            sum += a[j] * b[kPad + s0 - j];
+        out[s0] = sum;
+    }
 }
 
 // Trims `values` to where they are at least e^kLogCut of their peak and
@@ -65,42 +93,73 @@ void tilted(const std::vector<double> &w, qint64 centre, double delta, double *s
     *s1 = b;
 }
 
+// The same with the second moment about the centre.
+void tilted(const std::vector<double> &w, qint64 centre, double delta, double *s0, double *s1, double *s2)
+{
+    const double step = std::exp(delta);
+    double factor = std::exp(delta * double(-centre));
+    double a = 0.0, b = 0.0, c = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        const double t = w[i] * factor;
+        const double j = double(qint64(i) - centre);
+        a += t;
+        b += t * j;
+        c += t * j * j;
+        factor *= step;
+    }
+    *s0 = a;
+    *s1 = b;
+    *s2 = c;
+}
+
 } // namespace
+
+void stratawindow::moments(double delta, double *mean, double *variance) const
+{
+    double g0, g1, g2, h0, h1, h2;
+    tilted(g, gPeak, delta, &g0, &g1, &g2);
+    tilted(h, hPeak, delta, &h0, &h1, &h2);
+    const double gMean = g1 / g0, hMean = h1 / h0;
+    *mean = double(gFirst + gPeak + hFirst + hPeak) + gMean + hMean;
+    *variance = std::max(0.0, g2 / g0 - gMean * gMean) + std::max(0.0, h2 / h0 - hMean * hMean);
+}
 
 void stratawindow::build(const stratumfamily *families, int count, qint64 offset, double theta)
 {
     at = theta;
     const double cut = std::exp(kLogCut);
-    double logMode = 0.0;
-    qint64 first = 0;
-    // The body starts as the point mass at the fixed cells.
-    g.assign(1, 1.0);
-    gFirst = offset;
     logScale = 0.0;
-    qint64 gLeast = offset, gMost = offset;
-    for (int i = 0; i + 1 < count; ++i) {
-        gLeast += families[i].least();
-        gMost += families[i].most();
-        families[i].weights(theta, cut, scratch, down, &first, &logMode);
-        logScale += logMode;
-        const qint64 width = qint64(scratch.size());
-        down.assign(g.size() + scratch.size() - 1, 0.0);
-        for (std::size_t j = 0; j < g.size(); ++j)
-            addScaled(down.data() + j, scratch.data(), g[j], width);
-        g.swap(down);
-        gFirst += first;
-        logScale += trimAndScale(g, &gFirst);
-    }
-    qint64 hLeast = 0, hMost = 0;
-    if (count > 0) {
-        families[count - 1].weights(theta, cut, h, down, &hFirst, &logMode);
-        logScale += logMode;
-        hLeast = families[count - 1].least();
-        hMost = families[count - 1].most();
-    } else {
-        h.assign(1, 1.0);
-        hFirst = 0;
-    }
+    // Convolves families[from, to) into `body`, which starts as the point
+    // mass at `start`, trimming and scaling it after each step.
+    const auto convolve = [&](int from, int to, qint64 start, std::vector<double> &body, qint64 *first,
+                              qint64 *least, qint64 *most) {
+        body.assign(1, 1.0);
+        *first = start;
+        *least = *most = start;
+        for (int i = from; i < to; ++i) {
+            *least += families[i].least();
+            *most += families[i].most();
+            qint64 weightsFirst = 0;
+            double logMode = 0.0;
+            families[i].weights(theta, cut, scratch, down, &weightsFirst, &logMode);
+            logScale += logMode;
+            const qint64 width = qint64(scratch.size());
+            scratch.insert(scratch.begin(), std::size_t(kPad), 0.0);
+            scratch.insert(scratch.end(), std::size_t(kPad), 0.0);
+            down.resize(body.size() + std::size_t(width) - 1);
+            convolveInto(body.data(), qint64(body.size()), scratch.data(), width, down.data());
+            body.swap(down);
+            *first += weightsFirst;
+            logScale += trimAndScale(body, first);
+        }
+    };
+    // The body g holds the narrower half of the strata, h the wider: the
+    // two convolutions of half the strata cost less than one of all but
+    // the widest, and the last, between g and h, is never formed.
+    const int split = count - count / 2;
+    qint64 gLeast = 0, gMost = 0, hLeast = 0, hMost = 0;
+    convolve(0, split, offset, g, &gFirst, &gLeast, &gMost);
+    convolve(split, count, 0, h, &hFirst, &hLeast, &hMost);
     gPeak = std::max_element(g.begin(), g.end()) - g.begin();
     hPeak = std::max_element(h.begin(), h.end()) - h.begin();
     const qint64 gLast = gFirst + qint64(g.size()) - 1, hLast = hFirst + qint64(h.size()) - 1;
