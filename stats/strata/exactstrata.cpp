@@ -130,9 +130,13 @@ public:
 
     double sdAt(double theta) const
     {
-        double variance = 0.0;
-        for (const stratumfamily &f : families)
-            variance += f.moments(theta).variance;
+        double mean = 0.0, variance = 0.0;
+        if (window.built() && window.reaches(theta - window.theta())) {
+            window.moments(theta - window.theta(), &mean, &variance);
+        } else {
+            for (const stratumfamily &f : families)
+                variance += f.moments(theta).variance;
+        }
         return std::sqrt(variance);
     }
 
