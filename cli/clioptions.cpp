@@ -19,6 +19,7 @@ constexpr TestName kTests[] = {
     {u"interact", TestGeneInter},
     {u"cluster", TestCluster},
     {u"models", TestModels},
+    {u"cmh", kTestCmh},
 };
 
 constexpr int kMaxAccuracy = 9;
@@ -69,9 +70,11 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
                                .arg(file));
     }
     const int kind = options.testKind;
-    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2 && kind != TestModels)
-        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher, chi2 and models do)")
+    if (kind != TestHardyW && kind != TestFisher && kind != TestChi2 && kind != TestModels && kind != kTestCmh)
+        return failure(QStringLiteral("%1 does not run on genotype files (hwe, fisher, chi2, models and cmh do)")
                            .arg(options.testName));
+    if (kind == kTestCmh && options.strataFile.isEmpty())
+        return failure(QStringLiteral("cmh needs --strata FILE: the stratum of each sample"));
     if (!options.ranges.empty())
         return failure(QStringLiteral("--range applies to tables, not to genotype files"));
     if (options.report)
@@ -100,6 +103,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
     bool optionsEnded = false;
     bool accuracyGiven = false;
     bool confLevelGiven = false;
+    bool exactLimitGiven = false;
+    bool modelGiven = false;
     QStringList genotypeOnly;   // genotype options given, for the message
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
@@ -118,7 +123,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
                                 || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
                                 || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
                                 || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
-                                || name == u"--format" || name == u"--plot" || name == u"--plot-size";
+                                || name == u"--format" || name == u"--plot" || name == u"--plot-size"
+                                || name == u"--strata" || name == u"--model";
         if (takesValue && !hasValue) {
             if (i + 1 >= arguments.size())
                 return failure(QStringLiteral("%1 needs a value").arg(name));
@@ -209,11 +215,26 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             if (!ok || !(seconds >= 0) || seconds > kMaxExactLimit)
                 return failure(QStringLiteral("--exact-limit takes seconds, 0 to %1").arg(kMaxExactLimit));
             options.exactLimit = seconds;
+            exactLimitGiven = true;
             genotypeOnly.append(name);
         } else if (name == u"--format") {
             if (value != u"json" && value != u"tsv")
                 return failure(QStringLiteral("--format takes json or tsv"));
             options.tsv = value == u"tsv";
+            genotypeOnly.append(name);
+        } else if (name == u"--strata") {
+            options.strataFile = value;
+            genotypeOnly.append(name);
+        } else if (name == u"--model") {
+            if (value == u"allelic")
+                options.model = StrataModel::Allelic;
+            else if (value == u"dominant")
+                options.model = StrataModel::Dominant;
+            else if (value == u"recessive")
+                options.model = StrataModel::Recessive;
+            else
+                return failure(QStringLiteral("--model takes allelic, dominant or recessive"));
+            modelGiven = true;
             genotypeOnly.append(name);
         } else {
             return failure(QStringLiteral("unknown option %1").arg(argument));
@@ -223,6 +244,18 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("no FILE given"));
     for (const QString &file : options.files)
         options.genotypes = options.genotypes || isGenotypeFileName(file);
+    const bool cmh = options.testKind == kTestCmh;
+    if (cmh && !options.genotypes)
+        return failure(QStringLiteral("cmh runs on genotype files (.vcf, .vcf.gz, .bcf, .bed)"));
+    if (!cmh && !options.strataFile.isEmpty())
+        return failure(QStringLiteral("--strata applies to cmh only"));
+    if (!cmh && modelGiven)
+        return failure(QStringLiteral("--model applies to cmh only"));
+    // The exact conditional test of cmh always runs: it has no estimate.
+    if (cmh && exactLimitGiven)
+        return failure(QStringLiteral("--exact-limit applies to hwe, fisher and chi2"));
+    if (cmh && options.seedGiven)
+        return failure(QStringLiteral("--seed applies to the Monte Carlo estimates of hwe, fisher and chi2"));
     if (options.genotypes) {
         CliParse checked = checkGenotypeOptions(options, accuracyGiven);
         if (!checked.ok)
@@ -237,8 +270,8 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
         return failure(QStringLiteral("--yates applies to chi2 only"));
     if (accuracyGiven && options.testKind != TestFisher)
         return failure(QStringLiteral("--accuracy applies to fisher only"));
-    if (confLevelGiven && options.testKind != TestModels)
-        return failure(QStringLiteral("--conf-level applies to models only"));
+    if (confLevelGiven && options.testKind != TestModels && !cmh)
+        return failure(QStringLiteral("--conf-level applies to models and cmh"));
     const bool simulates = options.monteCarloSamples > 0;
     if (simulates && options.testKind != TestFisher && options.testKind != TestHardyW
         && options.testKind != TestChi2)
@@ -429,6 +462,9 @@ QString usageText()
         "       velmora-cli hwe|fisher|chi2|models [--region CHR:FROM-TO] [--chunk I/N] [--samples FILE]\n"
         "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
         "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
+        "       velmora-cli cmh --strata FILE [--model allelic|dominant|recessive] [--conf-level L]\n"
+        "                       [--region ...] [--chunk I/N] [--samples FILE] [--pheno FILE]\n"
+        "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
         "       velmora-cli meta [--model M] [--hwe-level L] [--conf-level L] [--format json|tsv]\n"
         "                       [--range B2:G13 [--subgroups] [--effect-first]] [--monte-carlo B] [--seed S]\n"
@@ -447,6 +483,8 @@ QString usageText()
         "the N-th line); --plot-size: its pixels (default 1200x800).\n"
         "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
         "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n"
+        "cmh: per variant and ALT allele, the Cochran-Mantel-Haenszel, Breslow-Day and exact\n"
+        "conditional tests over the strata of --strata (lines of a sample ID and its stratum).\n"
         "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
         "and the genomic-control lambda on standard output.\n"
         "meta: a meta-analysis, one JSON line per genetic model (allelic, dominant, recessive,\n"

@@ -2,11 +2,16 @@
 
 #include "cellblock.h"
 #include "regionspec.h"
+#include "stratatables.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <vector>
+
+// The kind of `velmora-cli cmh`, the stratified tests on genotype files,
+// beside the TestKind values of the grid's tests (it has no block there).
+constexpr int kTestCmh = 100;
 
 // What the command line asks for.
 struct CliOptions
@@ -47,6 +52,8 @@ struct CliOptions
     bool metaSubgroups = false;  // --subgroups: the column right of a --range block
     bool metaEffectFirst = false;  // --effect-first: a --range block's effect homozygotes lead
     QString plotKind = QStringLiteral("forest");  // --plot-kind forest|funnel|leave-one-out
+    QString strataFile;      // cmh: --strata
+    StrataModel model = StrataModel::Allelic;  // cmh: --model
 };
 
 // CliOptions::metaModel of the exposure layout's one model.

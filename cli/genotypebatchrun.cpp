@@ -3,6 +3,7 @@
 #include "batchworkers.h"
 #include "calcpoll.h"
 #include "cliprocess.h"
+#include "cmhline.h"
 #include "genotypetally.h"
 #include "lineoutput.h"
 #include "progressline.h"
@@ -79,6 +80,20 @@ void GenotypeBatchRun::runOnWorker(Slot &slot)
         return;
     }
     tally.toTable(test.layout, slot.table);
+    if (test.cmh) {
+        slot.out.resize(0);
+        slot.ok = appendCmhLines(slot.table, slot.number, *test.cmh, names, slot.out);
+        if (test.tsv) {
+            QByteArray rows;
+            for (const QByteArray &line : slot.out.split('\n')) {
+                if (!line.isEmpty())
+                    rows += test.tsv->row(QString::fromUtf8(line));
+            }
+            slot.out = rows;
+        }
+        slot.state = State::Done;
+        return;
+    }
     if (twoAlleleHweLine(slot.table, slot.number, test.settings, test.budget, names, slot.out)) {
         if (test.tsv)
             slot.out = test.tsv->row(QString::fromUtf8(slot.out));

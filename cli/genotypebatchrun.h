@@ -10,6 +10,7 @@
 #include <vector>
 
 class BatchWorkers;
+struct CmhSettings;
 class LineOutput;
 class ProgressLine;
 class TsvRows;
@@ -22,6 +23,9 @@ struct GenotypeTest
     VariantBudget budget;
     const TsvRows *tsv = nullptr;   // the rows of --format tsv; null for JSON lines
     bool seedDrawn = false;         // no --seed: told on standard error at the first estimate
+    // cmh: the stratified tests (layout Strata), a line per ALT allele,
+    // instead of the table tests; null for those.
+    const CmhSettings *cmh = nullptr;
 };
 
 // Tests the variants of a genotype file in batches: the main thread reads

@@ -4,6 +4,7 @@
 #include "calcpoll.h"
 #include "clicommands.h"
 #include "cliprocess.h"
+#include "cmhline.h"
 #include "exactbudget.h"
 #include "genotypebatchrun.h"
 #include "genotypereader.h"
@@ -61,7 +62,13 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
     settings.confLevel = options.confLevel;
     test.layout = options.testKind == TestHardyW  ? TableLayout::HardyWeinberg
                   : options.testKind == TestModels ? TableLayout::Models
+                  : options.testKind == kTestCmh   ? TableLayout::Strata
                                                    : TableLayout::CaseControl;
+    CmhSettings cmh;
+    cmh.model = options.model;
+    cmh.confLevel = options.confLevel;
+    if (options.testKind == kTestCmh)
+        test.cmh = &cmh;
     test.budget.exactUnits = exactbudget::unitsFor(options.testKind, options.exactLimit);
     test.budget.monteCarloSamples = options.monteCarloSamples > 0 ? options.monteCarloSamples : 100000;
     test.budget.seed = options.seedGiven ? options.seed : drawMonteCarloSeed();
@@ -88,6 +95,15 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
             return ExitFailed;
         }
         choice.pheno = pheno;
+    }
+    if (test.cmh) {
+        StrataAssignment strata;
+        QString error;
+        if (!readStrata(options.strataFile, &strata, &error)) {
+            cliprocess::printError(error);
+            return ExitFailed;
+        }
+        choice.strata = strata;
     }
 
     const TsvRows tsv(options.testKind);
@@ -138,6 +154,13 @@ int runGenotypeCommand(const CliOptions &options, ProgressLine &progress)
             fileFailed(QStringLiteral("%1: no sample has a phenotype (1 control, 2 case) in %2")
                            .arg(file, options.phenoFile.isEmpty() ? QStringLiteral("its .fam") : options.phenoFile));
             continue;
+        }
+        if (choice.strata) {
+            const QString refusal = groups.strataRefusal(file, *choice.strata);
+            if (!refusal.isEmpty()) {
+                fileFailed(refusal);
+                continue;
+            }
         }
         reader->setGroups(groups);
 

@@ -1,5 +1,6 @@
 #include "tsvrows.h"
 
+#include "clioptions.h"
 #include "testinput.h"
 
 namespace {
@@ -44,7 +45,9 @@ private:
         }
     }
 
-    bool plainOrArray(QString *value)
+    // An array of arrays (cmh's "strata") is its arrays, each joined by
+    // commas, joined by semicolons.
+    bool plainOrArray(QString *value, bool inner = false)
     {
         if (!take(u'['))
             return plain(value);
@@ -52,10 +55,11 @@ private:
             return true;
         for (bool first = true;; first = false) {
             QString item;
-            if (!plain(&item))
+            const bool nested = !inner && peek() == u'[';
+            if (nested ? !plainOrArray(&item, true) : !plain(&item))
                 return false;
             if (!first)
-                *value += u',';
+                *value += nested ? u';' : u',';
             *value += item;
             if (take(u']'))
                 return true;
@@ -139,7 +143,18 @@ TsvRows::TsvRows(int testKind)
                             QStringLiteral("alt"),     QStringLiteral("alleles"), QStringLiteral("n"),
                             QStringLiteral("missing"), QStringLiteral("haploid"), QStringLiteral("test"),
                             QStringLiteral("status")};
-    if (testKind == TestModels) {
+    if (testKind == kTestCmh) {
+        m_columns << QStringLiteral("p") << QStringLiteral("tested_allele") << QStringLiteral("strata")
+                  << QStringLiteral("informative");
+        for (const char *field : {"chi2", "p", "chi2_cc", "p_cc"})
+            m_columns << QStringLiteral("cmh.") + QLatin1StringView(field);
+        m_columns << QStringLiteral("mh.or") << QStringLiteral("mh.or_ci");
+        for (const char *test : {"breslow_day.", "tarone."}) {
+            for (const char *field : {"chi2", "df", "p"})
+                m_columns << QLatin1StringView(test) + QLatin1StringView(field);
+        }
+        m_columns << QStringLiteral("exact.or") << QStringLiteral("exact.or_ci") << QStringLiteral("exact.p");
+    } else if (testKind == TestModels) {
         // The models' figures, each model's own under its name.
         m_columns << QStringLiteral("effect_homozygote_column") << QStringLiteral("allele_freq.cases")
                   << QStringLiteral("allele_freq.controls") << QStringLiteral("hwe_controls.p")

@@ -10,7 +10,8 @@
 // The tab-separated form of a genotype run's lines (--format tsv): one
 // header line, then one row per JSON line with the same fields. A field of
 // a nested object is named by its path ("parent.child"), an array is one
-// column of its values joined by commas ("alt": "A,T"; "ci99": "lo,hi"),
+// column of its values joined by commas ("alt": "A,T"; "ci99": "lo,hi"; an
+// array of arrays joins those by semicolons: "strata": "1,2,3,4;5,6,7,8"),
 // null and a field that a line lacks are NA, booleans true and false, and
 // a tab or line break inside a text becomes a space.
 class TsvRows final

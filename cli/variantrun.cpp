@@ -115,7 +115,7 @@ QString variantFields(const VariantTable &table, qint64 number)
     return QString::fromStdString(out);
 }
 
-void appendVariantFields(std::string &out, const VariantTable &table, qint64 number)
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number, int onlyAlt)
 {
     const VariantIdentity &id = table.identity;
     out += "\"variant\":";
@@ -129,10 +129,15 @@ void appendVariantFields(std::string &out, const VariantTable &table, qint64 num
     out += ",\"ref\":";
     appendQuoted(out, id.ref);
     out += ",\"alt\":[";
-    for (qsizetype i = 0; i < id.alts.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        appendQuoted(out, id.alts.at(i));
+    if (onlyAlt >= 0) {
+        if (onlyAlt < id.alts.size())
+            appendQuoted(out, id.alts.at(onlyAlt));
+    } else {
+        for (qsizetype i = 0; i < id.alts.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            appendQuoted(out, id.alts.at(i));
+        }
     }
     out += "],\"alleles\":";
     appendInteger(out, table.alleles);

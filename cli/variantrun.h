@@ -31,8 +31,10 @@ struct VariantOutcome
 // "alleles" (with copies), "n", "missing", "haploid"; as JSON, without
 // braces.
 QString variantFields(const VariantTable &table, qint64 number);
-// The same fields, appended in UTF-8.
-void appendVariantFields(std::string &out, const VariantTable &table, qint64 number);
+// The same fields, appended in UTF-8; with onlyAlt >= 0, "alt" lists that
+// ALT allele alone (the line of one ALT of a split site; none if there is
+// no such ALT).
+void appendVariantFields(std::string &out, const VariantTable &table, qint64 number, int onlyAlt = -1);
 
 // The key of a variant's Monte Carlo stream: the 64-bit FNV-1a hash of
 // CHROM, POS (decimal), REF and the ALT alleles joined by commas, each of

@@ -24,7 +24,7 @@ void GenotypeTally::reset(int alleles, int groups)
     m_counting = m_alleles <= kMaxAlleles;
     m_missing = 0;
     m_haploid = 0;
-    std::memset(m_pairs, 0, sizeof m_pairs);
+    std::memset(m_pairs, 0, std::size_t(m_groups) * sizeof m_pairs[0]);
     if (!m_counting) {
         m_counts.clear();
         return;
@@ -101,6 +101,44 @@ void GenotypeTally::toTable(TableLayout layout, VariantTable &table) const
     }
 
     switch (layout) {
+    case TableLayout::Strata: {
+        qint64 cases = 0, controls = 0;
+        for (int g = 0; g < m_groups; ++g) {
+            for (int i = 0; i < A; ++i)
+                for (int j = i; j < A; ++j)
+                    (g % 2 == Case ? cases : controls) += count(g, i, j);
+        }
+        if (cases == 0 || m_groups < 2) {
+            table.rejected = QStringLiteral("no called cases");
+            return;
+        }
+        if (controls == 0) {
+            table.rejected = QStringLiteral("no called controls");
+            return;
+        }
+        table.rows = m_groups;
+        table.columns = 3 * A;
+        table.cells.assign(std::size_t(m_groups) * std::size_t(3 * A), 0);
+        for (int g = 0; g < m_groups; ++g) {
+            int *row = table.cells.data() + std::size_t(g) * std::size_t(3 * A);
+            for (int i = 0; i < A; ++i) {
+                for (int j = i; j < A; ++j) {
+                    const int c = int(count(g, i, j));
+                    if (c == 0)
+                        continue;
+                    row[3 * i] += i == j ? 2 * c : c;
+                    row[3 * i + 1] += c;
+                    if (i == j) {
+                        row[3 * i + 2] += c;
+                    } else {
+                        row[3 * j] += c;
+                        row[3 * j + 1] += c;
+                    }
+                }
+            }
+        }
+        return;
+    }
     case TableLayout::HardyWeinberg: {
         table.rows = table.columns = K;
         table.cells.assign(std::size_t(K) * std::size_t(K), 0);

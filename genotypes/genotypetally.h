@@ -15,8 +15,10 @@ class GenotypeTally final
 public:
     // More alleles than this are not counted; such a variant is rejected.
     static constexpr int kMaxAlleles = 64;
-    // Groups: 1 (everyone, Hardy-Weinberg) or 2 (cases and controls).
-    static constexpr int kMaxGroups = 2;
+    // Groups: 1 (everyone, Hardy-Weinberg), 2 (cases and controls), or
+    // two per stratum (its cases, then its controls), as many as a sample's
+    // qint8 group can name in pairs.
+    static constexpr int kMaxGroups = 126;
     enum Group { Case = 0, Control = 1 };
 
     // Starts a variant with `alleles` alleles and `groups` groups. With more
@@ -34,7 +36,7 @@ public:
         // on one counter.
         if (m_alleles == 2) {
             m_flip ^= 1;
-            ++m_pairs[m_flip][group][a + b];
+            ++m_pairs[group][m_flip][a + b];
             return;
         }
         if (!m_counting)
@@ -54,7 +56,7 @@ public:
 private:
     qint64 count(int group, int lo, int hi) const
     {
-        const qint64 pairs = m_alleles == 2 ? m_pairs[0][group][lo + hi] + m_pairs[1][group][lo + hi] : 0;
+        const qint64 pairs = m_alleles == 2 ? m_pairs[group][0][lo + hi] + m_pairs[group][1][lo + hi] : 0;
         return pairs + m_counts[(std::size_t(group) * std::size_t(m_alleles) + std::size_t(lo)) * std::size_t(m_alleles)
                                 + std::size_t(hi)];
     }
@@ -63,7 +65,9 @@ private:
     int m_groups = 1;
     bool m_counting = true;
     std::vector<qint64> m_counts;   // groups x alleles x alleles, lo <= hi used
-    qint64 m_pairs[2][kMaxGroups][3] = {};  // two alleles: by a + b
+    // Two alleles: by group, set and a + b; the groups in use come first,
+    // so that a variant clears only theirs.
+    qint64 m_pairs[kMaxGroups][2][3] = {};
     int m_flip = 0;
     qint64 m_missing = 0;
     qint64 m_haploid = 0;

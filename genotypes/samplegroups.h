@@ -14,12 +14,26 @@
 // anything else none.
 enum class Phenotype : qint8 { None = 0, Control = 1, Case = 2 };
 
+// The strata of a stratified test (--strata): each sample's stratum, the
+// strata numbered in the order of their first appearance in the file.
+struct StrataAssignment
+{
+    // Two groups a stratum, and a sample's group is a qint8.
+    static constexpr int kMaxStrata = 63;
+
+    QStringList names;
+    QStringList samples;      // in the file's order
+    QHash<QString, int> of;   // sample ID -> index into names
+};
+
 // What selects and groups the samples of a genotype file for a test.
 struct SampleChoice
 {
     std::optional<QStringList> keep;                 // --samples: only these IDs
     std::optional<QHash<QString, Phenotype>> pheno;  // --pheno: by sample ID
     bool caseControl = false;                        // the test compares cases and controls
+    // With caseControl: stratum s's cases are group 2s, its controls 2s + 1.
+    std::optional<StrataAssignment> strata;
 };
 
 // The samples of one file, each with its group (GenotypeTally's): -1 for
@@ -33,9 +47,20 @@ struct SampleGroups
     int controls = 0;
     int withoutPhenotype = 0; // kept samples left out for want of a phenotype
     int keptNotFound = 0;     // --samples IDs that the file does not have
+    // With strata: kept samples with a phenotype but no stratum, left out;
+    // the cases and controls of each stratum; the strata file's samples
+    // that the file does not have, and the first of them.
+    int withoutStratum = 0;
+    std::vector<int> stratumCases;
+    std::vector<int> stratumControls;
+    int strataNotFound = 0;
+    QString firstStrataNotFound;
 
     // The line for standard error about the phenotypes (case-control only).
     QString phenotypeSummary(const QString &file) const;
+    // Why a stratified test cannot run on the file (samples of the strata
+    // file that it lacks, a stratum without samples); empty when it can.
+    QString strataRefusal(const QString &file, const StrataAssignment &strata) const;
 };
 
 // The lines of a small file of sample IDs and their fields (--samples,
@@ -53,6 +78,13 @@ bool readSampleList(const QString &path, QStringList *ids, QString *error);
 
 // Lines of a sample ID and its phenotype, 1 or 2 (anything else: none).
 bool readPhenotypes(const QString &path, QHash<QString, Phenotype> *pheno, QString *error);
+
+// Lines of a sample ID and its stratum (or PLINK's FID, IID and stratum:
+// the ID is FID_IID, as a .bed's samples are named); a first line whose
+// first field is FID or IID is a header. False with a message naming the
+// file (and line) for a sample listed twice, a line of another shape, one
+// stratum only, or more than kMaxStrata.
+bool readStrata(const QString &path, StrataAssignment *strata, QString *error);
 
 // The groups of a file's samples. fileIds: the file's sample IDs in order;
 // filePheno: phenotypes that the file itself holds (a .fam), or empty.

@@ -30,7 +30,9 @@ inline void setBytes(QByteArray &to, const char *from, qsizetype n)
 enum class TableLayout {
     HardyWeinberg,  // K x K genotypes by allele, upper triangle and diagonal
     CaseControl,    // 2 x G: cases over controls, by the genotype classes present
-    Models          // 2 x 3: cases over controls, hom REF / het / hom ALT (two alleles)
+    Models,         // 2 x 3: cases over controls, hom REF / het / hom ALT (two alleles)
+    Strata          // per group (a stratum's cases, then its controls) and allele of the
+                    // record: copies, carriers, homozygotes (see VariantTable::cells)
 };
 
 // One variant turned into a count table, with its identity and the calls
@@ -47,7 +49,10 @@ struct VariantTable
     int columns = 0;
     // rows x columns, row-major. HardyWeinberg: cell (i, j) with j >= i is
     // the count of genotype i/j of the alleles present (in file order);
-    // cells below the diagonal are not part of the table.
+    // cells below the diagonal are not part of the table. Strata: one row
+    // per group, and for each allele i of the record (REF, then the ALTs,
+    // present or not) columns 3i, 3i + 1 and 3i + 2: its copies, the
+    // individuals carrying it, and those homozygous for it.
     std::vector<int> cells;
 
     int cell(int row, int column) const { return cells[std::size_t(row) * std::size_t(columns) + std::size_t(column)]; }

@@ -103,17 +103,23 @@ public:
     qint64 least() const { return lo; }
     qint64 most() const { return hi; }
 
-    // The log psi at which E[S] = target, lo < target < hi.
-    bool solveMean(double target, double start, double *theta) const
+    // The log psi at which E[S] = target, lo < target < hi. With a window,
+    // its moments serve where it reaches: a sum over it is cheaper than a
+    // walk over every stratum.
+    bool solveMean(double target, double start, double *theta, const stratawindow *near = nullptr) const
     {
         return solveRising(
             [&](double t) {
                 Point p;
                 double mean = 0.0, variance = 0.0;
-                for (const stratumfamily &f : families) {
-                    const stratumfamily::Moments m = f.moments(t);
-                    mean += m.mean;
-                    variance += m.variance;
+                if (near && near->built() && near->reaches(t - near->theta())) {
+                    near->moments(t - near->theta(), &mean, &variance);
+                } else {
+                    for (const stratumfamily &f : families) {
+                        const stratumfamily::Moments m = f.moments(t);
+                        mean += m.mean;
+                        variance += m.variance;
+                    }
                 }
                 p.f = mean - target;
                 p.d1 = variance;
@@ -124,9 +130,13 @@ public:
 
     double sdAt(double theta) const
     {
-        double variance = 0.0;
-        for (const stratumfamily &f : families)
-            variance += f.moments(theta).variance;
+        double mean = 0.0, variance = 0.0;
+        if (window.built() && window.reaches(theta - window.theta())) {
+            window.moments(theta - window.theta(), &mean, &variance);
+        } else {
+            for (const stratumfamily &f : families)
+                variance += f.moments(theta).variance;
+        }
         return std::sqrt(variance);
     }
 
@@ -355,9 +365,13 @@ int exactstrata::compute(const StratumTable *tables, int k, double confLevel, Wo
         thetaHat = kInf;
     } else {
         // Mantel-Haenszel's estimate starts the search (both sums are
-        // positive for an inner sum).
+        // positive for an inner sum). The window of the limits is built
+        // there: it is near the estimate, whose search it serves, and
+        // usually reaches both limits and psi = 1.
         const double start = R > 0.0 && S > 0.0 ? std::log(R / S) : 0.0;
-        if (!run.solveMean(double(x), start, &thetaHat))
+        if (parts & (Interval | PValue))
+            run.build(work.window, start);
+        if (!run.solveMean(double(x), start, &thetaHat, &work.window))
             return NoConvergence;
         figures.oddsRatio.estimate = std::exp(thetaHat);
     }

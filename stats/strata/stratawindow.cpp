@@ -9,22 +9,50 @@ namespace {
 
 typedef double Lane4 __attribute__((vector_size(32)));
 
-// out[i] += a w[i]: the inner loop of every convolution, in four lanes
-// (AVX2 where the processor has it; no fused multiply-add, so the bits are
-// those of the scalar loop).
-__attribute__((target_clones("avx2", "default"))) void addScaled(double *out, const double *w, double a, qint64 n)
+// out[s] = sum_j a[j] b[s - j] for s in [0, na + nb - 1), each sum taken
+// in increasing j as the row-by-row form out[j + i] += a[j] b[i] takes
+// it, so that the bits are the same: 32 sums at a time, held in registers
+// while every a[j] is added in (AVX-512 or AVX2 where the processor has
+// them; no fused multiply-add). `b` has kPad zeros on each side, which the
+// sums at the ends read and add as nothing.
+typedef double Lane8 __attribute__((vector_size(64)));
+constexpr qint64 kPad = 32;
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void convolveInto(const double *a, qint64 na,
+                                                                               const double *b, qint64 nb,
+                                                                               double *out)
 {
-    const Lane4 scale = {a, a, a, a};
-    qint64 i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Lane4 x, y;
-        std::memcpy(&x, out + i, sizeof x);
-        std::memcpy(&y, w + i, sizeof y);
-        x += scale * y;
-        std::memcpy(out + i, &x, sizeof x);
+    const qint64 n = na + nb - 1;
+    qint64 s0 = 0;
+    for (; s0 + 32 <= n; s0 += 32) {
+        Lane8 acc0 = {0, 0, 0, 0, 0, 0, 0, 0}, acc1 = acc0, acc2 = acc0, acc3 = acc0;
+        const qint64 jLow = std::max<qint64>(0, s0 - (nb - 1));
+        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 31);
+        for (qint64 j = jLow; j <= jHigh; ++j) {
+            const double v = a[j];
+            const Lane8 scale = {v, v, v, v, v, v, v, v};
+            const double *from = b + kPad + s0 - j;
+            Lane8 x0, x1, x2, x3;
+            std::memcpy(&x0, from, sizeof x0);
+            std::memcpy(&x1, from + 8, sizeof x1);
+            std::memcpy(&x2, from + 16, sizeof x2);
+            std::memcpy(&x3, from + 24, sizeof x3);
+            acc0 += scale * x0;
+            acc1 += scale * x1;
+            acc2 += scale * x2;
+            acc3 += scale * x3;
+        }
+        std::memcpy(out + s0, &acc0, sizeof acc0);
+        std::memcpy(out + s0 + 8, &acc1, sizeof acc1);
+        std::memcpy(out + s0 + 16, &acc2, sizeof acc2);
+        std::memcpy(out + s0 + 24, &acc3, sizeof acc3);
     }
-    for (; i < n; ++i)
-        out[i] += a * w[i];
+    for (; s0 < n; ++s0) {
+        double sum = 0.0;
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= std::min<qint64>(na - 1, s0); ++j)
+            sum += a[j] * b[kPad + s0 - j];
+        out[s0] = sum;
+    }
 }
 
 // Trims `values` to where they are at least e^kLogCut of their peak and
@@ -49,58 +77,112 @@ double trimAndScale(std::vector<double> &values, qint64 *first)
     return std::log(top);
 }
 
-// Sums of w(i) e^(delta (i - centre)) and of (i - centre) times it.
-void tilted(const std::vector<double> &w, qint64 centre, double delta, double *s0, double *s1)
+// Sums over i in [0, n) of w[i] f0 r^i (s0), of (k0 + i kStep) times it
+// (s1) and, when asked for, of (k0 + i kStep)^2 times it (s2): four terms
+// at a time in four lanes (AVX2 where the processor has it), each lane its
+// own chain of powers and sums.
+template <bool Second>
+__attribute__((target_clones("avx2", "default"))) void lanes(const double *w, qint64 n, double f0, double r,
+                                                             double k0, double kStep, double *s0, double *s1,
+                                                             double *s2)
 {
-    const double step = std::exp(delta);
-    double factor = std::exp(delta * double(-centre));
-    double a = 0.0, b = 0.0;
-    for (std::size_t i = 0; i < w.size(); ++i) {
-        const double t = w[i] * factor;
+    const double r2 = r * r;
+    const double r4 = r2 * r2;
+    const Lane4 r4v = {r4, r4, r4, r4};
+    const Lane4 k4 = {4.0 * kStep, 4.0 * kStep, 4.0 * kStep, 4.0 * kStep};
+    Lane4 f = {f0, f0 * r, f0 * r2, f0 * r2 * r};
+    Lane4 k = {k0, k0 + kStep, k0 + 2.0 * kStep, k0 + 3.0 * kStep};
+    Lane4 a = {0, 0, 0, 0}, b = a, c = a;
+    qint64 i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Lane4 x;
+        std::memcpy(&x, w + i, sizeof x);
+        const Lane4 t = x * f;
         a += t;
-        b += t * double(qint64(i) - centre);
-        factor *= step;
+        b += t * k;
+        if (Second)
+            c += t * k * k;
+        f *= r4v;
+        k += k4;
     }
-    *s0 = a;
-    *s1 = b;
+    for (int m = 0; i < n; ++i, ++m) {
+        const double t = w[i] * f[m];
+        a[m] += t;
+        b[m] += t * k[m];
+        if (Second)
+            c[m] += t * k[m] * k[m];
+    }
+    *s0 = (a[0] + a[1]) + (a[2] + a[3]);
+    *s1 = (b[0] + b[1]) + (b[2] + b[3]);
+    if (Second)
+        *s2 = (c[0] + c[1]) + (c[2] + c[3]);
+}
+
+void geometricSums(const double *w, qint64 n, double f0, double r, double k0, double kStep, double *s0, double *s1,
+                   double *s2 = nullptr)
+{
+    if (s2)
+        lanes<true>(w, n, f0, r, k0, kStep, s0, s1, s2);
+    else
+        lanes<false>(w, n, f0, r, k0, kStep, s0, s1, nullptr);
+}
+
+// Sums of w(i) e^(delta (i - centre)), of (i - centre) times it and of
+// (i - centre)^2 times it.
+void tilted(const std::vector<double> &w, qint64 centre, double delta, double *s0, double *s1, double *s2 = nullptr)
+{
+    geometricSums(w.data(), qint64(w.size()), std::exp(delta * double(-centre)), std::exp(delta), double(-centre),
+                  1.0, s0, s1, s2);
 }
 
 } // namespace
+
+void stratawindow::moments(double delta, double *mean, double *variance) const
+{
+    double g0, g1, g2, h0, h1, h2;
+    tilted(g, gPeak, delta, &g0, &g1, &g2);
+    tilted(h, hPeak, delta, &h0, &h1, &h2);
+    const double gMean = g1 / g0, hMean = h1 / h0;
+    *mean = double(gFirst + gPeak + hFirst + hPeak) + gMean + hMean;
+    *variance = std::max(0.0, g2 / g0 - gMean * gMean) + std::max(0.0, h2 / h0 - hMean * hMean);
+}
 
 void stratawindow::build(const stratumfamily *families, int count, qint64 offset, double theta)
 {
     at = theta;
     const double cut = std::exp(kLogCut);
-    double logMode = 0.0;
-    qint64 first = 0;
-    // The body starts as the point mass at the fixed cells.
-    g.assign(1, 1.0);
-    gFirst = offset;
     logScale = 0.0;
-    qint64 gLeast = offset, gMost = offset;
-    for (int i = 0; i + 1 < count; ++i) {
-        gLeast += families[i].least();
-        gMost += families[i].most();
-        families[i].weights(theta, cut, scratch, down, &first, &logMode);
-        logScale += logMode;
-        const qint64 width = qint64(scratch.size());
-        down.assign(g.size() + scratch.size() - 1, 0.0);
-        for (std::size_t j = 0; j < g.size(); ++j)
-            addScaled(down.data() + j, scratch.data(), g[j], width);
-        g.swap(down);
-        gFirst += first;
-        logScale += trimAndScale(g, &gFirst);
-    }
-    qint64 hLeast = 0, hMost = 0;
-    if (count > 0) {
-        families[count - 1].weights(theta, cut, h, down, &hFirst, &logMode);
-        logScale += logMode;
-        hLeast = families[count - 1].least();
-        hMost = families[count - 1].most();
-    } else {
-        h.assign(1, 1.0);
-        hFirst = 0;
-    }
+    // Convolves families[from, to) into `body`, which starts as the point
+    // mass at `start`, trimming and scaling it after each step.
+    const auto convolve = [&](int from, int to, qint64 start, std::vector<double> &body, qint64 *first,
+                              qint64 *least, qint64 *most) {
+        body.assign(1, 1.0);
+        *first = start;
+        *least = *most = start;
+        for (int i = from; i < to; ++i) {
+            *least += families[i].least();
+            *most += families[i].most();
+            qint64 weightsFirst = 0;
+            double logMode = 0.0;
+            families[i].weights(theta, cut, scratch, down, &weightsFirst, &logMode);
+            logScale += logMode;
+            const qint64 width = qint64(scratch.size());
+            scratch.insert(scratch.begin(), std::size_t(kPad), 0.0);
+            scratch.insert(scratch.end(), std::size_t(kPad), 0.0);
+            down.resize(body.size() + std::size_t(width) - 1);
+            convolveInto(body.data(), qint64(body.size()), scratch.data(), width, down.data());
+            body.swap(down);
+            *first += weightsFirst;
+            logScale += trimAndScale(body, first);
+        }
+    };
+    // The body g holds the narrower half of the strata, h the wider: the
+    // two convolutions of half the strata cost less than one of all but
+    // the widest, and the last, between g and h, is never formed.
+    const int split = count - count / 2;
+    qint64 gLeast = 0, gMost = 0, hLeast = 0, hMost = 0;
+    convolve(0, split, offset, g, &gFirst, &gLeast, &gMost);
+    convolve(split, count, 0, h, &hFirst, &hLeast, &hMost);
     gPeak = std::max_element(g.begin(), g.end()) - g.begin();
     hPeak = std::max_element(h.begin(), h.end()) - h.begin();
     const qint64 gLast = gFirst + qint64(g.size()) - 1, hLast = hFirst + qint64(h.size()) - 1;
@@ -127,19 +209,20 @@ void stratawindow::build(const stratumfamily *families, int count, qint64 offset
         h2 += h[i] * (double(qint64(i) - hPeak) - hMean) * (double(qint64(i) - hPeak) - hMean);
     windowMean = double(gFirst + gPeak + hFirst + hPeak) + gMean + hMean;
     windowSd = std::sqrt(g2 / g0 + h2 / h0);
+    // conv(s) over the window, once: every tail, point and P then reads it.
+    scratch.assign(std::size_t(kPad), 0.0);
+    scratch.insert(scratch.end(), h.begin(), h.end());
+    scratch.insert(scratch.end(), std::size_t(kPad), 0.0);
+    w.resize(g.size() + h.size() - 1);
+    convolveInto(g.data(), qint64(g.size()), scratch.data(), qint64(h.size()), w.data());
+    wFirst = gFirst + hFirst;
     isBuilt = true;
 }
 
 double stratawindow::point(qint64 s) const
 {
-    // u from gFirst + i, v = s - u inside h.
-    const qint64 gCount = qint64(g.size()), hCount = qint64(h.size());
-    const qint64 from = std::max<qint64>(0, s - hFirst - (hCount - 1) - gFirst);
-    const qint64 to = std::min<qint64>(gCount - 1, s - hFirst - gFirst);
-    double sum = 0.0;
-    for (qint64 i = from; i <= to; ++i)
-        sum += g[std::size_t(i)] * h[std::size_t(s - gFirst - i - hFirst)];
-    return sum;
+    const qint64 i = s - wFirst;
+    return i >= 0 && i < qint64(w.size()) ? w[std::size_t(i)] : 0.0;
 }
 
 double stratawindow::logCentral(qint64 s) const
@@ -152,53 +235,25 @@ double stratawindow::logCentral(qint64 s) const
 
 void stratawindow::anchored(qint64 x, double delta, bool upper, double *sum0, double *sum1) const
 {
-    const qint64 hCount = qint64(h.size());
-    run0.resize(h.size());
-    run1.resize(h.size());
-    // Upper: R0(t) = sum_{v >= t} h(v) e^(delta (v - t)), from the top down;
-    // lower: the same over v <= t with e^(delta (v - t)), from the bottom up.
+    const qint64 count = qint64(w.size());
+    const qint64 ix = x - wFirst;
+    *sum0 = *sum1 = 0.0;
     if (upper) {
-        const double step = std::exp(delta);
-        double r0 = 0.0, r1 = 0.0;
-        for (qint64 i = hCount - 1; i >= 0; --i) {
-            r1 = step * (r1 + r0);
-            r0 = h[std::size_t(i)] + step * r0;
-            run0[std::size_t(i)] = r0;
-            run1[std::size_t(i)] = r1;
-        }
+        // s >= x: from the first of them held, e^(delta (s - x)).
+        if (ix >= count)
+            return;
+        const qint64 from = std::max<qint64>(ix, 0);
+        geometricSums(w.data() + from, count - from, std::exp(delta * double(from - ix)), std::exp(delta),
+                      double(from - ix), 1.0, sum0, sum1);
     } else {
-        const double step = std::exp(-delta);
-        double r0 = 0.0, r1 = 0.0;
-        for (qint64 i = 0; i < hCount; ++i) {
-            r1 = step * (r1 + r0);
-            r0 = h[std::size_t(i)] + step * r0;
-            run0[std::size_t(i)] = r0;
-            run1[std::size_t(i)] = r1;
-        }
+        // s <= x: from the first held up to the last of them, the
+        // distance x - s falling.
+        if (ix < 0)
+            return;
+        const qint64 to = std::min<qint64>(ix, count - 1);
+        geometricSums(w.data(), to + 1, std::exp(-delta * double(ix)), std::exp(delta), double(ix), -1.0, sum0,
+                      sum1);
     }
-    double a = 0.0, b = 0.0;
-    for (std::size_t j = 0; j < g.size(); ++j) {
-        const qint64 i = x - (gFirst + qint64(j)) - hFirst;  // t - hFirst
-        double r0, r1;
-        if (i >= 0 && i < hCount) {
-            r0 = run0[std::size_t(i)];
-            r1 = run1[std::size_t(i)];
-        } else if (upper ? i < 0 : i >= hCount) {
-            // t beyond the end of h that the tail reaches: all of h counts,
-            // each term further from t.
-            const qint64 edge = upper ? 0 : hCount - 1;
-            const double distance = double(upper ? -i : i - (hCount - 1));
-            const double factor = std::exp((upper ? delta : -delta) * distance);
-            r0 = factor * run0[std::size_t(edge)];
-            r1 = factor * (run1[std::size_t(edge)] + distance * run0[std::size_t(edge)]);
-        } else {
-            continue;
-        }
-        a += g[j] * r0;
-        b += g[j] * r1;
-    }
-    *sum0 = a;
-    *sum1 = b;
 }
 
 double stratawindow::logCentralTail(qint64 b, bool upper) const

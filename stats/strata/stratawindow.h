@@ -6,11 +6,11 @@
 
 // The distribution of S, the sum of the strata's first cells, at one log
 // odds ratio theta, held only where its mass lies. Every stratum's weights
-// are kept from its mode out to kCut of the mode's; all strata but the
-// widest are convolved into the body g (trimmed at kCut of its peak after
-// each step) and the widest, h, is kept apart: tails and moments sum
-// g(u) against running sums of h, so the last and costliest convolution
-// is never formed. The window also serves nearby odds ratios by tilting
+// are kept from its mode out to kCut of the mode's; the narrower half of
+// the strata are convolved into the body g and the wider half into h
+// (each trimmed at kCut of its peak after each step), and the two are kept
+// apart for the moments; their convolution, formed once, serves every tail
+// and point. The window also serves nearby odds ratios by tilting
 // (each weight times e^(delta s)). Its weights are log-concave, so a
 // weight left out d steps from its peak, where the first left out on that
 // side lies r steps away, is below e^(kLogCut d / r); a tilt raises it at
@@ -29,8 +29,8 @@ public:
     static constexpr double kLogCut = -72.0;
     static constexpr double kTiltBudget = 30.0;
 
-    // families[0 .. count): the varying strata, widest last; `offset` adds
-    // the fixed first cells of the others.
+    // families[0 .. count): the varying strata, widest last (the wider
+    // half makes h); `offset` adds the fixed first cells of the others.
     void build(const stratumfamily *families, int count, qint64 offset, double theta);
     bool built() const { return isBuilt; }
     void clear() { isBuilt = false; }
@@ -42,6 +42,8 @@ public:
     double sd() const { return windowSd; }
     // Whether the window holds the distribution at theta() + delta.
     bool reaches(double delta) const;
+    // The mean and variance of S at theta() + delta, which it reaches.
+    void moments(double delta, double *mean, double *variance) const;
 
     // conv(s), 0 outside the window.
     double point(qint64 s) const;
@@ -62,8 +64,8 @@ public:
     Tail tail(qint64 x, double delta, bool upper) const;
 
 private:
-    // sum_u g(u) R0(x - u) and sum_u g(u) R1(x - u), with R0 the tilted
-    // running sum of h from t outwards, R1 its first moment about t.
+    // Over the tail from x (s >= x, or s <= x): the sum of conv(s)
+    // e^(delta (s - x)), and of |s - x| times it.
     void anchored(qint64 x, double delta, bool upper, double *sum0, double *sum1) const;
 
     bool isBuilt = false;
@@ -77,5 +79,6 @@ private:
     // (0 when nothing was), and the most to the farthest kept.
     double reach = 0.0, span = 0.0;
     std::vector<double> scratch, down;
-    mutable std::vector<double> run0, run1;
+    std::vector<double> w;  // conv(s) from s = wFirst
+    qint64 wFirst = 0;
 };

@@ -32,4 +32,11 @@ if snakemake --snakefile "$snakefile" --cores 2 --quiet \
     echo "workflow: --chunk in options was not refused"
     exit 1
 fi
+# cmh takes no seed: the workflow draws none.
+awk '{print $1 "_" $2, (NR % 3 ? "north" : "south")}' fixture.fam > strata.txt
+snakemake --snakefile "$snakefile" --cores 2 --quiet \
+    --config input=fixture.bed test=cmh chunks=3 output=cmh.jsonl cli="$cli" options="--strata strata.txt" >/dev/null 2>&1
+"$cli" cmh --strata strata.txt fixture.bed > one-cmh.jsonl 2>/dev/null
+cmp one-cmh.jsonl cmh.jsonl
+[ ! -e cmh.jsonl.seed ]
 echo "workflow: the gathered pieces are one run's bytes"
