@@ -11,7 +11,7 @@
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Qq, Help };
+    enum class Command { Test, Values, Convert, Qq, Ld, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -40,6 +40,13 @@ struct CliOptions
     QString phenoFile;       // --pheno
     double exactLimit = 2.0; // --exact-limit: seconds of exact work per variant
     bool tsv = false;        // --format tsv
+
+    // ld: pairs within --window-kb of each other, or of the --snps named.
+    double windowKb = 1000;  // --window-kb
+    bool windowGiven = false;
+    double r2Min = 0;        // --r2-min: pairs with r2 below it are not printed
+    QStringList snps;        // --snps ID,ID,...
+    bool plotByR2 = false;   // --plot-colour r2 (default: D' with LOD)
 };
 
 struct CliParse

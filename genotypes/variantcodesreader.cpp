@@ -76,6 +76,17 @@ bool VariantCodesReader::next(VariantCodes &codes)
     return true;
 }
 
+bool VariantCodesReader::skip()
+{
+    if (!m_error.isEmpty())
+        return false;
+    if (!m_reader->skip()) {
+        m_error = m_reader->errorString();
+        return false;
+    }
+    return true;
+}
+
 bool VariantCodesReader::readNamed(const QStringList &ids, std::vector<VariantCodes> *out, QString *error)
 {
     QHash<QByteArray, qsizetype> wanted;

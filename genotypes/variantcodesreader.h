@@ -30,6 +30,11 @@ public:
 
     // The next variant; false at the end, or on an error (errorString()).
     bool next(VariantCodes &codes);
+    // Passes over the next record without decoding it.
+    bool skip();
+    // The records of the file (or region) when it knows them without a
+    // pass; -1 otherwise.
+    qint64 knownRecordCount() const { return m_reader->knownRecordCount(); }
     // Why reading stopped early; empty at a clean end.
     const QString &errorString() const { return m_error; }
 

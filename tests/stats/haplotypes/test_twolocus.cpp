@@ -4,6 +4,7 @@
 // logarithms to 40 digits, the likelihood over the grid as exact
 // fractions), and r2, D' and every listed root against PLINK 1.9 on 200
 // pairs of simulated samples (plink_reference.py), to its printed digits.
+#include "dprimegrid.h"
 #include "twolocus.h"
 
 #include <QFile>
@@ -115,6 +116,8 @@ private slots:
     void refusals();
     void phased_data();
     void phased();
+    void gridFunctions_data();
+    void gridFunctions();
 };
 
 void TestTwoLocus::exactReferences_data()
@@ -252,6 +255,39 @@ void TestTwoLocus::phased()
         QVERIFY(std::isnan(got));
     else
         QVERIFY2(std::fabs(got - r2) <= 1e-15, qPrintable(QString::number(got, 'g', 17)));
+}
+
+// The grid's own log and exp against the C library's, over every range
+// the grid meets: frequencies down to 1e-12, exponents down to -700.
+void TestTwoLocus::gridFunctions_data()
+{
+    QTest::addColumn<double>("from");
+    QTest::addColumn<double>("to");
+    QTest::addColumn<bool>("exponential");
+    QTest::newRow("log, frequencies") << 1e-12 << 1.0 << false;
+    QTest::newRow("log, near 1") << 0.999 << 1.001 << false;
+    QTest::newRow("log, near sqrt 2") << 1.41 << 1.42 << false;
+    QTest::newRow("exp, weights") << -40.0 << 0.0 << true;
+    QTest::newRow("exp, far") << -700.0 << -40.0 << true;
+}
+
+void TestTwoLocus::gridFunctions()
+{
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(bool, exponential);
+    constexpr int kSteps = 100000;
+    for (int i = 0; i <= kSteps; ++i) {
+        // Geometric steps for the logarithm, even ones for exp.
+        const double x = exponential ? from + (to - from) * i / kSteps : from * std::pow(to / from, double(i) / kSteps);
+        const double ours = exponential ? twolocus::detail::gridExp(x) : twolocus::detail::gridLog(x);
+        const double theirs = exponential ? std::exp(x) : std::log(x);
+        // 4 units in the last place of the value, or of 1 where it is
+        // smaller: the grid adds ln x times counts, so absolute error counts.
+        const double allowed = 4 * std::numeric_limits<double>::epsilon() * std::max(std::fabs(theirs), 1.0);
+        if (std::fabs(ours - theirs) > allowed)
+            QFAIL(qPrintable(QStringLiteral("x = %1: %2, not %3").arg(x, 0, 'g', 17).arg(ours, 0, 'g', 17).arg(theirs, 0, 'g', 17)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTwoLocus)
