@@ -25,6 +25,10 @@ void MainWindow::createActions()
     modelsAction->setStatusTip(tr("Genetic models and odds ratios of a case/control genotype table"));
     connect(modelsAction, SIGNAL(triggered()), this, SLOT(slotMenuModels()));
 
+    ldAction = new QAction(tr("Two-locus &LD..."), this);
+    ldAction->setStatusTip(tr("Linkage disequilibrium of two SNPs from a 3 x 3 table of genotype counts"));
+    connect(ldAction, SIGNAL(triggered()), this, SLOT(slotMenuLd()));
+
     clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
@@ -233,6 +237,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
     analyseMenu->addAction(modelsAction);
+    analyseMenu->addAction(ldAction);
     analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);

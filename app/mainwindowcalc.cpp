@@ -125,6 +125,9 @@ void MainWindow::slotCalc()
     case TestModels:
         runModels();
         break;
+    case TestLd:
+        runLd();
+        break;
     default:
         break;
     }

@@ -80,14 +80,14 @@ LdTriangleLayout layoutLdTriangle(const LdTriangleModel &model, const QRectF &ar
     LdTriangleLayout layout;
     layout.titles = layoutTitles(area, font, model.title, model.subtitle);
     if (model.byR2) {
-        layout.legend = {{LegendEntry::Mark::OutlineBox, Qt::white, QStringLiteral("r\u00b2 = 0")},
+        layout.legend = {{LegendEntry::Mark::OutlineBox, QColor(0xA0, 0xA0, 0xA0), QStringLiteral("r\u00b2 = 0")},
                          {LegendEntry::Mark::Box, QColor(128, 128, 128), QStringLiteral("0.5")},
                          {LegendEntry::Mark::Box, Qt::black, QStringLiteral("1 (numbers: 100 r\u00b2)")}};
     } else {
         layout.legend = {{LegendEntry::Mark::Box, strongOne(), QStringLiteral("D' = 1, LOD \u2265 2")},
                          {LegendEntry::Mark::Box, QColor(0xFF, 0x70, 0x70), QStringLiteral("D' < 1, LOD \u2265 2")},
                          {LegendEntry::Mark::Box, weakOne(), QStringLiteral("D' = 1, LOD < 2")},
-                         {LegendEntry::Mark::OutlineBox, Qt::white,
+                         {LegendEntry::Mark::OutlineBox, QColor(0xA0, 0xA0, 0xA0),
                           QStringLiteral("D' < 1, LOD < 2 (numbers: 100 |D'|)")}};
     }
     layout.legend.push_back({LegendEntry::Mark::Box, noEstimate(), QStringLiteral("no estimate")});

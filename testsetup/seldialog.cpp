@@ -52,9 +52,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
-            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
+            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>")
+            << tr("<b>Select 3x3 Cells with Numbers</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
-           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Two-locus LD");
     promptLabel = new QLabel(this);
 
     auto *layout = new QVBoxLayout(this);

@@ -12,7 +12,8 @@ enum TestKind {
     TestCluster = 2,
     TestHardyW = 3,
     TestGeneInter = 4,
-    TestModels = 5
+    TestModels = 5,
+    TestLd = 6
 };
 
 // The checked block and everything a driver reads: what the check of the

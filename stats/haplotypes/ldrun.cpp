@@ -55,8 +55,8 @@ QString report(const twolocus::Figures &f, const QString &nameA, const QString &
     }
     text += cells(header, true) + cells(best) + cells(equilibrium) + QStringLiteral("</table>");
     if (f.roots.size() > 1) {
-        text += tr("<br />The likelihood has %1 stationary points in the valid range (roots of the cubic), "
-                   "the maximum first:")
+        text += tr("<br />The cubic for the double heterozygotes has %1 roots in the valid range, the "
+                   "maximum likelihood first:")
                     .arg(f.roots.size());
         text += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
         text += cells({tr("Root"), QStringLiteral("f11"), QStringLiteral("f12"), QStringLiteral("f21"),
@@ -70,7 +70,7 @@ QString report(const twolocus::Figures &f, const QString &nameA, const QString &
         }
         text += QStringLiteral("</table>");
     } else {
-        text += tr("<br />One stationary point in the valid range: log-likelihood %1")
+        text += tr("<br />One root of the cubic in the valid range: log-likelihood %1")
                     .arg(QString::number(f.roots.front().loglik, 'f', 4));
     }
     text += tr("<br />Bounds: 5th and 95th percentiles of the likelihood over D' = 0, 0.01, ..., 1 "
