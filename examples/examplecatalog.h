@@ -55,7 +55,8 @@ inline Block parseBlock(const QString &text)
 inline QString testName(int kind)
 {
     static const char *const names[] = {"Fisher 2xN test", "Chi-squared test", "Risk cluster",
-                                        "Exact Hardy-Weinberg", "Gene interaction"};
+                                        "Exact Hardy-Weinberg", "Gene interaction", "Genetic models",
+                                        "Two-locus LD"};
     return QString::fromUtf8(names[kind]);
 }
 
@@ -112,6 +113,11 @@ inline const std::vector<Example> &all()
           {"Pooled", "AA", "AG", "GG", nullptr, "A", "G"},
           {"Cases", "=B2+B3", "=C2+C3", "=D2+D3", nullptr, "=2*B8+C8", "=C8+2*D8"},
           {"Controls", "=B4+B5", "=C4+C5", "=D4+D5", nullptr, "=2*B9+C9", "=C9+2*D9"}}},
+        {"two-locus-ld.sp", "Genotypes of two SNPs of one gene in the same individuals", TestLd, "B2:D4", false, 0,
+         {{"SNP 1 / SNP 2", "CC", "CT", "TT"},
+          {"AA", "62", "21", "2"},
+          {"AG", "30", "41", "9"},
+          {"GG", "3", "14", "18"}}},
     };
     return list;
 }

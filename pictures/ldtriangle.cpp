@@ -133,8 +133,9 @@ LdTriangleLayout layoutLdTriangle(const LdTriangleModel &model, const QRectF &ar
                 QLineF(x0 + share * (x1 - x0), rulerY, column(i), rulerY + h + 3.0 * kGap));
         }
     }
-    layout.valuesShown = layout.cell >= 1.6 * metrics.horizontalAdvance(QStringLiteral("99"))
-                         && layout.cell >= 1.8 * h;
+    // The numbers fit the square inside a diamond.
+    const double inner = layout.cell / std::sqrt(2.0);
+    layout.valuesShown = inner >= metrics.horizontalAdvance(QStringLiteral("99")) + 2.0 && inner >= 0.8 * h;
     const double half = layout.cell / 2.0;
     for (std::size_t i = 0; i + 1 < count; ++i) {
         for (std::size_t j = i + 1; j < count; ++j) {
