@@ -116,6 +116,8 @@ private:
 void LdScan::compute(Item &item) const
 {
     const auto &a = static_cast<const LdVariant &>(*item.departure.first);
+    // A line is about 550 bytes: the buffer grows once at most.
+    item.out.reserve(qsizetype(item.departure.partners.size()) * 600);
     PairCounts counts;
     twolocus::Counts table;
     twolocus::Figures figures;

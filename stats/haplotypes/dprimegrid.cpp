@@ -97,7 +97,7 @@ struct Grid
     double counts[5] = {};   // c11, c12, c21, c22, m
     double constant = 0;
     qint64 end = 0;
-    double loglik[kPoints] = {};
+    double loglik[kPoints];   // where done
     bool done[kPoints] = {};
 
     Grid(const Setup &setup, double y0, double step, qint64 end) : s(setup), y0(y0), end(end)
@@ -223,22 +223,23 @@ void dprimeBounds(const Setup &s, double y0, double step, qint64 end, const std:
             from = to;
         }
     }
-    // Weights over each run of points evaluated.
-    double weights[kPoints] = {};
-    for (int from = 0; from < kPoints;) {
-        while (from < kPoints && !grid.done[from])
-            ++from;
-        int to = from;
-        while (to < kPoints && grid.done[to])
-            ++to;
-        for (int i = from; i < to; ++i) {
-            // Both arms computed, so that the loop vectorizes.
-            const double x = grid.loglik[i] - top;
-            const double w = expOf(x < -700.0 ? -700.0 : x);
-            weights[i] = x >= -kNegligible ? w : 0.0;
-        }
-        from = to;
+    // Weights over the span of the inside evaluated (the walks leave it
+    // whole but for points below the floor), and at D' = +-1.
+    int first = 0, last = kGridSteps - 1;
+    while (first < kGridSteps && !grid.done[first])
+        ++first;
+    while (last >= first && !grid.done[last])
+        --last;
+    double weights[kPoints];
+    std::fill(weights, weights + kPoints, 0.0);
+    for (int i = first; i <= last; ++i) {
+        // Both arms computed, so that the loop vectorizes.
+        const double x = grid.loglik[i] - top;
+        const double w = expOf(x < -700.0 ? -700.0 : x);
+        weights[i] = grid.done[i] && x >= -kNegligible ? w : 0.0;
     }
+    const double atEnd = grid.loglik[kGridSteps] - top;
+    weights[kGridSteps] = atEnd >= -kNegligible ? expOf(atEnd) : 0.0;
     double total = 0;
     for (const double w : weights)
         total += w;
