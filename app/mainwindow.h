@@ -100,6 +100,7 @@ private slots:
     void slotMenuFisher();
     void slotMenuModels();
     void slotMenuMeta();
+    void slotMenuLd();
     void slotProgress();
     void slotStopCalc();
     void escapeStop();
@@ -176,6 +177,7 @@ private:
     void runGeneInter();
     void runModels();
     void runMeta();
+    void runLd();
     void runMonteCarlo(int kind, const TestInput &input);
     // Help.
     void createHelpActions();
@@ -236,6 +238,7 @@ private:
     QAction *fisherAction = nullptr;
     QAction *modelsAction = nullptr;
     QAction *metaAction = nullptr;
+    QAction *ldAction = nullptr;
     QAction *showResultsAction = nullptr;
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;

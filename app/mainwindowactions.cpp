@@ -28,6 +28,10 @@ void MainWindow::createActions()
     metaAction->setStatusTip(tr("Pool the genotype or exposure counts of several studies"));
     connect(metaAction, SIGNAL(triggered()), this, SLOT(slotMenuMeta()));
 
+    ldAction = new QAction(tr("Two-locus &LD..."), this);
+    ldAction->setStatusTip(tr("Linkage disequilibrium of two SNPs from a 3 x 3 table of genotype counts"));
+    connect(ldAction, SIGNAL(triggered()), this, SLOT(slotMenuLd()));
+
     clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
@@ -237,6 +241,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(hardyWAction);
     analyseMenu->addAction(modelsAction);
     analyseMenu->addAction(metaAction);
+    analyseMenu->addAction(ldAction);
     analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);

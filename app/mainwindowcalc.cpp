@@ -151,6 +151,8 @@ void MainWindow::slotCalc()
         break;
     case TestMeta:
         runMeta();
+    case TestLd:
+        runLd();
         break;
     default:
         break;

@@ -3,6 +3,7 @@
 #include "cliprocess.h"
 #include "gridfeeder.h"
 #include "metacommand.h"
+#include "ldplot.h"
 #include "progressline.h"
 #include "qqcommand.h"
 #include "spreadsheet.h"
@@ -88,6 +89,11 @@ int cliMain(int argc, char **argv)
         case CliOptions::Command::Meta:
             status = runMetaCommand(parse.options, feeder);
             break;
+        case CliOptions::Command::Ld: {
+            ProgressLine progress(::isatty(STDERR_FILENO) != 0, QStringLiteral("ld"));
+            status = runLdCommand(parse.options, progress, ldPlotWriter(parse.options));
+            break;
+        }
         case CliOptions::Command::Help:
             break;
         }

@@ -333,6 +333,115 @@ CliParse parseQq(const QStringList &arguments, CliOptions options)
     return parse;
 }
 
+// ld FILE [--region R] [--window-kb W] [--r2-min X] [--snps ID,...] and the
+// file options.
+CliParse parseLd(const QStringList &arguments, CliOptions options)
+{
+    bool optionsEnded = false;
+    bool plotSizeGiven = false;
+    bool colourGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
+            options.files.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString name, value;
+        bool hasValue = false;
+        splitOption(argument, name, value, hasValue);
+        static const QStringList kValued = {QStringLiteral("--region"), QStringLiteral("--window-kb"), QStringLiteral("--r2-min"), QStringLiteral("--snps"),
+                                            QStringLiteral("--samples"), QStringLiteral("--chunk"), QStringLiteral("--threads"), QStringLiteral("--format"),
+                                            QStringLiteral("--plot"), QStringLiteral("--plot-size"), QStringLiteral("--plot-colour")};
+        if (!kValued.contains(name))
+            return failure(QStringLiteral("unknown option %1").arg(argument));
+        if (!hasValue) {
+            if (i + 1 >= arguments.size())
+                return failure(QStringLiteral("%1 needs a value").arg(name));
+            value = arguments.at(++i);
+        }
+        QString error;
+        if (parsePlotOption(name, value, options, error)) {
+            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+        } else if (name == u"--region") {
+            options.region = RegionSpec::parse(value, &error);
+        } else if (name == u"--window-kb") {
+            bool ok = false;
+            const double kb = value.toDouble(&ok);
+            // Past any chromosome: 10^7 kb.
+            if (!ok || !(kb >= 0) || kb > 1e7)
+                error = QStringLiteral("--window-kb takes kilobases, 0 to 10000000");
+            options.windowKb = kb;
+            options.windowGiven = true;
+        } else if (name == u"--r2-min") {
+            bool ok = false;
+            const double r2 = value.toDouble(&ok);
+            if (!ok || !(r2 >= 0) || r2 > 1)
+                error = QStringLiteral("--r2-min takes an r2 from 0 to 1");
+            options.r2Min = r2;
+        } else if (name == u"--snps") {
+            options.snps = value.split(u',');
+            for (const QString &id : std::as_const(options.snps)) {
+                if (id.isEmpty())
+                    error = QStringLiteral("--snps takes IDs separated by commas, none empty");
+            }
+            if (error.isEmpty() && options.snps.size() < 2)
+                error = QStringLiteral("--snps takes two IDs or more");
+        } else if (name == u"--samples") {
+            options.samplesFile = value;
+        } else if (name == u"--chunk") {
+            const qsizetype slash = value.indexOf(u'/');
+            bool okIndex = false, okCount = false;
+            const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
+            const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
+            if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
+                error = QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks);
+            options.chunkIndex = index;
+            options.chunkCount = count;
+        } else if (name == u"--threads") {
+            bool ok = false;
+            const int threads = value.toInt(&ok, 10);
+            if (!ok || threads < 1 || threads > kMaxThreads)
+                error = QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads);
+            options.threads = threads;
+        } else if (name == u"--format") {
+            if (value != u"json" && value != u"tsv")
+                error = QStringLiteral("--format takes json or tsv");
+            options.tsv = value == u"tsv";
+        } else if (name == u"--plot-colour") {
+            if (value != u"dprime" && value != u"r2")
+                error = QStringLiteral("--plot-colour takes dprime (D' with LOD) or r2");
+            options.plotByR2 = value == u"r2";
+            colourGiven = true;
+        }
+        if (!error.isEmpty())
+            return failure(error);
+    }
+    if (options.files.size() != 1)
+        return failure(QStringLiteral("ld takes one genotype FILE"));
+    if (!isGenotypeFileName(options.files.first()))
+        return failure(QStringLiteral("ld reads genotype files (.vcf, .vcf.gz, .bcf, .bed), not %1")
+                           .arg(options.files.first()));
+    if (!options.snps.isEmpty() && options.windowGiven)
+        return failure(QStringLiteral("--window-kb applies to a scan; --snps pairs every SNP named"));
+    if (!options.snps.isEmpty() && options.chunkCount > 0)
+        return failure(QStringLiteral("--chunk applies to a scan, not to --snps"));
+    if (plotSizeGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-size applies with --plot only"));
+    if (colourGiven && options.plot.isEmpty())
+        return failure(QStringLiteral("--plot-colour applies with --plot only"));
+    if (!options.plot.isEmpty() && options.chunkCount > 0)
+        return failure(QStringLiteral("--plot draws a whole run, not a --chunk"));
+    options.genotypes = true;
+    CliParse parse;
+    parse.ok = true;
+    parse.options = options;
+    return parse;
+}
+
 // values and convert take plain file arguments only.
 CliParse parseFiles(const QStringList &arguments, CliOptions options, int count)
 {
@@ -442,6 +551,10 @@ CliParse parseCommandLine(const QStringList &arguments)
         options.command = CliOptions::Command::Meta;
         return parseMeta(arguments, options);
     }
+    if (command == u"ld") {
+        options.command = CliOptions::Command::Ld;
+        return parseLd(arguments, options);
+    }
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -469,6 +582,9 @@ QString usageText()
         "       velmora-cli meta [--model M] [--hwe-level L] [--conf-level L] [--format json|tsv]\n"
         "                       [--range B2:G13 [--subgroups] [--effect-first]] [--monte-carlo B] [--seed S]\n"
         "                       [--plot OUT [--plot-kind forest|funnel|leave-one-out] [--plot-size WxH]] FILE...\n"
+        "       velmora-cli ld [--region CHR:FROM-TO] [--window-kb W] [--r2-min X] [--snps ID,ID,...]\n"
+        "                       [--samples FILE] [--chunk I/N] [--format json|tsv] [--threads T]\n"
+        "                       [--plot OUT.png|OUT.svg|OUT.pdf [--plot-colour dprime|r2]] GENOTYPES\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -491,5 +607,8 @@ QString usageText()
         "overdominant, heterozygote, homozygote; or exposure) from a table with the header\n"
         "study case0 case1 case2 control0 control1 control2 [subgroup] [year] (or study\n"
         "cases_exposed cases_unexposed controls_exposed controls_unexposed ...), or --range of a\n"
-        ".sp document (names at the left); --monte-carlo B: samples of Zelen's estimate.\n");
+        ".sp document (names at the left); --monte-carlo B: samples of Zelen's estimate.\n"
+        "ld: two-locus LD (haplotype frequencies, D, D', r2, LOD, D' bounds) of every pair\n"
+        "within --window-kb (default 1000) of each other, or of every pair of the --snps named;\n"
+        "--plot: the LD triangle, coloured by D' and LOD or by r2.\n");
 }

@@ -16,7 +16,7 @@ constexpr int kTestCmh = 100;
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Qq, Meta, Help };
+    enum class Command { Test, Values, Convert, Qq, Meta, Ld, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -54,6 +54,12 @@ struct CliOptions
     QString plotKind = QStringLiteral("forest");  // --plot-kind forest|funnel|leave-one-out
     QString strataFile;      // cmh: --strata
     StrataModel model = StrataModel::Allelic;  // cmh: --model
+    // ld: pairs within --window-kb of each other, or of the --snps named.
+    double windowKb = 1000;  // --window-kb
+    bool windowGiven = false;
+    double r2Min = 0;        // --r2-min: pairs with r2 below it are not printed
+    QStringList snps;        // --snps ID,ID,...
+    bool plotByR2 = false;   // --plot-colour r2 (default: D' with LOD)
 };
 
 // CliOptions::metaModel of the exposure layout's one model.

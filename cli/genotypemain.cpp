@@ -3,6 +3,7 @@
 #include "clioptions.h"
 #include "cliprocess.h"
 #include "genotypecommand.h"
+#include "ldcommand.h"
 #include "progressline.h"
 #include "standardoutput.h"
 
@@ -18,12 +19,17 @@ std::optional<int> genotypeMain(int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CliParse parse = parseCommandLine(arguments);
     // A wrong command line is told by the full tool, with its usage.
-    if (!parse.ok || parse.options.command != CliOptions::Command::Test || !parse.options.genotypes
-        || !parse.options.plot.isEmpty())
+    const CliOptions::Command command = parse.options.command;
+    if (!parse.ok || (command != CliOptions::Command::Test && command != CliOptions::Command::Ld)
+        || !parse.options.genotypes || !parse.options.plot.isEmpty())
         return std::nullopt;
     cliprocess::bufferStandardOutput();
     cliprocess::installMessageHandler();
     cliprocess::installInterruptHandler();
+    if (command == CliOptions::Command::Ld) {
+        ProgressLine progress(::isatty(STDERR_FILENO) != 0, QStringLiteral("ld"));
+        return cliprocess::finishOutput(runLdCommand(parse.options, progress));
+    }
     ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
     return cliprocess::finishOutput(runGenotypeCommand(parse.options, progress));
 }

@@ -57,7 +57,7 @@ inline QString testName(int kind)
 {
     static const char *const names[] = {"Fisher 2xN test",  "Chi-squared test", "Risk cluster",
                                         "Exact Hardy-Weinberg", "Gene interaction", "Genetic models",
-                                        "Meta-analysis"};
+                                        "Meta-analysis", "Two-locus LD"};
     return QString::fromUtf8(names[kind]);
 }
 
@@ -134,6 +134,11 @@ inline const std::vector<Example> &all()
           {"Mori 2017", "421", "202", "16", "443", "144", "13", "EAS"},
           {"Nilsen 2019", "49", "54", "9", "81", "58", "11", "EUR"}},
          true},
+        {"two-locus-ld.sp", "Genotypes of two SNPs of one gene in the same individuals", TestLd, "B2:D4", false, 0,
+         {{"SNP 1 / SNP 2", "CC", "CT", "TT"},
+          {"AA", "62", "21", "2"},
+          {"AG", "30", "41", "9"},
+          {"GG", "3", "14", "18"}}},
     };
     return list;
 }

@@ -1,6 +1,7 @@
 #include "bedreader.h"
 
 #include "textlines.h"
+#include "variantcodes.h"
 
 #include <QFileInfo>
 #include <QSet>
@@ -432,5 +433,17 @@ bool BedReader::checkPadding(const QString &fam, QString *error)
         *error = QStringLiteral("%1: cannot be read (%2)").arg(m_file, m_bed.errorString());
         return false;
     }
+    return true;
+}
+
+bool BedReader::decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const
+{
+    GenotypeTally tally;
+    if (!decode(record, tally, codes.identity, error))
+        return false;
+    bedCodes(reinterpret_cast<const uchar *>(record.data.constData()), int(m_samples.size()),
+             m_groups.groupOf.data(), codes.calls);
+    codes.ordinal = record.ordinal;
+    codes.tallyFlags();
     return true;
 }

@@ -179,7 +179,24 @@ struct FunnelModel
     QString footer;
 };
 
+// The linkage disequilibrium of a region as a triangle of diamonds under
+// its SNPs, one per pair: coloured by D' with its LOD (the classic scheme)
+// or by r2.
+struct LdTriangleModel
+{
+    QString title;
+    QString subtitle;
+    QStringList names;              // the SNPs in order, along the top
+    QStringList chroms;             // of each SNP
+    std::vector<qint64> positions;  // of each SNP, for the ruler
+    bool byR2 = false;
+    // Per pair i < j, row-major over i then j; NaN where there is none.
+    std::vector<double> dprime;
+    std::vector<double> lod;
+    std::vector<double> r2;
+};
+
 using Picture = std::variant<ContingencyModel, TernaryModel, GenotypeHeatMapModel, HistogramModel,
-                             ForestModel, ClusterDotModel, QqModel, MetaForestModel, FunnelModel>;
+                             ForestModel, ClusterDotModel, QqModel, MetaForestModel, FunnelModel, LdTriangleModel>;
 
 } // namespace pictures

@@ -3,6 +3,7 @@
 #include "contingencyplot.h"
 #include "dotplots.h"
 #include "metaplots.h"
+#include "ldtriangle.h"
 #include "ternaryplot.h"
 #include "xyplots.h"
 
@@ -40,6 +41,7 @@ void paintPicture(QPainter &painter, const Picture &picture, const QRectF &area,
                    [&](const QqModel &m) { paintQq(painter, m, area, font); },
                    [&](const MetaForestModel &m) { paintMetaForest(painter, m, area, font); },
                    [&](const FunnelModel &m) { paintFunnel(painter, m, area, font); },
+                   [&](const LdTriangleModel &m) { paintLdTriangle(painter, m, area, font); },
                },
                picture);
     painter.restore();

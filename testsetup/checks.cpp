@@ -139,6 +139,8 @@ bool shapeFits(int kind, const TestInput &in)
         return (c == 3 && r == 2) || (c == 2 && r == 3);
     case TestMeta:
         return metaShapeFits(r, c, in.leftCol);
+    case TestLd:
+        return c == 3 && r == 3;
     default:
         return false;
     }
@@ -166,6 +168,8 @@ CheckResult checkTestRange(int kind, const CellSource &grid, TestInput &in)
         return checkModels(grid, in);
     case TestMeta:
         return checkMeta(grid, in, MetaBlockOptions{in.metaSubgroups, in.metaEffectFirst}, &in.meta);
+    case TestLd:
+        return checkLd(grid, in);
     default:
         return checkGeneInter(grid, in);
     }
@@ -527,6 +531,39 @@ CheckResult checkModels(const CellSource &grid, TestInput &in)
     const qint64 second = 2 * (qint64(n[2]) + n[5]) + n[1] + n[4];
     if (first == 0 || second == 0)
         return fail(trDialog("<font color=\"red\">Fewer than two alleles</font>"));
+    in.testSize = 3;
+    in.total = individuals.value();
+    return succeed();
+}
+
+CheckResult checkLd(const CellSource &grid, TestInput &in)
+{
+    ensureSize(in.bufA, 9);
+    // Each individual carries two alleles at each locus; the allele counts
+    // must still be ints.
+    Tally individuals(INT_MAX / 2);
+    qint64 rows[3] = {0, 0, 0}, columns[3] = {0, 0, 0};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            int v = 0;
+            const Read read = readCount(grid, in.topRow + r, in.leftCol + c, v);
+            if (read != Read::Ok)
+                return fail(readFailure(read, badNumber()));
+            if (!individuals.add(v))
+                return fail(tooLargeMessage());
+            in.bufA[std::size_t(r * 3 + c)] = v;
+            rows[r] += v;
+            columns[c] += v;
+        }
+    }
+    if (individuals.value() == 0)
+        return fail(trDialog("<font color=\"red\">No individuals</font>"));
+    // A locus with one allele has no LD with anything.
+    const auto monomorphic = [](const qint64 *sums) { return sums[1] == 0 && (sums[0] == 0 || sums[2] == 0); };
+    if (monomorphic(rows))
+        return fail(trDialog("<font color=\"red\">One allele at the locus of the rows</font>"));
+    if (monomorphic(columns))
+        return fail(trDialog("<font color=\"red\">One allele at the locus of the columns</font>"));
     in.testSize = 3;
     in.total = individuals.value();
     return succeed();

@@ -33,6 +33,9 @@ CheckResult checkGeneInter(const CellSource &grid, TestInput &in);
 // Genetic models: 2 x 3 (cases, controls in rows) or 3 x 2 (in columns);
 // fills bufA with the cases' three genotype counts, then the controls'.
 CheckResult checkModels(const CellSource &grid, TestInput &in);
+// Two-locus LD: 3 x 3 counts, rows the copies of an allele (0, 1, 2) at
+// one locus, columns at the other; fills bufA row-major.
+CheckResult checkLd(const CellSource &grid, TestInput &in);
 
 // The refusal of a block whose sums leave the 32-bit range.
 QString tooLargeMessage();

@@ -62,9 +62,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
             << tr("<b>Select 2MxN Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>")
-            << tr("<b>Select Kx6 or Kx4 Cells, Study Names at the Left</b>");
+            << tr("<b>Select Kx6 or Kx4 Cells, Study Names at the Left</b>") << tr("<b>Select 3x3 Cells with Numbers</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
-           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Meta-analysis");
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Meta-analysis")
+           << tr("Two-locus LD");
     promptLabel = new QLabel(this);
 
     auto *layout = new QVBoxLayout(this);

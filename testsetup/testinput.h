@@ -15,7 +15,8 @@ enum TestKind {
     TestHardyW = 3,
     TestGeneInter = 4,
     TestModels = 5,
-    TestMeta = 6
+    TestMeta = 6,
+    TestLd = 7
 };
 
 // The checked block and everything a driver reads: what the check of the

@@ -9,6 +9,10 @@
 #include "cellresiduals.h"
 #include "chi2.h"
 #include "clioptions.h"
+#include "ldpictures.h"
+#include "ldrun.h"
+#include "ldwindow.h"
+#include "variantcodesreader.h"
 #include "pictureexport.h"
 #include "plaintablesource.h"
 #include "qqcommand.h"
@@ -120,6 +124,46 @@ public:
         QDir::setCurrent(home);
     }
 
+    // The LD triangle of the example region, every pair within velmora-cli
+    // ld's default window, as its --plot draws it.
+    void ld(const char *file, const char *name)
+    {
+        QString error;
+        const QString path = examples.filePath(QString::fromUtf8(file));
+        std::unique_ptr<VariantCodesReader> reader = VariantCodesReader::open(path, {}, {}, &error);
+        if (!reader) {
+            fail(error);
+            return;
+        }
+        std::vector<std::unique_ptr<PackedCalls>> variants;
+        LdMatrix matrix;
+        matrix.title = QStringLiteral("LD of %1").arg(QString::fromUtf8(file));
+        VariantCodes codes;
+        while (reader->next(codes)) {
+            variants.push_back(std::make_unique<PackedCalls>(codes));
+            matrix.names << QString::fromUtf8(codes.identity.id);
+            matrix.chroms << QString::fromUtf8(codes.identity.chrom);
+            matrix.positions.push_back(codes.identity.pos);
+        }
+        matrix.reset();
+        for (std::size_t i = 0; i < variants.size(); ++i) {
+            for (std::size_t j = i + 1; j < variants.size(); ++j) {
+                PairCounts counts;
+                countPair(*variants[i], *variants[j], &counts);
+                twolocus::Counts table;
+                std::copy(&counts.n[0][0], &counts.n[0][0] + 9, &table.n[0][0]);
+                twolocus::Figures figures;
+                if (twolocus::estimate(table, &figures) == twolocus::Status::Ok)
+                    matrix.set(i, j, figures);
+            }
+        }
+        QString reason;
+        if (!pictures::writePicture(*ldTrianglePicture(matrix, false),
+                                    out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")), kPlotSize,
+                                    QApplication::font(), &reason))
+            fail(QStringLiteral("%1: %2").arg(QString::fromUtf8(name), reason));
+    }
+
     int failures() const { return errors; }
 
 private:
@@ -166,5 +210,6 @@ int takePlots(const QString &outDir, const QString &examplesDir)
     shooter.document("chi-squared.sp", TestModels, "B2:D3", "plot-genetic-models");
     shooter.document("chi-squared.sp", TestChi2, "B2:D3", "plot-monte-carlo", 100000);
     shooter.qq("plot-qq");
+    shooter.ld("ld-region.vcf", "plot-ld-triangle");
     return shooter.failures();
 }

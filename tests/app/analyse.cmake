@@ -11,3 +11,5 @@ velmora_add_test(test_resultpictures SOURCES test_resultpictures.cpp LIBS velmor
 target_include_directories(test_resultpictures PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
 velmora_add_test(test_metawindow SOURCES test_metawindow.cpp LIBS velmora_app)
 target_include_directories(test_metawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+velmora_add_test(test_ldwindow SOURCES test_ldwindow.cpp LIBS velmora_app)
+target_include_directories(test_ldwindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)

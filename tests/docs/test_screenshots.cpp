@@ -50,6 +50,8 @@ const QStringList kPictures = {
     QStringLiteral("plot-genetic-models.png"),
     QStringLiteral("plot-monte-carlo.png"),
     QStringLiteral("plot-qq.png"),
+    QStringLiteral("plot-ld-triangle.png"),
+    QStringLiteral("block-two-locus-ld.png"),
 };
 
 constexpr int kChannelTolerance = 64;

@@ -3,7 +3,9 @@
 *.sp file itself, without any of the application's code: exact enumeration
 with fractions for the Fisher, Hardy-Weinberg and gene-interaction tests,
 closed-form chi-squared tails (math.erfc and a finite sum) for the
-chi-squared test and the levels of the risk clusterization.
+chi-squared test and the levels of the risk clusterization; for two-locus
+LD, which has no P-value, D' at the likelihood's maximum found by a scan of
+the haplotype frequency and golden-section search.
 
     reference_pvalues.py README.md EXAMPLES_DIR
 
@@ -266,12 +268,54 @@ def risk_cluster(table):
     return best
 
 
+def two_locus_dprime(table):
+    """D' of the maximum-likelihood haplotype frequencies of a 3 x 3 table
+    (rows: copies of the second allele at one locus, columns at the other)."""
+    n = [row[:] for row in table]
+    total = sum(map(sum, n))
+    # Haplotype 11 is allele 1 at both loci; the double heterozygotes n[1][1]
+    # are 11/22 or 12/21.
+    known = [2 * n[0][0] + n[0][1] + n[1][0], 2 * n[0][2] + n[0][1] + n[1][2],
+             2 * n[2][0] + n[1][0] + n[2][1], 2 * n[2][2] + n[1][2] + n[2][1]]
+    pa = (known[0] + known[1] + n[1][1]) / (2 * total)
+    pb = (known[0] + known[2] + n[1][1]) / (2 * total)
+
+    def loglik(f11):
+        f = [f11, pa - f11, pb - f11, 1 - pa - pb + f11]
+        if min(f) < 0:
+            return -math.inf
+        value = 0.0
+        for count, freq in zip(known, f):
+            if count:
+                value += count * math.log(freq) if freq > 0 else -math.inf
+        mix = f[0] * f[3] + f[1] * f[2]
+        return value + (n[1][1] * math.log(mix) if n[1][1] else 0.0)
+
+    low, high = max(0.0, pa + pb - 1), min(pa, pb)
+    steps = 100000
+    best = max(range(steps + 1), key=lambda i: loglik(low + (high - low) * i / steps))
+    a = low + (high - low) * max(best - 1, 0) / steps
+    b = low + (high - low) * min(best + 1, steps) / steps
+    golden = (math.sqrt(5) - 1) / 2
+    for _ in range(200):
+        c, d = b - golden * (b - a), a + golden * (b - a)
+        if loglik(c) >= loglik(d):
+            b = d
+        else:
+            a = c
+    f11 = (a + b) / 2
+    d = f11 - pa * pb
+    dmax = min(pa * (1 - pb), (1 - pa) * pb) if d >= 0 else min(pa * pb, (1 - pa) * (1 - pb))
+    return d / dmax
+
+
 TESTS = {
     "Chi-squared test": lambda t, options: chi_squared(t, "Yates" in options),
     "Fisher 2xN test": lambda t, options: fisher(t),
     "Exact Hardy-Weinberg": lambda t, options: hardy_weinberg(t),
     "Gene interaction": lambda t, options: gene_interaction(t),
     "Risk cluster": lambda t, options: risk_cluster(t),
+    "Two-locus LD": lambda t, options: two_locus_dprime(t),
 }
 
 ROW = re.compile(r"^\|.*`(?P<file>[\w.-]+\.sp)`.*\|\s*(?P<test>[^|]+?)\s*\|\s*`(?P<block>[A-Z]\d+:[A-Z]\d+)`"

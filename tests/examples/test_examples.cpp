@@ -12,6 +12,7 @@
 #include "examplecatalog.h"
 #include "fisherrun.h"
 #include "metarun.h"
+#include "ldrun.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "uiprompts.h"
@@ -30,7 +31,8 @@ namespace {
 const QString kSourceDir = QStringLiteral(VELMORA_SOURCE_DIR);
 
 // The P-value of each example as the Results window prints it (six
-// significant digits). The README's table states the same texts.
+// significant digits); D' for two-locus LD, which has none. The README's
+// table states the same texts.
 const std::map<QString, QString> &expectedPValues()
 {
     static const std::map<QString, QString> values = {
@@ -40,6 +42,7 @@ const std::map<QString, QString> &expectedPValues()
         {QStringLiteral("gene-interaction.sp"), QStringLiteral("0.0373661")},
         {QStringLiteral("risk-cluster.sp"), QStringLiteral("0.00586002")},
         {QStringLiteral("formulas-allelic.sp"), QStringLiteral("0.0108773")},
+        {QStringLiteral("two-locus-ld.sp"), QStringLiteral("0.549938")},
     };
     return values;
 }
@@ -57,9 +60,16 @@ public:
     QString last;
 };
 
+// The run's report, its headline figure (the P-value; D' for LD) in pValue.
 RunReport runExample(int kind, const TestInput &in, const CellSource &grid)
 {
     switch (kind) {
+    case TestLd: {
+        const LdRun ld = runLdTest(in);
+        RunReport report = ld;
+        report.pValue = ld.figures.dprime;
+        return report;
+    }
     case TestChi2:
         return runChi2Test(in, grid);
     case TestFisher:

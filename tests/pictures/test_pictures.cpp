@@ -15,6 +15,7 @@
 #include "hwtwoallele.h"
 #include "palette.h"
 #include "picturebuilders.h"
+#include "ldtriangle.h"
 #include "pictureexport.h"
 #include "picturepainter.h"
 #include "runpictures.h"
@@ -115,6 +116,26 @@ TernaryModel ternaryModel(qint64 homFirst, qint64 het, qint64 homSecond)
 }
 
 // One of every picture, with long names where names can be long.
+// An LD triangle of `count` SNPs with long names, D' falling with distance.
+LdTriangleModel ldModel(int count, bool byR2)
+{
+    LdTriangleModel ld;
+    ld.title = QStringLiteral("LD of region.vcf.gz");
+    ld.byR2 = byR2;
+    for (int i = 0; i < count; ++i) {
+        ld.names.append(QStringLiteral("rs%1").arg(100000 + i * 37));
+        ld.chroms.append(QStringLiteral("7"));
+        ld.positions.push_back(117000000 + qint64(i) * 1500);
+    }
+    for (int i = 0; i < count; ++i)
+        for (int j = i + 1; j < count; ++j) {
+            ld.dprime.push_back(j - i > 40 ? qQNaN() : 1.0 / (j - i));
+            ld.lod.push_back(8.0 / (j - i));
+            ld.r2.push_back(0.9 / (j - i));
+        }
+    return ld;
+}
+
 std::vector<Picture> everyPicture()
 {
     std::vector<Picture> all;
@@ -176,6 +197,8 @@ std::vector<Picture> everyPicture()
     qq.bandLow = {2.5, 0.8, 0.0};
     qq.bandHigh = {4.5, 1.2, 0.01};
     all.push_back(qq);
+    all.push_back(ldModel(12, false));
+    all.push_back(ldModel(300, true));
     return all;
 }
 
@@ -192,6 +215,8 @@ private slots:
     void bandAgainstTheExactTest();
     void forestRowsAtTheOddsRatios();
     void clusterDotsGroupedByCluster();
+    void ldTriangleColoursAndPlaces_data();
+    void ldTriangleColoursAndPlaces();
     void everyTextInsideThePicture();
     void exportsTheirReadersAccept_data();
     void exportsTheirReadersAccept();
@@ -318,6 +343,48 @@ void TestPictures::clusterDotsGroupedByCluster()
 
 // At the smallest size the pictures are laid out for, and at a larger one,
 // every text item lies inside the picture.
+// The classic scheme's four classes and r2's greys; each diamond below the
+// middle of its two SNPs' columns, as deep as they are apart.
+void TestPictures::ldTriangleColoursAndPlaces_data()
+{
+    QTest::addColumn<double>("dprime");
+    QTest::addColumn<double>("lod");
+    QTest::addColumn<bool>("byR2");
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("D' = 1, LOD >= 2") << -1.0 << 2.0 << false << QColor(255, 0, 0) << QString();
+    QTest::newRow("D' < 1, LOD >= 2") << 0.5 << 3.0 << false << QColor(255, 112, 112) << QStringLiteral("50");
+    QTest::newRow("D' = 1, LOD < 2") << 1.0 << 1.99 << false << QColor(192, 192, 255) << QString();
+    QTest::newRow("D' < 1, LOD < 2") << 0.996 << 1.0 << false << QColor(255, 255, 255) << QStringLiteral("99");
+    QTest::newRow("no estimate") << qQNaN() << qQNaN() << false << QColor(224, 224, 224) << QString();
+    QTest::newRow("r2 0.25") << 0.5 << 1.0 << true << QColor(191, 191, 191) << QStringLiteral("25");
+}
+
+void TestPictures::ldTriangleColoursAndPlaces()
+{
+    QFETCH(double, dprime);
+    QFETCH(double, lod);
+    QFETCH(bool, byR2);
+    QFETCH(QColor, colour);
+    QFETCH(QString, text);
+    LdTriangleModel model = ldModel(4, byR2);
+    model.dprime[0] = dprime;
+    model.lod[0] = lod;
+    model.r2[0] = dprime * dprime;
+    QCOMPARE(ldColour(model, 0), colour);
+    QCOMPARE(ldValueText(model, 0), text);
+    const LdTriangleLayout layout = layoutLdTriangle(model, QRectF(0, 0, 600, 400), testFont());
+    QCOMPARE(layout.diamonds.size(), std::size_t(6));
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        for (std::size_t j = i + 1; j < 4; ++j, ++k) {
+            const QPointF centre = layout.diamonds[k].boundingRect().center();
+            QVERIFY(std::fabs(centre.x() - (layout.nameAnchors[i].x() + layout.nameAnchors[j].x()) / 2) < 1e-9);
+            QVERIFY(std::fabs(layout.diamonds[k].boundingRect().height() - layout.cell) < 1e-9);
+            QVERIFY(std::fabs(centre.y() - layout.diamonds[0].boundingRect().center().y() - (j - i - 1) * layout.cell / 2) < 1e-9);
+        }
+}
+
 void TestPictures::everyTextInsideThePicture()
 {
     for (const QSize &size : {QSize(600, 400), QSize(1000, 450)}) {

@@ -206,6 +206,18 @@ void TestChecks::messages_data()
     QTest::newRow("models one allele, 3x2") << int(TestModels) << "A1:7,9|0,0|0,0" << "A1:B3" << twoAlleles;
     QTest::newRow("models heterozygotes only") << int(TestModels) << "A1:0,3,0|0,2,0" << "A1:C2" << kGood;
 
+    // Two-locus LD: 3 x 3 counts by the copies at the locus of the rows and
+    // at that of the columns.
+    QTest::newRow("ld 3x3") << int(TestLd) << "B2:5,3,0|4,6,1|0,2,7" << "B2:D4" << kGood;
+    QTest::newRow("ld double heterozygotes only") << int(TestLd) << "A1:0,0,0|0,9,0|0,0,0" << "A1:C3" << kGood;
+    QTest::newRow("ld 2x3") << int(TestLd) << "A1:1,2,3|4,5,6" << "A1:C2" << kWrongRange;
+    QTest::newRow("ld text") << int(TestLd) << "A1:1,2,3|4,x,6|7,8,9" << "A1:C3" << kBad;
+    QTest::newRow("ld nobody") << int(TestLd) << "A1:0,0,0|0,0,0|0,0,0" << "A1:C3" << red(QStringLiteral("No individuals"));
+    QTest::newRow("ld rows one allele") << int(TestLd) << "A1:0,0,0|0,0,0|3,4,5" << "A1:C3"
+                                       << red(QStringLiteral("One allele at the locus of the rows"));
+    QTest::newRow("ld columns one allele") << int(TestLd) << "A1:3,0,0|4,0,0|5,0,0" << "A1:C3"
+                                          << red(QStringLiteral("One allele at the locus of the columns"));
+
     // The number parser stops at a NUL; a count holding one is no number.
     const QChar nul(u'\0');
     QTest::newRow("chi2 NUL between digits")

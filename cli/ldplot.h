@@ -1,0 +1,7 @@
+#pragma once
+
+#include "ldcommand.h"
+
+// The writer of ld's --plot: the LD triangle through the picture export,
+// with the application's font (the full tool only: it needs Qt Gui).
+LdPlotWriter ldPlotWriter(const CliOptions &options);
