@@ -1,5 +1,7 @@
 #include "bedreader.h"
 
+#include "variantcodes.h"
+
 #include <QFileInfo>
 #include <QSet>
 
@@ -439,5 +441,17 @@ bool BedReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIde
         tally.addGenotypes(g, 0, 1, codes[g][2]);
         tally.addGenotypes(g, 0, 0, codes[g][3]);
     }
+    return true;
+}
+
+bool BedReader::decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const
+{
+    GenotypeTally tally;
+    if (!decode(record, tally, codes.identity, error))
+        return false;
+    bedCodes(reinterpret_cast<const uchar *>(record.data.constData()), int(m_samples.size()),
+             m_groups.groupOf.data(), codes.calls);
+    codes.ordinal = record.ordinal;
+    codes.tallyFlags();
     return true;
 }

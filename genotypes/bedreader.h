@@ -28,6 +28,7 @@ public:
     qint64 knownRecordCount() const override { return m_records; }
     bool decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                 QString *error) const override;
+    bool decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const override;
 
     // The fields of a .bim line: CHROM, ID, cM, POS, A1, A2.
     struct BimFields

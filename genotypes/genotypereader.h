@@ -13,6 +13,8 @@
 #include <optional>
 #include <vector>
 
+struct VariantCodes;
+
 // One record as read from the file, before it is decoded: reading runs on
 // one thread in file order, decoding on any thread.
 struct RawRecord
@@ -59,6 +61,9 @@ public:
     // and the record, when the record is malformed.
     virtual bool decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                         QString *error) const = 0;
+    // The record's identity and the call of every sample in a group, as
+    // codes (variantcodes.h), in the file's sample order. False as decode().
+    virtual bool decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const = 0;
 
     // Why reading stopped early; empty at a clean end.
     const QString &errorString() const { return m_error; }

@@ -1,5 +1,6 @@
 #include "vcfreader.h"
 
+#include "variantcodes.h"
 #include "vcfline.h"
 
 #include <QFile>
@@ -515,4 +516,94 @@ bool BcfReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIde
         break;
     }
     return ok || failWith(why);
+}
+
+// ---------------------------------------------------------------- codes
+
+bool VcfTextReader::decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const
+{
+    // The line is checked (and its identity read) as for a test, then its
+    // calls read again as codes.
+    GenotypeTally tally;
+    if (!decode(record, tally, codes.identity, error))
+        return false;
+    vcfLineCodes(record.text.constData(), record.text.size(), int(m_samples.size()), m_groups.groupOf.data(),
+                 codes.calls);
+    codes.ordinal = record.ordinal;
+    codes.tallyFlags();
+    return true;
+}
+
+namespace {
+
+// The GT values of the samples in use as codes: a value codes
+// (allele + 1) * 2 + phase, 0 for a missing allele; the phase bit of the
+// second value says whether the call is phased.
+template <typename Int>
+void bcfCodes(const bcf_fmt_t &gt, int samples, const qint8 *groupOf, Int vectorEnd, Int missingValue,
+              std::vector<quint8> &calls)
+{
+    for (int s = 0; s < samples; ++s) {
+        if (groupOf[s] < 0)
+            continue;
+        const uint8_t *q = gt.p + std::size_t(s) * std::size_t(gt.size);
+        int alleles[2] = {-1, -1};
+        int ploidy = 0;
+        bool missing = false;
+        bool phased = false;
+        for (int j = 0; j < gt.n; ++j) {
+            Int raw;
+            std::memcpy(&raw, q + std::size_t(j) * sizeof(Int), sizeof(Int));
+            if (raw == vectorEnd)
+                break;
+            const int v = int(raw);
+            if (j == 1)
+                phased = bcf_gt_is_phased(v);
+            if (raw == missingValue || bcf_gt_is_missing(v))
+                missing = true;
+            else if (ploidy < 2)
+                alleles[ploidy] = bcf_gt_allele(v);
+            ++ploidy;
+        }
+        if (missing || ploidy == 0 || ploidy > 2)
+            calls.push_back(callcode::kMissing);
+        else if (ploidy == 1)
+            calls.push_back(callcode::haploid(alleles[0]));
+        else
+            calls.push_back(callcode::diploid(alleles[0], alleles[1], phased));
+    }
+}
+
+} // namespace
+
+bool BcfReader::decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const
+{
+    // decode() checks the record, unpacks it and reads its identity.
+    GenotypeTally tally;
+    if (!decode(record, tally, codes.identity, error))
+        return false;
+    const bcf1_t *rec = static_cast<const bcf1_t *>(record.binary.get());
+    const bcf_fmt_t *gt = nullptr;
+    for (int i = 0; i < int(rec->n_fmt) && m_h->gtId >= 0; ++i) {
+        if (rec->d.fmt[i].id == m_h->gtId)
+            gt = &rec->d.fmt[i];
+    }
+    const int samples = int(m_samples.size());
+    const qint8 *groupOf = m_groups.groupOf.data();
+    codes.calls.clear();
+    codes.ordinal = record.ordinal;
+    if (!gt) {
+        for (int s = 0; s < samples; ++s) {
+            if (groupOf[s] >= 0)
+                codes.calls.push_back(callcode::kMissing);
+        }
+    } else if (gt->type == BCF_BT_INT8) {
+        bcfCodes<int8_t>(*gt, samples, groupOf, bcf_int8_vector_end, bcf_int8_missing, codes.calls);
+    } else if (gt->type == BCF_BT_INT16) {
+        bcfCodes<int16_t>(*gt, samples, groupOf, bcf_int16_vector_end, bcf_int16_missing, codes.calls);
+    } else {
+        bcfCodes<int32_t>(*gt, samples, groupOf, bcf_int32_vector_end, bcf_int32_missing, codes.calls);
+    }
+    codes.tallyFlags();
+    return true;
 }

@@ -21,6 +21,7 @@ public:
     qint64 knownRecordCount() const override { return m_known; }
     bool decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                 QString *error) const override;
+    bool decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const override;
 
 private:
     explicit VcfTextReader(const QString &file);
@@ -53,6 +54,7 @@ public:
     qint64 knownRecordCount() const override { return m_known; }
     bool decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                 QString *error) const override;
+    bool decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const override;
 
 private:
     explicit BcfReader(const QString &file);
