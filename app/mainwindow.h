@@ -96,6 +96,7 @@ private slots:
     void slotMenuChi2();
     void slotMenuFisher();
     void slotMenuModels();
+    void slotMenuHaplotypes();
     void slotProgress();
     void slotStopCalc();
     void slotCalc();
@@ -169,6 +170,7 @@ private:
     void runHardyW();
     void runGeneInter();
     void runModels();
+    void runHaplotypes();
     void runMonteCarlo(int kind, const TestInput &input);
     // Help.
     void createHelpActions();
@@ -224,6 +226,7 @@ private:
     QAction *chi2Action = nullptr;
     QAction *fisherAction = nullptr;
     QAction *modelsAction = nullptr;
+    QAction *haplotypesAction = nullptr;
     QAction *showResultsAction = nullptr;
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;

@@ -25,6 +25,10 @@ void MainWindow::createActions()
     modelsAction->setStatusTip(tr("Genetic models and odds ratios of a case/control genotype table"));
     connect(modelsAction, SIGNAL(triggered()), this, SLOT(slotMenuModels()));
 
+    haplotypesAction = new QAction(tr("Haplot&ypes..."), this);
+    haplotypesAction->setStatusTip(tr("Haplotype frequencies by EM and their association with case status"));
+    connect(haplotypesAction, SIGNAL(triggered()), this, SLOT(slotMenuHaplotypes()));
+
     clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
@@ -233,6 +237,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(clusterAction);
     analyseMenu->addAction(hardyWAction);
     analyseMenu->addAction(modelsAction);
+    analyseMenu->addAction(haplotypesAction);
     analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);

@@ -75,6 +75,11 @@ void MainWindow::slotMenuModels()
     openTestDialog(TestModels);
 }
 
+void MainWindow::slotMenuHaplotypes()
+{
+    openTestDialog(TestHaplotypes);
+}
+
 void MainWindow::slotProgress()
 {
     progressBar->setValue(calcProgressValue);
@@ -124,6 +129,9 @@ void MainWindow::slotCalc()
         break;
     case TestModels:
         runModels();
+        break;
+    case TestHaplotypes:
+        runHaplotypes();
         break;
     default:
         break;

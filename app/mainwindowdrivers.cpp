@@ -3,6 +3,7 @@
 #include "clusterrun.h"
 #include "contingencyruns.h"
 #include "fisherrun.h"
+#include "haplotypesrun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
 #include "resultpictures.h"
@@ -147,6 +148,22 @@ void MainWindow::runModels()
         const ModelsRun run = runModelsTest(input);
         if (run.status == 0)
             pendingPicture = modelsPicture(input, run, place);
+        return run;
+    });
+}
+
+void MainWindow::runHaplotypes()
+{
+    selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    // The random starts and the permutations draw from it.
+    const quint64 seed = drawMonteCarloSeed();
+    pendingRun.options << tr("seed %1").arg(seed);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, seed, &place](const ProgressDisplay &progress) -> RunReport {
+        const HaplotypesRun run = runHaplotypesTest(input, seed, progress);
+        if (run.status == 0)
+            pendingPicture = haplotypesPicture(run, place);
         return run;
     });
 }

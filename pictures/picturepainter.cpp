@@ -2,6 +2,7 @@
 
 #include "contingencyplot.h"
 #include "dotplots.h"
+#include "haplotypeplot.h"
 #include "ternaryplot.h"
 #include "xyplots.h"
 
@@ -37,6 +38,7 @@ void paintPicture(QPainter &painter, const Picture &picture, const QRectF &area,
                    [&](const ForestModel &m) { paintForest(painter, m, area, font); },
                    [&](const ClusterDotModel &m) { paintClusterDots(painter, m, area, font); },
                    [&](const QqModel &m) { paintQq(painter, m, area, font); },
+                   [&](const HaplotypeModel &m) { paintHaplotypes(painter, m, area, font); },
                },
                picture);
     painter.restore();

@@ -10,6 +10,7 @@ class CellSource;
 struct ClusterRun;
 struct Chi2Run;
 struct FisherRun;
+struct HaplotypesRun;
 struct ModelsRun;
 struct MonteCarloRun;
 struct RunReport;
@@ -27,6 +28,8 @@ PicturePtr fisherPicture(const TestInput &input, const FisherRun &run, const QSt
 PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, const QString &place);
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
 PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place);
+// The haplotypes' paired frequency bars and odds ratios (haplotypepicture.cpp).
+PicturePtr haplotypesPicture(const HaplotypesRun &run, const QString &place);
 // The histogram of a Monte Carlo run of TestFisher, TestHardyW or TestChi2
 // that counted its statistic (MonteCarloSettings::histogram).
 PicturePtr monteCarloPicture(int kind, const MonteCarloRun &run, const QString &place);

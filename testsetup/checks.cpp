@@ -133,6 +133,8 @@ bool shapeFits(int kind, const TestInput &in)
         return c >= 2 && r >= 4 && r % 2 == 0;
     case TestModels:
         return (c == 3 && r == 2) || (c == 2 && r == 3);
+    case TestHaplotypes:
+        return c >= 3 && c <= 21 && r >= 2;
     default:
         return false;
     }
@@ -158,6 +160,8 @@ CheckResult checkTestRange(int kind, const CellSource &grid, TestInput &in)
         return checkHardyW(grid, in);
     case TestModels:
         return checkModels(grid, in);
+    case TestHaplotypes:
+        return checkHaplotypes(grid, in);
     default:
         return checkGeneInter(grid, in);
     }

@@ -33,6 +33,12 @@ CheckResult checkGeneInter(const CellSource &grid, TestInput &in);
 // Genetic models: 2 x 3 (cases, controls in rows) or 3 x 2 (in columns);
 // fills bufA with the cases' three genotype counts, then the controls'.
 CheckResult checkModels(const CellSource &grid, TestInput &in);
+// Haplotypes: one row per individual, 2 to 20 SNP columns and the
+// case/control column last; fills bufA with the copies of each SNP's
+// second allele (-1 missing, individual-major), bufB with case status,
+// factorNames with the SNPs' names (the row above, or the column letter)
+// and alleleNames with their alleles. In haplotypecheck.cpp.
+CheckResult checkHaplotypes(const CellSource &grid, TestInput &in);
 
 // The refusal of a block whose sums leave the 32-bit range.
 QString tooLargeMessage();

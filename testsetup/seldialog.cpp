@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QScreen>
@@ -52,9 +53,10 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
 
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
-            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>");
+            << tr("<b>Select Nx2M Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>")
+            << tr("<b>Select Genotypes, Status Last</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
-           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models");
+           << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Haplotypes");
     promptLabel = new QLabel(this);
 
     auto *layout = new QVBoxLayout(this);
@@ -129,6 +131,39 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     confLevelLayout->addStretch(1);
     connect(confLevelSpin, SIGNAL(valueChanged(double)), this, SLOT(slotConfLevel()));
     addOptionRow(confLevelBox, {TestModels});
+
+    // Two rows, so that the dialog keeps the width of the other tests.
+    haplotypeBox = new QWidget(this);
+    auto *haplotypeLayout = new QGridLayout(haplotypeBox);
+    haplotypeLayout->setContentsMargins(0, 0, 0, 0);
+    startsSpin = new QSpinBox(haplotypeBox);
+    startsSpin->setRange(1, 1000);
+    startsSpin->setValue(kDefaultStarts);
+    rareSpin = new QDoubleSpinBox(haplotypeBox);
+    rareSpin->setRange(0.0, 0.499);
+    rareSpin->setDecimals(3);
+    rareSpin->setSingleStep(0.005);
+    rareSpin->setValue(kDefaultRare);
+    permutationsSpin = new QSpinBox(haplotypeBox);
+    permutationsSpin->setRange(0, 10000000);
+    permutationsSpin->setSingleStep(1000);
+    permutationsSpin->setGroupSeparatorShown(true);
+    permutationsSpin->setValue(kDefaultPermutations);
+    const auto addField = [haplotypeBox = haplotypeBox, haplotypeLayout](const QString &text, QWidget *field, int row,
+                                                                         int column) {
+        auto *label = new QLabel(text, haplotypeBox);
+        label->setBuddy(field);
+        haplotypeLayout->addWidget(label, row, column);
+        haplotypeLayout->addWidget(field, row, column + 1);
+    };
+    addField(tr("&Starts"), startsSpin, 0, 0);
+    addField(tr("&Rare below"), rareSpin, 0, 2);
+    addField(tr("&Permutations"), permutationsSpin, 1, 0);
+    haplotypeLayout->setColumnStretch(4, 1);
+    connect(startsSpin, SIGNAL(valueChanged(int)), this, SLOT(slotHaplotypeOptions()));
+    connect(permutationsSpin, SIGNAL(valueChanged(int)), this, SLOT(slotHaplotypeOptions()));
+    connect(rareSpin, SIGNAL(valueChanged(double)), this, SLOT(slotHaplotypeOptions()));
+    addOptionRow(haplotypeBox, {TestHaplotypes});
 
     // The widest accuracy text, so that the measure holds for every value.
     slotSpinText(0);
@@ -206,6 +241,10 @@ void SelDialog::showForTest()
     }
     confLevelSpin->setValue(kDefaultConfLevel);
     slotConfLevel();
+    startsSpin->setValue(kDefaultStarts);
+    permutationsSpin->setValue(kDefaultPermutations);
+    rareSpin->setValue(kDefaultRare);
+    slotHaplotypeOptions();
     // Unticked at every opening, like the accuracy.
     samplesSpin->setValue(kDefaultSamples);
     monteCarloCheck->setChecked(false);
@@ -256,6 +295,10 @@ QStringList SelDialog::optionSummary() const
         options << (input.yates ? tr("Yates correction") : tr("no Yates correction"));
     if (testKind == TestModels)
         options << tr("confidence level %1%").arg(QLocale().toString(input.confLevel * 100.0, 'g', 6));
+    if (testKind == TestHaplotypes)
+        options << tr("%1 starts").arg(input.haplotypeStarts)
+                << tr("%1 permutations").arg(QLocale().toString(input.permutations))
+                << tr("rare below %1").arg(QLocale().toString(input.rareFrequency, 'g', 6));
     if (monteCarlo)
         options << tr("Monte Carlo, %1 samples").arg(QLocale().toString(input.monteCarloSamples));
     return options;
@@ -371,6 +414,13 @@ void SelDialog::slotSpinText(int value)
 void SelDialog::slotConfLevel()
 {
     input.confLevel = confLevelSpin->value() / 100.0;
+}
+
+void SelDialog::slotHaplotypeOptions()
+{
+    input.haplotypeStarts = startsSpin->value();
+    input.permutations = permutationsSpin->value();
+    input.rareFrequency = rareSpin->value();
 }
 
 void SelDialog::slotMonteCarlo()

@@ -44,6 +44,11 @@ public:
     // The confidence level (percent) that genetic models offer at every opening.
     static constexpr double kDefaultConfLevel = 95.0;
 
+    // What haplotypes offer at every opening.
+    static constexpr int kDefaultStarts = 20;
+    static constexpr int kDefaultPermutations = 1000;
+    static constexpr double kDefaultRare = 0.01;
+
     // While a calculation runs, OK refuses to start a second one.
     void setCalculationRunning(bool running) { calculationRunning = running; }
 
@@ -64,6 +69,11 @@ public:
     // Genetic models: the level of every interval, in percent.
     QDoubleSpinBox *confLevelSpin = nullptr;
     QWidget *confLevelBox = nullptr;
+    // Haplotypes: the EM's starts, the permutations, the rare frequency.
+    QSpinBox *startsSpin = nullptr;
+    QSpinBox *permutationsSpin = nullptr;
+    QDoubleSpinBox *rareSpin = nullptr;
+    QWidget *haplotypeBox = nullptr;
     QWidget *accuracyRow = nullptr;
     QLabel *promptLabel = nullptr;
     QLineEdit *rangeEdit = nullptr;
@@ -78,6 +88,7 @@ private slots:
     void slotSpinText(int value);
     void slotMonteCarlo();
     void slotConfLevel();
+    void slotHaplotypeOptions();
     void scheduleRecheck();
 
 private:

@@ -12,7 +12,8 @@ enum TestKind {
     TestCluster = 2,
     TestHardyW = 3,
     TestGeneInter = 4,
-    TestModels = 5
+    TestModels = 5,
+    TestHaplotypes = 6
 };
 
 // The checked block and everything a driver reads: what the check of the
@@ -43,4 +44,10 @@ struct TestInput
     // estimate instead of the exact P-value; 0 for the exact test.
     qint64 monteCarloSamples = 0;
     double confLevel = 0.95;  // genetic models: the level of every interval
+    // Haplotypes: the two allele names of each SNP (factorNames holds the
+    // SNPs'), the EM's starts, the permutations and the rare frequency.
+    QStringList alleleNames;
+    int haplotypeStarts = 20;
+    qint64 permutations = 1000;
+    double rareFrequency = 0.01;
 };

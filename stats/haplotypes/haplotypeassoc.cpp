@@ -71,6 +71,31 @@ std::vector<Row> rowsOf(const haplotypeem::Fit *const (&fits)[3])
     return out;
 }
 
+// Two loci that no individual has both typed leave their haplotypes
+// unidentified: any frequencies with the right allele frequencies fit.
+QString untypedPair(const HaplotypeSample &sample, const haplotypeem::Patterns &patterns)
+{
+    const int loci = sample.loci;
+    std::vector<char> together(std::size_t(loci) * std::size_t(loci), 0);
+    for (int p = 0; p < patterns.count(); ++p) {
+        const qint8 *codes = patterns.pattern(p);
+        for (int j = 0; j < loci; ++j) {
+            for (int k = j + 1; k < loci && codes[j] != haplotypeem::kMissing; ++k)
+                together[std::size_t(j) * std::size_t(loci) + std::size_t(k)] |= char(codes[k] != haplotypeem::kMissing);
+        }
+    }
+    const auto name = [&sample](int j) {
+        return j < sample.names.size() ? sample.names.at(j) : tr("SNP %1").arg(j + 1);
+    };
+    for (int j = 0; j < loci; ++j) {
+        for (int k = j + 1; k < loci; ++k) {
+            if (!together[std::size_t(j) * std::size_t(loci) + std::size_t(k)])
+                return tr("no individual is typed at both %1 and %2").arg(name(j), name(k));
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 int analyse(const HaplotypeSample &sample, const HaplotypeSettings &settings, HaplotypeFigures *figures,
@@ -106,6 +131,9 @@ int analyse(const HaplotypeSample &sample, const HaplotypeSettings &settings, Ha
         *error = f.cases == 0 ? tr("no case is typed at any of the loci") : tr("no control is typed at any of the loci");
         return NoData;
     }
+    *error = untypedPair(sample, patterns);
+    if (!error->isEmpty())
+        return NoData;
     const std::vector<double> all = patterns.weights();
     std::vector<double> controlWeights(all.size());
     for (std::size_t p = 0; p < all.size(); ++p)

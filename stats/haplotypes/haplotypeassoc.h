@@ -3,6 +3,7 @@
 #include "haplotypeem.h"
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <QtNumeric>
 
@@ -16,6 +17,7 @@ struct HaplotypeSample
     int loci = 0;
     std::vector<qint8> genotypes;  // individual-major
     std::vector<qint8> isCase;     // 1 case, 0 control
+    QStringList names;             // of the loci, for messages; may be empty
 
     int individuals() const { return int(isCase.size()); }
 };
@@ -92,7 +94,7 @@ namespace haplotypeassoc {
 enum Status {
     Finished = 0,
     Stopped = 1,
-    NoData = 2,          // no case or no control typed
+    NoData = 2,          // no case or no control typed; two loci never typed together
     NoConvergence = 3,   // an EM fit ran out of steps
     TooManyPairs = 4,    // the pairs would not fit kMaxPairs
     PermutationFailed = 5

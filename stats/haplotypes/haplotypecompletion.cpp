@@ -56,6 +56,7 @@ struct Enumeration
 {
     std::vector<int> begin;
     std::vector<quint64> keys;  // (low code << 32) | high code
+    std::vector<double> likelihood;  // per pattern, over every pair of the support
     std::unordered_map<quint32, double> derivative;
     bool tooMany = false;
 };
@@ -66,6 +67,7 @@ Enumeration enumerate(const Patterns &patterns, const std::vector<double> &weigh
     Enumeration out;
     const int count = patterns.count();
     out.begin.assign(std::size_t(count) + 1, 0);
+    out.likelihood.assign(std::size_t(count), 0.0);
     std::vector<std::pair<quint32, double>> outside;
     std::vector<quint32> fills;
     for (int p = 0; p < count; ++p) {
@@ -113,6 +115,7 @@ Enumeration enumerate(const Patterns &patterns, const std::vector<double> &weigh
         // Pairs met from both ends are kept once.
         std::sort(out.keys.begin() + std::ptrdiff_t(start), out.keys.end());
         out.keys.erase(std::unique(out.keys.begin() + std::ptrdiff_t(start), out.keys.end()), out.keys.end());
+        out.likelihood[std::size_t(p)] = likelihood;
         if (likelihood > 0.0) {
             for (const auto &[h, d] : outside)
                 out.derivative[h] += w * d / likelihood;
@@ -120,6 +123,68 @@ Enumeration enumerate(const Patterns &patterns, const std::vector<double> &weigh
     }
     out.begin[std::size_t(count)] = int(out.keys.size());
     return out;
+}
+
+// The haplotypes outside the support whose derivative exceeds 2n.
+std::vector<quint32> enteringOf(const Enumeration &e, double individuals)
+{
+    std::vector<quint32> entering;
+    for (const auto &[h, d] : e.derivative) {
+        if (d > 2.0 * individuals * (1.0 + kEntry))
+            entering.push_back(h);
+    }
+    std::sort(entering.begin(), entering.end());
+    return entering;
+}
+
+// Whether the pairs that trimming dropped weigh nothing in any pattern.
+bool negligibleDrops(const PairSet &pairs, const std::vector<double> &freq, const std::vector<double> &weights,
+                     const Enumeration &e)
+{
+    for (int p = 0; p < pairs.patterns(); ++p) {
+        if (weights[std::size_t(p)] <= 0.0)
+            continue;
+        double kept = 0.0;
+        for (int k = pairs.begin[std::size_t(p)]; k < pairs.begin[std::size_t(p) + 1]; ++k) {
+            const int x = pairs.first[std::size_t(k)];
+            const int y = pairs.second[std::size_t(k)];
+            kept += (x == y ? 1.0 : 2.0) * freq[std::size_t(x)] * freq[std::size_t(y)];
+        }
+        if (kept < (1.0 - kMinPosterior) * e.likelihood[std::size_t(p)])
+            return false;
+    }
+    return true;
+}
+
+// The entering haplotypes join the support at half a copy each, taken from
+// the others in proportion.
+void admit(std::vector<quint32> &support, std::vector<double> &f, const std::vector<quint32> &entering,
+           double individuals)
+{
+    const double seed = 0.5 / (2.0 * individuals);
+    const double keep = std::max(0.5, 1.0 - seed * double(entering.size()));
+    std::vector<quint32> merged;
+    std::vector<double> mergedFreq;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < support.size() || j < entering.size()) {
+        if (j >= entering.size() || (i < support.size() && support[i] < entering[j])) {
+            merged.push_back(support[i]);
+            mergedFreq.push_back(f[i] * keep);
+            ++i;
+        } else {
+            merged.push_back(entering[j]);
+            mergedFreq.push_back(seed);
+            ++j;
+        }
+    }
+    double sum = 0.0;
+    for (const double v : mergedFreq)
+        sum += v;
+    for (double &v : mergedFreq)
+        v /= sum;
+    support = std::move(merged);
+    f = std::move(mergedFreq);
 }
 
 } // namespace
@@ -140,11 +205,25 @@ Climb complete(const Patterns &patterns, const std::vector<double> &weights, Pai
             f.push_back(freq[h]);
         }
     }
+    Enumeration e = enumerate(patterns, weights, support, f);
+    if (e.tooMany) {
+        total.status = TooManyPairs;
+        return total;
+    }
+    // Usually the estimate is a maximum as it stands: no step taken.
+    std::vector<quint32> entering = enteringOf(e, individuals);
+    if (entering.empty() && negligibleDrops(pairs, freq, weights, e)) {
+        total.loglik = logLikelihood(pairs, weights, freq);
+        return total;
+    }
     for (int round = 0; round < kMaxRounds; ++round) {
-        Enumeration e = enumerate(patterns, weights, support, f);
-        if (e.tooMany) {
-            total.status = TooManyPairs;
-            return total;
+        if (!entering.empty()) {
+            admit(support, f, entering, individuals);
+            e = enumerate(patterns, weights, support, f);
+            if (e.tooMany) {
+                total.status = TooManyPairs;
+                return total;
+            }
         }
         // The pairs as indexes into the support.
         PairSet next;
@@ -157,7 +236,8 @@ Climb complete(const Patterns &patterns, const std::vector<double> &weights, Pai
             next.second[k] = int(std::lower_bound(support.begin(), support.end(), quint32(e.keys[k])) - support.begin());
         }
         const Climb climbed = climb(next, weights, f, stopped);
-        total.iterations += climbed.iterations;
+        // At least one step, so that the caller knows the estimate moved.
+        total.iterations += std::max(1, climbed.iterations);
         total.status = climbed.status;
         total.loglik = climbed.loglik;
         pairs = std::move(next);
@@ -171,39 +251,9 @@ Climb complete(const Patterns &patterns, const std::vector<double> &weights, Pai
             total.status = TooManyPairs;
             return total;
         }
-        std::vector<quint32> entering;
-        for (const auto &[h, d] : e.derivative) {
-            if (d > 2.0 * individuals * (1.0 + kEntry))
-                entering.push_back(h);
-        }
+        entering = enteringOf(e, individuals);
         if (entering.empty())
             return total;
-        // Each enters at half a copy, taken from the others in proportion.
-        std::sort(entering.begin(), entering.end());
-        const double seed = 0.5 / (2.0 * individuals);
-        const double keep = 1.0 - seed * double(entering.size());
-        std::vector<quint32> merged;
-        std::vector<double> mergedFreq;
-        std::size_t i = 0;
-        std::size_t j = 0;
-        while (i < support.size() || j < entering.size()) {
-            if (j >= entering.size() || (i < support.size() && support[i] < entering[j])) {
-                merged.push_back(support[i]);
-                mergedFreq.push_back(f[i] * std::max(keep, 0.5));
-                ++i;
-            } else {
-                merged.push_back(entering[j]);
-                mergedFreq.push_back(seed);
-                ++j;
-            }
-        }
-        double sum = 0.0;
-        for (const double v : mergedFreq)
-            sum += v;
-        for (double &v : mergedFreq)
-            v /= sum;
-        support = std::move(merged);
-        f = std::move(mergedFreq);
     }
     total.status = NoConvergence;
     return total;

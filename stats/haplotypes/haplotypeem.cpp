@@ -22,6 +22,35 @@ namespace haplotypeem {
 
 namespace {
 
+// Sum of w ln(x) over a pattern's probabilities x, with few logarithms:
+// small whole weights multiply into a running product, kept in range by
+// exact powers of two; anything else takes its logarithm.
+class LogSum final
+{
+public:
+    void add(double w, double x)
+    {
+        if (w == 1.0 || w == 2.0 || w == 3.0) {
+            const double power = w == 1.0 ? x : w == 2.0 ? x * x : x * x * x;
+            if (power > 1e-250) {
+                product *= power;
+                if (product < 0x1p-800) {
+                    product *= 0x1p800;
+                    shifts += 800;
+                }
+                return;
+            }
+        }
+        logs += w * std::log(x);
+    }
+    double value() const { return logs + std::log(product) - double(shifts) * 0.69314718055994530942; }
+
+private:
+    double product = 1.0;
+    double logs = 0.0;
+    qint64 shifts = 0;
+};
+
 // Keeps the random starts' streams apart from every other use of a seed.
 constexpr quint64 kStartStreams = 0x48415053u;
 
@@ -61,10 +90,35 @@ std::vector<std::pair<quint32, quint32>> batchOrders(const qint8 *codes, int fro
     return orders;
 }
 
-// The haplotype indexes of pairs given by their codes (low, high).
-void indexPairs(const std::vector<quint64> &keys, PairSet &out)
+// Codes of up to this many loci are indexed through a table of every code
+// (256 kB); longer ones by sorting.
+constexpr int kTableLoci = 16;
+
+// The haplotype indexes of pairs given by their codes (low, high), over
+// the first `loci` loci.
+void indexPairs(const std::vector<quint64> &keys, int loci, PairSet &out)
 {
     out.haplotypes.clear();
+    out.first.resize(keys.size());
+    out.second.resize(keys.size());
+    if (loci <= kTableLoci) {
+        std::vector<int> index(std::size_t(1) << loci, -1);
+        for (const quint64 key : keys) {
+            index[std::size_t(key >> 32)] = 0;
+            index[std::size_t(quint32(key))] = 0;
+        }
+        for (std::size_t code = 0; code < index.size(); ++code) {
+            if (index[code] == 0) {
+                index[code] = int(out.haplotypes.size());
+                out.haplotypes.push_back(quint32(code));
+            }
+        }
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            out.first[k] = index[std::size_t(keys[k] >> 32)];
+            out.second[k] = index[std::size_t(quint32(keys[k]))];
+        }
+        return;
+    }
     out.haplotypes.reserve(keys.size());
     for (const quint64 key : keys) {
         out.haplotypes.push_back(quint32(key >> 32));
@@ -76,8 +130,6 @@ void indexPairs(const std::vector<quint64> &keys, PairSet &out)
     const auto indexOf = [&out](quint32 code) {
         return int(std::lower_bound(out.haplotypes.begin(), out.haplotypes.end(), code) - out.haplotypes.begin());
     };
-    out.first.resize(keys.size());
-    out.second.resize(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) {
         out.first[k] = indexOf(quint32(keys[k] >> 32));
         out.second[k] = indexOf(quint32(keys[k]));
@@ -138,7 +190,7 @@ int extend(const PairSet &parent, const std::vector<double> &parentPosterior, co
             posterior[k] = sum > 0.0 ? posterior[k] / sum : 1.0 / double(keys.size() - start);
     }
     out.begin[std::size_t(patternCount)] = int(keys.size());
-    indexPairs(keys, out);
+    indexPairs(keys, from + count, out);
     return Finished;
 }
 
@@ -167,7 +219,7 @@ std::vector<double> maximise(const PairSet &pairs, const std::vector<double> &we
 
 // Drops the pairs below kMinPosterior at `freq` and the haplotypes left in
 // no pair; the posteriors of the pairs kept, summing to 1 in each pattern.
-void trim(PairSet &pairs, std::vector<double> &freq, std::vector<double> &posterior)
+void trim(PairSet &pairs, std::vector<double> &freq, std::vector<double> &posterior, int loci)
 {
     const std::vector<double> all = posteriors(pairs, freq);
     std::vector<quint64> keys;
@@ -194,7 +246,7 @@ void trim(PairSet &pairs, std::vector<double> &freq, std::vector<double> &poster
     const std::vector<quint32> oldCodes = pairs.haplotypes;
     PairSet trimmed;
     trimmed.begin = std::move(begin);
-    indexPairs(keys, trimmed);
+    indexPairs(keys, loci, trimmed);
     std::vector<double> kept(trimmed.haplotypes.size());
     for (std::size_t h = 0; h < kept.size(); ++h) {
         const auto at = std::lower_bound(oldCodes.begin(), oldCodes.end(), trimmed.haplotypes[h]);
@@ -216,8 +268,15 @@ void finish(const Patterns &patterns, const std::vector<double> &weights, PairSe
     result.status = completed.status;
     if (completed.status != Finished)
         return;
+    if (completed.iterations == 0) {
+        // A maximum as it was: its pairs are trimmed already.
+        result.loglik = completed.loglik;
+        result.pairs = std::move(pairs);
+        result.freq = std::move(freq);
+        return;
+    }
     std::vector<double> posterior;
-    trim(pairs, freq, posterior);
+    trim(pairs, freq, posterior, patterns.loci);
     const Climb last = climb(pairs, weights, freq, stopped);
     result.iterations += last.iterations;
     result.status = last.status;
@@ -250,7 +309,7 @@ Fit runStart(const Patterns &patterns, const std::vector<double> &weights, int s
     std::vector<double> freq;
     for (int from = 0; from < patterns.loci; from += kBatchLoci) {
         if (from > 0)
-            trim(pairs, freq, posterior);
+            trim(pairs, freq, posterior, from);
         const int count = std::min(kBatchLoci, patterns.loci - from);
         PairSet next;
         std::vector<double> nextPosterior;
@@ -261,7 +320,8 @@ Fit runStart(const Patterns &patterns, const std::vector<double> &weights, int s
         pairs = std::move(next);
         posterior = std::move(nextPosterior);
         freq = maximise(pairs, weights, posterior);
-        const Climb climbed = climb(pairs, weights, freq, stopped);
+        const bool last = from + count >= patterns.loci;
+        const Climb climbed = climb(pairs, weights, freq, stopped, last ? kTolerance : kStageTolerance);
         result.iterations += climbed.iterations;
         result.status = climbed.status;
         if (climbed.status != Finished)
@@ -277,7 +337,11 @@ Fit runGiven(const Patterns &patterns, const Fit &given, const std::vector<doubl
     Fit result;
     PairSet pairs = given.pairs;
     std::vector<double> freq = given.freq;
-    finish(patterns, weights, pairs, freq, stopped, result);
+    const Climb climbed = climb(pairs, weights, freq, stopped);
+    result.iterations = climbed.iterations;
+    result.status = climbed.status;
+    if (climbed.status == Finished)
+        finish(patterns, weights, pairs, freq, stopped, result);
     return result;
 }
 
@@ -391,7 +455,7 @@ std::vector<double> Patterns::weights(const std::vector<qint8> *select, qint8 va
 }
 
 Climb climb(const PairSet &pairs, const std::vector<double> &weights, std::vector<double> &freq,
-            const StopCheck &stopped)
+            const StopCheck &stopped, double tolerance)
 {
     Climb result;
     const std::size_t haplotypes = pairs.haplotypes.size();
@@ -404,17 +468,15 @@ Climb climb(const PairSet &pairs, const std::vector<double> &weights, std::vecto
         result.status = NoData;
         return result;
     }
-    std::vector<double> counts(haplotypes);
     std::vector<double> q(std::size_t(pairs.pairs()));
-    const int *first = pairs.first.data();
-    const int *second = pairs.second.data();
-    for (int iteration = 1; iteration <= kMaxIterations; ++iteration) {
-        if (iteration % 32 == 0 && stopped && stopped()) {
-            result.status = Stopped;
-            return result;
-        }
-        std::fill(counts.begin(), counts.end(), 0.0);
-        const double *f = freq.data();
+    // One EM step from `from` into `to`; ln L at `from` when asked (the
+    // logarithms cost a third of a step).
+    const auto step = [&](const std::vector<double> &from, std::vector<double> &to, bool withLoglik) {
+        std::fill(to.begin(), to.end(), 0.0);
+        const int *first = pairs.first.data();
+        const int *second = pairs.second.data();
+        const double *f = from.data();
+        LogSum loglik;
         for (int p = 0; p < pairs.patterns(); ++p) {
             const double w = weights[std::size_t(p)];
             const int b = pairs.begin[std::size_t(p)];
@@ -427,29 +489,83 @@ Climb climb(const PairSet &pairs, const std::vector<double> &weights, std::vecto
                 q[std::size_t(k)] = value;
                 sum += value;
             }
-            const double scale = w / sum;
+            if (withLoglik)
+                loglik.add(w, sum);
+            const double scale = w / (sum * total);
             for (int k = b; k < e; ++k) {
                 const double c = q[std::size_t(k)] * scale;
-                counts[std::size_t(first[k])] += c;
-                counts[std::size_t(second[k])] += c;
+                to[std::size_t(first[k])] += c;
+                to[std::size_t(second[k])] += c;
             }
         }
+        return loglik.value();
+    };
+    const auto largestChange = [](const std::vector<double> &a, const std::vector<double> &b) {
         double change = 0.0;
-        for (std::size_t h = 0; h < haplotypes; ++h) {
-            const double updated = counts[h] / total;
-            change = std::max(change, std::fabs(updated - freq[h]));
-            freq[h] = updated;
+        for (std::size_t h = 0; h < a.size(); ++h)
+            change = std::max(change, std::fabs(a[h] - b[h]));
+        return change;
+    };
+
+    // EM accelerated by squared extrapolation (SQUAREM, scheme S3;
+    // Varadhan and Roland 2008): two steps give the direction, the
+    // extrapolated point is kept only when it stays in the simplex and is
+    // no less likely than the start; one plain step from it ends a cycle.
+    // Converged when that step moves no frequency by more than `tolerance`.
+    std::vector<double> f0 = freq, f1(haplotypes), f2(haplotypes), f3(haplotypes), extrapolated(haplotypes);
+    int iterations = 0;
+    while (iterations < kMaxIterations) {
+        if (stopped && stopped()) {
+            result.status = Stopped;
+            return result;
         }
-        if (!std::isfinite(change))
+        const double loglik0 = step(f0, f1, true);
+        step(f1, f2, false);
+        iterations += 2;
+        if (largestChange(f1, f0) <= tolerance) {
+            freq = f1;
+            result.iterations = iterations - 1;
+            result.loglik = logLikelihood(pairs, weights, freq);
+            return result;
+        }
+        double rr = 0.0;
+        double vv = 0.0;
+        for (std::size_t h = 0; h < haplotypes; ++h) {
+            const double r = f1[h] - f0[h];
+            const double v = f2[h] - 2.0 * f1[h] + f0[h];
+            rr += r * r;
+            vv += v * v;
+        }
+        double alpha = vv > 0.0 ? -std::sqrt(rr / vv) : -1.0;
+        bool inside = alpha < -1.0;
+        if (inside) {
+            for (std::size_t h = 0; h < haplotypes; ++h) {
+                const double r = f1[h] - f0[h];
+                const double v = f2[h] - 2.0 * f1[h] + f0[h];
+                extrapolated[h] = f0[h] - 2.0 * alpha * r + alpha * alpha * v;
+                inside = inside && extrapolated[h] >= 0.0 && std::isfinite(extrapolated[h]);
+            }
+        }
+        double loglik = inside ? step(extrapolated, f3, true) : -INFINITY;
+        if (!(loglik >= loglik0)) {
+            // Plain EM: alpha = -1 lands on the second step.
+            extrapolated = f2;
+            loglik = step(extrapolated, f3, true);
+        }
+        ++iterations;
+        if (!std::isfinite(loglik))
             break;
-        if (change <= kTolerance) {
-            result.iterations = iteration;
+        const double change = largestChange(f3, extrapolated);
+        f0.swap(f3);
+        if (change <= tolerance) {
+            freq = f0;
+            result.iterations = iterations;
             result.loglik = logLikelihood(pairs, weights, freq);
             return result;
         }
     }
     result.status = NoConvergence;
-    result.iterations = kMaxIterations;
+    result.iterations = iterations;
     return result;
 }
 

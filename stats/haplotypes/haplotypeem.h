@@ -25,6 +25,8 @@ constexpr int kBatchLoci = 6;
 constexpr double kMinPosterior = 1e-9;
 // Converged when no frequency changes by more than this in one step.
 constexpr double kTolerance = 1e-10;
+// A batch before the last needs only to tell which pairs to trim.
+constexpr double kStageTolerance = 1e-7;
 // Steps of one batch; a run that needs more has not converged (an error).
 constexpr int kMaxIterations = 50000;
 // Starts whose log-likelihoods lie within this of the best reached it.
@@ -105,9 +107,11 @@ using StopCheck = std::function<bool()>;
 Fit fit(const Patterns &patterns, const std::vector<double> &weights, const Settings &settings,
         const Fit *given = nullptr);
 
-// EM steps from `freq` (per pairs.haplotypes) until converged.
+// EM steps from `freq` (per pairs.haplotypes) until one moves no
+// frequency by more than `tolerance`; steps beyond kMaxIterations are
+// NoConvergence.
 Climb climb(const PairSet &pairs, const std::vector<double> &weights, std::vector<double> &freq,
-            const StopCheck &stopped);
+            const StopCheck &stopped, double tolerance = kTolerance);
 
 // From an estimate over pairs that trimming thinned: the pairs of every
 // pattern of weight > 0 whose haplotypes both have a frequency, climbed to

@@ -114,12 +114,18 @@ HaplotypesRun runHaplotypesTest(const HaplotypeSample &sample, const HaplotypeLa
 {
     HaplotypesRun run;
     run.labels = labels;
+    HaplotypeSample named;
+    if (sample.names.isEmpty() && !labels.snps.isEmpty()) {
+        named = sample;
+        named.names = labels.snps;
+    }
+    const HaplotypeSample &input = named.names.isEmpty() ? sample : named;
     if (progress)
         progress(100);
     QString &error = run.error;
     const int status = pollCalcEvents() != 0
                            ? int(haplotypeassoc::Stopped)
-                           : haplotypeassoc::analyse(sample, settings, &run.figures, &error, 100);
+                           : haplotypeassoc::analyse(input, settings, &run.figures, &error, 100);
     if (progress)
         progress(-1);
     run.status = status;

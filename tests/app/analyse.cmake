@@ -9,3 +9,5 @@ velmora_add_test(test_modelswindow SOURCES test_modelswindow.cpp LIBS velmora_ap
 target_include_directories(test_modelswindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
 velmora_add_test(test_resultpictures SOURCES test_resultpictures.cpp LIBS velmora_app Qt6::Svg)
 target_include_directories(test_resultpictures PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+velmora_add_test(test_haplotypeswindow SOURCES test_haplotypeswindow.cpp LIBS velmora_app velmora_stats_haplotypes)
+target_include_directories(test_haplotypeswindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
