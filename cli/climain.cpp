@@ -2,6 +2,7 @@
 #include "clicommands.h"
 #include "cliprocess.h"
 #include "gridfeeder.h"
+#include "haplotypescommand.h"
 #include "progressline.h"
 #include "qqcommand.h"
 #include "spreadsheet.h"
@@ -84,6 +85,11 @@ int cliMain(int argc, char **argv)
         case CliOptions::Command::Qq:
             status = runQqCommand(parse.options);
             break;
+        case CliOptions::Command::Haplotypes: {
+            ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
+            status = runHaplotypesCommand(parse.options, progress);
+            break;
+        }
         case CliOptions::Command::Help:
             break;
         }

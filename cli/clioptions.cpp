@@ -2,6 +2,7 @@
 
 #include "conditionalodds.h"
 #include "genotypereader.h"
+#include "haplotypescommand.h"
 #include "testinput.h"
 
 namespace {
@@ -57,36 +58,6 @@ void splitOption(const QString &argument, QString &name, QString &value, bool &h
     hasValue = eq >= 0;
     name = hasValue ? argument.left(eq) : argument;
     value = hasValue ? argument.mid(eq + 1) : QString();
-}
-
-// --plot and --plot-size, common to the tests and qq; false when the
-// option is neither. error is set when it is one but is wrong.
-bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
-{
-    if (name == u"--plot") {
-        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
-            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
-            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
-        options.plot = value;
-        return true;
-    }
-    if (name == u"--plot-size") {
-        const QStringList sides = value.split(u'x');
-        bool wideOk = false;
-        bool highOk = false;
-        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
-        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
-        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
-            || height > kMaxPlotSide)
-            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
-                        .arg(kMinPlotSide)
-                        .arg(kMaxPlotSide);
-        options.plotWidth = width;
-        options.plotHeight = height;
-        return true;
-    }
-    return false;
 }
 
 // What a run on genotype files accepts.
@@ -357,6 +328,34 @@ CliParse parseFiles(const QStringList &arguments, CliOptions options, int count)
 
 } // namespace
 
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error)
+{
+    if (name == u"--plot") {
+        if (!value.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)
+            && !value.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            error = QStringLiteral("--plot needs a name ending in .png, .svg or .pdf");
+        options.plot = value;
+        return true;
+    }
+    if (name == u"--plot-size") {
+        const QStringList sides = value.split(u'x');
+        bool wideOk = false;
+        bool highOk = false;
+        const int width = sides.size() == 2 ? sides.at(0).toInt(&wideOk, 10) : 0;
+        const int height = sides.size() == 2 ? sides.at(1).toInt(&highOk, 10) : 0;
+        if (!wideOk || !highOk || width < kMinPlotSide || width > kMaxPlotSide || height < kMinPlotSide
+            || height > kMaxPlotSide)
+            error = QStringLiteral("--plot-size takes WIDTHxHEIGHT in pixels, each %1 to %2")
+                        .arg(kMinPlotSide)
+                        .arg(kMaxPlotSide);
+        options.plotWidth = width;
+        options.plotHeight = height;
+        return true;
+    }
+    return false;
+}
+
 bool isDocumentName(const QString &name)
 {
     return hasSuffix(name, QStringLiteral(".sp"));
@@ -405,6 +404,8 @@ CliParse parseCommandLine(const QStringList &arguments)
         options.command = CliOptions::Command::Qq;
         return parseQq(arguments, options);
     }
+    if (command == u"haplotypes")
+        return parseHaplotypesCommand(arguments);
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -426,6 +427,9 @@ QString usageText()
         "                       [--pheno FILE] [--exact-limit SECONDS] [--monte-carlo B] [--seed S]\n"
         "                       [--format json|tsv] [--threads T] GENOTYPES...\n"
         "       velmora-cli qq FILE.jsonl [--plot OUT.png|OUT.svg|OUT.pdf [--plot-size WxH]]\n"
+        "       velmora-cli haplotypes GENOTYPES (--snps ID,ID,... | --region CHR:FROM-TO) [--pheno FILE]\n"
+        "                       [--samples FILE] [--starts N] [--permutations N] [--seed S] [--rare F]\n"
+        "                       [--threads T] [--format json|tsv] [--plot OUT [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -441,5 +445,9 @@ QString usageText()
         "GENOTYPES are .vcf, .vcf.gz, .bcf or PLINK .bed files (with .bim and .fam): one line\n"
         "per variant; an exact test over --exact-limit (default 2 s) gives way to Monte Carlo.\n"
         "qq: the Q-Q plot of the \"p\" of every line with status 0 of a JSON-lines output,\n"
-        "and the genomic-control lambda on standard output.\n");
+        "and the genomic-control lambda on standard output.\n"
+        "haplotypes: frequencies of the haplotypes of 2 to 20 SNPs by EM (--starts, default 20)\n"
+        "in cases, controls and all, the global likelihood-ratio test with --permutations\n"
+        "(default 1000) and each haplotype's odds ratio; haplotypes below --rare (default\n"
+        "0.01) are pooled.\n");
 }

@@ -11,7 +11,7 @@
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Qq, Help };
+    enum class Command { Test, Values, Convert, Qq, Help, Haplotypes };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -40,6 +40,13 @@ struct CliOptions
     QString phenoFile;       // --pheno
     double exactLimit = 2.0; // --exact-limit: seconds of exact work per variant
     bool tsv = false;        // --format tsv
+
+    // haplotypes: the SNPs by ID (or --region), the EM's starts, the
+    // permutations of the global test, the rare frequency.
+    QStringList snps;
+    int starts = 20;
+    qint64 permutations = 1000;
+    double rare = 0.01;
 };
 
 struct CliParse
@@ -52,6 +59,10 @@ struct CliParse
 // Reads the arguments after the program name. Options may stand before,
 // between or after the files; "--" ends them, and "-" is standard input.
 CliParse parseCommandLine(const QStringList &arguments);
+
+// --plot and --plot-size, common to the commands that draw; false when
+// `name` is neither. error is set when it is one but its value is wrong.
+bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error);
 
 // The short usage text shown with a usage error and for --help.
 QString usageText();

@@ -3,6 +3,7 @@
 #include "clioptions.h"
 #include "cliprocess.h"
 #include "genotypecommand.h"
+#include "haplotypescommand.h"
 #include "progressline.h"
 #include "standardoutput.h"
 
@@ -18,12 +19,15 @@ std::optional<int> genotypeMain(int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CliParse parse = parseCommandLine(arguments);
     // A wrong command line is told by the full tool, with its usage.
-    if (!parse.ok || parse.options.command != CliOptions::Command::Test || !parse.options.genotypes
+    const bool haplotypes = parse.ok && parse.options.command == CliOptions::Command::Haplotypes;
+    if (!parse.ok || (parse.options.command != CliOptions::Command::Test && !haplotypes) || !parse.options.genotypes
         || !parse.options.plot.isEmpty())
         return std::nullopt;
     cliprocess::bufferStandardOutput();
     cliprocess::installMessageHandler();
     cliprocess::installInterruptHandler();
     ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
+    if (haplotypes)
+        return cliprocess::finishOutput(runHaplotypesCommand(parse.options, progress));
     return cliprocess::finishOutput(runGenotypeCommand(parse.options, progress));
 }
