@@ -43,6 +43,7 @@ const QStringList kPictures = {
     QStringLiteral("block-gene-interaction.png"),
     QStringLiteral("block-risk-cluster.png"),
     QStringLiteral("block-formulas-allelic.png"),
+    QStringLiteral("block-haplotypes.png"),
     QStringLiteral("plot-chi-squared.png"),
     QStringLiteral("plot-hardy-weinberg.png"),
     QStringLiteral("plot-genotypes.png"),
@@ -50,6 +51,7 @@ const QStringList kPictures = {
     QStringLiteral("plot-genetic-models.png"),
     QStringLiteral("plot-monte-carlo.png"),
     QStringLiteral("plot-qq.png"),
+    QStringLiteral("plot-haplotypes.png"),
 };
 
 constexpr int kChannelTolerance = 64;

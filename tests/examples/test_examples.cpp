@@ -11,6 +11,7 @@
 #include "checks.h"
 #include "examplecatalog.h"
 #include "fisherrun.h"
+#include "haplotypesrun.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "uiprompts.h"
@@ -39,6 +40,7 @@ const std::map<QString, QString> &expectedPValues()
         {QStringLiteral("gene-interaction.sp"), QStringLiteral("0.0373661")},
         {QStringLiteral("risk-cluster.sp"), QStringLiteral("0.00586002")},
         {QStringLiteral("formulas-allelic.sp"), QStringLiteral("0.0108773")},
+        {QStringLiteral("haplotypes.sp"), QStringLiteral("0.00762693")},
     };
     return values;
 }
@@ -69,6 +71,9 @@ RunReport runExample(int kind, const TestInput &in, const CellSource &grid)
         return runGeneInteractionTest(in);
     case TestCluster:
         return runRiskCluster(in, {});
+    case TestHaplotypes:
+        // The global P is the asymptotic one, which no seed changes.
+        return runHaplotypesTest(in, 1, {});
     default:
         return {};
     }
