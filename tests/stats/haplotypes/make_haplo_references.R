@@ -1,7 +1,7 @@
 # The reference numbers of test_haplotypes: simulated candidate regions and
 # what R's haplo.stats makes of them. Run from this folder with
-#   Rscript make_references.R
-# It writes data/region-N.txt (the genotypes) and data/references.txt.
+#   Rscript make_haplo_references.R
+# It writes data/haplo_region-N.txt (the genotypes) and data/haplo_references.txt.
 # Made with haplo.stats 1.9.3; the test reads the stored files only.
 suppressMessages(library(haplo.stats))
 
@@ -52,12 +52,12 @@ controls <- function(loci) list(
   full = haplo.em.control(n.try = 20, tol = 1e-12, max.iter = 100000, insert.batch.size = loci,
                           min.posterior = 0))
 hapText <- function(e) apply(e$haplotype, 1, function(r) paste(r, collapse = ""))
-out <- file("data/references.txt", "w")
+out <- file("data/haplo_references.txt", "w")
 for (r in seq_along(regions)) {
   s <- regions[[r]]
   sim <- simulate(s$seed, s$loci, s$cases, s$controls, s$founders, s$missing, s$effect)
   codes <- ifelse(is.na(sim$g), 9, sim$g)
-  writeLines(paste(sim$y, apply(codes, 1, paste, collapse = "")), sprintf("data/region-%d.txt", r))
+  writeLines(paste(sim$y, apply(codes, 1, paste, collapse = "")), sprintf("data/haplo_region-%d.txt", r))
   geno <- alleleColumns(sim$g)
   cat(sprintf("region %d loci %d\n", r, s$loci), file = out)
   for (k in names(controls(s$loci))) {

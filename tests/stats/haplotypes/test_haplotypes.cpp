@@ -1,5 +1,5 @@
 // The haplotype EM and association against R's haplo.stats on simulated
-// regions (data/, made by make_references.R), and the properties that no
+// regions (data/, made by make_haplo_references.R), and the properties that no
 // reference gives: the same answer for any seed or thread count, the
 // odds ratio's variance against a numerical Hessian.
 #include "haplotypeassoc.h"
@@ -24,7 +24,7 @@ quint32 codeOf(const QString &digits)
     return code;
 }
 
-// haplo.em's two runs of a region (make_references.R): its default
+// haplo.em's two runs of a region (make_haplo_references.R): its default
 // progressive insertion, and every locus at once with nothing trimmed.
 struct Reference
 {
@@ -40,7 +40,7 @@ struct Reference
 QMap<int, Reference> readReferences()
 {
     QMap<int, Reference> refs;
-    QFile file(QStringLiteral(VELMORA_HAPLO_DATA "/references.txt"));
+    QFile file(QStringLiteral(VELMORA_HAPLO_DATA "/haplo_references.txt"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return refs;
     QTextStream in(&file);
@@ -67,7 +67,7 @@ QMap<int, Reference> readReferences()
 HaplotypeSample readRegion(int region)
 {
     HaplotypeSample sample;
-    QFile file(QStringLiteral(VELMORA_HAPLO_DATA "/region-%1.txt").arg(region));
+    QFile file(QStringLiteral(VELMORA_HAPLO_DATA "/haplo_region-%1.txt").arg(region));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return sample;
     QTextStream in(&file);
