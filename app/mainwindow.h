@@ -101,6 +101,7 @@ private slots:
     void slotMenuModels();
     void slotMenuMeta();
     void slotMenuLd();
+    void slotMenuHaplotypes();
     void slotProgress();
     void slotStopCalc();
     void escapeStop();
@@ -178,6 +179,7 @@ private:
     void runModels();
     void runMeta();
     void runLd();
+    void runHaplotypes();
     void runMonteCarlo(int kind, const TestInput &input);
     // Help.
     void createHelpActions();
@@ -239,6 +241,7 @@ private:
     QAction *modelsAction = nullptr;
     QAction *metaAction = nullptr;
     QAction *ldAction = nullptr;
+    QAction *haplotypesAction = nullptr;
     QAction *showResultsAction = nullptr;
     QAction *newAction = nullptr;
     QAction *openAction = nullptr;

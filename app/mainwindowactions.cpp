@@ -32,6 +32,10 @@ void MainWindow::createActions()
     ldAction->setStatusTip(tr("Linkage disequilibrium of two SNPs from a 3 x 3 table of genotype counts"));
     connect(ldAction, SIGNAL(triggered()), this, SLOT(slotMenuLd()));
 
+    haplotypesAction = new QAction(tr("Haplot&ypes..."), this);
+    haplotypesAction->setStatusTip(tr("Haplotype frequencies by EM and their association with case status"));
+    connect(haplotypesAction, SIGNAL(triggered()), this, SLOT(slotMenuHaplotypes()));
+
     clusterAction = new QAction(tr("Ris&k cluster..."), this);
     clusterAction->setShortcut(QKeySequence(tr("Ctrl+F7")));
     clusterAction->setStatusTip(tr("Risk clusterization"));
@@ -242,6 +246,7 @@ void MainWindow::createMenus()
     analyseMenu->addAction(modelsAction);
     analyseMenu->addAction(metaAction);
     analyseMenu->addAction(ldAction);
+    analyseMenu->addAction(haplotypesAction);
     analyseMenu->addSeparator();
     analyseMenu->addAction(recalculateAction);
     analyseMenu->addAction(sortAction);

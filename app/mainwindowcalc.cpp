@@ -81,6 +81,11 @@ void MainWindow::slotMenuMeta()
     openTestDialog(TestMeta);
 }
 
+void MainWindow::slotMenuHaplotypes()
+{
+    openTestDialog(TestHaplotypes);
+}
+
 void MainWindow::slotProgress()
 {
     progressBar->setValue(calcProgressValue);
@@ -151,8 +156,12 @@ void MainWindow::slotCalc()
         break;
     case TestMeta:
         runMeta();
+        break;
     case TestLd:
         runLd();
+        break;
+    case TestHaplotypes:
+        runHaplotypes();
         break;
     default:
         break;

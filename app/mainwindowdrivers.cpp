@@ -5,6 +5,7 @@
 #include "fisherrun.h"
 #include "metapictures.h"
 #include "metarun.h"
+#include "haplotypesrun.h"
 #include "modelsrun.h"
 #include "montecarlorun.h"
 #include "resultpictures.h"
@@ -188,6 +189,22 @@ void MainWindow::runMeta()
                 if (PicturePtr picture = metaPicture(kind, input, run, 0, place))
                     pendingMorePictures.push_back(picture);
         }
+        return run;
+    });
+}
+
+void MainWindow::runHaplotypes()
+{
+    selDialog->testKind = TestNone;
+    const TestInput input = selDialog->input;
+    // The random starts and the permutations draw from it.
+    const quint64 seed = drawMonteCarloSeed();
+    pendingRun.options << tr("seed %1").arg(seed);
+    const QString place = placeOf(pendingRun, curFile);
+    runAndReport([this, &input, seed, &place](const ProgressDisplay &progress) -> RunReport {
+        const HaplotypesRun run = runHaplotypesTest(input, seed, progress);
+        if (run.status == 0)
+            pendingPicture = haplotypesPicture(run, place);
         return run;
     });
 }

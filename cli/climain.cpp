@@ -4,6 +4,7 @@
 #include "gridfeeder.h"
 #include "metacommand.h"
 #include "ldplot.h"
+#include "haplotypescommand.h"
 #include "progressline.h"
 #include "qqcommand.h"
 #include "spreadsheet.h"
@@ -92,6 +93,11 @@ int cliMain(int argc, char **argv)
         case CliOptions::Command::Ld: {
             ProgressLine progress(::isatty(STDERR_FILENO) != 0, QStringLiteral("ld"));
             status = runLdCommand(parse.options, progress, ldPlotWriter(parse.options));
+            break;
+        }
+        case CliOptions::Command::Haplotypes: {
+            ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
+            status = runHaplotypesCommand(parse.options, progress);
             break;
         }
         case CliOptions::Command::Help:

@@ -2,6 +2,7 @@
 
 #include "conditionalodds.h"
 #include "genotypereader.h"
+#include "haplotypescommand.h"
 #include "testinput.h"
 
 namespace {
@@ -555,6 +556,8 @@ CliParse parseCommandLine(const QStringList &arguments)
         options.command = CliOptions::Command::Ld;
         return parseLd(arguments, options);
     }
+    if (command == u"haplotypes")
+        return parseHaplotypesCommand(arguments);
     for (const TestName &test : kTests) {
         if (command == QStringView(test.name)) {
             options.command = CliOptions::Command::Test;
@@ -585,6 +588,9 @@ QString usageText()
         "       velmora-cli ld [--region CHR:FROM-TO] [--window-kb W] [--r2-min X] [--snps ID,ID,...]\n"
         "                       [--samples FILE] [--chunk I/N] [--format json|tsv] [--threads T]\n"
         "                       [--plot OUT.png|OUT.svg|OUT.pdf [--plot-colour dprime|r2]] GENOTYPES\n"
+        "       velmora-cli haplotypes GENOTYPES (--snps ID,ID,... | --region CHR:FROM-TO) [--pheno FILE]\n"
+        "                       [--samples FILE] [--starts N] [--permutations N] [--seed S] [--rare F]\n"
+        "                       [--threads T] [--format json|tsv] [--plot OUT [--plot-size WxH]]\n"
         "       velmora-cli values FILE\n"
         "       velmora-cli convert IN OUT\n"
         "TEST is chi2, fisher, hwe, interact, cluster or models. FILE is a *.sp document or a text\n"
@@ -610,5 +616,9 @@ QString usageText()
         ".sp document (names at the left); --monte-carlo B: samples of Zelen's estimate.\n"
         "ld: two-locus LD (haplotype frequencies, D, D', r2, LOD, D' bounds) of every pair\n"
         "within --window-kb (default 1000) of each other, or of every pair of the --snps named;\n"
-        "--plot: the LD triangle, coloured by D' and LOD or by r2.\n");
+        "--plot: the LD triangle, coloured by D' and LOD or by r2.\n"
+        "haplotypes: frequencies of the haplotypes of 2 to 20 SNPs by EM (--starts, default 20)\n"
+        "in cases, controls and all, the global likelihood-ratio test with --permutations\n"
+        "(default 1000) and each haplotype's odds ratio; haplotypes below --rare (default\n"
+        "0.01) are pooled.\n");
 }

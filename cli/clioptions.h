@@ -16,7 +16,7 @@ constexpr int kTestCmh = 100;
 // What the command line asks for.
 struct CliOptions
 {
-    enum class Command { Test, Values, Convert, Qq, Meta, Ld, Help };
+    enum class Command { Test, Values, Convert, Qq, Meta, Ld, Haplotypes, Help };
 
     Command command = Command::Help;
     int testKind = -1;       // a TestKind for Command::Test
@@ -60,6 +60,11 @@ struct CliOptions
     double r2Min = 0;        // --r2-min: pairs with r2 below it are not printed
     QStringList snps;        // --snps ID,ID,...
     bool plotByR2 = false;   // --plot-colour r2 (default: D' with LOD)
+    // haplotypes (the SNPs in snps, or --region): the EM's starts, the
+    // permutations of the global test, the rare frequency.
+    int starts = 20;
+    qint64 permutations = 1000;
+    double rare = 0.01;
 };
 
 // CliOptions::metaModel of the exposure layout's one model.

@@ -4,6 +4,7 @@
 #include "cliprocess.h"
 #include "genotypecommand.h"
 #include "ldcommand.h"
+#include "haplotypescommand.h"
 #include "progressline.h"
 #include "standardoutput.h"
 
@@ -19,8 +20,10 @@ std::optional<int> genotypeMain(int argc, char **argv)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CliParse parse = parseCommandLine(arguments);
     // A wrong command line is told by the full tool, with its usage.
-    const CliOptions::Command command = parse.options.command;
-    if (!parse.ok || (command != CliOptions::Command::Test && command != CliOptions::Command::Ld)
+    const CliOptions::Command command = parse.ok ? parse.options.command : CliOptions::Command::Help;
+    if (!parse.ok
+        || (command != CliOptions::Command::Test && command != CliOptions::Command::Ld
+            && command != CliOptions::Command::Haplotypes)
         || !parse.options.genotypes || !parse.options.plot.isEmpty())
         return std::nullopt;
     cliprocess::bufferStandardOutput();
@@ -31,5 +34,7 @@ std::optional<int> genotypeMain(int argc, char **argv)
         return cliprocess::finishOutput(runLdCommand(parse.options, progress));
     }
     ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
+    if (command == CliOptions::Command::Haplotypes)
+        return cliprocess::finishOutput(runHaplotypesCommand(parse.options, progress));
     return cliprocess::finishOutput(runGenotypeCommand(parse.options, progress));
 }

@@ -196,7 +196,21 @@ struct LdTriangleModel
     std::vector<double> r2;
 };
 
-using Picture = std::variant<ContingencyModel, TernaryModel, GenotypeHeatMapModel, HistogramModel,
-                             ForestModel, ClusterDotModel, QqModel, MetaForestModel, FunnelModel, LdTriangleModel>;
+// Haplotype frequencies in cases and controls as paired bars, one row per
+// haplotype (the pooled rare ones last), with each haplotype's odds ratio
+// against the first as a forest plot beside them.
+struct HaplotypeModel
+{
+    QString title;
+    QString subtitle;
+    QString measure;                 // the forest's x axis
+    std::vector<double> cases;       // frequency per row
+    std::vector<double> controls;
+    std::vector<ForestRow> rows;     // label, odds ratio, interval, P (the reference's without
+                                     // interval); the note where the ratio is 0 or infinite
+};
+
+using Picture = std::variant<ContingencyModel, TernaryModel, GenotypeHeatMapModel, HistogramModel, ForestModel,
+                             ClusterDotModel, QqModel, MetaForestModel, FunnelModel, LdTriangleModel, HaplotypeModel>;
 
 } // namespace pictures

@@ -4,6 +4,7 @@
 #include "dotplots.h"
 #include "metaplots.h"
 #include "ldtriangle.h"
+#include "haplotypeplot.h"
 #include "ternaryplot.h"
 #include "xyplots.h"
 
@@ -42,6 +43,7 @@ void paintPicture(QPainter &painter, const Picture &picture, const QRectF &area,
                    [&](const MetaForestModel &m) { paintMetaForest(painter, m, area, font); },
                    [&](const FunnelModel &m) { paintFunnel(painter, m, area, font); },
                    [&](const LdTriangleModel &m) { paintLdTriangle(painter, m, area, font); },
+                   [&](const HaplotypeModel &m) { paintHaplotypes(painter, m, area, font); },
                },
                picture);
     painter.restore();

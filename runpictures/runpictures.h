@@ -11,6 +11,7 @@ class CellSource;
 struct ClusterRun;
 struct Chi2Run;
 struct FisherRun;
+struct HaplotypesRun;
 struct ModelsRun;
 struct MonteCarloRun;
 struct RunReport;
@@ -44,6 +45,8 @@ PicturePtr hardyWeinbergPicture(const TestInput &input, const RunReport &run, co
                                 const BlockNames &names = BlockNames());
 PicturePtr clusterPicture(const TestInput &input, const ClusterRun &run, const QString &place);
 PicturePtr modelsPicture(const TestInput &input, const ModelsRun &run, const QString &place);
+// The haplotypes' paired frequency bars and odds ratios (haplotypepicture.cpp).
+PicturePtr haplotypesPicture(const HaplotypesRun &run, const QString &place);
 // The histogram of a Monte Carlo run of TestFisher, TestHardyW or TestChi2
 // that counted its statistic (MonteCarloSettings::histogram).
 PicturePtr monteCarloPicture(int kind, const MonteCarloRun &run, const QString &place);

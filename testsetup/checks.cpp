@@ -141,6 +141,8 @@ bool shapeFits(int kind, const TestInput &in)
         return metaShapeFits(r, c, in.leftCol);
     case TestLd:
         return c == 3 && r == 3;
+    case TestHaplotypes:
+        return c >= 3 && c <= 21 && r >= 2;
     default:
         return false;
     }
@@ -170,6 +172,8 @@ CheckResult checkTestRange(int kind, const CellSource &grid, TestInput &in)
         return checkMeta(grid, in, MetaBlockOptions{in.metaSubgroups, in.metaEffectFirst}, &in.meta);
     case TestLd:
         return checkLd(grid, in);
+    case TestHaplotypes:
+        return checkHaplotypes(grid, in);
     default:
         return checkGeneInter(grid, in);
     }

@@ -36,6 +36,12 @@ CheckResult checkModels(const CellSource &grid, TestInput &in);
 // Two-locus LD: 3 x 3 counts, rows the copies of an allele (0, 1, 2) at
 // one locus, columns at the other; fills bufA row-major.
 CheckResult checkLd(const CellSource &grid, TestInput &in);
+// Haplotypes: one row per individual, 2 to 20 SNP columns and the
+// case/control column last; fills bufA with the copies of each SNP's
+// second allele (-1 missing, individual-major), bufB with case status,
+// factorNames with the SNPs' names (the row above, or the column letter)
+// and alleleNames with their alleles. In haplotypecheck.cpp.
+CheckResult checkHaplotypes(const CellSource &grid, TestInput &in);
 
 // The refusal of a block whose sums leave the 32-bit range.
 QString tooLargeMessage();

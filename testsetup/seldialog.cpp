@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
 #include <QScreen>
@@ -62,10 +63,11 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     prompts << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select MxN Cells with Numbers</b>")
             << tr("<b>Select 2xN Cells with Numbers</b>") << tr("<b>Select NxN Cells with Numbers</b>")
             << tr("<b>Select 2MxN Cells with Numbers</b>") << tr("<b>Select 2x3 Cells with Numbers</b>")
-            << tr("<b>Select Kx6 or Kx4 Cells, Study Names at the Left</b>") << tr("<b>Select 3x3 Cells with Numbers</b>");
+            << tr("<b>Select Kx6 or Kx4 Cells, Study Names at the Left</b>") << tr("<b>Select 3x3 Cells with Numbers</b>")
+            << tr("<b>Select Genotypes, Status Last</b>");
     titles << tr("Fisher 2xN test") << tr("Chi-squared test") << tr("Risk cluster")
            << tr("Exact Hardy-Weinberg") << tr("Gene interaction") << tr("Genetic models") << tr("Meta-analysis")
-           << tr("Two-locus LD");
+           << tr("Two-locus LD") << tr("Haplotypes");
     promptLabel = new QLabel(this);
 
     auto *layout = new QVBoxLayout(this);
@@ -172,6 +174,39 @@ SelDialog::SelDialog(QTableWidget *sheet, QWidget *parent) : QDialog(parent), sp
     connect(metaSubgroupCheck, SIGNAL(toggled(bool)), this, SLOT(scheduleRecheck()));
     addOptionRow(metaSubgroupCheck, {TestMeta});
 
+    // Two rows, so that the dialog keeps the width of the other tests.
+    haplotypeBox = new QWidget(this);
+    auto *haplotypeLayout = new QGridLayout(haplotypeBox);
+    haplotypeLayout->setContentsMargins(0, 0, 0, 0);
+    startsSpin = new QSpinBox(haplotypeBox);
+    startsSpin->setRange(1, 1000);
+    startsSpin->setValue(kDefaultStarts);
+    rareSpin = new QDoubleSpinBox(haplotypeBox);
+    rareSpin->setRange(0.0, 0.499);
+    rareSpin->setDecimals(3);
+    rareSpin->setSingleStep(0.005);
+    rareSpin->setValue(kDefaultRare);
+    permutationsSpin = new QSpinBox(haplotypeBox);
+    permutationsSpin->setRange(0, 10000000);
+    permutationsSpin->setSingleStep(1000);
+    permutationsSpin->setGroupSeparatorShown(true);
+    permutationsSpin->setValue(kDefaultPermutations);
+    const auto addField = [haplotypeBox = haplotypeBox, haplotypeLayout](const QString &text, QWidget *field, int row,
+                                                                         int column) {
+        auto *label = new QLabel(text, haplotypeBox);
+        label->setBuddy(field);
+        haplotypeLayout->addWidget(label, row, column);
+        haplotypeLayout->addWidget(field, row, column + 1);
+    };
+    addField(tr("&Starts"), startsSpin, 0, 0);
+    addField(tr("&Rare below"), rareSpin, 0, 2);
+    addField(tr("&Permutations"), permutationsSpin, 1, 0);
+    haplotypeLayout->setColumnStretch(4, 1);
+    connect(startsSpin, SIGNAL(valueChanged(int)), this, SLOT(slotHaplotypeOptions()));
+    connect(permutationsSpin, SIGNAL(valueChanged(int)), this, SLOT(slotHaplotypeOptions()));
+    connect(rareSpin, SIGNAL(valueChanged(double)), this, SLOT(slotHaplotypeOptions()));
+    addOptionRow(haplotypeBox, {TestHaplotypes});
+
     // The widest accuracy text, so that the measure holds for every value.
     slotSpinText(0);
     fixSizeForEveryKind();
@@ -254,6 +289,10 @@ void SelDialog::showForTest()
         metaSubgroupCheck->setChecked(false);
         hweLevelSpin->setValue(0.05);
     }
+    startsSpin->setValue(kDefaultStarts);
+    permutationsSpin->setValue(kDefaultPermutations);
+    rareSpin->setValue(kDefaultRare);
+    slotHaplotypeOptions();
     // Unticked at every opening, like the accuracy.
     samplesSpin->setValue(kDefaultSamples);
     monteCarloCheck->setChecked(false);
@@ -317,6 +356,10 @@ QStringList SelDialog::optionSummary() const
                        .arg(QLocale().toString(input.confLevel * 100.0, 'g', 6))
                        .arg(QLocale().toString(hweLevelSpin->value(), 'g', 6));
     }
+    if (testKind == TestHaplotypes)
+        options << tr("%1 starts").arg(input.haplotypeStarts)
+                << tr("%1 permutations").arg(QLocale().toString(input.permutations))
+                << tr("rare below %1").arg(QLocale().toString(input.rareFrequency, 'g', 6));
     if (monteCarlo)
         // Grouped in English whatever the system's locale, as the report's
         // words and the picture's subtitle are.
@@ -465,6 +508,13 @@ void SelDialog::slotSpinText(int value)
 void SelDialog::slotConfLevel()
 {
     input.confLevel = confLevelSpin->value() / 100.0;
+}
+
+void SelDialog::slotHaplotypeOptions()
+{
+    input.haplotypeStarts = startsSpin->value();
+    input.permutations = permutationsSpin->value();
+    input.rareFrequency = rareSpin->value();
 }
 
 void SelDialog::slotMonteCarlo()

@@ -45,6 +45,11 @@ public:
     // The confidence level (percent) that genetic models offer at every opening.
     static constexpr double kDefaultConfLevel = 95.0;
 
+    // What haplotypes offer at every opening.
+    static constexpr int kDefaultStarts = 20;
+    static constexpr int kDefaultPermutations = 1000;
+    static constexpr double kDefaultRare = 0.01;
+
     // While a calculation runs, OK refuses to start a second one.
     void setCalculationRunning(bool running) { calculationRunning = running; }
 
@@ -65,6 +70,11 @@ public:
     // Genetic models: the level of every interval, in percent.
     QDoubleSpinBox *confLevelSpin = nullptr;
     QWidget *confLevelBox = nullptr;
+    // Haplotypes: the EM's starts, the permutations, the rare frequency.
+    QSpinBox *startsSpin = nullptr;
+    QSpinBox *permutationsSpin = nullptr;
+    QDoubleSpinBox *rareSpin = nullptr;
+    QWidget *haplotypeBox = nullptr;
     QWidget *accuracyRow = nullptr;
     // Meta-analysis: the model(s), the effect allele's column, the
     // subgroup column and the Hardy-Weinberg level of the restricted
@@ -86,6 +96,7 @@ private slots:
     void slotSpinText(int value);
     void slotMonteCarlo();
     void slotConfLevel();
+    void slotHaplotypeOptions();
     void scheduleRecheck();
     void followSelection();
 

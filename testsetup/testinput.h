@@ -16,7 +16,8 @@ enum TestKind {
     TestGeneInter = 4,
     TestModels = 5,
     TestMeta = 6,
-    TestLd = 7
+    TestLd = 7,
+    TestHaplotypes = 8
 };
 
 // The checked block and everything a driver reads: what the check of the
@@ -52,4 +53,10 @@ struct TestInput
     bool metaSubgroups = false;
     bool metaEffectFirst = false;
     MetaInput meta;
+    // Haplotypes: the two allele names of each SNP (factorNames holds the
+    // SNPs'), the EM's starts, the permutations and the rare frequency.
+    QStringList alleleNames;
+    int haplotypeStarts = 20;
+    qint64 permutations = 1000;
+    double rareFrequency = 0.01;
 };

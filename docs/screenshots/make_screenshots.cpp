@@ -145,7 +145,8 @@ public:
         int columns = 0;
         for (const auto &row : example.cells)
             columns = qMax(columns, int(row.size()));
-        const int rows = int(example.cells.size());
+        // A long block (one row per individual) shows its first rows.
+        const int rows = qMin(int(example.cells.size()), 9);
         const int width = sheet->verticalHeader()->width() + sheet->columnViewportPosition(columns - 1)
             + sheet->columnWidth(columns - 1) + 2 * sheet->frameWidth();
         const int height = sheet->horizontalHeader()->height() + sheet->rowViewportPosition(rows - 1)

@@ -7,7 +7,9 @@
 #include "blockrun.h"
 #include "cellblock.h"
 #include "cellresiduals.h"
+#include "checks.h"
 #include "chi2.h"
+#include "haplotypesrun.h"
 #include "clioptions.h"
 #include "ldpictures.h"
 #include "ldrun.h"
@@ -16,6 +18,7 @@
 #include "pictureexport.h"
 #include "plaintablesource.h"
 #include "qqcommand.h"
+#include "runpictures.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "testinput.h"
@@ -162,6 +165,31 @@ public:
                                     out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")), kPlotSize,
                                     QApplication::font(), &reason))
             fail(QStringLiteral("%1: %2").arg(QString::fromUtf8(name), reason));
+    // The haplotypes of an example's block, as the window runs them with
+    // the dialog's defaults.
+    void haplotypes(const char *file, const char *range, const char *name)
+    {
+        Spreadsheet sheet;
+        if (!sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
+            fail(QStringLiteral("cannot read %1").arg(QString::fromUtf8(file)));
+            return;
+        }
+        const SpreadsheetCellSource cells(&sheet);
+        const std::optional<CellBlock> block = CellBlock::parse(QString::fromUtf8(range));
+        TestInput in;
+        in.topRow = block->top;
+        in.leftCol = block->left;
+        in.nRows = block->bottom - block->top + 1;
+        in.nCols = block->right - block->left + 1;
+        const CheckResult verdict = checkTestRange(TestHaplotypes, cells, in);
+        const HaplotypesRun run = runHaplotypesTest(in, 20240601, {});
+        const PicturePtr picture = haplotypesPicture(run, QStringLiteral("%1 of %2").arg(QString::fromUtf8(range),
+                                                                                       QString::fromUtf8(file)));
+        QString reason;
+        if (!verdict.ok || !picture
+            || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
+                                       kPlotSize, QApplication::font(), &reason))
+            fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), run.error, reason));
     }
 
     int failures() const { return errors; }
@@ -211,5 +239,6 @@ int takePlots(const QString &outDir, const QString &examplesDir)
     shooter.document("chi-squared.sp", TestChi2, "B2:D3", "plot-monte-carlo", 100000);
     shooter.qq("plot-qq");
     shooter.ld("ld-region.vcf", "plot-ld-triangle");
+    shooter.haplotypes("haplotypes.sp", "B2:F101", "plot-haplotypes");
     return shooter.failures();
 }

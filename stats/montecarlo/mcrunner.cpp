@@ -24,13 +24,15 @@ constexpr qint64 kStopCheckSamples = 256;
 
 struct SharedRun
 {
-    SharedRun(const mcmodel &model, qint64 samples, qint64 chunks, quint64 seed)
-        : model(model), samples(samples), chunks(chunks), seed(seed)
+    SharedRun(const mcmodel &model, qint64 samples, qint64 chunkSamples, quint64 seed)
+        : model(model), samples(samples), chunkSamples(chunkSamples),
+          chunks((samples + chunkSamples - 1) / chunkSamples), seed(seed)
     {
     }
 
     const mcmodel &model;
     const qint64 samples;
+    const qint64 chunkSamples;
     const qint64 chunks;
     const quint64 seed;
 
@@ -97,8 +99,8 @@ void SharedRun::drawChunks(mcsampler &samplerOfThread, mcbins *local)
             spare.emplace(mcstream::chunkEngine(spareSeed, chunk));
             sampler->countInto(local, &*spare);
         }
-        const qint64 first = chunk * mcstream::kChunkSamples;
-        const qint64 count = std::min(mcstream::kChunkSamples, samples - first);
+        const qint64 first = chunk * chunkSamples;
+        const qint64 count = std::min(chunkSamples, samples - first);
         qint64 found = 0;
         for (qint64 i = 0; i < count; ++i) {
             if (i % kStopCheckSamples == 0) {
@@ -143,13 +145,13 @@ int defaultThreadCount()
 }
 
 mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int threads,
-                      int progressMaximum, mcbins *bins)
+                      int progressMaximum, mcbins *bins, qint64 chunkSamples)
 {
     mccount result;
-    if (samples < 1)
+    if (samples < 1 || chunkSamples < 1)
         return result;
-    const qint64 chunks = (samples + mcstream::kChunkSamples - 1) / mcstream::kChunkSamples;
-    SharedRun run(model, samples, chunks, seed);
+    SharedRun run(model, samples, chunkSamples, seed);
+    const qint64 chunks = run.chunks;
     run.progressMaximum = progressMaximum;
     run.bins = bins;
     run.spareSeed = mcstream::derivedSeed(seed, ~quint64(0));

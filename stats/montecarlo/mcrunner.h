@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mcstream.h"
+
 #include <QtGlobal>
 
 class mcmodel;
@@ -30,9 +32,13 @@ struct mccount
 // pollCalcEvents() about every 10 ms (a nonzero return stops the workers
 // within a few hundred samples) and writes calcProgressValue as the share
 // of chunks done, 0 to progressMaximum. With `bins` (laid out, empty), the
-// samples' statistic is counted into them as well.
+// samples' statistic is counted into them as well. A model whose samples
+// are costly (a refit each) takes smaller chunks, chunkSamples, so that
+// a few hundred samples still spread over the threads; the chunk size is
+// part of what a seed gives.
 mccount countExtremes(const mcmodel &model, qint64 samples, quint64 seed, int threads,
-                      int progressMaximum, mcbins *bins = nullptr);
+                      int progressMaximum, mcbins *bins = nullptr,
+                      qint64 chunkSamples = mcstream::kChunkSamples);
 
 // The default number of threads: every core.
 int defaultThreadCount();

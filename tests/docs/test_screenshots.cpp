@@ -43,6 +43,7 @@ const QStringList kPictures = {
     QStringLiteral("block-gene-interaction.png"),
     QStringLiteral("block-risk-cluster.png"),
     QStringLiteral("block-formulas-allelic.png"),
+    QStringLiteral("block-haplotypes.png"),
     QStringLiteral("plot-chi-squared.png"),
     QStringLiteral("plot-hardy-weinberg.png"),
     QStringLiteral("plot-genotypes.png"),
@@ -52,6 +53,7 @@ const QStringList kPictures = {
     QStringLiteral("plot-qq.png"),
     QStringLiteral("plot-ld-triangle.png"),
     QStringLiteral("block-two-locus-ld.png"),
+    QStringLiteral("plot-haplotypes.png"),
 };
 
 constexpr int kChannelTolerance = 64;

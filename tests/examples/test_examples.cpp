@@ -13,6 +13,7 @@
 #include "fisherrun.h"
 #include "metarun.h"
 #include "ldrun.h"
+#include "haplotypesrun.h"
 #include "spreadsheet.h"
 #include "spreadsheetcellsource.h"
 #include "uiprompts.h"
@@ -43,6 +44,7 @@ const std::map<QString, QString> &expectedPValues()
         {QStringLiteral("risk-cluster.sp"), QStringLiteral("0.00586002")},
         {QStringLiteral("formulas-allelic.sp"), QStringLiteral("0.0108773")},
         {QStringLiteral("two-locus-ld.sp"), QStringLiteral("0.549938")},
+        {QStringLiteral("haplotypes.sp"), QStringLiteral("0.00762693")},
     };
     return values;
 }
@@ -82,6 +84,9 @@ RunReport runExample(int kind, const TestInput &in, const CellSource &grid)
         return runRiskCluster(in, {});
     case TestMeta:
         return runMetaAnalysis(in.meta);
+    case TestHaplotypes:
+        // The global P is the asymptotic one, which no seed changes.
+        return runHaplotypesTest(in, 1, {});
     default:
         return {};
     }

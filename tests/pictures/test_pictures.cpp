@@ -11,6 +11,7 @@
 #include "contingencyplot.h"
 #include "dotplots.h"
 #include "fakegrid.h"
+#include "haplotypeplot.h"
 #include "hwband.h"
 #include "hwtwoallele.h"
 #include "palette.h"
@@ -115,6 +116,22 @@ TernaryModel ternaryModel(qint64 homFirst, qint64 het, qint64 homSecond)
     return model;
 }
 
+// Haplotypes of a region: the reference, two others, the rare pool with
+// an open interval.
+HaplotypeModel haplotypeModel()
+{
+    HaplotypeModel model;
+    model.title = QStringLiteral("Haplotypes of 10 SNPs, rs1..rs10 of a candidate gene.vcf");
+    model.measure = QStringLiteral("Odds ratio with its 95% interval (log scale)");
+    model.cases = {0.40, 0.30, 0.05, 0.25};
+    model.controls = {0.50, 0.15, 0.10, 0.25};
+    model.rows = {{QStringLiteral("1122121211"), 1.0, qQNaN(), qQNaN(), 0.01, QString()},
+                  {QStringLiteral("2211212122"), 2.5, 1.6, 3.9, 1e-5, QString()},
+                  {QStringLiteral("1212121212"), 0.625, 0.3, 1.3, 0.2, QString()},
+                  {QStringLiteral("rare (12)"), 1.25, 0.05, 40.0, 0.7, QString()}};
+    return model;
+}
+
 // One of every picture, with long names where names can be long.
 // An LD triangle of `count` SNPs with long names, D' falling with distance.
 LdTriangleModel ldModel(int count, bool byR2)
@@ -199,6 +216,7 @@ std::vector<Picture> everyPicture()
     all.push_back(qq);
     all.push_back(ldModel(12, false));
     all.push_back(ldModel(300, true));
+    all.push_back(haplotypeModel());
     return all;
 }
 
@@ -217,6 +235,7 @@ private slots:
     void clusterDotsGroupedByCluster();
     void ldTriangleColoursAndPlaces_data();
     void ldTriangleColoursAndPlaces();
+    void haplotypeBarsAndRatiosShareTheirRows();
     void everyTextInsideThePicture();
     void exportsTheirReadersAccept_data();
     void exportsTheirReadersAccept();
@@ -383,6 +402,38 @@ void TestPictures::ldTriangleColoursAndPlaces()
             QVERIFY(std::fabs(layout.diamonds[k].boundingRect().height() - layout.cell) < 1e-9);
             QVERIFY(std::fabs(centre.y() - layout.diamonds[0].boundingRect().center().y() - (j - i - 1) * layout.cell / 2) < 1e-9);
         }
+}
+
+// Each row's two bars end at its frequencies, on the row of its label, and
+// its odds ratio stands on the same row of the forest at its value.
+void TestPictures::haplotypeBarsAndRatiosShareTheirRows()
+{
+    const HaplotypeModel model = haplotypeModel();
+    const HaplotypeLayout layout = layoutHaplotypes(model, QRectF(0, 0, 600, 400), testFont());
+    const Frame &bars = layout.bars;
+    const Frame &ratios = layout.ratios;
+    const auto freq = [&](double x) { return readAxis(bars.x, x, bars.plot.left(), bars.plot.right(), false); };
+    const auto ratio = [&](double x) { return readAxis(ratios.x, x, ratios.plot.left(), ratios.plot.right(), true); };
+    QVERIFY(bars.plot.right() < ratios.plot.left());
+    for (std::size_t i = 0; i < model.rows.size(); ++i) {
+        QVERIFY(std::fabs(freq(layout.caseBars[i].right()) - model.cases[i]) < 1e-9);
+        QVERIFY(std::fabs(freq(layout.controlBars[i].right()) - model.controls[i]) < 1e-9);
+        QVERIFY(std::fabs(freq(layout.caseBars[i].left())) < 1e-9);
+        // Cases above controls, both within the row's band.
+        QCOMPARE(layout.caseBars[i].bottom(), bars.yCentre(int(i)));
+        QCOMPARE(layout.controlBars[i].top(), bars.yCentre(int(i)));
+        QVERIFY(layout.caseBars[i].top() > bars.yCentre(int(i)) - bars.yBand() / 2.0);
+        QCOMPARE(layout.estimates[i].y(), bars.yCentre(int(i)));
+        QVERIFY(std::fabs(ratio(layout.estimates[i].x()) / model.rows[i].estimate - 1.0) < 1e-9);
+        QCOMPARE(layout.pTexts.at(qsizetype(i)), QString::number(model.rows[i].pValue, 'g', 6));
+    }
+    // The reference has no interval; the others' ends at their limits.
+    QVERIFY(layout.intervals.front().isNull());
+    for (std::size_t i = 1; i < model.rows.size(); ++i) {
+        QVERIFY(std::fabs(ratio(layout.intervals[i].x1()) / model.rows[i].low - 1.0) < 1e-9);
+        QVERIFY(std::fabs(ratio(layout.intervals[i].x2()) / model.rows[i].high - 1.0) < 1e-9);
+    }
+    QVERIFY(std::fabs(ratio(layout.oneX) - 1.0) < 1e-9);
 }
 
 void TestPictures::everyTextInsideThePicture()
