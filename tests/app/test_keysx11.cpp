@@ -11,6 +11,7 @@
 #include "x11helpers.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
