@@ -97,7 +97,7 @@ int cliMain(int argc, char **argv)
         }
         case CliOptions::Command::Haplotypes: {
             ProgressLine progress(::isatty(STDERR_FILENO) != 0, parse.options.testName);
-            status = runHaplotypesCommand(parse.options, progress);
+            status = runHaplotypesCommand(parse.options, progress, haplotypesPlotWriter(parse.options));
             break;
         }
         case CliOptions::Command::Help:

@@ -272,7 +272,7 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
     if (accuracyGiven && options.testKind != TestFisher)
         return failure(QStringLiteral("--accuracy applies to fisher only"));
     if (confLevelGiven && options.testKind != TestModels && !cmh)
-        return failure(QStringLiteral("--conf-level applies to models and cmh"));
+        return failure(QStringLiteral("--conf-level applies to models, cmh and meta"));
     const bool simulates = options.monteCarloSamples > 0;
     if (simulates && options.testKind != TestFisher && options.testKind != TestHardyW
         && options.testKind != TestChi2)

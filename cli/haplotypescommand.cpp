@@ -8,15 +8,11 @@
 #include "haplotypesrun.h"
 #include "jsonline.h"
 #include "montecarlorun.h"
-#include "pictureexport.h"
 #include "progressline.h"
-#include "runpictures.h"
 #include "samplegroups.h"
 #include "standardoutput.h"
 #include "variantcodesreader.h"
 
-#include <QFileInfo>
-#include <QGuiApplication>
 
 #include <algorithm>
 #include <cmath>
@@ -323,7 +319,7 @@ CliParse parseHaplotypesCommand(const QStringList &arguments)
     return parse;
 }
 
-int runHaplotypesCommand(const CliOptions &options, ProgressLine &progress)
+int runHaplotypesCommand(const CliOptions &options, ProgressLine &progress, const HaplotypesPlotWriter &plot)
 {
     const QString &file = options.files.first();
     QStringList names = options.snps;
@@ -406,14 +402,7 @@ int runHaplotypesCommand(const CliOptions &options, ProgressLine &progress)
     const QByteArray out = options.tsv ? tsvRows(file, run) : resultLine(file, run).toUtf8() + '\n';
     if (!StandardOutput::write(out))
         return ExitFailed;
-    if (!options.plot.isEmpty()) {
-        const PicturePtr picture = haplotypesPicture(run, QFileInfo(file).fileName());
-        QString reason;
-        if (!picture || !pictures::writePicture(*picture, options.plot, QSize(options.plotWidth, options.plotHeight),
-                                                QGuiApplication::font(), &reason)) {
-            cliprocess::printError(QStringLiteral("cannot write %1: %2").arg(options.plot, reason));
-            return ExitFailed;
-        }
-    }
+    if (!options.plot.isEmpty() && (!plot || !plot(run, file)))
+        return ExitFailed;
     return ExitOk;
 }

@@ -114,7 +114,8 @@ void TestActions::menus_data()
     QTest::newRow("analyse") << "&Analyse"
                              << strings({"&Gene interaction...", "&Fisher 2xN test...",
                                             "&Chi-squared test...", "Ris&k cluster...",
-                                            "Exact &Hardy-Weinberg...", "Genetic &models...", "Two-locus &LD...", "-",
+                                            "Exact &Hardy-Weinberg...", "Genetic &models...", "Meta-&analysis...",
+                                            "Two-locus &LD...", "Haplot&ypes...", "-",
                                             "&Recalculate", "&Sort..."});
     QTest::newRow("results") << "&Results"
                              << strings({"&Copy Results", "&Save Results As...", "-",

@@ -278,7 +278,7 @@ void TestCalcControl::slotCalcIgnoresOtherKinds_data()
 {
     QTest::addColumn<int>("kind");
     QTest::newRow("none") << -1;
-    QTest::newRow("seven") << 7;
+    QTest::newRow("no such kind") << 99;
 }
 
 void TestCalcControl::slotCalcIgnoresOtherKinds()

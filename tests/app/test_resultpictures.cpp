@@ -163,7 +163,8 @@ void TestResultPictures::eachTestDrawsItsPicture_data()
                                                << QStringLiteral("Exact Hardy-Weinberg test, B2:D4") << QString();
     QTest::newRow("models") << QStringLiteral("Genetic &models...") << 2 << 3 << 4 << QStringLiteral("Genetic models, B2:D3") << QString();
     QTest::newRow("risk clusters") << QStringLiteral("Ris&k cluster...") << 2 << 4 << 5 << QStringLiteral("Risk clusters, B2:E3") << QString();
-    QTest::newRow("two-locus LD") << QStringLiteral("Two-locus &LD...") << 3 << 3 << 7 << QStringLiteral("Two-locus LD, B2:D4") << QString();
+    QTest::newRow("two-locus LD") << QStringLiteral("Two-locus &LD...") << 3 << 3
+                                  << int(pictures::Picture(pictures::LdTriangleModel{}).index()) << QStringLiteral("Two-locus LD, B2:D4") << QString();
     QTest::newRow("gene interaction") << QStringLiteral("&Gene interaction...") << 4 << 2 << -1 << QStringLiteral("") << QString();
     QTest::newRow("monte carlo chi-squared") << QStringLiteral("&Chi-squared test...") << 2 << 3 << 3
                                              << QStringLiteral("Monte Carlo chi-squared test, B2:D3") << QStringLiteral("2000");

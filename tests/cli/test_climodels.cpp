@@ -216,7 +216,7 @@ void TestCliModels::usageErrors_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("level for chi2") << QStringList{QStringLiteral("chi2"), QStringLiteral("--conf-level=0.9"),
                                                    QStringLiteral("-")}
-                                    << QStringLiteral("--conf-level applies to models only");
+                                    << QStringLiteral("--conf-level applies to models, cmh and meta");
     const QString range = QStringLiteral("--conf-level takes a level above 0 and at most 0.999999 (such as 0.95)");
     for (const char *level : {"1", "0", "95", "0.9999999", "x", "nan", "-0.5"})
         QTest::newRow(level) << QStringList{QStringLiteral("models"), QStringLiteral("--conf-level"),

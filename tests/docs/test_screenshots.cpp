@@ -54,6 +54,8 @@ const QStringList kPictures = {
     QStringLiteral("plot-ld-triangle.png"),
     QStringLiteral("block-two-locus-ld.png"),
     QStringLiteral("plot-haplotypes.png"),
+    QStringLiteral("plot-meta-forest.png"),
+    QStringLiteral("plot-meta-funnel.png"),
 };
 
 constexpr int kChannelTolerance = 64;

@@ -383,6 +383,27 @@ def haplotypes(cells, block, rare=0.01):
     return chi2_tail(lrt, df)
 
 
+def meta_allelic_dl(table):
+    """P of the DerSimonian-Laird pooled allelic odds ratio: one row per
+    study, cases with 0, 1, 2 copies of the effect allele, then controls;
+    0.5 added to each cell of a study with a zero cell."""
+    y, v = [], []
+    for case0, case1, case2, control0, control1, control2 in (row[:6] for row in table):
+        a, b = 2 * case2 + case1, 2 * case0 + case1
+        c, d = 2 * control2 + control1, 2 * control0 + control1
+        if 0 in (a, b, c, d):
+            a, b, c, d = a + 0.5, b + 0.5, c + 0.5, d + 0.5
+        y.append(math.log(a * d / (b * c)))
+        v.append(1 / a + 1 / b + 1 / c + 1 / d)
+    w = [1 / x for x in v]
+    fixed = sum(wi * yi for wi, yi in zip(w, y)) / sum(w)
+    q = sum(wi * (yi - fixed) ** 2 for wi, yi in zip(w, y))
+    tau2 = max(0.0, (q - (len(y) - 1)) / (sum(w) - sum(wi * wi for wi in w) / sum(w)))
+    w = [1 / (x + tau2) for x in v]
+    pooled = sum(wi * yi for wi, yi in zip(w, y)) / sum(w)
+    return math.erfc(abs(pooled) * math.sqrt(sum(w)) / math.sqrt(2))
+
+
 TESTS = {
     "Chi-squared test": lambda t, options: chi_squared(t, "Yates" in options),
     "Fisher 2xN test": lambda t, options: fisher(t),
@@ -390,6 +411,7 @@ TESTS = {
     "Gene interaction": lambda t, options: gene_interaction(t),
     "Risk cluster": lambda t, options: risk_cluster(t),
     "Two-locus LD": lambda t, options: two_locus_dprime(t),
+    "Meta-analysis": lambda t, options: meta_allelic_dl(t),
 }
 
 ROW = re.compile(r"^\|.*`(?P<file>[\w.-]+\.sp)`.*\|\s*(?P<test>[^|]+?)\s*\|\s*`(?P<block>[A-Z]\d+:[A-Z]\d+)`"

@@ -45,6 +45,7 @@ const std::map<QString, QString> &expectedPValues()
         {QStringLiteral("formulas-allelic.sp"), QStringLiteral("0.0108773")},
         {QStringLiteral("two-locus-ld.sp"), QStringLiteral("0.549938")},
         {QStringLiteral("haplotypes.sp"), QStringLiteral("0.00762693")},
+        {QStringLiteral("meta-analysis.sp"), QStringLiteral("2.58551e-10")},
     };
     return values;
 }

@@ -334,7 +334,7 @@ void TestCliCmh::refused_data()
                                    << 1 << QStringLiteral("no sample with a phenotype is in stratum b");
     QTest::newRow("four fields") << QByteArray("per0 per0 a x\n") << plain << 1
                                  << QStringLiteral("line 1: a sample ID (or FID and IID) and its stratum expected, found 4 fields");
-    QTest::newRow("no such file") << QByteArray() << plain << 1 << QStringLiteral("s.txt: cannot be read");
+    QTest::newRow("no such file") << QByteArray() << plain << 1 << QStringLiteral("s.txt: no such file");
     QTest::newRow("no --strata") << good << plain.mid(0, 2) << 2 << QStringLiteral("cmh needs --strata FILE");
     QTest::newRow("--seed") << good << plain + QStringList{QStringLiteral("--seed"), QStringLiteral("1")} << 2
                             << QStringLiteral("--seed applies to the Monte Carlo estimates");
