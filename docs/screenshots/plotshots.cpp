@@ -14,6 +14,9 @@
 #include "ldpictures.h"
 #include "ldrun.h"
 #include "ldwindow.h"
+#include "metacheck.h"
+#include "metapictures.h"
+#include "metarun.h"
 #include "variantcodesreader.h"
 #include "pictureexport.h"
 #include "plaintablesource.h"
@@ -165,6 +168,8 @@ public:
                                     out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")), kPlotSize,
                                     QApplication::font(), &reason))
             fail(QStringLiteral("%1: %2").arg(QString::fromUtf8(name), reason));
+    }
+
     // The haplotypes of an example's block, as the window runs them with
     // the dialog's defaults.
     void haplotypes(const char *file, const char *range, const char *name)
@@ -190,6 +195,39 @@ public:
             || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
                                        kPlotSize, QApplication::font(), &reason))
             fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), run.error, reason));
+    }
+
+    // A picture of the first model of a meta-analysis block, run as the
+    // window runs it with the dialog's defaults (every model), subgroups
+    // taken from the column right of the block when asked.
+    void meta(const char *file, const char *range, bool subgroups, MetaPictureKind kind, const char *name)
+    {
+        Spreadsheet sheet;
+        if (!sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
+            fail(QStringLiteral("cannot read %1").arg(QString::fromUtf8(file)));
+            return;
+        }
+        const SpreadsheetCellSource cells(&sheet);
+        const std::optional<CellBlock> block = CellBlock::parse(QString::fromUtf8(range));
+        TestInput in;
+        in.topRow = block->top;
+        in.leftCol = block->left;
+        in.nRows = block->bottom - block->top + 1;
+        in.nCols = block->right - block->left + 1;
+        MetaBlockOptions options;
+        options.subgroups = subgroups;
+        MetaInput input;
+        const CheckResult verdict = checkMeta(cells, in, options, &input);
+        const QString place = QStringLiteral("%1 of %2").arg(QString::fromUtf8(range), QString::fromUtf8(file));
+        input.source = place;
+        const MetaRun run = runMetaAnalysis(input);
+        const PicturePtr picture = verdict.ok && run.status == 0 ? metaPicture(kind, input, run, 0, place) : nullptr;
+        QString reason;
+        if (!picture
+            || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
+                                       kPlotSize, QApplication::font(), &reason))
+            fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), verdict.ok ? run.message : verdict.message,
+                                                 reason));
     }
 
     int failures() const { return errors; }
@@ -240,5 +278,7 @@ int takePlots(const QString &outDir, const QString &examplesDir)
     shooter.qq("plot-qq");
     shooter.ld("ld-region.vcf", "plot-ld-triangle");
     shooter.haplotypes("haplotypes.sp", "B2:F101", "plot-haplotypes");
+    shooter.meta("meta-analysis.sp", "B2:G15", true, MetaPictureKind::Forest, "plot-meta-forest");
+    shooter.meta("meta-analysis.sp", "B2:G15", true, MetaPictureKind::Funnel, "plot-meta-funnel");
     return shooter.failures();
 }

@@ -44,6 +44,7 @@ const QStringList kPictures = {
     QStringLiteral("block-risk-cluster.png"),
     QStringLiteral("block-formulas-allelic.png"),
     QStringLiteral("block-haplotypes.png"),
+    QStringLiteral("block-meta-analysis.png"),
     QStringLiteral("plot-chi-squared.png"),
     QStringLiteral("plot-hardy-weinberg.png"),
     QStringLiteral("plot-genotypes.png"),
