@@ -296,34 +296,20 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
 // qq FILE [--plot OUT] [--plot-size WxH]
 CliParse parseQq(const QStringList &arguments, CliOptions options)
 {
-    bool optionsEnded = false;
     bool plotSizeGiven = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
-            options.files.append(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        QString name, value;
-        bool hasValue = false;
-        splitOption(argument, name, value, hasValue);
-        if (name != u"--plot" && name != u"--plot-size")
-            return failure(QStringLiteral("unknown option %1").arg(argument));
-        if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                return failure(QStringLiteral("%1 needs a value").arg(name));
-            value = arguments.at(++i);
-        }
-        QString error;
-        parsePlotOption(name, value, options, error);
-        if (!error.isEmpty())
-            return failure(error);
-        plotSizeGiven = plotSizeGiven || name == u"--plot-size";
-    }
+    const QString error = walkOptions(
+        arguments, options.files,
+        [](const QString &name) {
+            return name == u"--plot" || name == u"--plot-size" ? OptionKind::Valued : OptionKind::Unknown;
+        },
+        [&](const QString &name, const QString &value) {
+            QString wrong;
+            parsePlotOption(name, value, options, wrong);
+            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+            return wrong;
+        });
+    if (!error.isEmpty())
+        return failure(error);
     if (plotSizeGiven && options.plot.isEmpty())
         return failure(QStringLiteral("--plot-size applies with --plot only"));
     if (options.files.size() != 1)
@@ -338,89 +324,55 @@ CliParse parseQq(const QStringList &arguments, CliOptions options)
 // file options.
 CliParse parseLd(const QStringList &arguments, CliOptions options)
 {
-    bool optionsEnded = false;
     bool plotSizeGiven = false;
     bool colourGiven = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
-            options.files.append(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        QString name, value;
-        bool hasValue = false;
-        splitOption(argument, name, value, hasValue);
-        static const QStringList kValued = {QStringLiteral("--region"), QStringLiteral("--window-kb"), QStringLiteral("--r2-min"), QStringLiteral("--snps"),
-                                            QStringLiteral("--samples"), QStringLiteral("--chunk"), QStringLiteral("--threads"), QStringLiteral("--format"),
-                                            QStringLiteral("--plot"), QStringLiteral("--plot-size"), QStringLiteral("--plot-colour")};
-        if (!kValued.contains(name))
-            return failure(QStringLiteral("unknown option %1").arg(argument));
-        if (!hasValue) {
-            if (i + 1 >= arguments.size())
-                return failure(QStringLiteral("%1 needs a value").arg(name));
-            value = arguments.at(++i);
-        }
-        QString error;
-        if (parsePlotOption(name, value, options, error)) {
-            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
-        } else if (name == u"--region") {
-            options.region = RegionSpec::parse(value, &error);
-        } else if (name == u"--window-kb") {
-            bool ok = false;
-            const double kb = value.toDouble(&ok);
-            // Past any chromosome: 10^7 kb.
-            if (!ok || !(kb >= 0) || kb > 1e7)
-                error = QStringLiteral("--window-kb takes kilobases, 0 to 10000000");
-            options.windowKb = kb;
-            options.windowGiven = true;
-        } else if (name == u"--r2-min") {
-            bool ok = false;
-            const double r2 = value.toDouble(&ok);
-            if (!ok || !(r2 >= 0) || r2 > 1)
-                error = QStringLiteral("--r2-min takes an r2 from 0 to 1");
-            options.r2Min = r2;
-        } else if (name == u"--snps") {
-            options.snps = value.split(u',');
-            for (const QString &id : std::as_const(options.snps)) {
-                if (id.isEmpty())
-                    error = QStringLiteral("--snps takes IDs separated by commas, none empty");
+    static const QStringList kValued = {QStringLiteral("--region"),  QStringLiteral("--window-kb"), QStringLiteral("--r2-min"),
+                                        QStringLiteral("--snps"),    QStringLiteral("--samples"),   QStringLiteral("--chunk"),
+                                        QStringLiteral("--threads"), QStringLiteral("--format"),    QStringLiteral("--plot"),
+                                        QStringLiteral("--plot-size"), QStringLiteral("--plot-colour")};
+    const QString wrong = walkOptions(
+        arguments, options.files,
+        [](const QString &name) { return kValued.contains(name) ? OptionKind::Valued : OptionKind::Unknown; },
+        [&](const QString &name, const QString &value) {
+            QString error;
+            if (parsePlotOption(name, value, options, error) || parseSharedOption(name, value, options, error)) {
+                plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+            } else if (name == u"--region") {
+                options.region = RegionSpec::parse(value, &error);
+            } else if (name == u"--window-kb") {
+                bool ok = false;
+                const double kb = value.toDouble(&ok);
+                // Past any chromosome: 10^7 kb.
+                if (!ok || !(kb >= 0) || kb > 1e7)
+                    error = QStringLiteral("--window-kb takes kilobases, 0 to 10000000");
+                options.windowKb = kb;
+                options.windowGiven = true;
+            } else if (name == u"--r2-min") {
+                bool ok = false;
+                const double r2 = value.toDouble(&ok);
+                if (!ok || !(r2 >= 0) || r2 > 1)
+                    error = QStringLiteral("--r2-min takes an r2 from 0 to 1");
+                options.r2Min = r2;
+            } else if (name == u"--snps") {
+                options.snps = value.split(u',');
+                for (const QString &id : std::as_const(options.snps)) {
+                    if (id.isEmpty())
+                        error = QStringLiteral("--snps takes IDs separated by commas, none empty");
+                }
+                if (error.isEmpty() && options.snps.size() < 2)
+                    error = QStringLiteral("--snps takes two IDs or more");
+            } else if (name == u"--samples") {
+                options.samplesFile = value;
+            } else if (name == u"--plot-colour") {
+                if (value != u"dprime" && value != u"r2")
+                    error = QStringLiteral("--plot-colour takes dprime (D' with LOD) or r2");
+                options.plotByR2 = value == u"r2";
+                colourGiven = true;
             }
-            if (error.isEmpty() && options.snps.size() < 2)
-                error = QStringLiteral("--snps takes two IDs or more");
-        } else if (name == u"--samples") {
-            options.samplesFile = value;
-        } else if (name == u"--chunk") {
-            const qsizetype slash = value.indexOf(u'/');
-            bool okIndex = false, okCount = false;
-            const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
-            const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
-            if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
-                error = QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks);
-            options.chunkIndex = index;
-            options.chunkCount = count;
-        } else if (name == u"--threads") {
-            bool ok = false;
-            const int threads = value.toInt(&ok, 10);
-            if (!ok || threads < 1 || threads > kMaxThreads)
-                error = QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads);
-            options.threads = threads;
-        } else if (name == u"--format") {
-            if (value != u"json" && value != u"tsv")
-                error = QStringLiteral("--format takes json or tsv");
-            options.tsv = value == u"tsv";
-        } else if (name == u"--plot-colour") {
-            if (value != u"dprime" && value != u"r2")
-                error = QStringLiteral("--plot-colour takes dprime (D' with LOD) or r2");
-            options.plotByR2 = value == u"r2";
-            colourGiven = true;
-        }
-        if (!error.isEmpty())
-            return failure(error);
-    }
+            return error;
+        });
+    if (!wrong.isEmpty())
+        return failure(wrong);
     if (options.files.size() != 1)
         return failure(QStringLiteral("ld takes one genotype FILE"));
     if (!isGenotypeFileName(options.files.first()))
@@ -469,6 +421,74 @@ CliParse parseFiles(const QStringList &arguments, CliOptions options, int count)
 }
 
 } // namespace
+
+QString walkOptions(const QStringList &arguments, QStringList &files,
+                    const std::function<OptionKind(const QString &name)> &kind,
+                    const std::function<QString(const QString &name, const QString &value)> &take)
+{
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
+            files.append(argument);
+            continue;
+        }
+        if (argument == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString name, value;
+        bool hasValue = false;
+        splitOption(argument, name, value, hasValue);
+        const OptionKind what = kind(name);
+        if (what == OptionKind::Unknown)
+            return QStringLiteral("unknown option %1").arg(argument);
+        if (what == OptionKind::Flag && hasValue)
+            return QStringLiteral("%1 takes no value").arg(name);
+        if (what == OptionKind::Valued && !hasValue) {
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("%1 needs a value").arg(name);
+            value = arguments.at(++i);
+        }
+        const QString error = take(name, value);
+        if (!error.isEmpty())
+            return error;
+    }
+    return QString();
+}
+
+bool parseSharedOption(const QString &name, const QString &value, CliOptions &options, QString &error)
+{
+    bool ok = false;
+    if (name == u"--threads") {
+        const int threads = value.toInt(&ok, 10);
+        if (!ok || threads < 1 || threads > kMaxThreads)
+            error = QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads);
+        options.threads = threads;
+    } else if (name == u"--format") {
+        if (value != u"json" && value != u"tsv")
+            error = QStringLiteral("--format takes json or tsv");
+        options.tsv = value == u"tsv";
+    } else if (name == u"--seed") {
+        const quint64 seed = value.toULongLong(&ok, 10);
+        if (!ok || seed > kMaxSeed || value.startsWith(u'-') || value.startsWith(u'+'))
+            error = QStringLiteral("--seed takes a whole number from 0 to %1").arg(kMaxSeed);
+        options.seed = seed;
+        options.seedGiven = true;
+    } else if (name == u"--chunk") {
+        const qsizetype slash = value.indexOf(u'/');
+        bool okIndex = false, okCount = false;
+        const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
+        const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
+        if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
+            error = QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks);
+        options.chunkIndex = index;
+        options.chunkCount = count;
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // --plot and --plot-size, common to the tests and qq; false when the
 // option is neither. error is set when it is one but is wrong.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "cellblock.h"
 #include "regionspec.h"
 #include "stratatables.h"
@@ -84,6 +86,21 @@ CliParse parseCommandLine(const QStringList &arguments);
 // --plot and --plot-size, common to the tests, qq and meta; false when
 // `name` is neither. `error` is set when it is one but is wrong.
 bool parsePlotOption(const QString &name, const QString &value, CliOptions &options, QString &error);
+
+// A command's arguments after its name, walked once: files (and every
+// argument after "--") go to `files`; each option reaches `take` with its
+// value ("--name=value" or the next argument), a flag with none. `kind`
+// tells an unknown option, a flag and one with a value apart. Returns the
+// first error, or an empty string.
+enum class OptionKind { Unknown, Flag, Valued };
+QString walkOptions(const QStringList &arguments, QStringList &files,
+                    const std::function<OptionKind(const QString &name)> &kind,
+                    const std::function<QString(const QString &name, const QString &value)> &take);
+
+// --threads, --format, --seed and --chunk, read alike by every command
+// that takes them; false when `name` is none of them. `error` is set when
+// it is one but its value is wrong.
+bool parseSharedOption(const QString &name, const QString &value, CliOptions &options, QString &error);
 
 // meta's options (the first argument is the command).
 CliParse parseMeta(const QStringList &arguments, CliOptions options);

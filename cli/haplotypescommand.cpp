@@ -233,75 +233,48 @@ CliParse parseHaplotypesCommand(const QStringList &arguments)
     options.command = CliOptions::Command::Haplotypes;
     options.testName = QStringLiteral("haplotypes");
     options.genotypes = true;
-    bool optionsEnded = false;
     bool plotSizeGiven = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
-            options.files.append(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        const qsizetype eq = argument.indexOf(u'=');
-        const QString name = eq >= 0 ? argument.left(eq) : argument;
-        QString value = eq >= 0 ? argument.mid(eq + 1) : QString();
-        if (eq < 0) {
-            if (i + 1 >= arguments.size())
-                return failure(QStringLiteral("%1 needs a value").arg(name));
-            value = arguments.at(++i);
-        }
-        QString plotError;
-        bool ok = false;
-        if (parsePlotOption(name, value, options, plotError)) {
-            if (!plotError.isEmpty())
-                return failure(plotError);
-            plotSizeGiven = plotSizeGiven || name == u"--plot-size";
-        } else if (name == u"--snps") {
-            options.snps = value.split(u',', Qt::SkipEmptyParts);
-            if (options.snps.isEmpty())
-                return failure(QStringLiteral("--snps takes IDs separated by commas"));
-        } else if (name == u"--region") {
+    static const QStringList kValued = {
+        QStringLiteral("--plot"),   QStringLiteral("--plot-size"), QStringLiteral("--snps"),         QStringLiteral("--region"),
+        QStringLiteral("--pheno"),  QStringLiteral("--samples"),   QStringLiteral("--starts"),       QStringLiteral("--permutations"),
+        QStringLiteral("--seed"),   QStringLiteral("--rare"),      QStringLiteral("--threads"),      QStringLiteral("--format")};
+    const QString wrong = walkOptions(
+        arguments, options.files,
+        [](const QString &name) { return kValued.contains(name) ? OptionKind::Valued : OptionKind::Unknown; },
+        [&](const QString &name, const QString &value) -> QString {
             QString error;
-            options.region = RegionSpec::parse(value, &error);
-            if (!options.region)
-                return failure(error);
-        } else if (name == u"--pheno") {
-            options.phenoFile = value;
-        } else if (name == u"--samples") {
-            options.samplesFile = value;
-        } else if (name == u"--starts") {
-            options.starts = value.toInt(&ok, 10);
-            if (!ok || options.starts < 1 || options.starts > kMaxStarts)
-                return failure(QStringLiteral("--starts takes 1 to %1 starts").arg(kMaxStarts));
-        } else if (name == u"--permutations") {
-            options.permutations = value.toLongLong(&ok, 10);
-            if (!ok || options.permutations < 0 || options.permutations > kMaxPermutations)
-                return failure(QStringLiteral("--permutations takes 0 to %1").arg(kMaxPermutations));
-        } else if (name == u"--seed") {
-            const quint64 seed = value.toULongLong(&ok, 10);
-            if (!ok || seed > kMaxMonteCarloSeed || value.startsWith(u'-') || value.startsWith(u'+'))
-                return failure(QStringLiteral("--seed takes a whole number from 0 to %1").arg(kMaxMonteCarloSeed));
-            options.seed = seed;
-            options.seedGiven = true;
-        } else if (name == u"--rare") {
-            options.rare = value.toDouble(&ok);
-            if (!ok || !(options.rare >= 0.0 && options.rare < 0.5))
-                return failure(QStringLiteral("--rare takes a frequency from 0 to below 0.5"));
-        } else if (name == u"--threads") {
-            options.threads = value.toInt(&ok, 10);
-            if (!ok || options.threads < 1 || options.threads > kMaxThreads)
-                return failure(QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads));
-        } else if (name == u"--format") {
-            if (value != u"json" && value != u"tsv")
-                return failure(QStringLiteral("--format takes json or tsv"));
-            options.tsv = value == u"tsv";
-        } else {
-            return failure(QStringLiteral("unknown option %1").arg(argument));
-        }
-    }
+            bool ok = false;
+            if (parsePlotOption(name, value, options, error) || parseSharedOption(name, value, options, error)) {
+                plotSizeGiven = plotSizeGiven || name == u"--plot-size";
+            } else if (name == u"--snps") {
+                options.snps = value.split(u',', Qt::SkipEmptyParts);
+                if (options.snps.isEmpty())
+                    return QStringLiteral("--snps takes IDs separated by commas");
+            } else if (name == u"--region") {
+                options.region = RegionSpec::parse(value, &error);
+                if (!options.region)
+                    return error;
+            } else if (name == u"--pheno") {
+                options.phenoFile = value;
+            } else if (name == u"--samples") {
+                options.samplesFile = value;
+            } else if (name == u"--starts") {
+                options.starts = value.toInt(&ok, 10);
+                if (!ok || options.starts < 1 || options.starts > kMaxStarts)
+                    return QStringLiteral("--starts takes 1 to %1 starts").arg(kMaxStarts);
+            } else if (name == u"--permutations") {
+                options.permutations = value.toLongLong(&ok, 10);
+                if (!ok || options.permutations < 0 || options.permutations > kMaxPermutations)
+                    return QStringLiteral("--permutations takes 0 to %1").arg(kMaxPermutations);
+            } else if (name == u"--rare") {
+                options.rare = value.toDouble(&ok);
+                if (!ok || !(options.rare >= 0.0 && options.rare < 0.5))
+                    return QStringLiteral("--rare takes a frequency from 0 to below 0.5");
+            }
+            return error;
+        });
+    if (!wrong.isEmpty())
+        return failure(wrong);
     if (options.files.size() != 1)
         return failure(QStringLiteral("haplotypes takes one genotype FILE"));
     if (!isGenotypeFileName(options.files.first()))
