@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtNumeric>
 
+#include <cmath>
 #include <functional>
 
 // What one run of a test hands back to its caller (the main window, or the
@@ -20,6 +22,28 @@ struct RunReport
 // succeeds only its figures (a batch that prints the P-value alone need not
 // format the entry's text for every table). A failure always has its text.
 enum class ReportText { Full, FiguresOnly };
+
+// A figure of a report's table: `digits` significant digits, "inf" for an
+// infinite ratio or limit, "-" for a figure the data do not give.
+inline QString reportFigure(double value, int digits = 4)
+{
+    if (std::isnan(value))
+        return QStringLiteral("-");
+    if (std::isinf(value))
+        return QStringLiteral("inf");
+    return QString::number(value, 'g', digits);
+}
+
+// One row of a report's HTML table, of header or data cells.
+inline QString reportRow(const QStringList &cells, bool header = false)
+{
+    const QString open = header ? QStringLiteral("<th>") : QStringLiteral("<td>");
+    const QString close = header ? QStringLiteral("</th>") : QStringLiteral("</td>");
+    QString text = QStringLiteral("<tr>");
+    for (const QString &c : cells)
+        text += open + c + close;
+    return text + QStringLiteral("</tr>");
+}
 
 // Starts (maximum >= 1) or ends (below 1) a progress display around the
 // engine; may be empty.

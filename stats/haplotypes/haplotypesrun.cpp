@@ -16,33 +16,13 @@ QString tr(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-// Four significant digits; "inf" and "-" as the genetic models show them.
-QString figure(double value)
-{
-    if (std::isnan(value))
-        return QStringLiteral("-");
-    if (std::isinf(value))
-        return QStringLiteral("inf");
-    return QString::number(value, 'g', 4);
-}
-
-QString row(const QStringList &cells, bool header = false)
-{
-    const QString open = header ? QStringLiteral("<th>") : QStringLiteral("<td>");
-    const QString close = header ? QStringLiteral("</th>") : QStringLiteral("</td>");
-    QString text = QStringLiteral("<tr>");
-    for (const QString &c : cells)
-        text += open + c + close;
-    return text + QStringLiteral("</tr>");
-}
-
 QString oddsRatio(const HaplotypeEntry &entry, bool reference)
 {
     if (reference)
         return tr("1 (reference)");
-    QString text = figure(entry.oddsRatio);
+    QString text = reportFigure(entry.oddsRatio);
     if (!std::isnan(entry.low))
-        text += QStringLiteral(" (%1, %2)").arg(figure(entry.low), figure(entry.high));
+        text += QStringLiteral(" (%1, %2)").arg(reportFigure(entry.low), reportFigure(entry.high));
     return text;
 }
 
@@ -78,7 +58,7 @@ QString haplotypesReport(const HaplotypeFigures &f, const HaplotypeLabels &label
     QString text;
     const QString level = QString::number(f.confLevel * 100.0, 'g', 10) + u'%';
     text += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
-    text += row({tr("Haplotype"), tr("Freq. all"), tr("Cases"), tr("Controls"), tr("OR (%1 CI)").arg(level),
+    text += reportRow({tr("Haplotype"), tr("Freq. all"), tr("Cases"), tr("Controls"), tr("OR (%1 CI)").arg(level),
                  tr("Score P")},
                 true);
     for (std::size_t e = 0; e < f.entries.size(); ++e) {
@@ -86,15 +66,15 @@ QString haplotypesReport(const HaplotypeFigures &f, const HaplotypeLabels &label
         QString name = haplotypeName(entry, labels, f.loci).toHtmlEscaped();
         if (entry.rare)
             name = tr("rare (%1 below %2)").arg(entry.pooled).arg(f.rare);
-        text += row({name, QString::number(entry.freq, 'f', 4), QString::number(entry.freqCases, 'f', 4),
-                     QString::number(entry.freqControls, 'f', 4), oddsRatio(entry, e == 0), figure(entry.p)});
+        text += reportRow({name, QString::number(entry.freq, 'f', 4), QString::number(entry.freqCases, 'f', 4),
+                     QString::number(entry.freqControls, 'f', 4), oddsRatio(entry, e == 0), reportFigure(entry.p)});
     }
     text += QStringLiteral("</table>");
     // Short lines: the window does not wrap them.
-    text += tr("Global test: LRT = %1, df = %2, P = %3").arg(figure(f.lrt)).arg(f.df).arg(figure(f.p));
+    text += tr("Global test: LRT = %1, df = %2, P = %3").arg(reportFigure(f.lrt)).arg(f.df).arg(reportFigure(f.p));
     if (f.permutations > 0)
         text += tr("<br />Permutation P = %1 (99% interval %2 to %3; %4 permutations, seed %5)")
-                    .arg(QString::number(f.pPerm, 'g', 4), figure(f.pPermLow), figure(f.pPermHigh))
+                    .arg(QString::number(f.pPerm, 'g', 4), reportFigure(f.pPermLow), reportFigure(f.pPermHigh))
                     .arg(f.permutations)
                     .arg(f.seed);
     text += tr("<br />Log-likelihood: all %1, cases %2, controls %3")

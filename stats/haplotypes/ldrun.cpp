@@ -1,5 +1,6 @@
 #include "ldrun.h"
 
+#include "runreport.h"
 #include "testinput.h"
 
 #include <QCoreApplication>
@@ -13,24 +14,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-// Six significant digits, as the LD tools print them.
-QString figure(double value)
-{
-    if (std::isnan(value))
-        return QStringLiteral("-");
-    return QString::number(value, 'g', 6);
-}
-
-QString cells(const QStringList &texts, bool header = false)
-{
-    const QString open = header ? QStringLiteral("<th>") : QStringLiteral("<td>");
-    const QString close = header ? QStringLiteral("</th>") : QStringLiteral("</td>");
-    QString row = QStringLiteral("<tr>");
-    for (const QString &text : texts)
-        row += open + text + close;
-    return row + QStringLiteral("</tr>");
-}
-
 QString report(const twolocus::Figures &f, const QString &nameA, const QString &nameB)
 {
     QString text = tr("<br />Two-locus linkage disequilibrium, %1 individuals typed at both loci"
@@ -38,9 +21,9 @@ QString report(const twolocus::Figures &f, const QString &nameA, const QString &
                        .arg(f.n)
                        .arg(nameA.toHtmlEscaped(), nameB.toHtmlEscaped());
     text += tr("<br /><b>D' = %1</b> (95% likelihood bounds %2 to %3), r<sup>2</sup> = %4, D = %5, LOD = %6")
-                .arg(figure(f.dprime), figure(f.dprimeLow), figure(f.dprimeHigh), figure(f.r2), figure(f.d),
-                     figure(f.lod));
-    text += tr("<br />Allele 2 frequency: A %1, B %2").arg(figure(f.freqA), figure(f.freqB));
+                .arg(reportFigure(f.dprime, 6), reportFigure(f.dprimeLow, 6), reportFigure(f.dprimeHigh, 6),
+                     reportFigure(f.r2, 6), reportFigure(f.d, 6), reportFigure(f.lod, 6));
+    text += tr("<br />Allele 2 frequency: A %1, B %2").arg(reportFigure(f.freqA, 6), reportFigure(f.freqB, 6));
     const double pA = 1 - f.freqA, pB = 1 - f.freqB;
     const double expected[4] = {pA * pB, pA * f.freqB, f.freqA * pB, f.freqA * f.freqB};
     static const char *const kNames[4] = {"11", "12", "21", "22"};
@@ -50,22 +33,22 @@ QString report(const twolocus::Figures &f, const QString &nameA, const QString &
     QStringList equilibrium{tr("Without LD")};
     for (int h = 0; h < 4; ++h) {
         header << QLatin1StringView(kNames[h]);
-        best << figure(f.haplotypes[h]);
-        equilibrium << figure(expected[h]);
+        best << reportFigure(f.haplotypes[h], 6);
+        equilibrium << reportFigure(expected[h], 6);
     }
-    text += cells(header, true) + cells(best) + cells(equilibrium) + QStringLiteral("</table>");
+    text += reportRow(header, true) + reportRow(best) + reportRow(equilibrium) + QStringLiteral("</table>");
     if (f.roots.size() > 1) {
         text += tr("<br />The cubic for the double heterozygotes has %1 roots in the valid range, the "
                    "maximum likelihood first:")
                     .arg(f.roots.size());
         text += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
-        text += cells({tr("Root"), QStringLiteral("f11"), QStringLiteral("f12"), QStringLiteral("f21"),
+        text += reportRow({tr("Root"), QStringLiteral("f11"), QStringLiteral("f12"), QStringLiteral("f21"),
                        QStringLiteral("f22"), tr("Log-likelihood")},
                       true);
         for (std::size_t r = 0; r < f.roots.size(); ++r) {
             const twolocus::Root &root = f.roots[r];
-            text += cells({QString::number(r + 1), figure(root.haplotypes[0]), figure(root.haplotypes[1]),
-                           figure(root.haplotypes[2]), figure(root.haplotypes[3]),
+            text += reportRow({QString::number(r + 1), reportFigure(root.haplotypes[0], 6), reportFigure(root.haplotypes[1], 6),
+                           reportFigure(root.haplotypes[2], 6), reportFigure(root.haplotypes[3], 6),
                            QString::number(root.loglik, 'f', 4)});
         }
         text += QStringLiteral("</table>");

@@ -12,23 +12,12 @@ QString tr(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-// Four significant digits, as the genetics tools print them; "inf" for an
-// infinite odds ratio or limit, "-" for a figure the model does not give.
-QString figure(double value)
-{
-    if (std::isnan(value))
-        return QStringLiteral("-");
-    if (std::isinf(value))
-        return QStringLiteral("inf");
-    return QString::number(value, 'g', 4);
-}
-
 // An odds ratio or a limit: four significant digits, trailing zeros kept,
 // so that a ratio and its limits read alike ("1.437 (1.200, 1.722)").
 QString ratioFigure(double value)
 {
     if (std::isnan(value) || std::isinf(value) || value == 0.0)
-        return figure(value);
+        return reportFigure(value);
     QString text = QString::asprintf("%#.4g", value);
     // "%#g" keeps the point of a whole number ("1234."): not a figure's.
     if (text.endsWith(u'.'))
@@ -49,20 +38,6 @@ QString oddsRatio(const OddsRatioFigure &ratio, bool corrected = false)
     return text;
 }
 
-QString cell(const QString &text, bool header = false)
-{
-    return header ? QStringLiteral("<th>") + text + QStringLiteral("</th>")
-                  : QStringLiteral("<td>") + text + QStringLiteral("</td>");
-}
-
-QString row(const QStringList &cells, bool header = false)
-{
-    QString text = QStringLiteral("<tr>");
-    for (const QString &c : cells)
-        text += cell(c, header);
-    return text + QStringLiteral("</tr>");
-}
-
 QString tableStart()
 {
     return QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">");
@@ -80,40 +55,40 @@ QString modelsReport(const ModelFigures &f)
     QString text;
     // Descriptives, by effect-allele copies.
     text += tableStart();
-    text += row({QString(), tr("0 copies"), tr("1 copy"), tr("2 copies"), tr("Effect allele freq.")}, true);
-    text += row({tr("Cases"), counted(f.cases[0], f.casePercent[0]), counted(f.cases[1], f.casePercent[1]),
+    text += reportRow({QString(), tr("0 copies"), tr("1 copy"), tr("2 copies"), tr("Effect allele freq.")}, true);
+    text += reportRow({tr("Cases"), counted(f.cases[0], f.casePercent[0]), counted(f.cases[1], f.casePercent[1]),
                  counted(f.cases[2], f.casePercent[2]), QString::number(f.freqCases, 'f', 4)});
-    text += row({tr("Controls"), counted(f.controls[0], f.controlPercent[0]),
+    text += reportRow({tr("Controls"), counted(f.controls[0], f.controlPercent[0]),
                  counted(f.controls[1], f.controlPercent[1]), counted(f.controls[2], f.controlPercent[2]),
                  QString::number(f.freqControls, 'f', 4)});
     text += QStringLiteral("</table>");
-    text += tr("Hardy-Weinberg in controls: exact P = %1, mid-p = %2").arg(figure(f.hweP), figure(f.hweMidp));
+    text += tr("Hardy-Weinberg in controls: exact P = %1, mid-p = %2").arg(reportFigure(f.hweP), reportFigure(f.hweMidp));
 
     // One row per model.
     const QString level = QString::number(f.confLevel * 100.0, 'g', 10) + u'%';
     text += tableStart();
-    text += row({tr("Model"), tr("P chi2"), tr("P exact"), tr("mid-p"), tr("OR (%1 CI)").arg(level),
+    text += reportRow({tr("Model"), tr("P chi2"), tr("P exact"), tr("mid-p"), tr("OR (%1 CI)").arg(level),
                  tr("cond. MLE OR (%1 CI)").arg(level)},
                 true);
     const GenotypicTest &g = f.genotypic;
-    text += row({tr("Genotypic, %1 df").arg(g.df), figure(g.pChi2), figure(g.pExact), figure(g.pMidp), QString(),
+    text += reportRow({tr("Genotypic, %1 df").arg(g.df), reportFigure(g.pChi2), reportFigure(g.pExact), reportFigure(g.pMidp), QString(),
                  QString()});
     const auto twoByTwo = [&text](const QString &name, const TwoByTwoModel &m) {
-        text += row({name, figure(m.pChi2), figure(m.pExact), figure(m.pMidp),
+        text += reportRow({name, reportFigure(m.pChi2), reportFigure(m.pExact), reportFigure(m.pMidp),
                      oddsRatio(m.sample, m.sampleCorrected), oddsRatio(m.conditional)});
     };
     twoByTwo(tr("Allelic"), f.allelic);
-    text += row({tr("Trend"), figure(f.trend.pChi2), QString(), QString(), QString(), QString()});
+    text += reportRow({tr("Trend"), reportFigure(f.trend.pChi2), QString(), QString(), QString(), QString()});
     twoByTwo(tr("Dominant"), f.dominant);
     twoByTwo(tr("Recessive"), f.recessive);
     twoByTwo(tr("Overdominant"), f.overdominant);
     const CodominantFigures &co = f.codominant;
-    text += row({tr("Codominant, 1 vs 0"), QString(), QString(), QString(), oddsRatio(co.het, co.hetCorrected),
+    text += reportRow({tr("Codominant, 1 vs 0"), QString(), QString(), QString(), oddsRatio(co.het, co.hetCorrected),
                  QString()});
-    text += row({tr("Codominant, 2 vs 0"), QString(), QString(), QString(), oddsRatio(co.hom, co.homCorrected),
+    text += reportRow({tr("Codominant, 2 vs 0"), QString(), QString(), QString(), oddsRatio(co.hom, co.homCorrected),
                  QString()});
     const LogAdditiveFigures &la = f.logAdditive;
-    text += row({tr("Log-additive"), figure(la.pLrt), QString(), QString(), oddsRatio(la.perAllele), QString()});
+    text += reportRow({tr("Log-additive"), reportFigure(la.pLrt), QString(), QString(), oddsRatio(la.perAllele), QString()});
     text += QStringLiteral("</table>");
 
     // Short lines: the window does not wrap them.

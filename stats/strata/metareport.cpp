@@ -12,17 +12,6 @@ QString tr(const char *text)
     return QCoreApplication::translate("MainWindow", text);
 }
 
-// Four significant digits, as the models' entry prints them; "inf" for an
-// infinite limit, "-" for a figure the data do not give.
-QString figure(double value)
-{
-    if (std::isnan(value))
-        return QStringLiteral("-");
-    if (std::isinf(value))
-        return QStringLiteral("inf");
-    return QString::number(value, 'g', 4);
-}
-
 // P-values with six significant digits, as every other entry prints them.
 QString pText(double value)
 {
@@ -33,23 +22,13 @@ QString withInterval(const OddsRatioFigure &r)
 {
     if (std::isnan(r.estimate))
         return QStringLiteral("-");
-    return figure(r.estimate) + QStringLiteral(" (") + figure(r.low) + QStringLiteral(", ") + figure(r.high)
+    return reportFigure(r.estimate) + QStringLiteral(" (") + reportFigure(r.low) + QStringLiteral(", ") + reportFigure(r.high)
            + QStringLiteral(")");
 }
 
 QString percentText(double value)
 {
     return std::isnan(value) ? QStringLiteral("-") : QString::number(value, 'f', 1) + u'%';
-}
-
-QString row(const QStringList &cells, bool header = false)
-{
-    const QString open = header ? QStringLiteral("<th>") : QStringLiteral("<td>");
-    const QString close = header ? QStringLiteral("</th>") : QStringLiteral("</td>");
-    QString text = QStringLiteral("<tr>");
-    for (const QString &c : cells)
-        text += open + c + close;
-    return text + QStringLiteral("</tr>");
 }
 
 QString tableStart()
@@ -116,34 +95,34 @@ QString metaReport(const MetaInput &in, const MetaRun &run)
 
     // One row per model.
     text += tableStart();
-    text += row({tr("Model"), tr("Studies"), tr("Fixed: MH OR (%1 CI)").arg(level), tr("P (CMH)"),
+    text += reportRow({tr("Model"), tr("Studies"), tr("Fixed: MH OR (%1 CI)").arg(level), tr("P (CMH)"),
                  tr("Random: DL OR (%1 CI)").arg(level), tr("P"), tr("Exact OR (%1 CI)").arg(level), tr("P"),
                  tr("I2"), tr("P (Q)")},
                 true);
     for (const MetaModelFigures &m : run.models)
-        text += row({modelName(m.key), QString::number(m.studies), withInterval(m.mh.oddsRatio), pText(m.mh.pCmh),
+        text += reportRow({modelName(m.key), QString::number(m.studies), withInterval(m.mh.oddsRatio), pText(m.mh.pCmh),
                      withInterval(m.dl.oddsRatio), pText(m.dl.p), withInterval(m.exact.oddsRatio),
                      pText(m.exact.p), percentText(m.heterogeneity.i2), pText(m.heterogeneity.p)});
     text += QStringLiteral("</table>");
 
     // Bias and sensitivity, one row per model.
     text += tableStart();
-    text += row({tr("Model"), tr("P Breslow-Day (Tarone)"), tr("P Zelen"), tr("P Egger"), tr("P Begg"),
+    text += reportRow({tr("Model"), tr("P Breslow-Day (Tarone)"), tr("P Zelen"), tr("P Egger"), tr("P Begg"),
                  tr("Trim-and-fill OR (k0)"), tr("REML OR (%1 CI)").arg(level), tr("HWE studies: DL OR")},
                 true);
     for (const MetaModelFigures &m : run.models) {
-        QString zelen = figure(m.heterogeneity.zelen.p);
+        QString zelen = reportFigure(m.heterogeneity.zelen.p);
         if (!m.heterogeneity.zelen.exact && !std::isnan(m.heterogeneity.zelen.p))
             zelen += u'~';
         const QString trim = std::isnan(m.trimfill.oddsRatio.estimate)
                                  ? QStringLiteral("-")
-                                 : figure(m.trimfill.oddsRatio.estimate)
+                                 : reportFigure(m.trimfill.oddsRatio.estimate)
                                        + QStringLiteral(" (%1)").arg(m.trimfill.k0);
         const QString hwe = in.exposure ? QStringLiteral("-")
-                                        : figure(m.hweRestricted.oddsRatio.estimate)
+                                        : reportFigure(m.hweRestricted.oddsRatio.estimate)
                                               + QStringLiteral(" (%1)").arg(m.hweStudies);
-        text += row({modelName(m.key), figure(m.heterogeneity.breslowDay.pTarone), zelen, figure(m.egger.p),
-                     figure(m.begg.p), trim, withInterval(m.reml.oddsRatio), hwe});
+        text += reportRow({modelName(m.key), reportFigure(m.heterogeneity.breslowDay.pTarone), zelen, reportFigure(m.egger.p),
+                     reportFigure(m.begg.p), trim, withInterval(m.reml.oddsRatio), hwe});
     }
     text += QStringLiteral("</table>");
 
@@ -154,20 +133,20 @@ QString metaReport(const MetaInput &in, const MetaRun &run)
         head << tr("HWE P");
     for (const MetaModelFigures &m : run.models)
         head << modelName(m.key) + QStringLiteral(" OR");
-    text += row(head, true);
+    text += reportRow(head, true);
     for (int i = 0; i < run.names.size(); ++i) {
         QString name = run.names[i].toHtmlEscaped();
         if (!in.exposure && run.minorDiffers[std::size_t(i)])
             name += QStringLiteral("&dagger;");
         QStringList cells = {name};
         if (!in.exposure)
-            cells << figure(run.hweP[std::size_t(i)]);
+            cells << reportFigure(run.hweP[std::size_t(i)]);
         for (const MetaModelFigures &m : run.models) {
             const StudyFigures &s = m.study[std::size_t(i)];
-            cells << (s.included ? figure(s.oddsRatio.estimate) + (s.corrected ? QStringLiteral("*") : QString())
+            cells << (s.included ? reportFigure(s.oddsRatio.estimate) + (s.corrected ? QStringLiteral("*") : QString())
                                  : QStringLiteral("-"));
         }
-        text += row(cells);
+        text += reportRow(cells);
     }
     text += QStringLiteral("</table>");
 
