@@ -58,12 +58,11 @@ QString unusable(const VariantCodes &codes)
     return QString();
 }
 
-QString jsonArray(const std::vector<double> &values)
+// An odds ratio or limit as the models write it: JSON has no infinity, so
+// the string "inf" stands for it (a haplotype never seen in controls).
+QString ratioJson(double value)
 {
-    QString text = QStringLiteral("[");
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i > 0 ? QStringLiteral(",") : QString()) + JsonLine::number(values[i]);
-    return text + u']';
+    return std::isinf(value) ? QStringLiteral("\"inf\"") : JsonLine::number(value);
 }
 
 QString haplotypeJson(const HaplotypeEntry &entry, int loci)
@@ -73,11 +72,11 @@ QString haplotypeJson(const HaplotypeEntry &entry, int loci)
         .addNumber("freq", entry.freq)
         .addNumber("freq_cases", entry.freqCases)
         .addNumber("freq_controls", entry.freqControls)
-        .addNumber("or", entry.oddsRatio);
+        .addRaw("or", ratioJson(entry.oddsRatio));
     if (std::isnan(entry.low))
         json.addNull("or_ci");
     else
-        json.addRaw("or_ci", jsonArray({entry.low, entry.high}));
+        json.addRaw("or_ci", QStringLiteral("[%1,%2]").arg(ratioJson(entry.low), ratioJson(entry.high)));
     json.addNumber("p", entry.p);
     if (entry.rare)
         json.add("pooled", entry.pooled);
@@ -104,7 +103,8 @@ QString resultLine(const QString &file, const HaplotypesRun &run)
     JsonLine global;
     global.addNumber("lrt", f.lrt).add("df", f.df).addNumber("p", f.p);
     if (f.permutations > 0) {
-        global.addNumber("p_perm", f.pPerm).addRaw("p_perm_ci", jsonArray({f.pPermLow, f.pPermHigh}));
+        global.addNumber("p_perm", f.pPerm)
+            .addRaw("p_perm_ci", QStringLiteral("[%1,%2]").arg(JsonLine::number(f.pPermLow), JsonLine::number(f.pPermHigh)));
     } else {
         global.addNull("p_perm").addNull("p_perm_ci");
     }

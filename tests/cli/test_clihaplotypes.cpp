@@ -220,6 +220,13 @@ void TestCliHaplotypes::refusals_data()
     QList<Snp> snps = threeSnps();
     const QString all3 = QStringLiteral("rs1,rs2,rs3");
     QTest::newRow("usable") << vcfText(snps) << pheno << all3 << QString();
+    {
+        // rs2's ALT only in cases: its haplotypes' odds ratios are infinite.
+        QList<Snp> onlyInCases = threeSnps();
+        for (qsizetype s = 20; s < 40; ++s)
+            onlyInCases[1].calls[s] = "0/0";
+        QTest::newRow("ALT only in cases") << vcfText(onlyInCases) << pheno << QStringLiteral("rs1,rs2") << QString();
+    }
 
     snps = threeSnps();
     for (QByteArray &call : snps[1].calls)
@@ -263,6 +270,17 @@ void TestCliHaplotypes::refusals()
     if (message.isEmpty()) {
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(field(result.json(), "status").toInt(), 0);
+        // JSON has no infinity: a haplotype never seen in controls has the
+        // odds ratio "inf", as the models write it, never null.
+        int infinite = 0;
+        for (const QJsonValue &entry : field(result.json(), "haplotypes").toArray()) {
+            const QJsonObject h = entry.toObject();
+            if (h.value(QStringLiteral("freq_controls")).toDouble() == 0.0 && h.value(QStringLiteral("freq_cases")).toDouble() > 0.0) {
+                QCOMPARE(h.value(QStringLiteral("or")).toString(), QStringLiteral("inf"));
+                ++infinite;
+            }
+        }
+        QCOMPARE(infinite > 0, QByteArray(QTest::currentDataTag()).contains("only in cases"));
         return;
     }
     QCOMPARE(result.exitCode, 1);
