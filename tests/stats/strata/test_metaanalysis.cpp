@@ -1,8 +1,9 @@
 // The meta-analysis of one model against metafor (meta_reference.tsv, made
 // by meta_reference.R with tight control settings): every figure both
 // compute, to 1e-6 relative, on dat.bcg and 300 synthetic genotype
-// meta-analyses under the six models; Zelen's exact test against brute
-// force; the degenerate and refused inputs.
+// meta-analyses under the six models. Zelen's exact test has its own
+// test (test_zelen, against an enumeration); the refused inputs and the
+// degenerate models are run through velmora-cli meta (test_climeta).
 #include "metaanalysis.h"
 #include "modeltables.h"
 #include "smallstudy.h"
