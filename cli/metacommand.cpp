@@ -41,22 +41,25 @@ public:
             StandardOutput::write((metaTsvColumns().join(u'\t') + u'\n').toUtf8());
     }
 
-    void error(const QString &file, int table, int status, const QString &message)
+    // A table refused as the other table commands refuse a block
+    // ("rejected"), or a file that gives no table ("error"); never a
+    // success, so the exit status is 1.
+    void error(const QString &file, int table, const char *status, const QString &message)
     {
-        cliprocess::printError(table > 0 ? QStringLiteral("%1, table %2: %3").arg(file).arg(table).arg(message)
-                                         : QStringLiteral("%1: %2").arg(file, message));
-        write(metaErrorLine(file, table, status, message));
+        printError(file, table, message);
+        deliver(metaErrorLine(file, table, status, message));
         ok = false;
     }
 
     void run(const QString &file, int table, MetaInput input, const QString &place)
     {
         if (options.metaModel == kMetaExposure && !input.exposure) {
-            error(file, table, 2, QStringLiteral("--model exposure needs the exposure layout (four counts a study)"));
+            error(file, table, kRejected,
+                  QStringLiteral("--model exposure needs the exposure layout (four counts a study)"));
             return;
         }
         if (options.metaModel >= 0 && options.metaModel != kMetaExposure && input.exposure) {
-            error(file, table, 2, QStringLiteral("the exposure layout has one model, exposure"));
+            error(file, table, kRejected, QStringLiteral("the exposure layout has one model, exposure"));
             return;
         }
         input.confLevel = options.confLevel;
@@ -68,27 +71,21 @@ public:
             input.seed = options.seed;
         input.threads = options.threads;
         input.source = place;
+        const QString problem = metaInputProblem(input);
+        if (!problem.isEmpty()) {
+            error(file, table, kRejected, problem);
+            return;
+        }
         const MetaRun run = runMetaAnalysis(input, ReportText::FiguresOnly);
         if (run.status != 0) {
-            error(file, table, run.status, plainText(run.message));
+            const QString message = plainText(run.message);
+            printError(file, table, message);
+            deliver(metaFailureLine(file, table, run.status, message, calcStopFlag != 0));
+            ok = false;
             return;
         }
         for (int m = 0; m < int(run.models.size()); ++m) {
-            if (options.tsv) {
-                const QString json = QString::fromUtf8(metaJsonLine(run, m, file, table, false));
-                std::vector<std::pair<QString, QString>> fields;
-                TsvRows::flatten(json.trimmed(), &fields);
-                const QStringList columns = metaTsvColumns();
-                QStringList cells(columns.size(), QStringLiteral("NA"));
-                for (const auto &[name, value] : fields) {
-                    const qsizetype at = columns.indexOf(name);
-                    if (at >= 0)
-                        cells[at] = QString(value).replace(u'\t', u' ').replace(u'\n', u' ');
-                }
-                write((cells.join(u'\t') + u'\n').toUtf8());
-            } else {
-                write(metaJsonLine(run, m, file, table));
-            }
+            deliver(metaJsonLine(run, m, file, table, !options.tsv));
             if (!options.plot.isEmpty())
                 plot(input, run, m, place);
         }
@@ -97,10 +94,38 @@ public:
     bool allOk() const { return ok && !StandardOutput::failed(); }
 
 private:
+    static constexpr const char *kRejected = "rejected";
+
     void write(const QByteArray &bytes)
     {
         if (!StandardOutput::failed())
             StandardOutput::write(bytes);
+    }
+
+    static void printError(const QString &file, int table, const QString &message)
+    {
+        cliprocess::printError(table > 0 ? QStringLiteral("%1, table %2: %3").arg(file).arg(table).arg(message)
+                                         : QStringLiteral("%1: %2").arg(file, message));
+    }
+
+    // A line as JSON, or as a row under the TSV header: refusals too, so
+    // that the output stays one format.
+    void deliver(const QByteArray &json)
+    {
+        if (!options.tsv) {
+            write(json);
+            return;
+        }
+        std::vector<std::pair<QString, QString>> fields;
+        TsvRows::flatten(QString::fromUtf8(json).trimmed(), &fields);
+        const QStringList columns = metaTsvColumns();
+        QStringList cells(columns.size(), QStringLiteral("NA"));
+        for (const auto &[name, value] : fields) {
+            const qsizetype at = columns.indexOf(name);
+            if (at >= 0)
+                cells[at] = QString(value).replace(u'\t', u' ').replace(u'\n', u' ');
+        }
+        write((cells.join(u'\t') + u'\n').toUtf8());
     }
 
     // One picture per model and table: OUT itself when it is the only one,
@@ -153,7 +178,7 @@ int runMetaCommand(const CliOptions &options, GridFeeder &feeder)
             break;
         InputFile input = feeder.open(name);
         if (!input.error.isEmpty()) {
-            output.error(name, 0, 2, input.error);
+            output.error(name, 0, "error", input.error);
             continue;
         }
         if (input.document) {
@@ -175,7 +200,8 @@ int runMetaCommand(const CliOptions &options, GridFeeder &feeder)
                     const CheckResult check = checkMeta(cells, in, blockOptions, &meta);
                     const int shown = options.ranges.size() > 1 ? table : 0;
                     if (!check.ok) {
-                        output.error(name, shown, 2, QStringLiteral("%1: %2").arg(block.text(), plainText(check.message)));
+                        output.error(name, shown, "rejected",
+                                     QStringLiteral("%1: %2").arg(block.text(), plainText(check.message)));
                         continue;
                     }
                     output.run(name, shown, meta, block.text() + QStringLiteral(" of ") + QFileInfo(name).fileName());
@@ -193,7 +219,10 @@ int runMetaCommand(const CliOptions &options, GridFeeder &feeder)
             if (used.isEmpty()
                 || !metaFromHeaderTable(field, used.bottom - used.top + 1, used.right - used.left + 1, used.top + 1,
                                         &meta, &error)) {
-                output.error(name, 0, 2, used.isEmpty() ? QStringLiteral("the document is empty") : error);
+                if (used.isEmpty())
+                    output.error(name, 0, "error", QStringLiteral("the document is empty"));
+                else
+                    output.error(name, 0, "rejected", error);
                 continue;
             }
             output.run(name, 0, meta, QFileInfo(name).fileName());
@@ -212,13 +241,14 @@ int runMetaCommand(const CliOptions &options, GridFeeder &feeder)
             const auto field = [&](int row, int column) { return table.field(row, column).toString(); };
             const int shown = count;
             if (!metaFromHeaderTable(field, table.rowCount(), table.columnCount(), table.firstLine(), &meta, &error)) {
-                output.error(name, shown, 2, error);
+                output.error(name, shown, "rejected", error);
                 continue;
             }
             output.run(name, shown, meta, name == u"-" ? QStringLiteral("standard input") : QFileInfo(name).fileName());
         }
         if (reader.failed() || count == 0)
-            output.error(name, 0, 2, reader.failed() ? reader.errorString() : QStringLiteral("%1 holds no table").arg(name));
+            output.error(name, 0, "error",
+                         reader.failed() ? reader.errorString() : QStringLiteral("%1 holds no table").arg(name));
     }
     StandardOutput::flush();
     if (calcStopFlag) {

@@ -66,13 +66,27 @@ QString names(const MetaRun &run, const std::vector<int> &indices)
 
 } // namespace
 
-QByteArray metaErrorLine(const QString &file, int table, int status, const QString &message)
+QByteArray metaErrorLine(const QString &file, int table, const char *status, const QString &message)
 {
     JsonLine line;
     line.add("file", file);
     if (table > 0)
         line.add("table", table);
     line.add("test", "meta").add("status", status).add("message", message);
+    QByteArray out;
+    line.writeLine(out);
+    return out;
+}
+
+QByteArray metaFailureLine(const QString &file, int table, int status, const QString &message, bool stopped)
+{
+    JsonLine line;
+    line.add("file", file);
+    if (table > 0)
+        line.add("table", table);
+    line.add("test", "meta").add("status", status).add("message", message);
+    if (stopped)
+        line.add("stopped", true);
     QByteArray out;
     line.writeLine(out);
     return out;
@@ -133,6 +147,9 @@ QByteArray metaJsonLine(const MetaRun &run, int index, const QString &file, int 
         line.addRaw("reml", reml);
     }
     const HeterogeneityFigures &h = m.heterogeneity;
+    // Samples and seed belong to an estimate: none for an exact P, or
+    // where no test ran.
+    const bool sampled = !h.zelen.exact && !std::isnan(h.zelen.p);
     line.addRaw("heterogeneity",
                 object({{"q", num(h.q)},
                         {"df", QString::number(h.df)},
@@ -144,10 +161,9 @@ QByteArray metaJsonLine(const MetaRun &run, int index, const QString &file, int 
                         {"tarone", num(h.breslowDay.tarone)},
                         {"p_tarone", num(h.breslowDay.pTarone)},
                         {"p_zelen", num(h.zelen.p)},
-                        {"p_zelen_ci", h.zelen.exact || std::isnan(h.zelen.p) ? QStringLiteral("null")
-                                                                               : interval(h.zelen.low, h.zelen.high)},
-                        {"zelen_samples", h.zelen.exact ? QStringLiteral("null") : QString::number(h.zelen.samples)},
-                        {"zelen_seed", h.zelen.exact ? QStringLiteral("null") : QString::number(h.zelen.seed)}}));
+                        {"p_zelen_ci", sampled ? interval(h.zelen.low, h.zelen.high) : QStringLiteral("null")},
+                        {"zelen_samples", sampled ? QString::number(h.zelen.samples) : QStringLiteral("null")},
+                        {"zelen_seed", sampled ? QString::number(h.zelen.seed) : QStringLiteral("null")}}));
     line.addRaw("egger", object({{"t", num(m.egger.t)},
                                  {"df", m.egger.df > 0 ? QString::number(m.egger.df) : QStringLiteral("null")},
                                  {"p", num(m.egger.p)}}));

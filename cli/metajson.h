@@ -13,8 +13,12 @@ struct MetaRun;
 // flat TSV form.
 QByteArray metaJsonLine(const MetaRun &run, int model, const QString &file, int table, bool withLists = true);
 
-// A refused or failed table's line.
-QByteArray metaErrorLine(const QString &file, int table, int status, const QString &message);
+// A table the check refuses ("rejected") or a file that cannot be read
+// ("error"): the line has the status word, the message and no figures.
+QByteArray metaErrorLine(const QString &file, int table, const char *status, const QString &message);
+// A run that failed or was stopped: the engine's status number, as the
+// other table commands give it.
+QByteArray metaFailureLine(const QString &file, int table, int status, const QString &message, bool stopped);
 
 // The TSV columns: the scalar fields of a line, by path.
 QStringList metaTsvColumns();

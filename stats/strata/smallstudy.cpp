@@ -172,6 +172,10 @@ BeggFigures smallstudy::begg(const double *y, const double *v, int k)
     for (double t : yt)
         n2 += t * (t - 1.0) / 2.0;
     b.tau = s / std::sqrt((n0 - n1) * (n0 - n2));
+    // Every pair tied in one variable (studies of one precision): no tau,
+    // so no P, as R's cor.test gives none.
+    if (!std::isfinite(b.tau))
+        return b;
     if (k < 50 && xt.empty() && yt.empty()) {
         // The concordant pairs q = (tau + 1) n (n - 1) / 4, as R rounds
         // them; the two-sided P doubles the smaller tail.

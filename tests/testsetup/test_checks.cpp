@@ -3,6 +3,7 @@
 #include "cellsnapshot.h"
 #include "checks.h"
 #include "fakegrid.h"
+#include "metacheck.h"
 
 #include <QLoggingCategory>
 #include <QtTest>
@@ -80,6 +81,8 @@ private slots:
     void debugLines();
     void geneInterBeyond999();
     void snapshotKeepsWhatTheCheckRead();
+    void metaBlocks_data();
+    void metaBlocks();
 };
 
 void TestChecks::initTestCase()
@@ -532,6 +535,78 @@ void TestChecks::snapshotKeepsWhatTheCheckRead()
     // A default snapshot has no grid at all.
     const CellSnapshot none;
     QVERIFY(!none.hasItem(0, 0));
+}
+
+void TestChecks::metaBlocks_data()
+{
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<bool>("subgroups");
+    QTest::addColumn<bool>("effectFirst");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QList<qint64>>("second");  // the second study's counts as kept, when accepted
+    const QString studies = QStringLiteral("A2:X,10,5,1,12,3,0,EUR|Y,4,7,2,5,3,1,EAS");
+    QTest::newRow("genotypes") << studies << "B2:G3" << true << false << kGood << QList<qint64>{4, 7, 2, 5, 3, 1};
+    // Counts kept by copies of the effect allele: each group reversed.
+    QTest::newRow("effect allele first") << studies << "B2:G3" << false << true << kGood
+                                         << QList<qint64>{2, 7, 4, 1, 3, 5};
+    QTest::newRow("exposure") << studies << "B2:E3" << false << false << kGood << QList<qint64>{4, 7, 2, 5, 0, 0};
+    QTest::newRow("one study") << studies << "B2:G2" << false << false
+                               << red(QStringLiteral("A meta-analysis needs 2 studies or more")) << QList<qint64>();
+    const QString shape = red(QStringLiteral("Select 4 or 6 columns of counts, one row per study, names at the left"));
+    QTest::newRow("five columns") << studies << "B2:F3" << false << false << shape << QList<qint64>();
+    QTest::newRow("no column for names") << QStringLiteral("A2:10,5,1,12,3,0|4,7,2,5,3,1") << "A2:F3" << false
+                                         << false << shape << QList<qint64>();
+    QTest::newRow("no cases") << QStringLiteral("A2:X,10,5,1,12,3,0|Y,0,0,0,5,3,1") << "B2:G3" << false << false
+                              << red(QStringLiteral("Study Y (row 3) has no cases")) << QList<qint64>();
+    QTest::newRow("no controls, unnamed") << QStringLiteral("A2:X,10,5,1,12|~,4,1,0,0") << "B2:E3" << false << false
+                                          << red(QStringLiteral("Study row 3 (row 3) has no controls"))
+                                          << QList<qint64>();
+    QTest::newRow("empty cell") << QStringLiteral("A2:X,10,5,1,12,3,0|Y,4,~,2,5,3,1") << "B2:G3" << false << false
+                                << red(QStringLiteral("Empty cell C3")) << QList<qint64>();
+    QTest::newRow("negative") << QStringLiteral("A2:X,10,5,1,12,3,0|Y,4,7,2,5,-3,1") << "B2:G3" << false << false
+                              << red(QStringLiteral("F3 is not a count: -3")) << QList<qint64>();
+    QTest::newRow("fraction") << QStringLiteral("A2:X,10,5,1,12,3,0|Y,4,7,2,5,3,0.5") << "B2:G3" << false << false
+                              << red(QStringLiteral("G3 is not a count: 0.5")) << QList<qint64>();
+    QTest::newRow("too large") << QStringLiteral("A2:X,10,5,1,600000000|Y,4,7,2,5") << "B2:E3" << false << false
+                               << red(QStringLiteral("Counts are too large (E2)")) << QList<qint64>();
+    QTest::newRow("no subgroup") << QStringLiteral("A2:X,10,5,1,12,3,0,EUR|Y,4,7,2,5,3,1") << "B2:G3" << true << false
+                                 << red(QStringLiteral("Study Y (row 3) has no subgroup in column H")) << QList<qint64>();
+    QTest::newRow("no column for subgroups") << QStringLiteral("T2:X,10,5,1,12,3,0|Y,4,7,2,5,3,1") << "U2:Z3" << true
+                                             << false
+                                             << red(QStringLiteral("No column right of the block for the subgroups"))
+                                             << QList<qint64>();
+}
+
+// The meta-analysis block's check: each refusal in its words, and an
+// accepted block's studies with their counts kept by copies of the effect
+// allele, named from the column at the left.
+void TestChecks::metaBlocks()
+{
+    QFETCH(QString, cells);
+    QFETCH(QString, range);
+    QFETCH(bool, subgroups);
+    QFETCH(bool, effectFirst);
+    QFETCH(QString, message);
+    QFETCH(QList<qint64>, second);
+    const FakeGrid grid(cells);
+    TestInput in;
+    setRange(in, range);
+    MetaBlockOptions options;
+    options.subgroups = subgroups;
+    options.effectFirst = effectFirst;
+    MetaInput out;
+    const CheckResult result = checkMeta(grid, in, options, &out);
+    QCOMPARE(result.message, message);
+    QCOMPARE(result.ok, message == kGood);
+    if (!result.ok)
+        return;
+    QCOMPARE(int(out.studies.size()), 2);
+    QCOMPARE(out.exposure, in.nCols == 4);
+    QCOMPARE(out.studies[1].name, QStringLiteral("Y"));
+    QCOMPARE(out.studies[1].row, 2);
+    QCOMPARE(out.studies[1].subgroup, subgroups ? QStringLiteral("EAS") : QString());
+    QCOMPARE(QList<qint64>(std::begin(out.studies[1].counts), std::end(out.studies[1].counts)), second);
 }
 
 QTEST_GUILESS_MAIN(TestChecks)
