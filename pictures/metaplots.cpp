@@ -37,13 +37,45 @@ std::function<Axis(int)> logAxis(const std::vector<double> &values)
     return [low, high](int ticks) { return Axis::log10(low, high, ticks); };
 }
 
-QLineF clipped(const Frame &frame, double low, double high, double y)
+// An interval on the axis: a limit of 0 or infinity, or one past the
+// axis' end, is cut at the end and marked open there.
+struct Clipped
 {
-    if (!(low > 0.0) || std::isnan(high))
-        return QLineF();
-    const double a = std::max(frame.xAt(low), frame.plot.left());
-    const double b = std::isfinite(high) ? std::min(frame.xAt(high), frame.plot.right()) : frame.plot.right();
-    return a < b ? QLineF(a, y, b, y) : QLineF();
+    QLineF line;
+    bool openLow = false;
+    bool openHigh = false;
+};
+
+Clipped clipped(const Frame &frame, double low, double high, double y)
+{
+    Clipped out;
+    if (std::isnan(low) || std::isnan(high) || low < 0.0)
+        return out;
+    const double a = low > 0.0 ? frame.xAt(low) : -INFINITY;
+    const double b = std::isfinite(high) ? frame.xAt(high) : INFINITY;
+    const double left = std::max(a, frame.plot.left());
+    const double right = std::min(b, frame.plot.right());
+    if (!(left < right))
+        return out;
+    out.line = QLineF(left, y, right, y);
+    out.openLow = a < frame.plot.left();
+    out.openHigh = b > frame.plot.right();
+    return out;
+}
+
+// A closed end gets a whisker, an open one an arrow head pointing out.
+void drawEnds(QPainter &painter, const QLineF &line, bool openLow, bool openHigh, double size)
+{
+    for (const bool high : {false, true}) {
+        const QPointF end = high ? line.p2() : line.p1();
+        const double out = high ? 1.0 : -1.0;
+        if (high ? openHigh : openLow) {
+            painter.drawLine(end, end + QPointF(-out * size * 1.4, -size));
+            painter.drawLine(end, end + QPointF(-out * size * 1.4, size));
+        } else {
+            painter.drawLine(end + QPointF(0, -size), end + QPointF(0, size));
+        }
+    }
 }
 
 } // namespace
@@ -100,7 +132,7 @@ MetaForestLayout layoutMetaForest(const MetaForestModel &model, const QRectF &ar
         const bool has = row.estimate > 0.0 && std::isfinite(row.estimate);
         QRectF square;
         QPolygonF diamond;
-        QLineF interval, prediction;
+        Clipped interval, prediction;
         if (has && row.kind == MetaForestRow::Kind::Study) {
             const double side = heaviest > 0.0 && row.weight > 0.0
                                     ? std::max(3.0, largest * std::sqrt(row.weight / heaviest))
@@ -119,8 +151,10 @@ MetaForestLayout layoutMetaForest(const MetaForestModel &model, const QRectF &ar
         }
         layout.squares.push_back(square);
         layout.diamonds.push_back(diamond);
-        layout.intervals.push_back(interval);
-        layout.predictions.push_back(prediction);
+        layout.intervals.push_back(interval.line);
+        layout.predictions.push_back(prediction.line);
+        layout.openLow.push_back(interval.openLow || prediction.openLow);
+        layout.openHigh.push_back(interval.openHigh || prediction.openHigh);
     }
     for (qsizetype i = 0; i < model.footer.size(); ++i)
         layout.footerAnchors.push_back(
@@ -165,8 +199,7 @@ void paintMetaForest(QPainter &painter, const MetaForestModel &model, const QRec
             painter.setPen(QPen(palette::black(), 1.2));
             const QLineF &line = layout.intervals[i];
             painter.drawLine(line);
-            painter.drawLine(line.p1() + QPointF(0, -whisker), line.p1() + QPointF(0, whisker));
-            painter.drawLine(line.p2() + QPointF(0, -whisker), line.p2() + QPointF(0, whisker));
+            drawEnds(painter, line, layout.openLow[i], layout.openHigh[i], whisker);
         }
         if (!layout.squares[i].isEmpty())
             painter.fillRect(layout.squares[i], palette::blue());
@@ -174,8 +207,7 @@ void paintMetaForest(QPainter &painter, const MetaForestModel &model, const QRec
             painter.setPen(QPen(palette::vermillion(), 2.0));
             const QLineF &line = layout.predictions[i];
             painter.drawLine(line);
-            painter.drawLine(line.p1() + QPointF(0, -whisker), line.p1() + QPointF(0, whisker));
-            painter.drawLine(line.p2() + QPointF(0, -whisker), line.p2() + QPointF(0, whisker));
+            drawEnds(painter, line, layout.openLow[i], layout.openHigh[i], whisker);
         }
         if (!layout.diamonds[i].isEmpty()) {
             painter.setPen(QPen(palette::black(), 1.0));

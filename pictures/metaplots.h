@@ -20,6 +20,10 @@ struct MetaForestLayout
     std::vector<QPolygonF> diamonds;  // pooled rows; empty: none
     std::vector<QLineF> intervals;    // studies' intervals, clipped to the axis
     std::vector<QLineF> predictions;  // diamonds' prediction intervals, clipped
+    // Per row: the interval (or prediction interval) runs past the axis'
+    // left (right) end, and is drawn to it with an arrow head.
+    std::vector<bool> openLow;
+    std::vector<bool> openHigh;
     QStringList estimateTexts;        // "OR (low, high)" per row
     QStringList weightTexts;
     double estimateColumn = 0.0;      // left edge of the right-hand texts

@@ -311,6 +311,16 @@ Frame layoutFrame(const QRectF &body, const QFont &font, const FrameParts &parts
         frame.xLabelEvery = std::max(1, int(std::ceil((widest(metrics, frame.xCategories) + 2.0 * kGap) / band)));
     }
     frame.plot = plot;
+    // The axis' title may run under the tick labels and the reserve at the
+    // right: a plot narrowed by its side columns keeps its title whole.
+    if (!parts.xLabel.isEmpty()) {
+        frame.xLabel = metrics.elidedText(parts.xLabel, Qt::ElideRight, body.width() - 1.0);
+        const double half = (metrics.horizontalAdvance(frame.xLabel) + 1.0) / 2.0;
+        const double centre =
+            std::clamp(plot.center().x(), body.left() + half, std::max(body.left() + half, body.right() - half));
+        frame.xLabelRect = textRect(metrics, QPointF(centre, plot.bottom() + kTick + kGap + h + kGap),
+                                    Qt::AlignHCenter | Qt::AlignTop, frame.xLabel);
+    }
     return frame;
 }
 
@@ -319,7 +329,6 @@ void paintFrame(QPainter &painter, const Frame &frame, const QFont &font)
     painter.save();
     painter.setFont(font);
     const QRectF &plot = frame.plot;
-    const double h = QFontMetricsF(font).height();
 
     if (frame.grid) {
         painter.setPen(QPen(gridColour(), 1.0));
@@ -368,9 +377,7 @@ void paintFrame(QPainter &painter, const Frame &frame, const QFont &font)
 
     painter.setPen(palette::black());
     if (!frame.xLabel.isEmpty())
-        drawText(painter, QPointF(plot.center().x(), plot.bottom() + kTick + kGap + h + kGap),
-                 Qt::AlignHCenter | Qt::AlignTop,
-                 QFontMetricsF(font).elidedText(frame.xLabel, Qt::ElideRight, plot.width()));
+        painter.drawText(frame.xLabelRect, Qt::AlignCenter | Qt::TextDontClip, frame.xLabel);
     if (!frame.yLabel.isEmpty()) {
         painter.save();
         // Rotated a quarter turn, reading upwards, left of the tick labels.

@@ -82,7 +82,8 @@ struct Frame
     QStringList xCategories;
     QStringList yCategories;  // as drawn (elided where too long)
     int xLabelEvery = 1;      // every n-th category label fits
-    QString xLabel;
+    QString xLabel;           // as drawn: elided only where wider than the body
+    QRectF xLabelRect;        // centred under the plot, moved sideways to stay inside the body
     QString yLabel;
     bool grid = true;
 

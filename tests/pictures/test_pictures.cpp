@@ -17,6 +17,7 @@
 #include "palette.h"
 #include "picturebuilders.h"
 #include "ldtriangle.h"
+#include "metaplots.h"
 #include "pictureexport.h"
 #include "picturepainter.h"
 #include "runpictures.h"
@@ -132,6 +133,49 @@ HaplotypeModel haplotypeModel()
     return model;
 }
 
+// A meta-analysis forest plot of one subgroup: Ueda's interval runs far
+// past the axis' left end and Vos's to infinity, Wirth is left out.
+MetaForestModel metaForestModel()
+{
+    using Kind = MetaForestRow::Kind;
+    MetaForestModel model;
+    model.title = QStringLiteral("Meta-analysis, allelic model: forest plot of B2:G7 of studies.sp");
+    model.subtitle = QStringLiteral("5 studies; effect allele counted by columns D and G; squares: DerSimonian-Laird weights");
+    model.measure = QStringLiteral("Odds ratio with its 95% interval (log scale)");
+    model.rows = {{Kind::Heading, QStringLiteral("European ancestry"), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(),
+                   qQNaN(), QString()},
+                  {Kind::Study, QStringLiteral("  Aarnio and colleagues 2004"), 1.39, 1.09, 1.77, 30.0, qQNaN(),
+                   qQNaN(), QString()},
+                  {Kind::Study, QStringLiteral("  Bello 2006"), 1.16, 0.86, 1.54, 25.0, qQNaN(), qQNaN(), QString()},
+                  {Kind::Study, QStringLiteral("  Ueda 2010 *"), 0.9, 0.004, 2.1, 5.0, qQNaN(), qQNaN(), QString()},
+                  {Kind::Study, QStringLiteral("  Vos 2012"), 2.4, 1.3, qInf(), 10.0, qQNaN(), qQNaN(), QString()},
+                  {Kind::Diamond, QStringLiteral("  Subtotal (DL)"), 1.3, 1.1, 1.5, qQNaN(), qQNaN(), qQNaN(),
+                   QString()},
+                  {Kind::Study, QStringLiteral("Wirth 2015"), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(), qQNaN(),
+                   QStringLiteral("left out: no exposed or no unexposed individuals")},
+                  {Kind::Diamond, QStringLiteral("Fixed (Mantel-Haenszel)"), 1.25, 1.12, 1.4, qQNaN(), qQNaN(),
+                   qQNaN(), QString()},
+                  {Kind::Diamond, QStringLiteral("Random (DerSimonian-Laird)"), 1.3, 1.08, 1.56, qQNaN(), 0.7, 2.4,
+                   QString()}};
+    model.footer = {QStringLiteral("Heterogeneity: I\u00b2 = 28.2%, \u03c4\u00b2 = 0.004546 (DL), Q = 18.11 on 4 df, "
+                                   "P = 0.001"),
+                    QStringLiteral("Bar under the random diamond: the 95% prediction interval 0.7 to 2.4")};
+    return model;
+}
+
+FunnelModel funnelModel()
+{
+    FunnelModel model;
+    model.title = QStringLiteral("Meta-analysis, allelic model: funnel plot of B2:G7 of studies.sp");
+    model.subtitle = QStringLiteral("5 studies; limits about the fixed-effect estimate");
+    model.points = {{0.33, 0.12, false}, {0.15, 0.15, false}, {-0.1, 0.6, false}, {0.9, 0.3, false},
+                    {-0.4, 0.3, true}};
+    model.centre = 0.22;
+    model.adjusted = 0.18;
+    model.footer = QStringLiteral("Egger P = 0.04; Begg P = 0.08; trim-and-fill: 1 studies added on the left, OR 1.2");
+    return model;
+}
+
 // One of every picture, with long names where names can be long.
 // An LD triangle of `count` SNPs with long names, D' falling with distance.
 LdTriangleModel ldModel(int count, bool byR2)
@@ -217,6 +261,8 @@ std::vector<Picture> everyPicture()
     all.push_back(ldModel(12, false));
     all.push_back(ldModel(300, true));
     all.push_back(haplotypeModel());
+    all.push_back(metaForestModel());
+    all.push_back(funnelModel());
     return all;
 }
 
@@ -236,6 +282,8 @@ private slots:
     void ldTriangleColoursAndPlaces_data();
     void ldTriangleColoursAndPlaces();
     void haplotypeBarsAndRatiosShareTheirRows();
+    void metaForestTitleWholeAndCutsMarked_data();
+    void metaForestTitleWholeAndCutsMarked();
     void everyTextInsideThePicture();
     void exportsTheirReadersAccept_data();
     void exportsTheirReadersAccept();
@@ -434,6 +482,61 @@ void TestPictures::haplotypeBarsAndRatiosShareTheirRows()
         QVERIFY(std::fabs(ratio(layout.intervals[i].x2()) / model.rows[i].high - 1.0) < 1e-9);
     }
     QVERIFY(std::fabs(ratio(layout.oneX) - 1.0) < 1e-9);
+}
+
+void TestPictures::metaForestTitleWholeAndCutsMarked_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("600 x 400") << QSize(600, 400);
+    QTest::newRow("900 x 600") << QSize(900, 600);
+    QTest::newRow("1200 x 800") << QSize(1200, 800);
+}
+
+// The axis' title is drawn whole inside the picture, under the tick
+// labels, though the plot beside the estimate and weight columns is
+// narrower than it. An interval that runs past an end of the axis stops
+// there open (an arrow head); the others end at their limits.
+void TestPictures::metaForestTitleWholeAndCutsMarked()
+{
+    QFETCH(QSize, size);
+    const MetaForestModel model = metaForestModel();
+    const QRectF area(QPointF(0, 0), QSizeF(size));
+    const MetaForestLayout layout = layoutMetaForest(model, area, testFont());
+    const Frame &frame = layout.frame;
+    TextRecorder recorder(size);
+    {
+        QPainter painter(&recorder);
+        paintMetaForest(painter, model, area, testFont());
+    }
+    int titles = 0;
+    for (const TextRecorder::Text &text : recorder.texts())
+        if (text.text == model.measure) {
+            ++titles;
+            QVERIFY(area.adjusted(-0.5, -0.5, 0.5, 0.5).contains(text.rect));
+            QVERIFY(text.rect.top() > frame.plot.bottom());
+        }
+    QCOMPARE(titles, 1);
+
+    const auto ratio = [&](double x) { return readAxis(frame.x, x, frame.plot.left(), frame.plot.right(), true); };
+    const auto near = [&](double x, double value) { return std::fabs(ratio(x) / value - 1.0) < 1e-9; };
+    for (std::size_t i = 0; i < model.rows.size(); ++i) {
+        const MetaForestRow &row = model.rows[i];
+        const QLineF line = row.kind == MetaForestRow::Kind::Diamond ? layout.predictions[i] : layout.intervals[i];
+        const double low = row.kind == MetaForestRow::Kind::Diamond ? row.predictionLow : row.low;
+        const double high = row.kind == MetaForestRow::Kind::Diamond ? row.predictionHigh : row.high;
+        if (std::isnan(low)) {
+            QVERIFY(line.isNull() && !layout.openLow[i] && !layout.openHigh[i]);
+            continue;
+        }
+        const bool pastLeft = low < frame.x.low(), pastRight = !(high < frame.x.high());
+        QCOMPARE(layout.openLow[i], pastLeft);
+        QCOMPARE(layout.openHigh[i], pastRight);
+        QVERIFY(pastLeft ? line.x1() == frame.plot.left() : near(line.x1(), low));
+        QVERIFY(pastRight ? line.x2() == frame.plot.right() : near(line.x2(), high));
+        if (row.kind == MetaForestRow::Kind::Study)
+            QVERIFY(near(layout.squares[i].center().x(), row.estimate));
+    }
+    QVERIFY(layout.openLow[3] && layout.openHigh[4]);  // Ueda's and Vos's
 }
 
 void TestPictures::everyTextInsideThePicture()
