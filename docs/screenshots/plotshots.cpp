@@ -175,26 +175,13 @@ public:
     void haplotypes(const char *file, const char *range, const char *name)
     {
         Spreadsheet sheet;
-        if (!sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
-            fail(QStringLiteral("cannot read %1").arg(QString::fromUtf8(file)));
-            return;
-        }
-        const SpreadsheetCellSource cells(&sheet);
-        const std::optional<CellBlock> block = CellBlock::parse(QString::fromUtf8(range));
         TestInput in;
-        in.topRow = block->top;
-        in.leftCol = block->left;
-        in.nRows = block->bottom - block->top + 1;
-        in.nCols = block->right - block->left + 1;
-        const CheckResult verdict = checkTestRange(TestHaplotypes, cells, in);
+        if (!readBlock(file, range, sheet, in))
+            return;
+        const CheckResult verdict = checkTestRange(TestHaplotypes, SpreadsheetCellSource(&sheet), in);
         const HaplotypesRun run = runHaplotypesTest(in, 20240601, {});
-        const PicturePtr picture = haplotypesPicture(run, QStringLiteral("%1 of %2").arg(QString::fromUtf8(range),
-                                                                                       QString::fromUtf8(file)));
-        QString reason;
-        if (!verdict.ok || !picture
-            || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
-                                       kPlotSize, QApplication::font(), &reason))
-            fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), run.error, reason));
+        const PicturePtr picture = verdict.ok ? haplotypesPicture(run, placeOf(file, range)) : nullptr;
+        write(picture, name, run.error);
     }
 
     // A picture of the first model of a meta-analysis block, run as the
@@ -203,36 +190,53 @@ public:
     void meta(const char *file, const char *range, bool subgroups, MetaPictureKind kind, const char *name)
     {
         Spreadsheet sheet;
-        if (!sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
-            fail(QStringLiteral("cannot read %1").arg(QString::fromUtf8(file)));
-            return;
-        }
-        const SpreadsheetCellSource cells(&sheet);
-        const std::optional<CellBlock> block = CellBlock::parse(QString::fromUtf8(range));
         TestInput in;
-        in.topRow = block->top;
-        in.leftCol = block->left;
-        in.nRows = block->bottom - block->top + 1;
-        in.nCols = block->right - block->left + 1;
+        if (!readBlock(file, range, sheet, in))
+            return;
         MetaBlockOptions options;
         options.subgroups = subgroups;
         MetaInput input;
-        const CheckResult verdict = checkMeta(cells, in, options, &input);
-        const QString place = QStringLiteral("%1 of %2").arg(QString::fromUtf8(range), QString::fromUtf8(file));
-        input.source = place;
+        const CheckResult verdict = checkMeta(SpreadsheetCellSource(&sheet), in, options, &input);
+        input.source = placeOf(file, range);
         const MetaRun run = runMetaAnalysis(input);
-        const PicturePtr picture = verdict.ok && run.status == 0 ? metaPicture(kind, input, run, 0, place) : nullptr;
-        QString reason;
-        if (!picture
-            || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
-                                       kPlotSize, QApplication::font(), &reason))
-            fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), verdict.ok ? run.message : verdict.message,
-                                                 reason));
+        const PicturePtr picture =
+            verdict.ok && run.status == 0 ? metaPicture(kind, input, run, 0, input.source) : nullptr;
+        write(picture, name, verdict.ok ? run.message : verdict.message);
     }
 
     int failures() const { return errors; }
 
 private:
+    // The block of an example document as the test dialog fills its record.
+    bool readBlock(const char *file, const char *range, Spreadsheet &sheet, TestInput &in)
+    {
+        const std::optional<CellBlock> block = CellBlock::parse(QString::fromUtf8(range));
+        if (!block || !sheet.readSheet(examples.filePath(QString::fromUtf8(file)))) {
+            fail(QStringLiteral("cannot read %1 of %2").arg(QString::fromUtf8(range), QString::fromUtf8(file)));
+            return false;
+        }
+        in.topRow = block->top;
+        in.leftCol = block->left;
+        in.nRows = block->bottom - block->top + 1;
+        in.nCols = block->right - block->left + 1;
+        return true;
+    }
+
+    static QString placeOf(const char *file, const char *range)
+    {
+        return QStringLiteral("%1 of %2").arg(QString::fromUtf8(range), QString::fromUtf8(file));
+    }
+
+    // The picture as NAME.png, or a failure with `why` when there is none.
+    void write(const PicturePtr &picture, const char *name, const QString &why)
+    {
+        QString reason;
+        if (!picture
+            || !pictures::writePicture(*picture, out.filePath(QString::fromUtf8(name) + QStringLiteral(".png")),
+                                       kPlotSize, QApplication::font(), &reason))
+            fail(QStringLiteral("%1: %2 %3").arg(QString::fromUtf8(name), why, reason));
+    }
+
     void run(const CellSource &cells, int kind, const QString &range, const QString &file, bool isDocument,
              const char *name, qint64 samples = 0)
     {

@@ -10,7 +10,7 @@ target_include_directories(test_modelswindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
 velmora_add_test(test_resultpictures SOURCES test_resultpictures.cpp LIBS velmora_app Qt6::Svg)
 target_include_directories(test_resultpictures PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
 velmora_add_test(test_metawindow SOURCES test_metawindow.cpp LIBS velmora_app)
-target_include_directories(test_metawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
+target_include_directories(test_metawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet ${PROJECT_SOURCE_DIR}/examples)
 velmora_add_test(test_ldwindow SOURCES test_ldwindow.cpp LIBS velmora_app)
 target_include_directories(test_ldwindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/../spreadsheet)
 velmora_add_test(test_haplotypeswindow SOURCES test_haplotypeswindow.cpp LIBS velmora_app velmora_stats_haplotypes)
