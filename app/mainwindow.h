@@ -64,6 +64,10 @@ public:
     // Esc stops a run at once within this many milliseconds of its start,
     // and asks first after them (tests set it).
     void setStopQuestionDelay(int milliseconds) { stopQuestionAfterMs = milliseconds; }
+    // Where the seed of each Monte Carlo run and haplotype analysis comes
+    // from: a fresh one per run, unless a test fixes it so that a check on
+    // the 99% interval cannot fail by chance.
+    void setSeedSource(std::function<quint64()> source) { seedSource = std::move(source); }
 
     Spreadsheet *sheet() const { return spreadsheet; }
     SelDialog *selectionDialog() const { return selDialog; }
@@ -277,6 +281,7 @@ private:
 
     QElapsedTimer runClock;
     int stopQuestionAfterMs = 3000;
+    std::function<quint64()> seedSource; // empty: a fresh seed per run
     bool calcRunning = false;
     bool closeAfterRun = false;
     bool stopQuestionOpen = false;

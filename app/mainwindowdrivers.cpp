@@ -68,7 +68,7 @@ void MainWindow::runMonteCarlo(int kind, const TestInput &input)
 {
     MonteCarloSettings settings;
     settings.samples = input.monteCarloSamples;
-    settings.seed = drawMonteCarloSeed();
+    settings.seed = seedSource ? seedSource() : drawMonteCarloSeed();
     pendingRun.options << tr("seed %1").arg(settings.seed);
     // The simulated statistic's bins, for the entry's picture: a
     // chi-squared run then draws whole tables, which it may otherwise stop
@@ -198,7 +198,7 @@ void MainWindow::runHaplotypes()
     selDialog->testKind = TestNone;
     const TestInput input = selDialog->input;
     // The random starts and the permutations draw from it.
-    const quint64 seed = drawMonteCarloSeed();
+    const quint64 seed = seedSource ? seedSource() : drawMonteCarloSeed();
     pendingRun.options << tr("seed %1").arg(seed);
     const QString place = placeOf(pendingRun, curFile);
     runAndReport([this, &input, seed, &place](const ProgressDisplay &progress) -> RunReport {

@@ -364,6 +364,9 @@ void TestDrivers::monteCarloReports()
     QFETCH(QString, echo);
     QFETCH(double, exact);
     MainWindow window;
+    // A fixed seed: with a fresh one the interval misses the exact P in one
+    // run of a hundred.
+    window.setSeedSource([] { return quint64(20261210); });
     window.show();
     fill(window.sheet(), 0, 0, {{"10", "20"}, {triangle ? nullptr : "30", "40"}});
     SelDialog *dialog = window.selectionDialog();
@@ -374,7 +377,7 @@ void TestDrivers::monteCarloReports()
     QTest::mouseClick(dialog->okButton, Qt::LeftButton);
     const QString message = lastMessage(window);
     QVERIFY2(message.startsWith(head), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("; 20000 samples, seed ")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("; 20000 samples, seed 20261210)")), qPrintable(message));
     QVERIFY2(message.endsWith(QStringLiteral("  for input vectors:") + echo), qPrintable(message));
     QVERIFY(!lastIsError(window));
     QCOMPARE(dialog->testKind, int(TestNone));

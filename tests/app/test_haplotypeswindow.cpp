@@ -70,6 +70,7 @@ void TestHaplotypesWindow::initTestCase()
 void TestHaplotypesWindow::dialogReportAndPicture()
 {
     MainWindow window;
+    window.setSeedSource([] { return quint64(20261210); });
     window.resize(900, 700);
     window.show();
     fillBlock(window.sheet());
@@ -98,22 +99,22 @@ void TestHaplotypesWindow::dialogReportAndPicture()
     const TestInput input = dialog->input;
     QTest::mouseClick(dialog->okButton, Qt::LeftButton);
 
-    // The engine on the same block, with a seed of its own: the EM and the
-    // asymptotic test do not depend on it.
-    const HaplotypesRun engine = runHaplotypesTest(input, 1, {});
+    // The engine on the same block with the window's seed: the report
+    // matches it to the digit.
+    const HaplotypesRun engine = runHaplotypesTest(input, 20261210, {});
     QCOMPARE(engine.status, 0);
     const QString message = windowtest::lastMessage(window);
     QVERIFY2(message.contains(QStringLiteral("<br />Haplotypes of 3 SNPs (rs11, rs12, rs13), global test <b>P-VALUE = %1</b>")
                                   .arg(QString::number(engine.figures.p, 'g', 6))),
              qPrintable(message));
     QVERIFY(message.contains(QStringLiteral("<br />60 individuals: 30 cases, 30 controls")));
-    QVERIFY(message.contains(QStringLiteral("200 permutations, seed ")));
+    QVERIFY(message.contains(QStringLiteral("200 permutations, seed 20261210")));
     const HaplotypeEntry &top = engine.figures.entries.front();
     QVERIFY(message.contains(QStringLiteral("<tr><td>%1</td><td>%2</td>")
                                  .arg(haplotypeName(top, engine.labels, 3), QString::number(top.freq, 'f', 4))));
     // The grey line states the options and the seed.
     const QString html = windowtest::reportHtml(window);
-    QVERIFY(html.contains(QStringLiteral("Haplotypes, 20 starts, 200 permutations, rare below 0.01, seed ")));
+    QVERIFY(html.contains(QStringLiteral("Haplotypes, 20 starts, 200 permutations, rare below 0.01, seed 20261210")));
 
     const QList<ResultsView::Picture> &shown = windowtest::resultsView(window)->entries().last().pictures;
     QCOMPARE(shown.size(), 1);
