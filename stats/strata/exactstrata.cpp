@@ -390,8 +390,12 @@ int exactstrata::compute(const StratumTable *tables, int k, double confLevel, Wo
         }
         const double spread = z / std::max(run.sdAt(centre), 1e-3);
         // One window at the centre serves both searches at the usual
-        // levels: each limit lies about z standard deviations away.
-        run.build(work.window, centre);
+        // levels: each limit lies about z standard deviations away. The
+        // window of the estimate's search usually reaches both already, and
+        // a tilt within reach is as exact as a window built there.
+        const stratawindow &near = work.window;
+        if (!(near.reaches(centre - spread - near.theta()) && near.reaches(centre + spread - near.theta())))
+            run.build(work.window, centre);
         double root = 0.0;
         if (x == run.least()) {
             figures.oddsRatio.low = 0.0;
