@@ -101,48 +101,33 @@ CliParse checkGenotypeOptions(const CliOptions &options, bool accuracyGiven)
 CliParse parseTest(const QStringList &arguments, CliOptions options)
 {
     bool plotSizeGiven = false;
-    bool optionsEnded = false;
     bool accuracyGiven = false;
     bool confLevelGiven = false;
     bool exactLimitGiven = false;
     bool modelGiven = false;
     QStringList genotypeOnly;   // genotype options given, for the message
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        if (optionsEnded || argument == u"-" || !argument.startsWith(u'-')) {
-            options.files.append(argument);
-            continue;
-        }
-        if (argument == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        QString name, value;
-        bool hasValue = false;
-        splitOption(argument, name, value, hasValue);
-        const bool takesValue = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
-                                || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
-                                || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
-                                || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
-                                || name == u"--format" || name == u"--plot" || name == u"--plot-size"
-                                || name == u"--strata" || name == u"--model";
-        if (takesValue && !hasValue) {
-            if (i + 1 >= arguments.size())
-                return failure(QStringLiteral("%1 needs a value").arg(name));
-            value = arguments.at(++i);
-        } else if (!takesValue && hasValue) {
-            return failure(QStringLiteral("%1 takes no value").arg(name));
-        }
-
-        QString plotError;
-        if (parsePlotOption(name, value, options, plotError)) {
-            if (!plotError.isEmpty())
-                return failure(plotError);
+    const auto kind = [](const QString &name) {
+        if (name == u"--yates" || name == u"--report")
+            return OptionKind::Flag;
+        const bool valued = name == u"--range" || name == u"--accuracy" || name == u"--max-memory"
+                            || name == u"--monte-carlo" || name == u"--seed" || name == u"--threads"
+                            || name == u"--conf-level" || name == u"--region" || name == u"--chunk"
+                            || name == u"--samples" || name == u"--pheno" || name == u"--exact-limit"
+                            || name == u"--format" || name == u"--plot" || name == u"--plot-size"
+                            || name == u"--strata" || name == u"--model";
+        return valued ? OptionKind::Valued : OptionKind::Unknown;
+    };
+    const auto take = [&](const QString &name, const QString &value) -> QString {
+        QString error;
+        if (parseSharedOption(name, value, options, error)) {
+            if (name == u"--chunk" || name == u"--format")
+                genotypeOnly.append(name);
+        } else if (parsePlotOption(name, value, options, error)) {
             plotSizeGiven = plotSizeGiven || name == u"--plot-size";
         } else if (name == u"--range") {
             const std::optional<CellBlock> block = CellBlock::parse(value);
             if (!block)
-                return failure(QStringLiteral("bad range \"%1\" (write it like B2:D7)").arg(value));
+                return QStringLiteral("bad range \"%1\" (write it like B2:D7)").arg(value);
             options.ranges.push_back(*block);
         } else if (name == u"--yates") {
             options.yates = true;
@@ -150,59 +135,33 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             bool ok = false;
             const int digits = value.toInt(&ok, 10);
             if (!ok || digits < 0 || digits > kMaxAccuracy)
-                return failure(QStringLiteral("--accuracy takes 0 (exact) to %1 digits").arg(kMaxAccuracy));
+                return QStringLiteral("--accuracy takes 0 (exact) to %1 digits").arg(kMaxAccuracy);
             options.accuracy = digits;
             accuracyGiven = true;
         } else if (name == u"--max-memory") {
             bool ok = false;
             const qint64 mb = value.toLongLong(&ok, 10);
             if (!ok || mb < 1 || mb > kMaxMemoryMb)
-                return failure(QStringLiteral("--max-memory takes a number of megabytes, 1 or more"));
+                return QStringLiteral("--max-memory takes a number of megabytes, 1 or more");
             options.maxMemoryMb = mb;
         } else if (name == u"--monte-carlo") {
             bool ok = false;
             const qint64 samples = value.toLongLong(&ok, 10);
             if (!ok || samples < 1 || samples > kMaxSamples)
-                return failure(QStringLiteral("--monte-carlo takes a number of samples, 1 to %1").arg(kMaxSamples));
+                return QStringLiteral("--monte-carlo takes a number of samples, 1 to %1").arg(kMaxSamples);
             options.monteCarloSamples = samples;
-        } else if (name == u"--seed") {
-            bool ok = false;
-            const quint64 seed = value.toULongLong(&ok, 10);
-            if (!ok || seed > kMaxSeed || value.startsWith(u'-') || value.startsWith(u'+'))
-                return failure(QStringLiteral("--seed takes a whole number from 0 to %1").arg(kMaxSeed));
-            options.seed = seed;
-            options.seedGiven = true;
-        } else if (name == u"--threads") {
-            bool ok = false;
-            const int threads = value.toInt(&ok, 10);
-            if (!ok || threads < 1 || threads > kMaxThreads)
-                return failure(QStringLiteral("--threads takes a number of threads, 1 to %1").arg(kMaxThreads));
-            options.threads = threads;
         } else if (name == u"--conf-level") {
             bool ok = false;
             const double level = value.toDouble(&ok);
             if (!ok || !(level > 0.0 && level <= conditionalodds::kMaxConfLevel))
-                return failure(QStringLiteral("--conf-level takes a level above 0 and at most %1 (such as 0.95)")
-                                   .arg(conditionalodds::kMaxConfLevel));
+                return QStringLiteral("--conf-level takes a level above 0 and at most %1 (such as 0.95)")
+                    .arg(conditionalodds::kMaxConfLevel);
             options.confLevel = level;
             confLevelGiven = true;
         } else if (name == u"--report") {
             options.report = true;
         } else if (name == u"--region") {
-            QString error;
             options.region = RegionSpec::parse(value, &error);
-            if (!options.region)
-                return failure(error);
-            genotypeOnly.append(name);
-        } else if (name == u"--chunk") {
-            const qsizetype slash = value.indexOf(u'/');
-            bool okIndex = false, okCount = false;
-            const int index = slash < 0 ? 0 : value.left(slash).toInt(&okIndex, 10);
-            const int count = slash < 0 ? 0 : value.mid(slash + 1).toInt(&okCount, 10);
-            if (!okIndex || !okCount || count < 1 || count > kMaxChunks || index < 1 || index > count)
-                return failure(QStringLiteral("--chunk takes I/N, 1 <= I <= N <= %1 (the I-th of N pieces)").arg(kMaxChunks));
-            options.chunkIndex = index;
-            options.chunkCount = count;
             genotypeOnly.append(name);
         } else if (name == u"--samples") {
             options.samplesFile = value;
@@ -214,14 +173,9 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             bool ok = false;
             const double seconds = value.toDouble(&ok);
             if (!ok || !(seconds >= 0) || seconds > kMaxExactLimit)
-                return failure(QStringLiteral("--exact-limit takes seconds, 0 to %1").arg(kMaxExactLimit));
+                return QStringLiteral("--exact-limit takes seconds, 0 to %1").arg(kMaxExactLimit);
             options.exactLimit = seconds;
             exactLimitGiven = true;
-            genotypeOnly.append(name);
-        } else if (name == u"--format") {
-            if (value != u"json" && value != u"tsv")
-                return failure(QStringLiteral("--format takes json or tsv"));
-            options.tsv = value == u"tsv";
             genotypeOnly.append(name);
         } else if (name == u"--strata") {
             options.strataFile = value;
@@ -234,13 +188,15 @@ CliParse parseTest(const QStringList &arguments, CliOptions options)
             else if (value == u"recessive")
                 options.model = StrataModel::Recessive;
             else
-                return failure(QStringLiteral("--model takes allelic, dominant or recessive"));
+                return QStringLiteral("--model takes allelic, dominant or recessive");
             modelGiven = true;
             genotypeOnly.append(name);
-        } else {
-            return failure(QStringLiteral("unknown option %1").arg(argument));
         }
-    }
+        return error;
+    };
+    const QString walkError = walkOptions(arguments, options.files, kind, take);
+    if (!walkError.isEmpty())
+        return failure(walkError);
     if (options.files.isEmpty())
         return failure(QStringLiteral("no FILE given"));
     for (const QString &file : options.files)
