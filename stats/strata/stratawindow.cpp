@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <immintrin.h>
 #include <limits>
 
 namespace {
@@ -10,42 +11,66 @@ namespace {
 typedef double Lane4 __attribute__((vector_size(32)));
 
 // out[s] = sum_j a[j] b[s - j] for s in [0, na + nb - 1), each sum taken
-// in increasing j as the row-by-row form out[j + i] += a[j] b[i] takes
-// it, so that the bits are the same: 32 sums at a time, held in registers
-// while every a[j] is added in (AVX-512 or AVX2 where the processor has
-// them; no fused multiply-add). `b` has kPad zeros on each side, which the
-// sums at the ends read and add as nothing.
-typedef double Lane8 __attribute__((vector_size(64)));
+// in increasing j. `b` has kPad zeros on each side, which the sums at the
+// ends read and add as nothing.
 constexpr qint64 kPad = 32;
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void convolveInto(const double *a, qint64 na,
-                                                                               const double *b, qint64 nb,
-                                                                               double *out)
+// With FMA (every x86 processor since 2013): each sum one chain of fused
+// multiply-adds, 32 sums at a time in eight registers (two units, each
+// with a latency of four, keep eight chains busy), then four, then one.
+__attribute__((target("avx2,fma"))) void convolveFma(const double *a, qint64 na, const double *b, qint64 nb,
+                                                     double *out)
 {
     const qint64 n = na + nb - 1;
     qint64 s0 = 0;
     for (; s0 + 32 <= n; s0 += 32) {
-        Lane8 acc0 = {0, 0, 0, 0, 0, 0, 0, 0}, acc1 = acc0, acc2 = acc0, acc3 = acc0;
-        const qint64 jLow = std::max<qint64>(0, s0 - (nb - 1));
+        __m256d acc[8];
+        for (__m256d &v : acc)
+            v = _mm256_setzero_pd();
         const qint64 jHigh = std::min<qint64>(na - 1, s0 + 31);
-        for (qint64 j = jLow; j <= jHigh; ++j) {
-            const double v = a[j];
-            const Lane8 scale = {v, v, v, v, v, v, v, v};
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j) {
+            const __m256d scale = _mm256_set1_pd(a[j]);
             const double *from = b + kPad + s0 - j;
-            Lane8 x0, x1, x2, x3;
-            std::memcpy(&x0, from, sizeof x0);
-            std::memcpy(&x1, from + 8, sizeof x1);
-            std::memcpy(&x2, from + 16, sizeof x2);
-            std::memcpy(&x3, from + 24, sizeof x3);
-            acc0 += scale * x0;
-            acc1 += scale * x1;
-            acc2 += scale * x2;
-            acc3 += scale * x3;
+            for (int q = 0; q < 8; ++q)
+                acc[q] = _mm256_fmadd_pd(scale, _mm256_loadu_pd(from + 4 * q), acc[q]);
         }
-        std::memcpy(out + s0, &acc0, sizeof acc0);
-        std::memcpy(out + s0 + 8, &acc1, sizeof acc1);
-        std::memcpy(out + s0 + 16, &acc2, sizeof acc2);
-        std::memcpy(out + s0 + 24, &acc3, sizeof acc3);
+        for (int q = 0; q < 8; ++q)
+            _mm256_storeu_pd(out + s0 + 4 * q, acc[q]);
+    }
+    for (; s0 + 4 <= n; s0 += 4) {
+        __m256d acc = _mm256_setzero_pd();
+        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 3);
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j)
+            acc = _mm256_fmadd_pd(_mm256_set1_pd(a[j]), _mm256_loadu_pd(b + kPad + s0 - j), acc);
+        _mm256_storeu_pd(out + s0, acc);
+    }
+    for (; s0 < n; ++s0) {
+        double sum = 0.0;
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= std::min<qint64>(na - 1, s0); ++j)
+            sum = __builtin_fma(a[j], b[kPad + s0 - j], sum);
+        out[s0] = sum;
+    }
+}
+
+// Without it, a product and a sum apiece (the last bits may then differ
+// from the FMA path's), 16 sums at a time: as many as SSE2's registers hold.
+void convolvePlain(const double *a, qint64 na, const double *b, qint64 nb, double *out)
+{
+    const qint64 n = na + nb - 1;
+    qint64 s0 = 0;
+    for (; s0 + 16 <= n; s0 += 16) {
+        __m128d acc[8];
+        for (__m128d &v : acc)
+            v = _mm_setzero_pd();
+        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 15);
+        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j) {
+            const __m128d scale = _mm_set1_pd(a[j]);
+            const double *from = b + kPad + s0 - j;
+            for (int q = 0; q < 8; ++q)
+                acc[q] = _mm_add_pd(acc[q], _mm_mul_pd(scale, _mm_loadu_pd(from + 2 * q)));
+        }
+        for (int q = 0; q < 8; ++q)
+            _mm_storeu_pd(out + s0 + 2 * q, acc[q]);
     }
     for (; s0 < n; ++s0) {
         double sum = 0.0;
@@ -55,13 +80,32 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void convolveInto(c
     }
 }
 
+void convolveInto(const double *a, qint64 na, const double *b, qint64 nb, double *out)
+{
+    static const bool fma = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (fma)
+        convolveFma(a, na, b, nb, out);
+    else
+        convolvePlain(a, na, b, nb, out);
+}
+
 // Trims `values` to where they are at least e^kLogCut of their peak and
 // scales the peak to 1; returns the log of the scale taken out and moves
 // *first by what was trimmed in front.
 double trimAndScale(std::vector<double> &values, qint64 *first)
 {
-    const auto peak = std::max_element(values.begin(), values.end());
-    const double top = *peak;
+    // Four running maxima, not one: a single chain of comparisons costs
+    // more than the convolution's last step.
+    const std::size_t count = values.size();
+    double m[4] = {values[0], values[0], values[0], values[0]};
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        for (int q = 0; q < 4; ++q)
+            m[q] = std::max(m[q], values[i + std::size_t(q)]);
+    for (; i < count; ++i)
+        m[0] = std::max(m[0], values[i]);
+    const double top = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
+    const auto peak = std::find(values.begin(), values.end(), top);
     const double cut = top * std::exp(stratawindow::kLogCut);
     auto begin = values.begin();
     while (begin != peak && *begin < cut)
@@ -72,8 +116,9 @@ double trimAndScale(std::vector<double> &values, qint64 *first)
     *first += begin - values.begin();
     values.erase(end, values.end());
     values.erase(values.begin(), begin);
+    const double scale = 1.0 / top;
     for (double &v : values)
-        v /= top;
+        v *= scale;
     return std::log(top);
 }
 

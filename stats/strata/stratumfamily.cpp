@@ -113,10 +113,13 @@ void stratumfamily::weights(double theta, double cut, std::vector<double> &out, 
     const double psi = std::exp(theta);
     const qint64 v0 = varies() ? mode(psi) : lo;
     *logMode = logCentral(v0) + theta * double(v0);
+    // Each ratio is formed apart from the running product, so that the
+    // divisions overlap and the product's chain holds multiplications only.
     down.clear();
+    const double nk = double(n - k);
     double t = 1.0;
     for (qint64 v = v0; v > lo; --v) {
-        t /= psi * up(v - 1);
+        t *= (double(v) * (nk + double(v))) / (psi * (double(m - v + 1) * double(k - v + 1)));
         if (t < cut)
             break;
         down.push_back(t);
