@@ -19,7 +19,7 @@ class BedCounter final
 public:
     using Codes = std::array<qint64, 4>;
 
-    // groupOf: one entry per sample (-1 left out); groups: 1 or 2.
+    // groupOf: one entry per sample (-1 left out), each below `groups`.
     void setGroups(const std::vector<qint8> &groupOf, int groups);
 
     int samples() const { return m_samples; }

@@ -1,7 +1,11 @@
 #include "vcfline.h"
 
+#include "bedcounts.h"
+
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
+#include <vector>
 
 namespace {
 
@@ -89,6 +93,74 @@ Call parseGenotype(const char *p, const char *e, int alleles, int *a, int *b, QS
     return ploidy == 2 ? Call::Diploid : Call::Haploid;
 }
 
+// PLINK's 2-bit code of a biallelic call (0 hom REF, 1 missing, 2 het,
+// 3 hom ALT) from its alleles ('0', '1' or '.'); -1 for anything else.
+inline int callCode(char a, char separator, char b)
+{
+    if ((separator != '/' && separator != '|') || (a != '0' && a != '1' && a != '.')
+        || (b != '0' && b != '1' && b != '.'))
+        return -1;
+    if (a == '.' || b == '.')
+        return 1;
+    const int alt = (a - '0') + (b - '0');
+    return alt == 0 ? 0 : alt == 1 ? 2 : 3;
+}
+
+// Eight calls of four bytes ("a/b" and its tab) at a time: one compare per
+// kind of byte, then the alleles' bits gathered into the codes. Returns the
+// calls packed, or false at the first chunk that is not of that form.
+__attribute__((target("avx2,bmi2"))) bool packChunks(const char *p, int chunks, uchar *out)
+{
+    const __m256i zero = _mm256_set1_epi8('0'), one = _mm256_set1_epi8('1'), dot = _mm256_set1_epi8('.');
+    const __m256i slash = _mm256_set1_epi8('/'), pipe = _mm256_set1_epi8('|'), tab = _mm256_set1_epi8('\t');
+    constexpr quint32 kAlleles = 0x55555555u, kSeparators = 0x22222222u, kTabs = 0x88888888u;
+    for (int c = 0; c < chunks; ++c) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 32 * c));
+        const quint32 ones = quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, one)));
+        const quint32 dots = quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, dot)));
+        const quint32 zeros = quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, zero)));
+        const quint32 separators = quint32(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, slash), _mm256_cmpeq_epi8(v, pipe))));
+        const quint32 tabs = quint32(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, tab)));
+        if (((ones | dots | zeros) & kAlleles) != kAlleles || (separators & kSeparators) != kSeparators
+            || (tabs & kTabs) != kTabs)
+            return false;
+        const quint32 a = _pext_u32(ones, 0x11111111u), b = _pext_u32(ones, 0x44444444u);
+        const quint32 missing = _pext_u32(dots, 0x11111111u) | _pext_u32(dots, 0x44444444u);
+        const quint32 low = (a & b) | missing, high = (a | b) & ~missing;
+        const quint32 codes = _pdep_u32(low, 0x5555u) | _pdep_u32(high, 0xaaaau);
+        out[2 * c] = uchar(codes);
+        out[2 * c + 1] = uchar(codes >> 8);
+    }
+    return true;
+}
+
+const bool kPackInChunks = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+
+// The calls of a biallelic record of GT alone, each "a/b" or "a|b" with
+// a and b in {0, 1, .} and a tab between them, as PLINK's packed codes;
+// false if any call is of another form.
+bool packCalls(const char *p, int samples, uchar *out)
+{
+    // A chunk reads its eight calls' tabs: the last call has none.
+    int s = 0;
+    if (kPackInChunks && samples > 8) {
+        const int chunks = (samples - 1) / 8;
+        if (!packChunks(p, chunks, out))
+            return false;
+        s = 8 * chunks;
+    }
+    std::fill(out + s / 4, out + (samples + 3) / 4, uchar(0));
+    for (; s < samples; ++s) {
+        const char *q = p + 4 * qsizetype(s);
+        const int code = callCode(q[0], q[1], q[2]);
+        if (code < 0 || (s + 1 < samples && q[3] != '\t'))
+            return false;
+        out[s / 4] = uchar(out[s / 4] | (code << (2 * (s % 4))));
+    }
+    return true;
+}
+
 } // namespace
 
 qint64 vcfLinePosition(const char *line, qsizetype size)
@@ -109,7 +181,7 @@ QString columnCount(qint64 found, qint64 expected)
 }
 
 bool decodeVcfLine(const char *line, qsizetype size, int samples, const qint8 *groupOf, int groups,
-                   GenotypeTally &tally, VariantIdentity &identity, QString *why)
+                   GenotypeTally &tally, VariantIdentity &identity, QString *why, const BedCounter *packed)
 {
     const char *end = line + size;
     while (end > line && (end[-1] == '\r' || end[-1] == '\n'))
@@ -196,6 +268,24 @@ bool decodeVcfLine(const char *line, qsizetype size, int samples, const qint8 *g
     }
 
     const char *p = ends[8] + 1;
+    // The usual record of a biallelic site with GT alone: its calls packed
+    // as PLINK's codes and counted by group 32 at a time, as a .bed's are.
+    if (packed && packed->samples() == samples && alleles == 2 && ends[8] - fields[8] == 2 && gtIndex == 0
+        && end - p == 4 * qsizetype(samples) - 1) {
+        thread_local std::vector<uchar> bytes;
+        bytes.resize(std::size_t(packed->bytesPerVariant()));
+        if (packCalls(p, samples, bytes.data())) {
+            BedCounter::Codes codes[GenotypeTally::kMaxGroups];
+            packed->count(bytes.data(), codes);
+            for (int g = 0; g < groups; ++g) {
+                tally.addGenotypes(g, 0, 0, codes[g][0]);
+                tally.addGenotypes(g, 0, 1, codes[g][2]);
+                tally.addGenotypes(g, 1, 1, codes[g][3]);
+                tally.addMissing(codes[g][1]);
+            }
+            return true;
+        }
+    }
     for (int s = 0; s < samples; ++s) {
         const int group = groupOf[s];
         const char *fe = nullptr;

@@ -104,6 +104,7 @@ std::unique_ptr<GenotypeReader> VcfTextReader::open(const QString &file, void *h
     if (blocked && options.threads > 0 && !options.region)
         hts_set_threads(reader->m_h->fp, options.threads);
     reader->m_groups.groupOf.assign(std::size_t(reader->m_samples.size()), 0);
+    reader->m_packed.setGroups(reader->m_groups.groupOf, reader->m_groups.groups);
     if (options.region) {
         if (!blocked) {
             *error = QStringLiteral("%1: --region needs a bgzip-compressed file with an index "
@@ -285,12 +286,18 @@ QString VcfTextReader::where(const RawRecord &record) const
     return QStringLiteral("%1, record %2 of region %3%4").arg(m_file).arg(record.ordinal).arg(m_region->text(), place);
 }
 
+void VcfTextReader::setGroups(const SampleGroups &groups)
+{
+    GenotypeReader::setGroups(groups);
+    m_packed.setGroups(m_groups.groupOf, m_groups.groups);
+}
+
 bool VcfTextReader::decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                            QString *error) const
 {
     QString why;
     if (decodeVcfLine(record.text.constData(), record.text.size(), int(m_samples.size()), m_groups.groupOf.data(),
-                      m_groups.groups, tally, identity, &why))
+                      m_groups.groups, tally, identity, &why, &m_packed))
         return true;
     *error = where(record) + QStringLiteral(": ") + why;
     return false;

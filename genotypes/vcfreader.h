@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bedcounts.h"
 #include "genotypereader.h"
 
 #include <memory>
@@ -27,6 +28,7 @@ public:
     bool decode(const RawRecord &record, GenotypeTally &tally, VariantIdentity &identity,
                 QString *error) const override;
     bool decodeCodes(const RawRecord &record, VariantCodes &codes, QString *error) const override;
+    void setGroups(const SampleGroups &groups) override;
 
 private:
     explicit VcfTextReader(const QString &file);
@@ -39,6 +41,7 @@ private:
 
     struct Handles;
     std::unique_ptr<Handles> m_h;
+    BedCounter m_packed;  // the groups, for records whose calls pack
     std::optional<RegionSpec> m_region;
     qint64 m_lineNumber = 0;
     qint64 m_ordinal = 0;
