@@ -244,16 +244,10 @@ void stratawindow::build(const stratumfamily *families, int count, qint64 offset
         reach = std::max(reach, double(qint64(h.size()) - hPeak));
     span = double(std::max<qint64>(gPeak, qint64(g.size()) - 1 - gPeak)
                   + std::max<qint64>(hPeak, qint64(h.size()) - 1 - hPeak));
-    double g0, g1, g2 = 0.0, h0, h1, h2 = 0.0;
-    tilted(g, gPeak, 0.0, &g0, &g1);
-    tilted(h, hPeak, 0.0, &h0, &h1);
-    const double gMean = g1 / g0, hMean = h1 / h0;
-    for (std::size_t i = 0; i < g.size(); ++i)
-        g2 += g[i] * (double(qint64(i) - gPeak) - gMean) * (double(qint64(i) - gPeak) - gMean);
-    for (std::size_t i = 0; i < h.size(); ++i)
-        h2 += h[i] * (double(qint64(i) - hPeak) - hMean) * (double(qint64(i) - hPeak) - hMean);
-    windowMean = double(gFirst + gPeak + hFirst + hPeak) + gMean + hMean;
-    windowSd = std::sqrt(g2 / g0 + h2 / h0);
+    double mean = 0.0, variance = 0.0;
+    moments(0.0, &mean, &variance);
+    windowMean = mean;
+    windowSd = std::sqrt(variance);
     // conv(s) over the window, once: every tail, point and P then reads it.
     scratch.assign(std::size_t(kPad), 0.0);
     scratch.insert(scratch.end(), h.begin(), h.end());
@@ -323,22 +317,27 @@ stratawindow::Tail stratawindow::tail(qint64 x, double delta, bool upper) const
     Tail result;
     if (!reaches(delta))
         return result;
-    double g0, g1, h0, h1;
-    tilted(g, gPeak, delta, &g0, &g1);
-    tilted(h, hPeak, delta, &h0, &h1);
-    const double centre = double(gFirst + gPeak + hFirst + hPeak);
-    const double meanLessX = centre + g1 / g0 + h1 / h0 - double(x);
-    double s0 = 0.0, s1 = 0.0;
-    anchored(x, delta, upper, &s0, &s1);
-    if (!(s0 > 0.0) || !std::isfinite(g0 * h0)) {
+    // One pass over conv, anchored at x: the tail's side and the other side,
+    // whose sum with it is the whole (its normaliser and mean).
+    const qint64 count = qint64(w.size());
+    const qint64 cut = std::clamp<qint64>(x - wFirst + (upper ? 0 : 1), 0, count);
+    const double step = std::exp(delta);
+    double low0 = 0.0, low1 = 0.0, high0 = 0.0, high1 = 0.0;
+    const double k0 = double(wFirst - x);
+    if (cut > 0)
+        geometricSums(w.data(), cut, std::exp(delta * k0), step, k0, 1.0, &low0, &low1);
+    if (cut < count)
+        geometricSums(w.data() + cut, count - cut, std::exp(delta * (k0 + double(cut))), step, k0 + double(cut), 1.0,
+                      &high0, &high1);
+    const double t0 = upper ? high0 : low0, t1 = upper ? high1 : low1;
+    const double z0 = low0 + high0, z1 = low1 + high1;
+    if (!(t0 > 0.0) || !std::isfinite(z0) || !std::isfinite(z1)) {
         // The tail is beyond the window: it is out of reach, not empty.
         return result;
     }
-    result.logTail = delta * (double(x) - centre) + std::log(s0) - std::log(g0) - std::log(h0);
-    // d/dtheta ln P(S >= x) = E[S - x | S >= x] - (E[S] - x); for the lower
-    // tail E[S | S <= x] - E[S] = -E[x - S | S <= x] - (E[S] - x).
-    const double inner = s1 / s0;
-    result.slope = (upper ? inner : -inner) - meanLessX;
+    result.logTail = std::log(t0) - std::log(z0);
+    // d/dtheta ln P(tail) = E[S - x | tail] - E[S - x].
+    result.slope = t1 / t0 - z1 / z0;
     result.valid = std::isfinite(result.logTail) && std::isfinite(result.slope);
     return result;
 }
