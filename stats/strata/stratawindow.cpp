@@ -1,93 +1,17 @@
 #include "stratawindow.h"
 
+#include "convolution.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <immintrin.h>
 #include <limits>
 
 namespace {
 
+constexpr qint64 kPad = convolution::kPad;
+
 typedef double Lane4 __attribute__((vector_size(32)));
-
-// out[s] = sum_j a[j] b[s - j] for s in [0, na + nb - 1), each sum taken
-// in increasing j. `b` has kPad zeros on each side, which the sums at the
-// ends read and add as nothing.
-constexpr qint64 kPad = 32;
-
-// With FMA (every x86 processor since 2013): each sum one chain of fused
-// multiply-adds, 32 sums at a time in eight registers (two units, each
-// with a latency of four, keep eight chains busy), then four, then one.
-__attribute__((target("avx2,fma"))) void convolveFma(const double *a, qint64 na, const double *b, qint64 nb,
-                                                     double *out)
-{
-    const qint64 n = na + nb - 1;
-    qint64 s0 = 0;
-    for (; s0 + 32 <= n; s0 += 32) {
-        __m256d acc[8];
-        for (__m256d &v : acc)
-            v = _mm256_setzero_pd();
-        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 31);
-        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j) {
-            const __m256d scale = _mm256_set1_pd(a[j]);
-            const double *from = b + kPad + s0 - j;
-            for (int q = 0; q < 8; ++q)
-                acc[q] = _mm256_fmadd_pd(scale, _mm256_loadu_pd(from + 4 * q), acc[q]);
-        }
-        for (int q = 0; q < 8; ++q)
-            _mm256_storeu_pd(out + s0 + 4 * q, acc[q]);
-    }
-    for (; s0 + 4 <= n; s0 += 4) {
-        __m256d acc = _mm256_setzero_pd();
-        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 3);
-        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j)
-            acc = _mm256_fmadd_pd(_mm256_set1_pd(a[j]), _mm256_loadu_pd(b + kPad + s0 - j), acc);
-        _mm256_storeu_pd(out + s0, acc);
-    }
-    for (; s0 < n; ++s0) {
-        double sum = 0.0;
-        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= std::min<qint64>(na - 1, s0); ++j)
-            sum = __builtin_fma(a[j], b[kPad + s0 - j], sum);
-        out[s0] = sum;
-    }
-}
-
-// Without it, a product and a sum apiece (the last bits may then differ
-// from the FMA path's), 16 sums at a time: as many as SSE2's registers hold.
-void convolvePlain(const double *a, qint64 na, const double *b, qint64 nb, double *out)
-{
-    const qint64 n = na + nb - 1;
-    qint64 s0 = 0;
-    for (; s0 + 16 <= n; s0 += 16) {
-        __m128d acc[8];
-        for (__m128d &v : acc)
-            v = _mm_setzero_pd();
-        const qint64 jHigh = std::min<qint64>(na - 1, s0 + 15);
-        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= jHigh; ++j) {
-            const __m128d scale = _mm_set1_pd(a[j]);
-            const double *from = b + kPad + s0 - j;
-            for (int q = 0; q < 8; ++q)
-                acc[q] = _mm_add_pd(acc[q], _mm_mul_pd(scale, _mm_loadu_pd(from + 2 * q)));
-        }
-        for (int q = 0; q < 8; ++q)
-            _mm_storeu_pd(out + s0 + 2 * q, acc[q]);
-    }
-    for (; s0 < n; ++s0) {
-        double sum = 0.0;
-        for (qint64 j = std::max<qint64>(0, s0 - (nb - 1)); j <= std::min<qint64>(na - 1, s0); ++j)
-            sum += a[j] * b[kPad + s0 - j];
-        out[s0] = sum;
-    }
-}
-
-void convolveInto(const double *a, qint64 na, const double *b, qint64 nb, double *out)
-{
-    static const bool fma = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    if (fma)
-        convolveFma(a, na, b, nb, out);
-    else
-        convolvePlain(a, na, b, nb, out);
-}
 
 // Trims `values` to where they are at least e^kLogCut of their peak and
 // scales the peak to 1; returns the log of the scale taken out and moves
@@ -215,7 +139,7 @@ void stratawindow::build(const stratumfamily *families, int count, qint64 offset
             scratch.insert(scratch.begin(), std::size_t(kPad), 0.0);
             scratch.insert(scratch.end(), std::size_t(kPad), 0.0);
             down.resize(body.size() + std::size_t(width) - 1);
-            convolveInto(body.data(), qint64(body.size()), scratch.data(), width, down.data());
+            convolution::into(body.data(), qint64(body.size()), scratch.data(), width, down.data());
             body.swap(down);
             *first += weightsFirst;
             logScale += trimAndScale(body, first);
@@ -253,7 +177,7 @@ void stratawindow::build(const stratumfamily *families, int count, qint64 offset
     scratch.insert(scratch.end(), h.begin(), h.end());
     scratch.insert(scratch.end(), std::size_t(kPad), 0.0);
     w.resize(g.size() + h.size() - 1);
-    convolveInto(g.data(), qint64(g.size()), scratch.data(), qint64(h.size()), w.data());
+    convolution::into(g.data(), qint64(g.size()), scratch.data(), qint64(h.size()), w.data());
     wFirst = gFirst + hFirst;
     isBuilt = true;
 }
