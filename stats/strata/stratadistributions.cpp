@@ -11,14 +11,6 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-// The closed form's reach: its terms stay below e^y, which stays finite.
-constexpr double kMaxClosedDf = 2000.0;
-constexpr double kMaxClosedHalf = 700.0;
-
-} // namespace
-
 double stratadist::normalTwoSided(double z)
 {
     if (std::isnan(z))
@@ -39,22 +31,6 @@ double stratadist::chi2Upper(double x, double df)
         return 1.0;
     if (std::isinf(x))
         return 0.0;
-    // Whole degrees of freedom, the tests' usual kind, in closed form:
-    // erfc for an odd count, and the Poisson sum's terms, all positive, so
-    // nothing cancels and no series has to converge (the general series
-    // loses digits as df grows). Within e^-y's normal range.
-    const double y = 0.5 * x;
-    if (df == std::floor(df) && df <= kMaxClosedDf && y <= kMaxClosedHalf) {
-        const bool odd = std::fmod(df, 2.0) == 1.0;
-        const int terms = int(df) / 2;
-        double term = odd ? std::sqrt(y) * (2.0 / std::sqrt(M_PI)) : 1.0;
-        double sum = 0.0;
-        for (int j = 0; j < terms; ++j) {
-            sum += term;
-            term *= y / (double(j) + (odd ? 1.5 : 1.0));
-        }
-        return std::min(1.0, (odd ? std::erfc(std::sqrt(y)) : 0.0) + std::exp(-y) * sum);
-    }
     QString error;
     const double p = chi2PValue(x, df, &error);
     return error.isEmpty() ? p : qQNaN();
