@@ -31,28 +31,9 @@ void putQuoted(std::string &out, const QByteArray &text)
     out += '"';
 }
 
-void putStrata(std::string &out, const StrataSplit &split)
-{
-    out += ",\"tested_allele\":";
-    putQuoted(out, split.tested);
-    out += ",\"strata\":[";
-    for (std::size_t s = 0; s < split.strata.size(); ++s) {
-        if (s > 0)
-            out += ',';
-        out += '[';
-        for (int k = 0; k < 4; ++k) {
-            if (k > 0)
-                out += ',';
-            put(out, split.strata[s][std::size_t(k)]);
-        }
-        out += ']';
-    }
-    out += ']';
-}
-
-// The figures of a tested split, written through a cursor into room made
-// ahead in the line: a call to append each piece took a tenth of a .bed
-// run's time. The room holds every figure at its longest.
+// Figures and counts written through a cursor into room made ahead in the
+// line: a call to append each piece took a tenth of a .bed run's time. The
+// room asked for holds every piece at its longest.
 class Cursor final
 {
 public:
@@ -108,6 +89,22 @@ private:
     char *p = nullptr;
 };
 
+// The tested allele and the strata's tables.
+void putStrata(std::string &line, const StrataSplit &split)
+{
+    line += ",\"tested_allele\":";
+    putQuoted(line, split.tested);
+    Cursor c(line, 16 + Cursor::kPerStratum * split.strata.size());
+    c << ",\"strata\":[";
+    for (std::size_t s = 0; s < split.strata.size(); ++s) {
+        const std::array<int, 4> &t = split.strata[s];
+        if (s > 0)
+            c << ',';
+        c << '[' << t[0] << ',' << t[1] << ',' << t[2] << ',' << t[3] << ']';
+    }
+    c << ']';
+}
+
 } // namespace
 
 bool appendCmhLines(const VariantTable &table, qint64 number, const CmhSettings &settings,
@@ -149,32 +146,25 @@ bool appendCmhLines(const VariantTable &table, qint64 number, const CmhSettings 
             } else {
                 {
                     Cursor c(line, 64);
-                    c << ",\"status\":0,\"p\":" << f.p << ",\"tested_allele\":";
+                    c << ",\"status\":0,\"p\":" << f.p;
                 }
-                putQuoted(line, split.tested);
-                Cursor c(line, Cursor::kFigures + Cursor::kPerStratum * split.strata.size());
-                c << ",\"strata\":[";
-                for (std::size_t s = 0; s < split.strata.size(); ++s) {
-                    const std::array<int, 4> &t = split.strata[s];
-                    if (s > 0)
-                        c << ',';
-                    c << '[' << t[0] << ',' << t[1] << ',' << t[2] << ',' << t[3] << ']';
-                }
-                c << "],\"informative\":" << f.informative;
+                putStrata(line, split);
+                Cursor c(line, Cursor::kFigures);
+                c << ",\"informative\":" << f.informative;
                 c << ",\"cmh\":{\"chi2\":" << f.chi2 << ",\"p\":" << f.p << ",\"chi2_cc\":" << f.chi2cc
                   << ",\"p_cc\":" << f.pcc;
                 c << "},\"mh\":{\"or\":" << f.orMh << ",\"or_ci\":[" << f.orMhLow << ',' << f.orMhHigh << ']';
-                c << "},\"breslow_day\":{\"chi2\":" << f.breslowDay << ",\"df\":";
-                if (f.df > 0)
-                    c << f.df;
-                else
-                    c << "null";
-                c << ",\"p\":" << f.pBreslowDay << "},\"tarone\":{\"chi2\":" << f.tarone << ",\"df\":";
-                if (f.df > 0)
-                    c << f.df;
-                else
-                    c << "null";
-                c << ",\"p\":" << f.pTarone;
+                for (const bool bd : {true, false}) {
+                    if (bd)
+                        c << "},\"breslow_day\":{\"chi2\":" << f.breslowDay << ",\"df\":";
+                    else
+                        c << "},\"tarone\":{\"chi2\":" << f.tarone << ",\"df\":";
+                    if (f.df > 0)
+                        c << f.df;
+                    else
+                        c << "null";
+                    c << ",\"p\":" << (bd ? f.pBreslowDay : f.pTarone);
+                }
                 c << "},\"exact\":{\"or\":" << f.orExact << ",\"or_ci\":[" << f.orExactLow << ','
                   << f.orExactHigh << "],\"p\":" << f.pExact << '}';
             }
